@@ -1,0 +1,16 @@
+// The body of nivelo: one image a run, through the fixed pipeline.
+#pragma once
+
+#include "core/bitmap.h"
+
+// Runs nivelo with its command line; the result is the exit status, always 0.
+int RunNivelo(int argc, char** argv);
+
+// Writes image into directory under the image's name with its extension
+// replaced (".tif" with /b, ".tga" otherwise); grey or indexed sources and
+// /b results are saved as a grey copy.  Failures are reported by the writers.
+void SaveStage(const BITMAP* image, const char* directory, int grey_source);
+
+// Builds directory + image name with the extension replaced or appended.
+// Returns 0, with a message, when the name does not fit 255 characters.
+int BuildOutputName(const char* directory, const char* image_name, const char* extension, char* out);

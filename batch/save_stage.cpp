@@ -1,0 +1,70 @@
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "batch/params.h"
+#include "batch/pipeline.h"
+#include "core/blit.h"
+#include "tga/tga.h"
+#include "tiff/tiff.h"
+
+int BuildOutputName(const char* directory, const char* image_name, const char* extension, char* out)
+{
+    size_t dir_length = std::strlen(directory);
+    size_t name_length = std::strlen(image_name);
+    // The extension may replace a shorter one or be appended: count it whole.
+    if (dir_length + name_length + std::strlen(extension) >= size_t(kTextSize)) {
+        std::printf("nom de fichier trop long (plus de 255 caractères) pour le répertoire \"%s\" "
+                    "et l'image \"%s\", sauvegarde abandonnée\n",
+                    directory, image_name);
+        return 0;
+    }
+    std::memcpy(out, directory, dir_length);
+    std::memcpy(out + dir_length, image_name, name_length + 1);
+    // A "." before the last separator belongs to a directory, not to the name.
+    char* dot = std::strrchr(out, '.');
+    char* slash = std::strrchr(out, '/');
+    char* backslash = std::strrchr(out, '\\');
+    if (backslash != nullptr && (slash == nullptr || backslash > slash)) slash = backslash;
+    if (dot != nullptr && (slash == nullptr || dot > slash))
+        std::strcpy(dot, extension);
+    else
+        std::strcat(out, extension);
+    return 1;
+}
+
+namespace {
+
+// True when path names the very file that was loaded: saving there would
+// destroy the scan.
+bool IsSourceImage(const char* path)
+{
+    std::error_code error;
+    bool same = std::filesystem::equivalent(path, g_command.image_name, error);
+    return !error && same;
+}
+
+}  // namespace
+
+void SaveStage(const BITMAP* image, const char* directory, int grey_source)
+{
+    char name[kTextSize];
+    if (!BuildOutputName(directory, g_command.image_name, g_command.flag_b ? ".tif" : ".tga", name)) return;
+    if (IsSourceImage(name)) {
+        std::printf("%s: c'est l'image source, elle n'est pas écrasée\n", name);
+        return;
+    }
+    if (!grey_source && !g_command.flag_b) {
+        SaveTGA(name, image);
+        return;
+    }
+    BITMAP grey;
+    if (!BITMAP_Create(&grey, image->width, image->height, PIXEL_GREY)) return;
+    BITMAP_Blt(image, &grey, 0, 0);
+    if (g_command.flag_b)
+        SaveTIFF(name, &grey);
+    else
+        SaveTGA(name, &grey);
+    BITMAP_Free(&grey);
+}

@@ -1,0 +1,59 @@
+#include "core/support.h"
+
+#include <cstdlib>
+
+void* AllocMemory(size_t count)
+{
+    // malloc(0) may return null; a zero-byte request must still succeed.
+    void* block = std::malloc(count == 0 ? 1 : count);
+    if (block == nullptr) ReportError("Not enough memory\n");
+    return block;
+}
+
+void* AllocZeroed(size_t count)
+{
+    void* block = std::calloc(count == 0 ? 1 : count, 1);
+    if (block == nullptr) ReportError("Not enough memory\n");
+    return block;
+}
+
+void FreeMemoryBlock(void** block)
+{
+    if (*block != nullptr) std::free(*block);
+    *block = nullptr;
+}
+
+FILE* OpenFile(const char* path, const char* mode)
+{
+    FILE* stream = std::fopen(path, mode);
+    if (stream == nullptr) ReportError("Could not open file %s\n", path);
+    return stream;
+}
+
+void CloseFile(FILE** stream)
+{
+    if (*stream != nullptr) std::fclose(*stream);
+    *stream = nullptr;
+}
+
+int ReadBytes(FILE** stream, void* buffer, size_t count, const char* name)
+{
+    if (*stream != nullptr && std::fread(buffer, 1, count, *stream) == count) return 1;
+    if (name != nullptr)
+        ReportError("Error reading file %s\n", name);
+    else
+        ReportError("Read error\n");
+    CloseFile(stream);
+    return 0;
+}
+
+int WriteBytes(FILE** stream, const void* buffer, size_t count, const char* name)
+{
+    if (*stream != nullptr && std::fwrite(buffer, 1, count, *stream) == count) return 1;
+    if (name != nullptr)
+        ReportError("Error writing file %s\n", name);
+    else
+        ReportError("Write error\n");
+    CloseFile(stream);
+    return 0;
+}

@@ -1,0 +1,36 @@
+// Memory, file and error routines.  Each reports its own failure once, with a
+// fixed message, and returns 0 or null; callers only test the result.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+// Prints a printf-style message.  nivelo prints it on standard output;
+// nivelo_gui shows it in a modal box titled "Error".  No newline is added.
+void ReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Heap block of count bytes (contents undefined), or null after
+// "Not enough memory\n".  A count of 0 succeeds.
+void* AllocMemory(size_t count);
+// As AllocMemory, zero-filled.
+void* AllocZeroed(size_t count);
+// Releases *block if not null and sets it to null, so a second call does nothing.
+void FreeMemoryBlock(void** block);
+template <class T>
+inline void FreeMemory(T** block)
+{
+    void* p = *block;
+    FreeMemoryBlock(&p);
+    *block = nullptr;
+}
+
+// Opens path with mode "rb" or "wb"; null after "Could not open file %s\n".
+FILE* OpenFile(const char* path, const char* mode);
+// Closes *stream if open and sets it to null.
+void CloseFile(FILE** stream);
+// Reads exactly count bytes.  On a short read prints "Error reading file %s\n"
+// (or "Read error\n" when name is null), closes the stream and returns 0.
+int ReadBytes(FILE** stream, void* buffer, size_t count, const char* name);
+// Writes count bytes.  On failure prints "Error writing file %s\n" (or
+// "Write error\n"), closes the stream and returns 0.
+int WriteBytes(FILE** stream, const void* buffer, size_t count, const char* name);

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing nivelo need.
+# Quiet when everything is already there.
+set -euo pipefail
+
+packages=(
+  g++ cmake make
+  libgtest-dev            # unit tests
+  libfltk1.3-dev          # nivelo_gui's window backend
+  xvfb xdotool x11-apps   # real-window tests: virtual display, input, xwd screenshots
+  imagemagick             # screenshot conversion and foreign-made test images
+  libtiff-tools           # tiffinfo/tiffcp check the TIFF files we write
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  [[ "$p" == \#* ]] && continue
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "Installation des paquets manquants: ${missing[*]}"
+  sudo_cmd=()
+  [[ $(id -u) -ne 0 ]] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
