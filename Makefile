@@ -16,10 +16,13 @@ build: setup
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# Results are named after the image as typed (samples/page.tga), so they land
+# in a samples/ folder under each output directory.
 demo: build
-	@mkdir -p out/intermediaire out/final
+	@mkdir -p out/intermediaire/samples out/final/samples
 	@$(BUILD_DIR)/batch/nivelo /c"samples/config.txt" samples/page.tga
-	@echo "Résultats: out/intermediaire/samples/ (après flou) et out/final/samples/ (page redressée)"
+	@echo "Résultats : out/intermediaire/samples/page.tga (après recadrage et flou)"
+	@echo "            out/final/samples/page.tga (page redressée et recadrée)"
 
 clean:
 	rm -rf $(BUILD_DIR) out

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "batch/params.h"
 #include "core/support.h"
@@ -118,6 +120,19 @@ int CopyArgument(const char* source, char* destination, const char* what)
     return 1;
 }
 
+// On systems whose paths begin with "/", an absolute image path looks like a
+// flag.  It is taken as the image when it names an existing file, or when it
+// is not one of the flags and holds a further "/" (an absolute path that the
+// loaders will then report as missing).
+bool IsAbsoluteImagePath(const char* arg)
+{
+    std::error_code error;
+    if (std::filesystem::is_regular_file(arg, error)) return true;
+    char letter = arg[1];
+    if (letter == 'c' || letter == 'f' || letter == 'b') return false;
+    return std::strchr(arg + 1, '/') != nullptr;
+}
+
 }  // namespace
 
 void StripQuotes(const char* source, char* destination)
@@ -163,7 +178,7 @@ void ParseCommandLine(int argc, char** argv)
     cmd.flag_b = 0;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
-        if (arg[0] == '/') {
+        if (arg[0] == '/' && !IsAbsoluteImagePath(arg)) {
             char letter = arg[1];
             if (letter == 'c') {
                 if (!CopyArgument(arg + 2, cmd.config_name, "nom de fichier de configuration")) {

@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/blit.h"
+#include "core/support.h"
+#include "tests/support/test_support.h"
+
+using namespace testing_support;
+
+namespace {
+
+std::string Bytes(const TestImage& img)
+{
+    return std::string(reinterpret_cast<const char*>(img.bitmap.pixels), img.Size());
+}
+
+}  // namespace
+
+TEST(Bitmap, CreateSizesBuffersAndPalette)
+{
+    BITMAP b;
+    ASSERT_EQ(BITMAP_Create(&b, 0, 5, PIXEL_BGR), 1);  // zero bytes is still a buffer
+    EXPECT_NE(b.pixels, nullptr);
+    BITMAP_Free(&b);
+    for (unsigned type : {1u, 2u, 3u, 4u}) {
+        ASSERT_EQ(BITMAP_Create(&b, 3, 2, type), 1);
+        EXPECT_EQ(b.palette != nullptr, type == 1) << type;
+        BITMAP_Free(&b);
+        EXPECT_EQ(b.pixels, nullptr);
+        EXPECT_EQ(b.palette, nullptr);
+        BITMAP_Free(&b);  // twice is harmless
+    }
+    EXPECT_EQ(BITMAP_ByteSize(65535, 65535, PIXEL_BGR), 65535ull * 65535ull * 3ull);
+    EXPECT_EQ(BITMAP_ByteSize(2, 3, 7), 42u);  // unknown codes count as bytes a pixel
+}
+
+TEST(Support, FileFailuresReportOnceAndCloseTheStream)
+{
+    ScratchDir dir;
+    std::string missing = dir / "missing.tga";
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(OpenFile(missing.c_str(), "rb"), nullptr);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Could not open file " + missing + "\n");
+
+    std::string ten = dir / "ten";
+    WriteFileBytes(ten, "0123456789");
+    FILE* f = OpenFile(ten.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char buffer[18];
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ReadBytes(&f, buffer, 18, ten.c_str()), 0);
+    EXPECT_EQ(f, nullptr);
+    EXPECT_EQ(ReadBytes(&f, buffer, 1, nullptr), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error reading file " + ten + "\nRead error\n");
+    CloseFile(&f);  // does nothing after the failure
+}
+
+TEST(Blit, ConvertsEveryPixelTypeByThePlainMean)
+{
+    TestImage rgb(3, 1, PIXEL_RGB);
+    const uint8_t px[] = {10, 20, 30, 0, 0, 0, 255, 255, 254};
+    std::memcpy(rgb.bitmap.pixels, px, 9);
+    TestImage grey(3, 1, PIXEL_GREY), bgr(3, 1, PIXEL_BGR), rgb2(3, 1, PIXEL_RGB);
+    BITMAP_Blt(&rgb.bitmap, &grey.bitmap, 0, 0);
+    BITMAP_Blt(&rgb.bitmap, &bgr.bitmap, 0, 0);
+    BITMAP_Blt(&bgr.bitmap, &rgb2.bitmap, 0, 0);
+    EXPECT_EQ(Bytes(grey), std::string("\x14\x00\xFE", 3));
+    EXPECT_EQ(Bytes(bgr), std::string("\x1E\x14\x0A\x00\x00\x00\xFE\xFF\xFF", 9));
+    EXPECT_EQ(Bytes(rgb2), Bytes(rgb));
+
+    TestImage indexed(1, 1, PIXEL_INDEXED);
+    indexed.bitmap.palette[0] = 255;  // entry 0 is (255, 0, 0)
+    TestImage g1(1, 1, PIXEL_GREY), b1(1, 1, PIXEL_BGR);
+    BITMAP_Blt(&indexed.bitmap, &g1.bitmap, 0, 0);
+    BITMAP_Blt(&indexed.bitmap, &b1.bitmap, 0, 0);
+    EXPECT_EQ(g1.bitmap.pixels[0], 85);
+    EXPECT_EQ(Bytes(b1), std::string("\x00\x00\xFF", 3));
+}
+
+TEST(Blit, ClipsToTheDestination)
+{
+    TestImage src(10, 10, PIXEL_GREY), dst(10, 10, PIXEL_GREY);
+    for (unsigned y = 0; y < 10; y++)
+        for (unsigned x = 0; x < 10; x++) *src.At(x, y) = uint8_t(1 + x + 10 * y);
+    BITMAP_Blt(&src.bitmap, &dst.bitmap, -3, 8);
+    for (unsigned y = 0; y < 10; y++)
+        for (unsigned x = 0; x < 10; x++) {
+            uint8_t expected = (y >= 8 && x <= 6) ? *src.At(x + 3, y - 8) : 0;
+            ASSERT_EQ(*dst.At(x, y), expected) << x << "," << y;
+        }
+    // Nothing overlaps: no copy and, into an indexed image, no message either.
+    TestImage indexed(10, 10, PIXEL_INDEXED);
+    testing::internal::CaptureStdout();
+    BITMAP_Blt(&src.bitmap, &dst.bitmap, 10, 0);
+    BITMAP_Blt(&src.bitmap, &indexed.bitmap, 0, -10);
+    BITMAP_Blt(&src.bitmap, &dst.bitmap, INT32_MAX, INT32_MIN);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    testing::internal::CaptureStdout();
+    BITMAP_Blt(&src.bitmap, &indexed.bitmap, 0, 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "BITMAP_Blt: format not supported\n");
+}
+
+TEST(Blit, ClearFollowsTheByteOrderOfEachType)
+{
+    TestImage bgr(2, 1, PIXEL_BGR), rgb(2, 1, PIXEL_RGB), grey(2, 1, PIXEL_GREY);
+    EXPECT_EQ(BITMAP_Clr(&bgr.bitmap, 1, 2, 3), 1);
+    EXPECT_EQ(BITMAP_Clr(&rgb.bitmap, 1, 2, 3), 1);
+    EXPECT_EQ(BITMAP_Clr(&grey.bitmap, 1, 2, 3), 1);
+    EXPECT_EQ(Bytes(bgr), std::string("\x03\x02\x01\x03\x02\x01", 6));
+    EXPECT_EQ(Bytes(rgb), std::string("\x01\x02\x03\x01\x02\x03", 6));
+    EXPECT_EQ(Bytes(grey), std::string("\x01\x01", 2));
+    BITMAP empty;
+    BITMAP_Init(&empty, 2, 2, PIXEL_GREY);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(BITMAP_Clr(&empty, 1, 2, 3), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "BITMAP_Clr: no memory for bitmap\n");
+}
+
+TEST(Blit, ConvertReplacesTheImageOrRefusesIndexed)
+{
+    BITMAP* image = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
+    ASSERT_EQ(BITMAP_Create(image, 2, 1, PIXEL_GREY), 1);
+    image->pixels[0] = 7, image->pixels[1] = 200;
+    BITMAP* before = image;
+    EXPECT_EQ(BITMAP_Convert(&image, PIXEL_INDEXED), 0);
+    EXPECT_EQ(image, before);
+    ASSERT_EQ(BITMAP_Convert(&image, PIXEL_BGR), 1);
+    EXPECT_EQ(image->type, PIXEL_BGR);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(image->pixels), 6), std::string("\x07\x07\x07\xC8\xC8\xC8", 6));
+    BITMAP_Free(image);
+    FreeMemory(&image);
+}

@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/support.h"
+#include "tests/support/test_support.h"
+#include "tga/tga.h"
+
+using namespace testing_support;
+
+namespace {
+
+// An 18-byte header followed by the given body.
+std::string Tga(uint8_t image_type, uint16_t width, uint16_t height, uint8_t depth, uint8_t descriptor,
+                const std::string& body, uint8_t map_type = 0, uint16_t map_length = 0,
+                uint8_t map_bits = 0)
+{
+    std::string h(18, '\0');
+    h[1] = char(map_type);
+    h[2] = char(image_type);
+    h[5] = char(map_length & 0xFF), h[6] = char(map_length >> 8);
+    h[7] = char(map_bits);
+    h[12] = char(width & 0xFF), h[13] = char(width >> 8);
+    h[14] = char(height & 0xFF), h[15] = char(height >> 8);
+    h[16] = char(depth);
+    h[17] = char(descriptor);
+    return h + body;
+}
+
+std::string WithByte(std::string bytes, size_t offset, uint8_t value)
+{
+    bytes[offset] = char(value);
+    return bytes;
+}
+
+struct Loaded {
+    int result;
+    std::string output;
+    BITMAP image;
+};
+
+Loaded LoadBytes(const ScratchDir& dir, const std::string& bytes)
+{
+    std::string path = dir / "in.tga";
+    WriteFileBytes(path, bytes);
+    Loaded l;
+    testing::internal::CaptureStdout();
+    l.result = LoadTGA(path.c_str(), &l.image);
+    l.output = testing::internal::GetCapturedStdout();
+    return l;
+}
+
+std::string Pixels(const BITMAP& b)
+{
+    return std::string(reinterpret_cast<const char*>(b.pixels), size_t(BITMAP_ByteSize(b.width, b.height, b.type)));
+}
+
+}  // namespace
+
+TEST(TgaRoundTrip, EveryWritableTypeComesBackIdentical)
+{
+    ScratchDir dir;
+    Random rng(1);
+    for (unsigned type : {1u, 2u, 4u}) {
+        TestImage img(5, 3, type);
+        for (size_t i = 0; i < img.Size(); i++) img.bitmap.pixels[i] = uint8_t(rng.Next());
+        if (type == 1)
+            for (int i = 0; i < 768; i++) img.bitmap.palette[i] = uint8_t(rng.Next());
+        std::string path = dir / "rt.tga";
+        ASSERT_EQ(SaveTGA(path.c_str(), &img.bitmap), 1);
+        uint64_t expected_size = 18 + (type == 1 ? 768 : 0) + img.Size();
+        EXPECT_EQ(ReadFileBytes(path).size(), expected_size) << "type " << type;
+        BITMAP back;
+        ASSERT_EQ(LoadTGA(path.c_str(), &back), 1);
+        EXPECT_EQ(back.type, type);
+        EXPECT_EQ(back.width, 5);
+        EXPECT_EQ(back.height, 3);
+        EXPECT_EQ(Pixels(back), Pixels(img.bitmap));
+        if (type == 1) EXPECT_EQ(0, std::memcmp(back.palette, img.bitmap.palette, 768));
+        else EXPECT_EQ(back.palette, nullptr);
+        BITMAP_Free(&back);
+    }
+}
+
+TEST(TgaWrite, OneByOneColourIsTwentyOneBytes)
+{
+    ScratchDir dir;
+    TestImage img(1, 1, PIXEL_BGR);
+    img.At(0, 0)[0] = 1, img.At(0, 0)[1] = 2, img.At(0, 0)[2] = 3;
+    ASSERT_EQ(SaveTGA((dir / "a.tga").c_str(), &img.bitmap), 1);
+    std::string expected = Tga(2, 1, 1, 24, 0x20, std::string("\x01\x02\x03", 3));
+    EXPECT_EQ(ReadFileBytes(dir / "a.tga"), expected);
+}
+
+TEST(TgaWrite, RefusalsWriteNoFile)
+{
+    ScratchDir dir;
+    TestImage rgb(2, 2, PIXEL_RGB);
+    TestImage empty(0, 3, PIXEL_GREY);
+    std::string path = dir / "x.tga";
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(SaveTGA(path.c_str(), &rgb.bitmap), 0);
+    EXPECT_EQ(SaveTGA(path.c_str(), &empty.bitmap), 0);
+    EXPECT_EQ(SaveTGA("", &rgb.bitmap), 0);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, path + ": TGA save mode unsupported\n" + path +
+                       ": trying to save image with height or width == 0\n"
+                       "Error: trying to save image with no name\n");
+    EXPECT_FALSE(FileExists(path));
+}
+
+TEST(TgaRead, BottomUpRowsAreTurnedOver)
+{
+    ScratchDir dir;
+    // 2 x 2 colour, file rows bottom first: row 0 of the image is the last file row.
+    std::string body = std::string("\x01\x01\x01\x02\x02\x02", 6) + std::string("\x03\x03\x03\x04\x04\x04", 6);
+    Loaded l = LoadBytes(dir, Tga(2, 2, 2, 24, 0, body));
+    ASSERT_EQ(l.result, 1);
+    EXPECT_EQ(Pixels(l.image), std::string("\x03\x03\x03\x04\x04\x04\x01\x01\x01\x02\x02\x02", 12));
+    BITMAP_Free(&l.image);
+}
+
+TEST(TgaRead, RunLengthPacketsCrossRowsAndFillExactly)
+{
+    ScratchDir dir;
+    // 3 x 2 grey: a run of 4 (0x83) crosses the row end, then a raw packet of 2.
+    Loaded l = LoadBytes(dir, Tga(11, 3, 2, 8, 0x20, std::string("\x83\x07\x01\x08\x09", 5)));
+    ASSERT_EQ(l.result, 1) << l.output;
+    EXPECT_EQ(Pixels(l.image), std::string("\x07\x07\x07\x07\x08\x09", 6));
+    BITMAP_Free(&l.image);
+
+    // 0x80 repeats once, 0xFF 128 times, 0x7F copies 128 pixels: 257 in all.
+    std::string body = std::string("\x80\x05\xFF\x06\x7F", 5);
+    for (int i = 0; i < 128; i++) body += char(i);
+    l = LoadBytes(dir, Tga(11, 257, 1, 8, 0x20, body));
+    ASSERT_EQ(l.result, 1) << l.output;
+    std::string px = Pixels(l.image);
+    EXPECT_EQ(px[0], 5);
+    EXPECT_EQ(px.substr(1, 128), std::string(128, '\x06'));
+    EXPECT_EQ(px[129], 0);
+    EXPECT_EQ(px[256], 127);
+    BITMAP_Free(&l.image);
+}
+
+TEST(TgaRead, PacketPastTheEndIsMalformed)
+{
+    ScratchDir dir;
+    // 2 x 2 colour: a run of 3, then a run of 2 that would overrun by one pixel.
+    std::string body = std::string("\x82\x01\x02\x03\x81\x04\x05\x06", 8);
+    Loaded l = LoadBytes(dir, Tga(10, 2, 2, 24, 0x20, body));
+    EXPECT_EQ(l.result, 0);
+    EXPECT_EQ(l.output, dir / "in.tga" + ": malformed file\n");
+    EXPECT_EQ(l.image.pixels, nullptr);
+    EXPECT_EQ(l.image.palette, nullptr);
+}
+
+TEST(TgaRead, EveryRefusalNamesTheFile)
+{
+    ScratchDir dir;
+    std::string name = dir / "in.tga";
+    struct Case {
+        std::string bytes;
+        std::string message;
+    } cases[] = {
+        {WithByte(Tga(3, 1, 1, 8, 0x20, "\x01"), 0, 5), ": alpha not supported\n"},
+        {WithByte(Tga(3, 1, 1, 8, 0x20, "\x01"), 3, 1), ": LookUpTable not supported\n"},
+        {Tga(2, 1, 1, 32, 0x20, "abcd"), ": Only 8 & 24 bits images supported\n"},
+        {Tga(0, 1, 1, 8, 0x20, "a"), ": Unknown format\n"},
+        {Tga(1, 1, 1, 8, 0x20, "a"), ": Indexed image with no palette\n"},
+        {Tga(1, 1, 1, 8, 0x20, "a", 1, 257, 24), ": Palette with more than 256 colors\n"},
+        {Tga(1, 1, 1, 8, 0x20, "a", 1, 2, 16), ": Palette not in 24 bits\n"},
+        {Tga(2, 1, 1, 24, 0x20, "abc", 1, 0, 24), ": TrueColor image with palette\n"},
+        {Tga(3, 1, 1, 8, 0x20, "a", 1, 0, 0), ": Grey image with palette\n"},
+        {Tga(3, 1, 1, 8, 0x60, "a"), ": Interlaced images not supported\n"},
+        {Tga(1, 1, 1, 8, 0x20, "abc", 1, 2, 24), ": could not read palette\n"},
+    };
+    for (const Case& c : cases) {
+        Loaded l = LoadBytes(dir, c.bytes);
+        EXPECT_EQ(l.result, 0) << c.message;
+        EXPECT_NE(l.output.find(name + c.message), std::string::npos) << l.output;
+        EXPECT_EQ(l.image.pixels, nullptr);
+    }
+    // A short read reports the read failure itself, once.
+    Loaded l = LoadBytes(dir, Tga(3, 4, 4, 8, 0x20, "abc"));
+    EXPECT_EQ(l.result, 0);
+    EXPECT_EQ(l.output, "Error reading file " + name + "\n");
+}
+
+TEST(TgaRead, ShortPaletteLeavesOtherEntriesBlack)
+{
+    ScratchDir dir;
+    std::string map;
+    for (int i = 0; i < 16; i++) map += std::string{char(i), char(i + 1), char(i + 2)};  // B, G, R
+    Loaded l = LoadBytes(dir, Tga(1, 1, 1, 8, 0x20, map + "\x0F", 1, 16, 24));
+    ASSERT_EQ(l.result, 1) << l.output;
+    EXPECT_EQ(l.image.palette[3 * 15], 17);      // R from the file's third byte
+    EXPECT_EQ(l.image.palette[3 * 15 + 2], 15);  // B from the first
+    for (int i = 48; i < 768; i++) ASSERT_EQ(l.image.palette[i], 0) << i;
+    BITMAP_Free(&l.image);
+}
+
+TEST(TgaRead, FilesWrittenByOtherToolsReadCorrectly)
+{
+    const int W = 7, H = 5;
+    for (const char* file : {"pil_grey.tga", "pil_grey_rle.tga", "pil_grey_topdown.tga"}) {
+        BITMAP b;
+        ASSERT_EQ(LoadTGA(SourcePath(std::string("tests/tga/fixtures/") + file).c_str(), &b), 1) << file;
+        ASSERT_EQ(b.type, PIXEL_GREY);
+        ASSERT_EQ(b.width, W);
+        ASSERT_EQ(b.height, H);
+        for (int y = 0; y < H; y++)
+            for (int x = 0; x < W; x++) ASSERT_EQ(b.pixels[y * W + x], (37 * x + 11 * y) % 256) << file;
+        BITMAP_Free(&b);
+    }
+    for (const char* file : {"pil_colour.tga", "pil_colour_rle_topdown.tga"}) {
+        BITMAP b;
+        ASSERT_EQ(LoadTGA(SourcePath(std::string("tests/tga/fixtures/") + file).c_str(), &b), 1) << file;
+        ASSERT_EQ(b.type, PIXEL_BGR);
+        for (int y = 0; y < H; y++)
+            for (int x = 0; x < W; x++) {
+                const uint8_t* p = b.pixels + (y * W + x) * 3;
+                ASSERT_EQ(p[2], 40 * x) << file;
+                ASSERT_EQ(p[1], 50 * y) << file;
+                ASSERT_EQ(p[0], 20 * (x + y)) << file;
+            }
+        BITMAP_Free(&b);
+    }
+    BITMAP b;
+    ASSERT_EQ(LoadTGA(SourcePath("tests/tga/fixtures/pil_palette.tga").c_str(), &b), 1);
+    ASSERT_EQ(b.type, PIXEL_INDEXED);
+    const uint8_t colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+    for (int y = 0; y < H; y++)
+        for (int x = 0; x < W; x++) ASSERT_EQ(b.pixels[y * W + x], (x + 2 * y) % 4);
+    EXPECT_EQ(0, std::memcmp(b.palette, colours, 12));
+    BITMAP_Free(&b);
+}
