@@ -38,6 +38,9 @@ const KeyEntry kKeys[] = {
     {"ROTATION", VALUE_YES_NO, &g_params.ROTATION},
     {"RECADRAGE2", VALUE_YES_NO, &g_params.RECADRAGE2},
     {"SAUVEGARDE2", VALUE_YES_NO, &g_params.SAUVEGARDE2},
+    // Written by nivelo_gui for its previews.
+    {"OFFSET_ANGLE", VALUE_REAL, &g_params.OFFSET_ANGLE},
+    {"COUL_REMPLISSAGE", VALUE_COLOUR, g_params.fill_colour},
 };
 
 uint8_t ParseSides(const char* value)
@@ -75,6 +78,15 @@ void ParseValue(const KeyEntry& entry, const char* value)
         break;
     case VALUE_SIDES: *static_cast<uint8_t*>(entry.value) = ParseSides(value); break;
     case VALUE_YES_NO: *static_cast<uint8_t*>(entry.value) = (value[0] == 'o' || value[0] == 'O'); break;
+    case VALUE_COLOUR: {
+        // Values that cannot be read keep the colour bytes they had.
+        int rgb[3];
+        int count = std::sscanf(value, "%d,%d,%d", &rgb[0], &rgb[1], &rgb[2]);
+        uint8_t* colour = static_cast<uint8_t*>(entry.value);
+        for (int i = 0; i < count; i++) colour[i] = uint8_t(rgb[i] & 0xFF);
+        if (count >= 1) g_params.fill_colour_given = 1;
+        break;
+    }
     }
 }
 
@@ -129,8 +141,22 @@ bool IsAbsoluteImagePath(const char* arg)
     std::error_code error;
     if (std::filesystem::is_regular_file(arg, error)) return true;
     char letter = arg[1];
-    if (letter == 'c' || letter == 'f' || letter == 'b') return false;
+    if (letter == 'c' || letter == 'f' || letter == 'b' || letter == 'd') return false;
     return std::strchr(arg + 1, '/') != nullptr;
+}
+
+// "/d" followed by a decimal mask of at most 4095; anything else is refused.
+int ParseStageMask(const char* text, uint16_t* mask)
+{
+    if (*text == '\0') return 0;
+    unsigned value = 0;
+    for (const char* c = text; *c != '\0'; c++) {
+        if (*c < '0' || *c > '9') return 0;
+        value = value * 10 + unsigned(*c - '0');
+        if (value > 4095) return 0;
+    }
+    *mask = uint16_t(value);
+    return 1;
 }
 
 }  // namespace
@@ -176,6 +202,8 @@ void ParseCommandLine(int argc, char** argv)
     std::strcpy(cmd.config_name, "config.txt");
     cmd.flag_f = 0;
     cmd.flag_b = 0;
+    cmd.preview = 0;
+    cmd.stage_mask = 0;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
         if (arg[0] == '/' && !IsAbsoluteImagePath(arg)) {
@@ -189,6 +217,8 @@ void ParseCommandLine(int argc, char** argv)
                 cmd.flag_f = 1;
             } else if (letter == 'b') {
                 cmd.flag_b = 1;
+            } else if (letter == 'd' && ParseStageMask(arg + 2, &cmd.stage_mask)) {
+                cmd.preview = 1;
             } else {
                 ReportError("parametre inconnu: \"%s\"\n", arg);
                 cmd.image_name[0] = '\0';

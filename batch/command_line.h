@@ -8,6 +8,7 @@ enum ValueType {
     VALUE_TEXT = 2,     // rest of the line through StripQuotes
     VALUE_SIDES = 3,    // letters H B G D, case-insensitive
     VALUE_YES_NO = 4,   // yes when the value begins with o or O
+    VALUE_COLOUR = 5,   // "%d,%d,%d", low byte of each as red, green, blue
 };
 
 // Sets every default, reads the flags and the image name, then reads the

@@ -46,6 +46,8 @@ struct CommandLine {
     char config_name[kTextSize];  // "config.txt" unless /c names another
     uint8_t flag_f;               // /f: save the angle filters' images
     uint8_t flag_b;               // /b: save results as black-and-white TIFF
+    uint8_t preview;              // /d given: write stage images, no ordinary saves
+    uint16_t stage_mask;          // /d<mask>: bit k asks for stage image k (0 to 11)
 };
 
 extern ParameterSet g_params;

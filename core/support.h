@@ -34,3 +34,23 @@ int ReadBytes(FILE** stream, void* buffer, size_t count, const char* name);
 // Writes count bytes.  On failure prints "Error writing file %s\n" (or
 // "Write error\n"), closes the stream and returns 0.
 int WriteBytes(FILE** stream, const void* buffer, size_t count, const char* name);
+
+// A result file being written.  It is written under a temporary name in the
+// same directory and renamed over its own name only when complete, so that a
+// failed save (full disk, I/O error) leaves any earlier file of that name
+// intact and no partial file behind.  Messages name the intended file.
+struct OutputFile {
+    FILE* stream;       // null once closed
+    char path[256];     // the intended name
+    char temp[300];     // the name being written
+};
+
+// Opens a new temporary file next to path for writing; 0 after
+// "Could not open file %s\n" (with path) when it cannot.
+int OpenOutputFile(OutputFile* file, const char* path);
+// Flushes, closes and renames the file over its name.  0 after
+// "Error writing file %s\n" when any of that fails; the temporary file is
+// then removed.
+int CommitOutputFile(OutputFile* file);
+// Closes the stream if still open and removes the temporary file.
+void AbortOutputFile(OutputFile* file);

@@ -182,24 +182,23 @@ int SaveTGA(const char* name, const BITMAP* image)
     PutLe16(header + 12, image->width);
     PutLe16(header + 14, image->height);
     header[17] = 0x20;
-    FILE* file = OpenFile(name, "wb");
-    if (file == nullptr) return 0;
-    if (!WriteBytes(&file, header, sizeof header, name)) return 0;
-    if (image->type == PIXEL_INDEXED) {
+    OutputFile out;
+    if (!OpenOutputFile(&out, name)) return 0;
+    int ok = WriteBytes(&out.stream, header, sizeof header, name);
+    if (ok && image->type == PIXEL_INDEXED) {
         uint8_t map[768];
         for (int i = 0; i < 256; i++) {
             map[3 * i] = image->palette[3 * i + 2];
             map[3 * i + 1] = image->palette[3 * i + 1];
             map[3 * i + 2] = image->palette[3 * i];
         }
-        if (!WriteBytes(&file, map, sizeof map, name)) return 0;
+        ok = WriteBytes(&out.stream, map, sizeof map, name);
     }
     uint64_t size = BITMAP_ByteSize(image->width, image->height, image->type);
-    if (!WriteBytes(&file, image->pixels, size_t(size), name)) return 0;
-    // fclose flushes: a full disk may only show here.
-    if (std::fclose(file) != 0) {
-        ReportError("Error writing file %s\n", name);
+    if (ok) ok = WriteBytes(&out.stream, image->pixels, size_t(size), name);
+    if (!ok) {
+        AbortOutputFile(&out);
         return 0;
     }
-    return 1;
+    return CommitOutputFile(&out);
 }

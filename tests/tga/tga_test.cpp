@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cstring>
 #include <string>
@@ -234,4 +239,28 @@ TEST(TgaRead, FilesWrittenByOtherToolsReadCorrectly)
         for (int x = 0; x < W; x++) ASSERT_EQ(b.pixels[y * W + x], (x + 2 * y) % 4);
     EXPECT_EQ(0, std::memcmp(b.palette, colours, 12));
     BITMAP_Free(&b);
+}
+
+// A save cut short by a full disk (simulated by a file size limit in a child
+// process) leaves the earlier file of that name intact and no partial file.
+TEST(TgaWrite, FailedSaveKeepsTheEarlierFile)
+{
+    ScratchDir dir;
+    std::string path = dir / "page.tga";
+    WriteFileBytes(path, "earlier result");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = {4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        TestImage big(200, 200, PIXEL_BGR);
+        _exit(SaveTGA(path.c_str(), &big.bitmap) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save should have failed";
+    EXPECT_EQ(ReadFileBytes(path), "earlier result");
+    EXPECT_EQ(ListFiles(dir.path), std::vector<std::string>{"page.tga"});
 }
