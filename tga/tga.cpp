@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/memory_budget.h"
 #include "core/support.h"
 
 namespace {
@@ -120,6 +121,7 @@ int LoadBody(FILE** file, BITMAP* record, const char* name)
     TgaHeader h = SplitHeader(raw);
     unsigned type = CheckHeader(h, name);
     if (type == 0) return 0;
+    if (!CheckImageBudget(h.width, h.height, type, 0)) return 0;
     if (!BITMAP_Create(record, h.width, h.height, type)) return 0;
     if (type == PIXEL_INDEXED && !ReadPalette(file, record, h.map_length, name)) return 0;
     // The kind, not the depth field, decides the bytes a pixel.

@@ -264,3 +264,20 @@ TEST(TgaWrite, FailedSaveKeepsTheEarlierFile)
     EXPECT_EQ(ReadFileBytes(path), "earlier result");
     EXPECT_EQ(ListFiles(dir.path), std::vector<std::string>{"page.tga"});
 }
+
+// A few bytes declaring a huge image must not make the machine promise memory
+// it does not have: the reader refuses before allocating.
+TEST(TgaRead, HugeDeclaredImageIsRefusedBeforeAllocation)
+{
+    ScratchDir dir;
+    Loaded l = LoadBytes(dir, Tga(2, 65535, 65535, 24, 0x20, "abc"));
+    EXPECT_EQ(l.result, 0);
+    EXPECT_EQ(l.output, "Not enough memory\n");  // 24 GiB machines hold no 43 GB run
+    setenv("NIVELO_MEMORY_LIMIT", "1000000", 1);
+    l = LoadBytes(dir, Tga(3, 400, 400, 8, 0x20, std::string(160000, 'x')));
+    EXPECT_EQ(l.output, "Not enough memory\n");  // 400 x 400 x 8 bytes > 1 MB
+    l = LoadBytes(dir, Tga(3, 300, 300, 8, 0x20, std::string(90000, 'x')));
+    unsetenv("NIVELO_MEMORY_LIMIT");
+    EXPECT_EQ(l.result, 1) << l.output;
+    BITMAP_Free(&l.image);
+}
