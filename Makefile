@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build test demo clean
+.PHONY: all setup build test demo fuzz clean
 
 all: build
 
@@ -13,7 +13,14 @@ build: setup
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# The whole suite twice: under AddressSanitizer and UndefinedBehaviorSanitizer
+# (without the GUI), then the release build, whose summary ends the output.
 test: build
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIVELO_SANITIZE=ON -DNIVELO_BUILD_GUI=OFF >/dev/null
+	@cmake --build build-asan -j $(JOBS) >/dev/null
+	@echo "== tests sous AddressSanitizer et UndefinedBehaviorSanitizer"
+	@cd build-asan && { ctest --output-on-failure -j $(JOBS) >ctest.log 2>&1 || { cat ctest.log; exit 1; }; } && tail -n 3 ctest.log
+	@echo "== tests"
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 # Results are named after the image as typed (samples/page.tga), so they land
@@ -24,5 +31,9 @@ demo: build
 	@echo "Résultats : out/intermediaire/samples/page.tga (après recadrage et flou)"
 	@echo "            out/final/samples/page.tga (page redressée et recadrée)"
 
+# libFuzzer targets, FUZZ_SECONDS (default 60) each.
+fuzz:
+	@scripts/fuzz.sh
+
 clean:
-	rm -rf $(BUILD_DIR) out
+	rm -rf $(BUILD_DIR) build-asan build-fuzz out

@@ -172,6 +172,10 @@ void StripQuotes(const char* source, char* destination)
 
 void ReadParameterFile(const char* name)
 {
+    // A device or a pipe is no configuration file (and /dev/zero would never
+    // end): it is treated as missing.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(name, error)) return;
     FILE* file = std::fopen(name, "r");
     if (file == nullptr) return;
     char line[kTextSize];

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing nivelo need.
 # Quiet when everything is already there.
+# scripts/setup.sh [fuzz|bench] adds the packages of `make fuzz` or `make bench`.
 set -euo pipefail
 
 packages=(
@@ -11,6 +12,11 @@ packages=(
   imagemagick             # screenshot conversion and foreign-made test images
   libtiff-tools           # tiffinfo/tiffcp check the TIFF files we write
 )
+
+case "${1:-}" in
+  fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;   # libFuzzer and its sanitizer runtimes
+  bench) packages+=(hyperfine unpaper imagemagick time) ;;  # the peers nivelo is timed against
+esac
 
 missing=()
 for p in "${packages[@]}"; do

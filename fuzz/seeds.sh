@@ -1,0 +1,10 @@
+# Seed folders of each fuzz target, relative to the repository: sourced by
+# replay.sh and scripts/fuzz.sh.
+seed_dirs() {
+  case "$1" in
+    tga) echo "tests/tga/fixtures samples" ;;
+    tiff|lzw|packbits|huffman|predictor) echo "tests/tiff/fixtures" ;;
+    config|command_line) echo "samples" ;;
+    pipeline) echo "fuzz/seeds/pipeline" ;;
+  esac
+}
