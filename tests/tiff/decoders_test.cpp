@@ -366,7 +366,8 @@ TEST(ModifiedHuffman, CodeTablesArePrefixFreePerColour)
         for (unsigned i = 0; i < 13; i++) codes.push_back(kExtendedMakeUp[i].bits);
         for (size_t i = 0; i < codes.size(); i++)
             for (size_t j = 0; j < codes.size(); j++) {
-                if (i != j) EXPECT_NE(codes[j].rfind(codes[i], 0), 0u) << codes[i] << " prefixes " << codes[j];
+                if (i == j) continue;
+                EXPECT_NE(codes[j].rfind(codes[i], 0), 0u) << codes[i] << " prefixes " << codes[j];
             }
     }
 }
