@@ -357,19 +357,4 @@ TEST(ModifiedHuffman, TableDrivenMatchesTextMatchingOnRandomStreams)
     EXPECT_GT(accepted, 600u);  // the comparison covered both outcomes
 }
 
-TEST(ModifiedHuffman, CodeTablesArePrefixFreePerColour)
-{
-    for (unsigned colour = 0; colour < 2; colour++) {
-        std::vector<std::string> codes;
-        for (unsigned i = 0; i < 64; i++) codes.push_back(colour ? kBlackTerminating[i].bits : kWhiteTerminating[i].bits);
-        for (unsigned i = 0; i < 27; i++) codes.push_back(colour ? kBlackMakeUp[i].bits : kWhiteMakeUp[i].bits);
-        for (unsigned i = 0; i < 13; i++) codes.push_back(kExtendedMakeUp[i].bits);
-        for (size_t i = 0; i < codes.size(); i++)
-            for (size_t j = 0; j < codes.size(); j++) {
-                if (i == j) continue;
-                EXPECT_NE(codes[j].rfind(codes[i], 0), 0u) << codes[i] << " prefixes " << codes[j];
-            }
-    }
-}
-
 }  // namespace
