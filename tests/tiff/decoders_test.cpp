@@ -1,0 +1,360 @@
+// Strip decoders in memory, and the table-driven Modified Huffman decoder
+// against a plain twin that matches code texts bit by bit.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+#include "tiff/decoders.h"
+#include "tiff/mh_codes.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+int PackBits(const Bytes& in, Bytes* out, uint32_t rows, uint32_t row_size)
+{
+    out->assign(size_t(rows) * row_size, 0);
+    return DecodePackBits(in.data(), uint32_t(in.size()), out->data(), rows, row_size);
+}
+
+TEST(PackBits, RunsLiteralsAndNoOps)
+{
+    Bytes out;
+    EXPECT_EQ(PackBits({0xFE, 0xAA, 0x01, 0x11, 0x22}, &out, 1, 5), 1);
+    EXPECT_EQ(out, (Bytes{0xAA, 0xAA, 0xAA, 0x11, 0x22}));
+    EXPECT_EQ(PackBits({0xFD, 0xAA}, &out, 1, 4), 1);
+    EXPECT_EQ(out, (Bytes{0xAA, 0xAA, 0xAA, 0xAA}));
+    EXPECT_EQ(PackBits({0xFF, 0x01, 0x80, 0x00, 0x02, 0x80}, &out, 1, 3), 1);
+    EXPECT_EQ(out, (Bytes{0x01, 0x01, 0x02}));
+    // Rows are coded separately; bytes after the last row are not looked at.
+    EXPECT_EQ(PackBits({0xFF, 0x07, 0x01, 0x08, 0x09, 0x55}, &out, 2, 2), 1);
+    EXPECT_EQ(out, (Bytes{0x07, 0x07, 0x08, 0x09}));
+}
+
+TEST(PackBits, RunPastTheRowOrTheStripFails)
+{
+    Bytes out;
+    EXPECT_EQ(PackBits({0xFE, 0xAA, 0x01, 0x11, 0x22}, &out, 1, 4), 0);  // literal of 2 would reach 5
+    EXPECT_EQ(PackBits({0x81, 0xAA}, &out, 2, 64), 0);                  // 128 bytes cross the row end
+    EXPECT_EQ(PackBits({0x03, 0x01, 0x02}, &out, 1, 4), 0);             // literal longer than the strip
+    EXPECT_EQ(PackBits({0xFF}, &out, 1, 2), 0);                         // repeat without its byte
+    EXPECT_EQ(PackBits({0xFF, 0x01}, &out, 1, 4), 0);                   // strip ends before the row
+    EXPECT_EQ(PackBits({}, &out, 1, 1), 0);
+}
+
+// Packs codes of the given widths most significant bit first.
+Bytes PackCodes(const std::vector<std::pair<uint32_t, unsigned>>& codes)
+{
+    Bytes bytes;
+    unsigned used = 0;
+    for (auto [code, width] : codes) {
+        for (unsigned i = width; i-- > 0;) {
+            if (used % 8 == 0) bytes.push_back(0);
+            if ((code >> i) & 1) bytes.back() |= uint8_t(0x80 >> (used % 8));
+            used++;
+        }
+    }
+    return bytes;
+}
+
+int Lzw(const Bytes& in, Bytes* out, uint32_t rows, uint32_t row_size)
+{
+    out->assign(size_t(rows) * row_size, 0);
+    return DecodeLZW(in.data(), uint32_t(in.size()), out->data(), rows, row_size);
+}
+
+TEST(Lzw, StringsFromTheTableAndTheCodeNotYetInIt)
+{
+    Bytes out;
+    // 258 is "A B", added when 66 came; the output is then complete.
+    EXPECT_EQ(Lzw(PackCodes({{256, 9}, {65, 9}, {66, 9}, {258, 9}}), &out, 1, 4), 1);
+    EXPECT_EQ(out, (Bytes{65, 66, 65, 66}));
+    // 258 is being defined by this very code: "A" and its first character.
+    EXPECT_EQ(Lzw(PackCodes({{256, 9}, {65, 9}, {258, 9}, {257, 9}}), &out, 1, 3), 1);
+    EXPECT_EQ(out, (Bytes{65, 65, 65}));
+    // End of Information early: the rest stays zero.
+    EXPECT_EQ(Lzw(PackCodes({{256, 9}, {7, 9}, {257, 9}}), &out, 2, 2), 1);
+    EXPECT_EQ(out, (Bytes{7, 0, 0, 0}));
+    // A Clear in the middle starts a new table.
+    EXPECT_EQ(Lzw(PackCodes({{256, 9}, {1, 9}, {2, 9}, {256, 9}, {3, 9}, {1, 9}, {258, 9}}), &out, 1, 6), 1);
+    EXPECT_EQ(out, (Bytes{1, 2, 3, 1, 3, 1}));
+}
+
+TEST(Lzw, CodesWidenOneCodeEarly)
+{
+    // Each code after the first adds a string; after 253 of them the next
+    // code is 511 and codes are read 10 bits wide.
+    std::vector<std::pair<uint32_t, unsigned>> codes = {{256, 9}};
+    Bytes expected;
+    for (unsigned i = 0; i < 254; i++) {
+        codes.push_back({i % 200, 9});
+        expected.push_back(uint8_t(i % 200));
+    }
+    codes.push_back({258, 10});  // "0 1"
+    codes.push_back({257, 10});
+    expected.push_back(0);
+    expected.push_back(1);
+    Bytes out;
+    EXPECT_EQ(Lzw(PackCodes(codes), &out, 1, uint32_t(expected.size())), 1);
+    EXPECT_EQ(out, expected);
+    // Read 9 bits wide, the same codes are garbage.
+    codes[codes.size() - 2].second = 9;
+    EXPECT_FALSE(Lzw(PackCodes(codes), &out, 1, uint32_t(expected.size())) == 1 && out == expected);
+}
+
+TEST(Lzw, CompleteWithoutEndOfInformation)
+{
+    Bytes out;
+    EXPECT_EQ(Lzw(PackCodes({{256, 9}, {9, 9}, {8, 9}}), &out, 1, 2), 1);
+    EXPECT_EQ(out, (Bytes{9, 8}));
+}
+
+TEST(Lzw, InvalidStripsFail)
+{
+    Bytes out;
+    EXPECT_EQ(Lzw(PackCodes({{65, 9}, {66, 9}}), &out, 1, 2), 0);              // no Clear first
+    EXPECT_EQ(Lzw(PackCodes({{256, 9}, {258, 9}}), &out, 1, 2), 0);            // not a one-character code
+    EXPECT_EQ(Lzw(PackCodes({{256, 9}, {256, 9}}), &out, 1, 2), 0);
+    EXPECT_EQ(Lzw(PackCodes({{256, 9}, {65, 9}, {300, 9}}), &out, 1, 4), 0);  // beyond the next code
+    EXPECT_EQ(Lzw(PackCodes({{256, 9}, {65, 9}, {66, 9}}), &out, 1, 4), 0);   // strip ends first
+    EXPECT_EQ(Lzw(PackCodes({{256, 9}, {65, 9}, {66, 9}, {258, 9}}), &out, 1, 3), 0);  // past the output
+    EXPECT_EQ(Lzw({}, &out, 1, 1), 0);
+    EXPECT_EQ(Lzw(PackCodes({{257, 9}}), &out, 1, 1), 1);  // an empty strip: End of Information alone
+}
+
+unsigned WidthFor(unsigned next_code)
+{
+    return next_code >= 2047 ? 12 : next_code >= 1023 ? 11 : next_code >= 511 ? 10 : 9;
+}
+
+TEST(Lzw, FullTableStopsGrowing)
+{
+    // Every code after the first adds a string until the table is full;
+    // further codes stay 12 bits wide and still decode what is in it.
+    std::vector<std::pair<uint32_t, unsigned>> codes = {{256, 9}, {0, 9}};
+    Bytes expected = {0};
+    unsigned next = 258;
+    for (unsigned i = 1; i < 4096 - 258 + 10; i++) {
+        codes.push_back({i % 256, WidthFor(next)});
+        expected.push_back(uint8_t(i % 256));
+        if (next < 4096) next++;
+    }
+    codes.push_back({258, 12});  // "0 1", the first string added
+    expected.push_back(0);
+    expected.push_back(1);
+    Bytes out;
+    EXPECT_EQ(Lzw(PackCodes(codes), &out, 1, uint32_t(expected.size())), 1);
+    EXPECT_EQ(out, expected);
+}
+
+TEST(Predictor, RunningSumsModulo256)
+{
+    Bytes row = {10, 5, 250, 1};
+    UndoHorizontalPredictor(row.data(), 1, 4, 1, 4);
+    EXPECT_EQ(row, (Bytes{10, 15, 9, 10}));
+    // Three samples a pixel: each sample adds the same sample of the pixel before.
+    Bytes rgb = {1, 2, 3, 1, 1, 1, 255, 0, 1, 9, 9, 9, 1, 1, 1, 0, 0, 0};  // two rows, padded to 9 bytes
+    UndoHorizontalPredictor(rgb.data(), 2, 3, 3, 9);
+    EXPECT_EQ(rgb, (Bytes{1, 2, 3, 2, 3, 4, 1, 3, 5, 9, 9, 9, 10, 10, 10, 10, 10, 10}));
+}
+
+// ---- Modified Huffman ----
+
+const MhCode* FindCode(unsigned colour, unsigned run)
+{
+    if (run < 64) return colour == 0 ? &kWhiteTerminating[run] : &kBlackTerminating[run];
+    if (run <= 1728) return colour == 0 ? &kWhiteMakeUp[run / 64 - 1] : &kBlackMakeUp[run / 64 - 1];
+    return &kExtendedMakeUp[run / 64 - 28];
+}
+
+// Appends the code words of one run: make-ups of 2560 while needed, then
+// one make-up and the terminating code.
+void AppendRun(std::string* bits, unsigned colour, unsigned run)
+{
+    while (run > 2560 + 63) {
+        *bits += FindCode(colour, 2560)->bits;
+        run -= 2560;
+    }
+    if (run >= 64) *bits += FindCode(colour, run / 64 * 64)->bits;
+    *bits += FindCode(colour, run % 64)->bits;
+}
+
+void PadToByte(std::string* bits)
+{
+    while (bits->size() % 8 != 0) *bits += '0';
+}
+
+Bytes BitsToBytes(const std::string& bits, unsigned fill_order)
+{
+    Bytes bytes((bits.size() + 7) / 8, 0);
+    for (size_t i = 0; i < bits.size(); i++)
+        if (bits[i] == '1') bytes[i / 8] |= uint8_t(fill_order == 2 ? 1u << (i % 8) : 0x80u >> (i % 8));
+    return bytes;
+}
+
+int Mh(const Bytes& in, Bytes* out, uint32_t rows, uint32_t width, unsigned fill_order = 1)
+{
+    uint32_t row_size = (width + 7) / 8;
+    out->assign(size_t(rows) * row_size, 0);
+    return DecodeModifiedHuffman(in.data(), uint32_t(in.size()), out->data(), rows, width, row_size, fill_order);
+}
+
+TEST(ModifiedHuffman, RunsMakeUpsAndRowAlignment)
+{
+    std::string bits;
+    AppendRun(&bits, 0, 3);
+    AppendRun(&bits, 1, 5);
+    PadToByte(&bits);
+    AppendRun(&bits, 0, 0);
+    AppendRun(&bits, 1, 8);
+    Bytes out;
+    EXPECT_EQ(Mh(BitsToBytes(bits, 1), &out, 2, 8), 1);
+    EXPECT_EQ(out, (Bytes{0x1F, 0xFF}));
+
+    // Make-up 64 then terminating 0: a white run of 64, then 2 black.
+    bits = std::string(kWhiteMakeUp[0].bits) + kWhiteTerminating[0].bits + kBlackTerminating[2].bits;
+    EXPECT_EQ(Mh(BitsToBytes(bits, 1), &out, 1, 66), 1);
+    Bytes expected(9, 0);
+    expected[8] = 0xC0;
+    EXPECT_EQ(out, expected);
+}
+
+TEST(ModifiedHuffman, RunsPastTheWidthOrUnknownCodesFail)
+{
+    std::string bits;
+    AppendRun(&bits, 0, 3);
+    AppendRun(&bits, 1, 6);  // 9 pixels in a row of 8
+    Bytes out;
+    EXPECT_EQ(Mh(BitsToBytes(bits, 1), &out, 1, 8), 0);
+    EXPECT_EQ(Mh(BitsToBytes("0000000000000000", 1), &out, 1, 8), 0);  // no code word
+    bits.clear();
+    AppendRun(&bits, 0, 3);
+    EXPECT_EQ(Mh(BitsToBytes(bits, 1), &out, 1, 8), 0);  // strip ends inside the row
+}
+
+TEST(ModifiedHuffman, FillOrderTwoReadsTheSameCodesReversed)
+{
+    std::string bits;
+    for (unsigned row = 0; row < 3; row++) {
+        AppendRun(&bits, 0, 1 + row);
+        AppendRun(&bits, 1, 30);
+        AppendRun(&bits, 0, 100 - 31 - row);
+        PadToByte(&bits);
+    }
+    Bytes msb, lsb;
+    EXPECT_EQ(Mh(BitsToBytes(bits, 1), &msb, 3, 100, 1), 1);
+    EXPECT_EQ(Mh(BitsToBytes(bits, 2), &lsb, 3, 100, 2), 1);
+    EXPECT_EQ(msb, lsb);
+    EXPECT_EQ(msb[0], 0x7F);
+}
+
+// The plain twin: the code word is a growing text compared with the code
+// texts in order (terminating, make-up, extended), up to 15 bits.
+struct TextReader {
+    const Bytes* strip;
+    size_t byte = 0;
+    unsigned bit = 0;
+    unsigned fill_order;
+};
+
+int TextRunCode(TextReader* r, unsigned colour)
+{
+    std::string text;
+    for (;;) {
+        if (r->byte >= r->strip->size()) return -1;
+        uint8_t b = (*r->strip)[r->byte];
+        bool one = r->fill_order == 2 ? (b & (1u << r->bit)) != 0 : (b & (0x80u >> r->bit)) != 0;
+        text += one ? '1' : '0';
+        if (++r->bit == 8) {
+            r->bit = 0;
+            r->byte++;
+        }
+        const MhCode* tables[3] = {colour == 0 ? kWhiteTerminating : kBlackTerminating,
+                                   colour == 0 ? kWhiteMakeUp : kBlackMakeUp, kExtendedMakeUp};
+        unsigned sizes[3] = {64, 27, 13};
+        for (unsigned t = 0; t < 3; t++)
+            for (unsigned i = 0; i < sizes[t]; i++)
+                if (text == tables[t][i].bits) return tables[t][i].run;
+        if (text.size() == kMhGiveUpBits) return -1;
+    }
+}
+
+int TextDecode(const Bytes& strip, Bytes* out, uint32_t rows, uint32_t width, unsigned fill_order)
+{
+    uint32_t row_size = (width + 7) / 8;
+    out->assign(size_t(rows) * row_size, 0);
+    TextReader r{&strip, 0, 0, fill_order};
+    for (uint32_t y = 0; y < rows; y++) {
+        unsigned colour = 0;
+        uint64_t pending = 0, done = 0;
+        while (done < width) {
+            int run = TextRunCode(&r, colour);
+            if (run < 0) return 0;
+            pending += unsigned(run);
+            if (run >= 64) continue;
+            if (done + pending > width) return 0;
+            for (uint64_t x = done; x < done + pending; x++)
+                if (colour == 1) (*out)[y * row_size + x / 8] |= uint8_t(0x80 >> (x % 8));
+            done += pending;
+            pending = 0;
+            colour ^= 1;
+        }
+        if (r.bit != 0) {
+            r.bit = 0;
+            r.byte++;
+        }
+    }
+    return 1;
+}
+
+TEST(ModifiedHuffman, TableDrivenMatchesTextMatchingOnRandomStreams)
+{
+    testing_support::Random random(4);
+    unsigned accepted = 0;
+    for (unsigned trial = 0; trial < 3000; trial++) {
+        uint32_t width = 1 + random.Below(trial % 3 == 0 ? 3000 : 80);
+        uint32_t rows = 1 + random.Below(4);
+        unsigned fill_order = 1 + random.Below(2);
+        std::string bits;
+        if (trial % 4 == 0) {
+            // Pure noise.
+            for (unsigned i = 0, n = random.Below(200); i < n; i++) bits += char('0' + random.Below(2));
+        } else {
+            // Valid rows, then damage: flipped bits, a cut, or nothing.
+            for (uint32_t y = 0; y < rows; y++) {
+                unsigned colour = 0;
+                uint32_t left = width;
+                while (left > 0) {
+                    uint32_t run = random.Below(4) == 0 ? random.Below(left + 1) : random.Below(std::min(left, 70u) + 1);
+                    if (colour == 1 && run == 0 && left > 0) run = 1;
+                    AppendRun(&bits, colour, run);
+                    left -= run;
+                    colour ^= 1;
+                }
+                PadToByte(&bits);
+            }
+            unsigned damage = random.Below(3);
+            if (damage == 1 && !bits.empty())
+                for (unsigned i = 0, n = 1 + random.Below(3); i < n; i++) {
+                    char& c = bits[random.Below(uint32_t(bits.size()))];
+                    c = c == '0' ? '1' : '0';
+                }
+            if (damage == 2 && !bits.empty()) bits.resize(random.Below(uint32_t(bits.size())));
+        }
+        Bytes strip = BitsToBytes(bits, fill_order);
+        Bytes fast, plain;
+        int a = Mh(strip, &fast, rows, width, fill_order);
+        int b = TextDecode(strip, &plain, rows, width, fill_order);
+        ASSERT_EQ(a, b) << "trial " << trial;
+        if (a == 1) {
+            ASSERT_EQ(fast, plain) << "trial " << trial;
+            accepted++;
+        }
+    }
+    EXPECT_GT(accepted, 600u);  // the comparison covered both outcomes
+}
+
+}  // namespace

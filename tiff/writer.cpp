@@ -1,0 +1,148 @@
+// Black-and-white TIFF writer: uncompressed, 1 bit a pixel, BlackIsZero,
+// little-endian, 300 dots per inch, strips of at most 8192 bytes.
+//
+// Layout (offsets from the start of the file):
+//   0    "II", 42, IFD offset 8
+//   8    14 entries (count, 14 x 12 bytes), next-IFD offset 0
+//   182  XResolution 300/1, 190 YResolution 300/1
+//   198  with two strips or more: StripOffsets array, then StripByteCounts
+//        array, 4 bytes an entry
+//   then the strips, back to back.
+// With one strip the StripOffsets and StripByteCounts entries hold the values
+// themselves and the strip starts at 198.  Every offset is known before the
+// first byte is written, so the file is written front to back.
+#include <cstring>
+
+#include "core/support.h"
+#include "tiff/codec_state.h"
+#include "tiff/tiff.h"
+
+namespace {
+
+constexpr uint32_t kMostStripBytes = 8192;
+constexpr uint32_t kResolutionOffset = 182;
+constexpr uint32_t kAfterResolutions = 198;
+
+enum FieldType : uint16_t { FIELD_SHORT = 3, FIELD_LONG = 4, FIELD_RATIONAL = 5 };
+
+struct StripLayout {
+    uint32_t row_size;
+    uint32_t rows_per_strip;
+    uint32_t strip_size;
+    uint32_t strip_count;
+    uint32_t last_strip_rows;
+    uint32_t first_strip_offset;
+};
+
+StripLayout ComputeLayout(uint32_t width, uint32_t height)
+{
+    StripLayout l;
+    l.row_size = (width + 7) / 8;
+    l.rows_per_strip = kMostStripBytes / l.row_size;
+    if (l.rows_per_strip == 0) l.rows_per_strip = 1;
+    l.strip_size = l.rows_per_strip * l.row_size;
+    l.strip_count = (height + l.rows_per_strip - 1) / l.rows_per_strip;
+    l.last_strip_rows = height - (l.strip_count - 1) * l.rows_per_strip;
+    l.first_strip_offset = kAfterResolutions + (l.strip_count >= 2 ? 8 * l.strip_count : 0);
+    return l;
+}
+
+int WriteU16(uint32_t value)
+{
+    uint8_t b[2] = {uint8_t(value), uint8_t(value >> 8)};
+    return WriteBytes(&g_tiff.stream, b, 2, g_tiff.file_name);
+}
+
+int WriteU32(uint32_t value)
+{
+    uint8_t b[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+    return WriteBytes(&g_tiff.stream, b, 4, g_tiff.file_name);
+}
+
+// A SHORT value sits in the first two bytes of the 4-byte value field.
+int WriteShortEntry(uint16_t tag, uint32_t value)
+{
+    return WriteU16(tag) && WriteU16(FIELD_SHORT) && WriteU32(1) && WriteU16(value) && WriteU16(0);
+}
+
+int WriteEntry(uint16_t tag, uint16_t type, uint32_t count, uint32_t value)
+{
+    return WriteU16(tag) && WriteU16(type) && WriteU32(count) && WriteU32(value);
+}
+
+int WriteHeaderAndDirectory(const StripLayout& l, uint32_t width, uint32_t height)
+{
+    uint32_t n = l.strip_count;
+    bool one_strip = n == 1;
+    uint32_t offsets_value = kAfterResolutions;  // the strip itself, or the offsets array
+    uint32_t counts_value = one_strip ? height * l.row_size : kAfterResolutions + 4 * n;
+    return WriteU16('I' | ('I' << 8)) && WriteU16(42) && WriteU32(8) && WriteU16(14) &&
+           WriteShortEntry(256, width) && WriteShortEntry(257, height) && WriteShortEntry(258, 1) &&
+           WriteShortEntry(259, 1) && WriteShortEntry(262, 1) && WriteShortEntry(266, 1) &&
+           WriteEntry(273, FIELD_LONG, n, offsets_value) && WriteShortEntry(277, 1) &&
+           WriteShortEntry(278, l.rows_per_strip) && WriteEntry(279, FIELD_LONG, n, counts_value) &&
+           WriteEntry(282, FIELD_RATIONAL, 1, kResolutionOffset) &&
+           WriteEntry(283, FIELD_RATIONAL, 1, kResolutionOffset + 8) && WriteShortEntry(296, 2) &&
+           WriteShortEntry(317, 1) && WriteU32(0) && WriteU32(300) && WriteU32(1) && WriteU32(300) &&
+           WriteU32(1);
+}
+
+// Only with two strips or more: the offsets, then the byte counts.  The last
+// strip holds the rows that are left, a whole strip when the height divides.
+int WriteStripArrays(const StripLayout& l)
+{
+    if (l.strip_count < 2) return 1;
+    for (uint32_t i = 0; i < l.strip_count; i++)
+        if (!WriteU32(l.first_strip_offset + i * l.strip_size)) return 0;
+    for (uint32_t i = 0; i + 1 < l.strip_count; i++)
+        if (!WriteU32(l.strip_size)) return 0;
+    return WriteU32(l.last_strip_rows * l.row_size);
+}
+
+// Grey above 127 is a 1 bit (white under BlackIsZero); bits beyond the width
+// stay 0.
+void PackRow(const uint8_t* grey, uint32_t width, uint8_t* row, uint32_t row_size)
+{
+    std::memset(row, 0, row_size);
+    for (uint32_t x = 0; x < width; x++)
+        if (grey[x] > 127) row[x >> 3] |= uint8_t(0x80u >> (x & 7));
+}
+
+int WriteRows(const BITMAP* image, uint32_t row_size)
+{
+    uint8_t* row = static_cast<uint8_t*>(AllocMemory(row_size));
+    if (row == nullptr) return 0;
+    int ok = 1;
+    for (uint32_t y = 0; ok && y < image->height; y++) {
+        PackRow(image->pixels + uint64_t(y) * image->width, image->width, row, row_size);
+        ok = WriteBytes(&g_tiff.stream, row, row_size, g_tiff.file_name);
+    }
+    FreeMemory(&row);
+    return ok;
+}
+
+}  // namespace
+
+int SaveTIFF(const char* name, const BITMAP* image)
+{
+    if (name == nullptr || name[0] == '\0' || image == nullptr || image->type != PIXEL_GREY ||
+        image->width == 0 || image->height == 0 || image->pixels == nullptr)
+        return 0;
+    if (!TiffTakeFileName(name)) return 0;
+    StripLayout layout = ComputeLayout(image->width, image->height);
+    g_tiff.big_endian = 0;
+    g_tiff.stream = OpenFile(name, "wb");
+    if (g_tiff.stream == nullptr) return 0;
+    // Strips follow one another with no gap, so the rows are written in order.
+    int ok = WriteHeaderAndDirectory(layout, image->width, image->height) && WriteStripArrays(layout) &&
+             WriteRows(image, layout.row_size);
+    if (!ok) {
+        CloseFile(&g_tiff.stream);
+        return 0;
+    }
+    // fclose flushes: a full disk may only show here.
+    int closed = std::fclose(g_tiff.stream) == 0;
+    g_tiff.stream = nullptr;
+    if (!closed) ReportError("Error writing file %s\n", name);
+    return closed;
+}
