@@ -9,6 +9,7 @@
 // reader without a word.
 #include <cstring>
 
+#include "core/memory_budget.h"
 #include "core/support.h"
 #include "tiff/codec_state.h"
 #include "tiff/decoders.h"
@@ -360,6 +361,17 @@ int ReadStrip(const TiffDirectory& d, uint32_t i, BITMAP* image)
     return ok;
 }
 
+// The most memory one strip holds while it is read: its bytes and its rows.
+uint64_t LargestStripBuffers(const TiffDirectory& d)
+{
+    uint64_t largest = 0;
+    for (uint32_t i = 0; i < d.strip_count; i++) {
+        uint64_t need = uint64_t(d.strips[i].byte_count) + uint64_t(d.row_size) * StripRows(d, i);
+        if (need > largest) largest = need;
+    }
+    return largest;
+}
+
 int ReadDirectory(TiffDirectory* d, uint32_t offset, BITMAP* image)
 {
     uint16_t entries = 0;
@@ -370,6 +382,7 @@ int ReadDirectory(TiffDirectory* d, uint32_t offset, BITMAP* image)
     unsigned type = d->photometric == PHOTOMETRIC_RGB       ? PIXEL_RGB
                     : d->photometric == PHOTOMETRIC_PALETTE ? PIXEL_INDEXED
                                                             : PIXEL_GREY;
+    if (!CheckImageBudget(d->width, d->height, type, LargestStripBuffers(*d))) return 0;
     if (!BITMAP_Create(image, d->width, d->height, type)) return 0;
     for (uint32_t i = 0; i < d->strip_count; i++)
         if (!ReadStrip(*d, i, image)) return 0;

@@ -131,18 +131,18 @@ int SaveTIFF(const char* name, const BITMAP* image)
     if (!TiffTakeFileName(name)) return 0;
     StripLayout layout = ComputeLayout(image->width, image->height);
     g_tiff.big_endian = 0;
-    g_tiff.stream = OpenFile(name, "wb");
-    if (g_tiff.stream == nullptr) return 0;
+    OutputFile out;
+    if (!OpenOutputFile(&out, name)) return 0;
+    g_tiff.stream = out.stream;
     // Strips follow one another with no gap, so the rows are written in order.
     int ok = WriteHeaderAndDirectory(layout, image->width, image->height) && WriteStripArrays(layout) &&
              WriteRows(image, layout.row_size);
+    // A failed write has closed the shared stream already.
+    out.stream = g_tiff.stream;
+    g_tiff.stream = nullptr;
     if (!ok) {
-        CloseFile(&g_tiff.stream);
+        AbortOutputFile(&out);
         return 0;
     }
-    // fclose flushes: a full disk may only show here.
-    int closed = std::fclose(g_tiff.stream) == 0;
-    g_tiff.stream = nullptr;
-    if (!closed) ReportError("Error writing file %s\n", name);
-    return closed;
+    return CommitOutputFile(&out);
 }
