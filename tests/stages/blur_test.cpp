@@ -18,7 +18,7 @@ BITMAP* MakeSlot(unsigned width, unsigned height, const std::vector<uint8_t>& by
     BITMAP* image = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
     EXPECT_EQ(1, BITMAP_Create(image, width, height, PIXEL_BGR));
     EXPECT_EQ(bytes.size(), size_t(width) * height * 3);
-    std::memcpy(image->pixels, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(image->pixels, bytes.data(), bytes.size());
     return image;
 }
 
