@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/support.h"
 #include "stages/background.h"
 #include "tests/stages/stage_fixture.h"
 #include "tests/support/test_support.h"
@@ -26,21 +25,6 @@ void PaintRow(TestImage& image, unsigned y, unsigned x0, unsigned x1, uint8_t a,
         uint8_t* p = image.At(x, y);
         p[0] = a, p[1] = b, p[2] = c;
     }
-}
-
-// A heap image in a slot, as the pipeline hands it to a stage.
-BITMAP* HeapCopy(const BITMAP& from)
-{
-    BITMAP* image = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
-    EXPECT_EQ(1, BITMAP_Create(image, from.width, from.height, from.type));
-    std::memcpy(image->pixels, from.pixels, size_t(BITMAP_ByteSize(from.width, from.height, from.type)));
-    return image;
-}
-
-void FreeHeap(BITMAP** image)
-{
-    BITMAP_Free(*image);
-    FreeMemory(image);
 }
 
 }  // namespace
@@ -69,16 +53,6 @@ TEST_F(BackgroundTest, SampledSideFollowsPriorityAndMeansTruncate)
         uint8_t colour[3];
         GetBackgroundColour(&image.bitmap, colour);
         EXPECT_EQ(0, std::memcmp(colour, c.expected, 3)) << "COTE_FOND " << int(c.sides);
-    }
-}
-
-TEST_F(BackgroundTest, EmptyImageGivesBlack)
-{
-    for (unsigned w : {0u, 3u}) {
-        TestImage image(w, w == 0 ? 3 : 0, PIXEL_BGR);
-        uint8_t colour[3] = {9, 9, 9};
-        GetBackgroundColour(&image.bitmap, colour);
-        EXPECT_EQ(0, colour[0] | colour[1] | colour[2]);
     }
 }
 
@@ -149,15 +123,6 @@ TEST_F(BackgroundTest, NoDifferenceThresholdMakesEveryPixelContent)
     }
 }
 
-TEST_F(BackgroundTest, FindersOnImagesWithoutLines)
-{
-    TestImage flat(7, 0, PIXEL_BGR), thin(0, 7, PIXEL_BGR);
-    EXPECT_EQ(0, FindTopEdge(&flat.bitmap, kPaper));
-    EXPECT_EQ(-1, FindBottomEdge(&flat.bitmap, kPaper));
-    EXPECT_EQ(0, FindLeftEdge(&thin.bitmap, kPaper));
-    EXPECT_EQ(-1, FindRightEdge(&thin.bitmap, kPaper));
-}
-
 TEST_F(BackgroundTest, CropKeepsTheContentRectangle)
 {
     g_params.DETECT_WIDTH = 3;
@@ -193,10 +158,18 @@ TEST_F(BackgroundTest, BlankPageComesOutWhole)
     }
 }
 
-TEST_F(BackgroundTest, CropOfAnEmptyImageIsEmpty)
+TEST_F(BackgroundTest, EmptyImages)
 {
+    TestImage flat(7, 0, PIXEL_BGR), thin(0, 7, PIXEL_BGR);
+    EXPECT_EQ(0, FindTopEdge(&flat.bitmap, kPaper));
+    EXPECT_EQ(-1, FindBottomEdge(&flat.bitmap, kPaper));
+    EXPECT_EQ(0, FindLeftEdge(&thin.bitmap, kPaper));
+    EXPECT_EQ(-1, FindRightEdge(&thin.bitmap, kPaper));
     for (unsigned w : {0u, 9u}) {
         TestImage empty(w, 9 - w, PIXEL_BGR);
+        uint8_t colour[3] = {9, 9, 9};
+        GetBackgroundColour(&empty.bitmap, colour);
+        EXPECT_EQ(0, colour[0] | colour[1] | colour[2]);  // nothing to average: black
         BITMAP* slot = HeapCopy(empty.bitmap);
         ASSERT_EQ(1, CropStage(&slot, kPaper));
         EXPECT_EQ(0, int(slot->width) * slot->height);

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <vector>
 
-#include "core/support.h"
 #include "stages/blur.h"
 #include "tests/stages/stage_fixture.h"
 #include "tests/support/test_support.h"
@@ -12,14 +11,10 @@ using testing_support::Random;
 
 namespace {
 
-// A heap image in a slot, filled from bytes.
 BITMAP* MakeSlot(unsigned width, unsigned height, const std::vector<uint8_t>& bytes)
 {
-    BITMAP* image = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
-    EXPECT_EQ(1, BITMAP_Create(image, width, height, PIXEL_BGR));
-    EXPECT_EQ(bytes.size(), size_t(width) * height * 3);
-    if (!bytes.empty()) std::memcpy(image->pixels, bytes.data(), bytes.size());
-    return image;
+    BITMAP image = {uint16_t(width), uint16_t(height), PIXEL_BGR, nullptr, const_cast<uint8_t*>(bytes.data())};
+    return HeapCopy(image);
 }
 
 std::vector<uint8_t> Bytes(const BITMAP* image)
@@ -27,18 +22,12 @@ std::vector<uint8_t> Bytes(const BITMAP* image)
     return std::vector<uint8_t>(image->pixels, image->pixels + size_t(image->width) * image->height * 3);
 }
 
-void FreeSlot(BITMAP** slot)
-{
-    BITMAP_Free(*slot);
-    FreeMemory(slot);
-}
-
 std::vector<uint8_t> Blurred(unsigned width, unsigned height, const std::vector<uint8_t>& bytes)
 {
     BITMAP* slot = MakeSlot(width, height, bytes);
     EXPECT_EQ(1, BlurStage(&slot));
     std::vector<uint8_t> result = Bytes(slot);
-    FreeSlot(&slot);
+    FreeHeap(&slot);
     return result;
 }
 
@@ -139,5 +128,5 @@ TEST_F(BlurTest, EmptyImageStaysEmpty)
     ASSERT_EQ(1, BlurStage(&slot));
     EXPECT_EQ(0, slot->width);
     EXPECT_EQ(5, slot->height);
-    FreeSlot(&slot);
+    FreeHeap(&slot);
 }

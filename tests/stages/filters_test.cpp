@@ -157,13 +157,3 @@ TEST_F(FiltersTest, CountedTracesAreMarkedOnlyOnRequest)
     EXPECT_EQ(1, *marked.At(53, 5));
     EXPECT_EQ(1, *plain.At(203, 11));
 }
-
-TEST_F(FiltersTest, EmptyCopyGivesZero)
-{
-    TestImage grey(0, 0, PIXEL_GREY);
-    VerticalStepFilter(&grey.bitmap);
-    RunFilter(&grey.bitmap);
-    GapBridgeFilter(&grey.bitmap);
-    LowerBorderFilter(&grey.bitmap);
-    EXPECT_EQ(0.0, LineAngleFilter(&grey.bitmap, 1));
-}

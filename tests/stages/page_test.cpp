@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <string>
 
-#include "core/support.h"
 #include "stages/rotation.h"
 #include "tests/stages/stage_fixture.h"
 #include "tests/stages/synthetic_page.h"
@@ -25,16 +24,9 @@ const uint8_t kBackground[3] = {kScannerGrey, kScannerGrey, kScannerGrey};
 
 BITMAP* DrawSlot(const PageText& text, double slope)
 {
-    BITMAP* page = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
-    EXPECT_EQ(1, BITMAP_Create(page, text.layout.width, text.layout.height, PIXEL_BGR));
-    DrawPage(text, slope, page);
-    return page;
-}
-
-void FreeSlot(BITMAP** slot)
-{
-    BITMAP_Free(*slot);
-    FreeMemory(slot);
+    testing_support::TestImage image(text.layout.width, text.layout.height, PIXEL_BGR);
+    DrawPage(text, slope, &image.bitmap);
+    return HeapCopy(image.bitmap);
 }
 
 // Row of the centre of the ink in column x around a bar that starts at row
@@ -82,7 +74,7 @@ TEST_P(PageTest, SlopeIsFoundAndStraightened)
     EXPECT_LT(WorstLineSlope(text, page), kTolerance);
     // The turn uncovers the corners: they take the scanner grey.
     EXPECT_EQ(0, std::memcmp(page->pixels, kBackground, 3));
-    FreeSlot(&page);
+    FreeHeap(&page);
 }
 
 INSTANTIATE_TEST_SUITE_P(Slopes, PageTest, ::testing::Values(2.0, -2.0, 0.7, -1.3, 0.0));
@@ -119,7 +111,7 @@ TEST_F(StageTest, DebugImagesDoNotChangeTheAngle)
     std::string output = testing::internal::GetCapturedStdout();
     EXPECT_EQ(plain, debug);
     EXPECT_NE(std::string::npos, output.find("nivelo_filtre5.tga"));
-    FreeSlot(&page);
+    FreeHeap(&page);
 }
 
 TEST_F(StageTest, PipelinePrintsTheAngleAndStraightensThePage)
@@ -131,7 +123,7 @@ TEST_F(StageTest, PipelinePrintsTheAngleAndStraightensThePage)
         PageText text{PageLayout{}};
         BITMAP* page = DrawSlot(text, slope);
         ASSERT_EQ(1, SaveTGA((dir / "page.tga").c_str(), page));
-        FreeSlot(&page);
+        FreeHeap(&page);
         WriteFileBytes(dir / "config.txt", "REPERTOIRE1=" + dir.path + "t/\nREPERTOIRE2=" + dir.path + "trot/\n");
         RunResult run = RunNivelo({"/f", "page.tga"}, dir.path);
         ASSERT_EQ(0, run.status);
