@@ -144,7 +144,7 @@ TEST_F(BackgroundTest, BlankPageComesOutWhole)
 {
     TestImage image(50, 40, PIXEL_BGR);
     Fill(image, kPaper);
-    PaintRow(image, 20, 10, 12, 0, 0, 0);  // a speck, shorter than a run
+    PaintRow(image, 20, 10, 12, 0, 0, 0);  // a dot, shorter than a run
     for (uint8_t sides : {uint8_t(SIDE_BOTTOM | SIDE_RIGHT), uint8_t(SIDE_TOP), uint8_t(15), uint8_t(0)}) {
         g_params.COTE_RECADRAGE = sides;
         BITMAP* slot = HeapCopy(image.bitmap);
