@@ -1,10 +1,38 @@
 // Skew detection and rotation.
+//
+// The stage is split so that a caller can detect the angle on one image and
+// turn another, or turn by an adjusted angle with another fill colour:
+//   DetectSkewAngle  grey working copy, the five filters, the angle
+//   RotatePage       the turn about the centre into a new image
+//   RotationStage    both, printing the angle in between
 #pragma once
 
 #include <cstdint>
 
 #include "core/bitmap.h"
 
-// Detects the skew angle of *slot (printing it) and turns the page by it,
-// filling uncovered corners with colour; 1, or 0 with *slot unchanged.
+// Keys cubic convolution weight (a = -0.5) of a distance t >= 0.
+double CubicWeight(double t);
+
+// Resamples the three-byte page at (x, y), in pixel units with pixel (i, j)
+// centred on (i + 0.5, j + 0.5), from the 4 x 4 pixels around floor(x),
+// floor(y); taps outside the page take `colour`.  Writes three bytes to out.
+void SampleBicubic(const BITMAP* page, double x, double y, const uint8_t colour[3], uint8_t out[3]);
+
+// Writes every pixel of destination (same size as the page, three bytes a
+// pixel) with the page turned about its centre by angle degrees; a positive
+// angle makes lines that rise to the right horizontal.
+void RotateInto(const BITMAP* page, BITMAP* destination, double angle, const uint8_t colour[3]);
+
+// Finds the skew angle of a three-byte page in degrees (positive: the lines
+// rise to the right).  With /f, writes the five filter images into
+// REPERTOIRE2.  Returns 1, or 0 when the grey working copy cannot be made.
+int DetectSkewAngle(const BITMAP* page, double* angle);
+
+// Replaces *slot by the page turned by angle degrees, corners filled with
+// colour; 1, or 0 with *slot unchanged.
+int RotatePage(BITMAP** slot, double angle, const uint8_t colour[3]);
+
+// Detects the skew angle of *slot, prints it ("%f\n") and turns the page by
+// it, filling uncovered corners with colour; 1, or 0 with *slot unchanged.
 int RotationStage(BITMAP** slot, const uint8_t colour[3]);

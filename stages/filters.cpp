@@ -1,0 +1,161 @@
+// The five skew filters.  Filters 1, 2 and 4 read only the current pixel and
+// pixels below it or to its right, which are not yet rewritten, so working in
+// place gives the same result as reading an unchanged copy.
+#include "stages/filters.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "batch/params.h"
+
+namespace {
+
+inline uint8_t* Row(BITMAP* grey, int32_t y) { return grey->pixels + size_t(y) * grey->width; }
+
+// Pixels of a trace step from column cx to column cx + 1, preferring the same
+// row, then the row above, then the row below.
+enum class Accept { Marked, Traced };
+
+inline bool Accepts(uint8_t value, Accept accept) { return accept == Accept::Marked ? value > 128 : value == 1; }
+
+// Moves (cx, cy) one column to the right onto an accepted pixel; false when
+// the last column is reached or no neighbour is accepted.
+bool StepRight(BITMAP* grey, int32_t* cx, int32_t* cy, Accept accept)
+{
+    int32_t width = grey->width, height = grey->height;
+    int32_t x = *cx + 1, y = *cy;
+    if (x >= width) return false;
+    if (Accepts(Row(grey, y)[x], accept)) {
+    } else if (y > 0 && Accepts(Row(grey, y - 1)[x], accept)) {
+        y--;
+    } else if (y < height - 1 && Accepts(Row(grey, y + 1)[x], accept)) {
+        y++;
+    } else {
+        return false;
+    }
+    *cx = x;
+    *cy = y;
+    return true;
+}
+
+// True when the gap that starts at (x, y) is closed by a mark at column x + k,
+// in the row or directly above or below it.  Bridges (1) do not close a gap.
+bool ClosesGap(BITMAP* grey, int32_t x, int32_t y)
+{
+    if (Row(grey, y)[x] == 255) return true;
+    if (y > 0 && Row(grey, y - 1)[x] == 255) return true;
+    return y < int32_t(grey->height) - 1 && Row(grey, y + 1)[x] == 255;
+}
+
+// Bridges the gaps of row y.
+void BridgeRow(BITMAP* grey, int32_t y, int32_t longest)
+{
+    int32_t width = grey->width;
+    uint8_t* row = Row(grey, y);
+    int32_t x = 1;
+    while (x < width) {
+        if (row[x] != 0 || row[x - 1] != 255) {
+            x++;
+            continue;
+        }
+        int32_t k = 0;
+        for (; k < longest; k++) {
+            if (x + k >= width) return;  // the row ends inside the gap
+            if (ClosesGap(grey, x + k, y)) break;
+        }
+        if (k == longest || longest <= 0) {  // not closed within reach
+            x++;
+            continue;
+        }
+        for (int32_t i = 0; i < k; i++) row[x + i] = 1;
+        x += k + 2;
+    }
+}
+
+}  // namespace
+
+void VerticalStepFilter(BITMAP* grey)
+{
+    int32_t width = grey->width, height = grey->height;
+    int32_t limit = g_params.VISION_LIMIT1;
+    for (int32_t y = 0; y < height; y++) {
+        uint8_t* row = Row(grey, y);
+        if (y == height - 1) {
+            for (int32_t x = 0; x < width; x++) row[x] = 0;
+            break;
+        }
+        const uint8_t* below = Row(grey, y + 1);
+        for (int32_t x = 0; x < width; x++) row[x] = std::abs(row[x] - below[x]) >= limit ? 255 : 0;
+    }
+}
+
+void RunFilter(BITMAP* grey)
+{
+    int64_t width = grey->width, height = grey->height;
+    int64_t window = g_params.VISION_WIDTH1, run = g_params.VISION_LIMIT2;
+    // Run starts l = 0 ... window - run - 1; the window so reaches x + window - 2.
+    int64_t starts = window - run;
+    for (int64_t y = 0; y < height; y++) {
+        uint8_t* row = grey->pixels + size_t(y) * size_t(width);
+        for (int64_t x = 0; x < width; x++) {
+            uint8_t result = 0;
+            if (x < width - window) {
+                for (int64_t l = 0; l < starts && result == 0; l++) {
+                    int64_t i = 0;
+                    while (i < run && row[x + l + i] != 0) i++;
+                    if (i >= run) result = 255;
+                }
+            }
+            row[x] = result;
+        }
+    }
+}
+
+void GapBridgeFilter(BITMAP* grey)
+{
+    int32_t height = grey->height;
+    int32_t longest = g_params.VISION_WIDTH2;
+    for (int32_t y = 0; y < height; y++) BridgeRow(grey, y, longest);
+}
+
+void LowerBorderFilter(BITMAP* grey)
+{
+    int32_t width = grey->width, height = grey->height;
+    for (int32_t y = 0; y < height; y++) {
+        uint8_t* row = Row(grey, y);
+        if (y == height - 1) {
+            for (int32_t x = 0; x < width; x++) row[x] = 0;
+            break;
+        }
+        const uint8_t* below = Row(grey, y + 1);
+        for (int32_t x = 0; x < width; x++) row[x] = (row[x] != 0 && below[x] == 0) ? 255 : 0;
+    }
+}
+
+double LineAngleFilter(BITMAP* grey, int mark_counted)
+{
+    int32_t width = grey->width, height = grey->height;
+    double total_length = 0.0, weighted_angle = 0.0;  // S and T
+    for (int32_t x = 0; x < width; x++) {
+        for (int32_t y = 0; y < height; y++) {
+            if (Row(grey, y)[x] != 255) continue;
+            int32_t cx = x, cy = y;
+            Row(grey, y)[x] = 1;
+            while (StepRight(grey, &cx, &cy, Accept::Marked)) Row(grey, cy)[cx] = 1;
+            int32_t dx = cx - x, dy = y - cy;  // dy > 0: the trace ends higher
+            if (dx < g_params.VISION_WIDTH3) continue;
+            // Degrees with pi taken as 3.14159265359.
+            double angle = std::atan2(double(dy), double(dx)) * 180.0 / 3.14159265359;
+            if (!(std::fabs(angle) < g_params.VISION_ANGLE)) continue;
+            total_length = total_length + double(dx);
+            weighted_angle = weighted_angle + angle * double(dx);
+            if (!mark_counted) continue;
+            cx = x, cy = y;
+            Row(grey, y)[x] = 2;
+            while (StepRight(grey, &cx, &cy, Accept::Traced)) Row(grey, cy)[cx] = 2;
+        }
+    }
+    return total_length == 0.0 ? 0.0 : weighted_angle / total_length;
+}
