@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ void HeadlessClearEdit(int dialog_id, int control_id);
 // Picks entry index in a list and confirms it (NOTIFY_SELENDOK), even when it
 // was already selected.
 void HeadlessChooseListItem(int dialog_id, int control_id, int index);
+
+// An action that PlatformWaitEvents performs, one per call, before its tick:
+// lets a test act while the GUI runs its own message loop.
+void HeadlessQueueAction(std::function<void()> action);
 
 // Answers for the next modal boxes, used in order.
 void HeadlessQueueFileAnswer(const std::vector<std::string>& paths);  // empty: cancel
