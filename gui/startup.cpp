@@ -1,0 +1,116 @@
+// Start-up sequence of nivelo_gui.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/support.h"
+#include "gui/display.h"
+#include "gui/gui_defaults.h"
+#include "gui/main_window.h"
+#include "gui/menu_commands.h"
+#include "gui/resources.h"
+#include "tga/tga.h"
+
+char g_start_directory[260];
+char g_work_directory[260];
+
+namespace {
+
+const char kWorkDirectoryName[] = "nivelo_gui_work/";
+
+// Start directory = the current one with a separator; the work directory
+// under it is entered, or created when it does not exist yet (the current
+// directory then stays the start directory).
+int SetUpDirectories()
+{
+    if (getcwd(g_start_directory, sizeof g_start_directory) == nullptr) {
+        ReportError("Répertoire courant inaccessible ou plus long que %zu caractères\n",
+                    sizeof g_start_directory - 1);
+        return 0;
+    }
+    size_t length = std::strlen(g_start_directory);
+    char last = length > 0 ? g_start_directory[length - 1] : '\0';
+    if (last != '/' && last != '\\') {
+        if (length + 1 >= sizeof g_start_directory) {
+            ReportError("Répertoire courant trop long: %s\n", g_start_directory);
+            return 0;
+        }
+        g_start_directory[length++] = '/';
+        g_start_directory[length] = '\0';
+    }
+    if (length + sizeof kWorkDirectoryName > sizeof g_work_directory) {
+        ReportError("Répertoire courant trop long: %s\n", g_start_directory);
+        return 0;
+    }
+    std::memcpy(g_work_directory, g_start_directory, length);
+    std::memcpy(g_work_directory + length, kWorkDirectoryName, sizeof kWorkDirectoryName);
+    if (chdir(g_work_directory) != 0) mkdir(g_work_directory, 0777);
+    return 1;
+}
+
+void ApplyLayout(const DisplayLayout& layout)
+{
+    g_display.left_view_x = layout.left_view_x;
+    g_display.right_view_x = layout.right_view_x;
+    g_display.view_width = layout.view_width;
+    g_display.view_height = layout.view_height;
+}
+
+// `nivelo_gui <image>`: the image is shown in both views, as a file
+// manager's "open with" expects.
+// A relative name is taken from the start directory, since the current
+// directory may already be the work directory.
+void ShowImageArgument(const char* argument)
+{
+    std::string name = argument;
+    if (!name.empty() && name[0] != '/') name = g_start_directory + name;
+    if (!LoadTGA(name.c_str(), &g_display.before)) return;
+    if (!LoadTGA(name.c_str(), &g_display.after)) {
+        BITMAP_Free(&g_display.before);
+        return;
+    }
+    g_display.image_loaded = 1;
+    UpdateScrollBars();
+    RenderViews();
+}
+
+}  // namespace
+
+int StartGui(int argc, char** argv)
+{
+    if (!SetUpDirectories()) return 0;
+
+    PlatformRect area;
+    PlatformMetrics metrics;
+    PlatformGetWorkArea(&area);
+    PlatformGetMetrics(&metrics);
+    if (!CreateMainWindow(&area, &g_main_menu, OnMenuCommand, OnScroll)) return 0;
+    PlatformSetWindowTitle("Nivelo gui v1.0");
+
+    DisplayLayout layout;
+    ComputeLayout(area, metrics, &layout);
+    if (!CreateDisplaySurface(layout.surface_width, layout.surface_height)) return 0;
+    ClearImage(&g_display.surface, BACKDROP_GREY);
+    ApplyLayout(layout);
+    DrawSeparators();
+    PresentDisplay();
+
+    SetGuiDefaults();
+    PlatformShowMainWindow();
+    UpdateScrollBars();
+
+    if (argc > 1) ShowImageArgument(argv[1]);
+    return 1;
+}
+
+int RunGui()
+{
+    while (PumpMessages()) {
+    }
+    PlatformDestroyMainWindow();
+    BITMAP_Free(&g_display.before);
+    BITMAP_Free(&g_display.after);
+    return 0;
+}
