@@ -228,7 +228,10 @@ int CreatePanels()
     g_stage_chooser = PlatformCreateDialog(&g_stage_chooser_dialog, PanelProc);
     g_current_panel_window = PlatformCreateDialog(kStagePanels[g_current_panel], PanelProc);
     g_update_bar = PlatformCreateDialog(&g_update_bar_dialog, PanelProc);
-    return g_stage_chooser != nullptr && g_current_panel_window != nullptr && g_update_bar != nullptr;
+    if (g_stage_chooser != nullptr && g_current_panel_window != nullptr && g_update_bar != nullptr) return 1;
+    ReportError("Impossible de créer les panneaux de réglage\n");
+    DestroyPanels();
+    return 0;
 }
 
 void DestroyPanels()

@@ -2,11 +2,15 @@
 // window system.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 #include <string>
 
 #include "gui/config_file.h"
+#include "gui/display.h"
 #include "gui/gui_params.h"
+#include "gui/main_window.h"
 #include "gui/panel_resources.h"
 #include "gui/panels.h"
 #include "gui/platform_headless.h"
@@ -48,6 +52,30 @@ TEST_F(Panels, StartShowsChooserFirstPanelAndUpdateBar)
     EXPECT_EQ(HeadlessControlText(DIALOG_CROP1, IDC_DETECT_WIDTH), "20");
     EXPECT_EQ(HeadlessControlText(DIALOG_CROP1, IDC_DETECT_DIFF), "25");
     EXPECT_EQ(g_valid_limit, 4);  // filling the edits marked nothing stale
+}
+
+// The start-up sequence gives the set its start values and builds the
+// three dialogs, whatever a previous session left.
+TEST_F(Panels, StartUpBuildsThePanelsFromTheStartValues)
+{
+    g_gui_params.DETECT_WIDTH = 99;
+    g_valid_limit = 9;
+    ScratchDir dir;
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(dir.path.c_str()), 0);
+    char name[] = "nivelo_gui";
+    char* argv[] = {name, nullptr};
+    int started = StartGui(1, argv);
+    ASSERT_EQ(chdir(previous), 0);
+    ASSERT_EQ(started, 1);
+    EXPECT_EQ(HeadlessDialogCount(), 3);
+    EXPECT_EQ(HeadlessControlText(DIALOG_CROP1, IDC_DETECT_WIDTH), "20");
+    EXPECT_EQ(g_valid_limit, 0);
+    EXPECT_EQ(g_current_panel, 0);
+    DestroyPanels();
+    ReleaseDisplay();
+    PlatformDestroyMainWindow();
 }
 
 // Each stage shows its own dialog, and every dialog lies in the strip left
