@@ -1,0 +1,907 @@
+// FLTK 1.3 backend of the platform layer: the main window with its menu bar,
+// a drawing area showing the display surface, two scroll bars that report
+// the GUI's scroll codes, dialogs built from resource tables, and the modal
+// boxes.  Every FLTK header is included here only.
+#include <sys/stat.h>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Color_Chooser.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Input.H>
+#include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_Native_File_Chooser.H>
+#include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "core/support.h"
+#include "gui/dialog_units.h"
+#include "gui/platform.h"
+#include "gui/process_posix.h"
+
+struct FltkControl {
+    const ControlResource* resource;
+    Fl_Widget* widget;
+    PlatformDialog* dialog;
+};
+
+struct PlatformDialog {
+    const DialogResource* resource;
+    DialogProcedure procedure;
+    Fl_Group* group;  // an Fl_Double_Window for popups
+    std::vector<std::unique_ptr<FltkControl>> controls;
+};
+
+namespace {
+
+constexpr int kMenuHeight = 25;
+constexpr int kScrollBarSize = 16;
+constexpr int kDialogFontSize = 10;
+
+WindowProcedure g_procedure = nullptr;
+int g_quit_posted = 0;
+
+void Send(int message, uint32_t wparam)
+{
+    if (g_procedure != nullptr) g_procedure(message, wparam);
+}
+
+// --- main window ------------------------------------------------------------
+
+class MainWindow : public Fl_Double_Window {
+public:
+    MainWindow(int x, int y, int w, int h) : Fl_Double_Window(x, y, w, h) {}
+    int handle(int event) override
+    {
+        // FLTK closes a window on Escape by default; the main window must not.
+        if (event == FL_SHORTCUT && Fl::event_key() == FL_Escape) return 0;
+        return Fl_Double_Window::handle(event);
+    }
+};
+
+void CloseCallback(Fl_Widget*, void*)
+{
+    if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
+    Send(MSG_DESTROY, 0);
+}
+
+// Shows the last presented surface; the surface is B, G, R and FLTK wants
+// R, G, B, so each scanline is converted as it is drawn.
+class SurfaceView : public Fl_Widget {
+public:
+    SurfaceView(int x, int y, int w, int h) : Fl_Widget(x, y, w, h) {}
+    std::vector<uint8_t> pixels;  // B, G, R, rows back to back
+    int width = 0;
+    int height = 0;
+
+    static void ConvertLine(void* data, int x, int y, int w, uchar* out)
+    {
+        const SurfaceView* view = static_cast<const SurfaceView*>(data);
+        const uint8_t* in = view->pixels.data() + (size_t(y) * size_t(view->width) + size_t(x)) * 3;
+        for (int i = 0; i < w; ++i) {
+            out[3 * i] = in[3 * i + 2];
+            out[3 * i + 1] = in[3 * i + 1];
+            out[3 * i + 2] = in[3 * i];
+        }
+    }
+
+    void draw() override
+    {
+        int shown_w = width < w() ? width : w();
+        int shown_h = height < h() ? height : h();
+        fl_push_clip(x(), y(), w(), h());
+        if (shown_w > 0 && shown_h > 0) fl_draw_image(ConvertLine, this, x(), y(), shown_w, shown_h, 3);
+        fl_color(fl_rgb_color(0xA0, 0xA0, 0xA0));
+        if (shown_w < w()) fl_rectf(x() + shown_w, y(), w() - shown_w, h());
+        if (shown_h < h()) fl_rectf(x(), y() + shown_h, shown_w, h() - shown_h);
+        fl_pop_clip();
+    }
+};
+
+// A scroll bar that moves only when the program sets its position: a click
+// or drag becomes one of the scroll codes 0 to 5, sent to the procedure.
+class ScrollBar : public Fl_Widget {
+public:
+    ScrollBar(int bar, int x, int y, int w, int h) : Fl_Widget(x, y, w, h), bar_(bar) {}
+
+    void Set(int maximum, int page, int position)
+    {
+        maximum_ = maximum > 0 ? maximum : 0;
+        page_ = page > 0 ? page : 1;
+        position_ = position > 0 ? position : 0;
+        redraw();
+    }
+
+    void draw() override
+    {
+        bool enabled = maximum_ > 0;
+        fl_color(fl_darker(FL_BACKGROUND_COLOR));
+        fl_rectf(x(), y(), w(), h());
+        int t = Thick(), len = Length();
+        Fl_Color arrow = enabled ? FL_FOREGROUND_COLOR : fl_inactive(FL_FOREGROUND_COLOR);
+        if (Horizontal()) {
+            draw_box(FL_UP_BOX, x(), y(), t, t, FL_BACKGROUND_COLOR);
+            draw_box(FL_UP_BOX, x() + len - t, y(), t, t, FL_BACKGROUND_COLOR);
+            fl_draw_symbol("@4>", x() + 3, y() + 3, t - 6, t - 6, arrow);
+            fl_draw_symbol("@6>", x() + len - t + 3, y() + 3, t - 6, t - 6, arrow);
+        } else {
+            draw_box(FL_UP_BOX, x(), y(), t, t, FL_BACKGROUND_COLOR);
+            draw_box(FL_UP_BOX, x(), y() + len - t, t, t, FL_BACKGROUND_COLOR);
+            fl_draw_symbol("@8>", x() + 3, y() + 3, t - 6, t - 6, arrow);
+            fl_draw_symbol("@2>", x() + 3, y() + len - t + 3, t - 6, t - 6, arrow);
+        }
+        if (!enabled) return;
+        int start, size;
+        Thumb(&start, &size);
+        if (Horizontal())
+            draw_box(FL_UP_BOX, x() + start, y(), size, t, FL_BACKGROUND_COLOR);
+        else
+            draw_box(FL_UP_BOX, x(), y() + start, t, size, FL_BACKGROUND_COLOR);
+    }
+
+    int handle(int event) override
+    {
+        int p = Horizontal() ? Fl::event_x() - x() : Fl::event_y() - y();
+        switch (event) {
+        case FL_PUSH: {
+            if (maximum_ <= 0) return 1;
+            int start, size;
+            Thumb(&start, &size);
+            if (p < Thick()) Press(SCROLL_LINE_UP);
+            else if (p >= Length() - Thick()) Press(SCROLL_LINE_DOWN);
+            else if (p < start) Press(SCROLL_PAGE_UP);
+            else if (p >= start + size) Press(SCROLL_PAGE_DOWN);
+            else {
+                dragging_ = 1;
+                drag_offset_ = p - start;
+                drag_position_ = position_;
+            }
+            return 1;
+        }
+        case FL_DRAG:
+            if (dragging_) {
+                int position = DragPosition(p);
+                if (position != drag_position_) {
+                    drag_position_ = position;
+                    Request(SCROLL_THUMB_TRACK, position);
+                }
+            }
+            return 1;
+        case FL_RELEASE:
+            Fl::remove_timeout(RepeatCallback, this);
+            if (dragging_) {
+                dragging_ = 0;
+                Request(SCROLL_THUMB_POSITION, drag_position_);
+            }
+            return 1;
+        default:
+            return Fl_Widget::handle(event);
+        }
+    }
+
+private:
+    bool Horizontal() const { return bar_ == SCROLL_BAR_HORIZONTAL; }
+    int Length() const { return Horizontal() ? w() : h(); }
+    int Thick() const { return Horizontal() ? h() : w(); }
+    int Limit() const { return maximum_ > page_ ? maximum_ - page_ : 0; }
+    int Trough() const { return Length() - 2 * Thick() > 0 ? Length() - 2 * Thick() : 0; }
+
+    // Thumb start (from the widget's start) and size along the bar; the
+    // thumb runs from position 0 to maximum - page.
+    void Thumb(int* start, int* size) const
+    {
+        int trough = Trough();
+        int s = maximum_ > 0 ? int(int64_t(trough) * page_ / maximum_) : trough;
+        if (s < 10) s = 10;
+        if (s > trough) s = trough;
+        int limit = Limit();
+        int position = position_ < limit ? position_ : limit;
+        *start = Thick() + (limit > 0 ? int(int64_t(trough - s) * position / limit) : 0);
+        *size = s;
+    }
+
+    int DragPosition(int p) const
+    {
+        int start, size;
+        Thumb(&start, &size);
+        int span = Trough() - size;
+        if (span <= 0) return 0;
+        int64_t offset = p - drag_offset_ - Thick();
+        if (offset < 0) offset = 0;
+        if (offset > span) offset = span;
+        return int(offset * Limit() / span);
+    }
+
+    void Request(int code, int position)
+    {
+        uint32_t wparam = uint32_t(code) | (uint32_t(position & 0xFFFF) << 16);
+        Send(Horizontal() ? MSG_HSCROLL : MSG_VSCROLL, wparam);
+    }
+
+    // One request at once, then repeated while the button is held.
+    void Press(int code)
+    {
+        repeat_code_ = code;
+        Request(code, 0);
+        Fl::remove_timeout(RepeatCallback, this);
+        Fl::add_timeout(0.35, RepeatCallback, this);
+    }
+
+    static void RepeatCallback(void* data)
+    {
+        ScrollBar* bar = static_cast<ScrollBar*>(data);
+        if (!Fl::event_state(FL_BUTTON1 | FL_BUTTON2 | FL_BUTTON3)) return;
+        bar->Request(bar->repeat_code_, 0);
+        Fl::repeat_timeout(0.05, RepeatCallback, data);
+    }
+
+    int bar_;
+    int maximum_ = 0;
+    int page_ = 1;
+    int position_ = 0;
+    int dragging_ = 0;
+    int drag_offset_ = 0;
+    int drag_position_ = 0;
+    int repeat_code_ = 0;
+};
+
+MainWindow* g_window = nullptr;
+SurfaceView* g_view = nullptr;
+ScrollBar* g_bars[2] = {nullptr, nullptr};
+Fl_Menu_Bar* g_menu_bars[2] = {nullptr, nullptr};  // main, and the right-aligned help popup
+std::vector<Fl_Menu_Item> g_menu_items[2];
+std::map<int, int> g_menu_checked;
+
+Fl_Menu_Item* FindMenuItem(int id)
+{
+    for (auto& items : g_menu_items)
+        for (Fl_Menu_Item& item : items)
+            if (item.text != nullptr && !(item.flags & FL_SUBMENU) && item.user_data_ == reinterpret_cast<void*>(intptr_t(id)))
+                return &item;
+    return nullptr;
+}
+
+void MenuCallback(Fl_Widget*, void* data)
+{
+    int id = int(reinterpret_cast<intptr_t>(data));
+    // FLTK toggles a check item itself; the check marks belong to the program.
+    if (Fl_Menu_Item* item = FindMenuItem(id)) {
+        if (g_menu_checked[id]) item->set();
+        else item->clear();
+    }
+    Send(MSG_COMMAND, uint32_t(id));
+}
+
+// Builds FLTK menu arrays from the resource: the right-aligned popups go to a
+// second menu bar at the right end of the bar.
+void BuildMenus(const MenuResource* menu)
+{
+    for (auto& items : g_menu_items) items.clear();
+    int side = 0;
+    bool open = false;
+    for (int i = 0; i < menu->count; ++i) {
+        const MenuEntry& e = menu->entries[i];
+        if (e.kind == MENU_POPUP) {
+            if (open) g_menu_items[side].push_back(Fl_Menu_Item{});
+            side = (e.flags & MENU_RIGHT_ALIGNED) ? 1 : 0;
+            g_menu_items[side].push_back(Fl_Menu_Item{e.text, 0, nullptr, nullptr, FL_SUBMENU, 0, 0, 0, 0});
+            open = true;
+        } else if (e.kind == MENU_SEPARATOR) {
+            if (!g_menu_items[side].empty()) g_menu_items[side].back().flags |= FL_MENU_DIVIDER;
+        } else {
+            int flags = (e.flags & MENU_CHECKED) ? FL_MENU_TOGGLE | FL_MENU_VALUE : 0;
+            g_menu_checked[e.id] = (e.flags & MENU_CHECKED) != 0;
+            g_menu_items[side].push_back(Fl_Menu_Item{e.text, 0, MenuCallback,
+                                                      reinterpret_cast<void*>(intptr_t(e.id)), flags, 0, 0, 0, 0});
+        }
+    }
+    if (open) g_menu_items[side].push_back(Fl_Menu_Item{});
+    for (auto& items : g_menu_items) items.push_back(Fl_Menu_Item{});
+}
+
+int MenuWidth(const std::vector<Fl_Menu_Item>& items)
+{
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    int width = 0;
+    for (const Fl_Menu_Item& item : items)
+        if (item.flags & FL_SUBMENU) width += int(fl_width(item.text)) + 16;
+    return width;
+}
+
+// --- timers -------------------------------------------------------------------
+
+struct Timer {
+    int id;
+    double period;
+};
+std::map<int, std::unique_ptr<Timer>> g_timers;
+
+void TimerCallback(void* data)
+{
+    Timer* timer = static_cast<Timer*>(data);
+    Fl::repeat_timeout(timer->period, TimerCallback, data);
+    Send(MSG_TIMER, uint32_t(timer->id));
+}
+
+// --- dialogs ------------------------------------------------------------------
+
+// An edit that takes digits only: FLTK's integer input also takes "-" and
+// "0x1f", which the design's number edits refuse.
+class DigitsInput : public Fl_Input {
+public:
+    DigitsInput(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}
+    int handle(int event) override
+    {
+        if ((event == FL_KEYBOARD || event == FL_PASTE) && !(Fl::event_state() & (FL_CTRL | FL_ALT | FL_META))) {
+            const char* text = Fl::event_text();
+            int length = Fl::event_length();
+            bool printable = length > 0 && static_cast<unsigned char>(text[0]) >= 0x20 && text[0] != 0x7F;
+            if (printable)
+                for (int i = 0; i < length; ++i)
+                    if (text[i] < '0' || text[i] > '9') return 1;  // swallowed
+        }
+        return Fl_Input::handle(event);
+    }
+};
+
+FltkControl* FindControl(const PlatformDialog* dialog, int id)
+{
+    if (dialog == nullptr || id == 0 || id == -1) return nullptr;
+    for (const auto& c : dialog->controls)
+        if (c->resource->id == id) return c.get();
+    return nullptr;
+}
+
+bool IsEdit(const FltkControl* c)
+{
+    return c->resource->kind == CONTROL_EDIT || c->resource->kind == CONTROL_NUMBER_EDIT;
+}
+
+void ControlCallback(Fl_Widget*, void* data)
+{
+    FltkControl* control = static_cast<FltkControl*>(data);
+    int code = NOTIFY_CLICKED;
+    switch (control->resource->kind) {
+    case CONTROL_EDIT:
+    case CONTROL_NUMBER_EDIT:
+        code = NOTIFY_CHANGE;
+        break;
+    case CONTROL_COMBO:
+    case CONTROL_LIST_BOX:
+        code = NOTIFY_SELENDOK;
+        break;
+    default:
+        break;
+    }
+    PlatformDialog* dialog = control->dialog;
+    if (dialog->procedure != nullptr) dialog->procedure(dialog, MSG_COMMAND, control->resource->id, code);
+}
+
+int PixelsX(int units) { return DialogUnitsToPixelsX(units, kDialogBaseX); }
+int PixelsY(int units) { return DialogUnitsToPixelsY(units, kDialogBaseY); }
+
+Fl_Widget* MakeControl(const ControlResource* r, int x0, int y0)
+{
+    int x = x0 + PixelsX(r->x), y = y0 + PixelsY(r->y), w = PixelsX(r->width), h = PixelsY(r->height);
+    const char* text = r->text != nullptr ? r->text : "";
+    Fl_Widget* widget = nullptr;
+    switch (r->kind) {
+    case CONTROL_LABEL: {
+        Fl_Box* box = new Fl_Box(FL_NO_BOX, x, y, w, h, nullptr);
+        box->copy_label(text);
+        int centred = (r->style & CONTROL_CENTERED) ? FL_ALIGN_TOP : FL_ALIGN_TOP_LEFT;
+        box->align(Fl_Align(centred | FL_ALIGN_INSIDE | FL_ALIGN_WRAP));
+        widget = box;
+        break;
+    }
+    case CONTROL_EDIT:
+    case CONTROL_NUMBER_EDIT: {
+        Fl_Input* input = r->kind == CONTROL_EDIT ? new Fl_Input(x, y, w, h) : new DigitsInput(x, y, w, h);
+        input->textsize(kDialogFontSize);
+        input->value(text);
+        input->when(FL_WHEN_CHANGED);
+        widget = input;
+        break;
+    }
+    case CONTROL_CHECK_BOX: {
+        Fl_Check_Button* check = new Fl_Check_Button(x, y, w, h);
+        check->copy_label(text);
+        widget = check;
+        break;
+    }
+    case CONTROL_BUTTON: {
+        Fl_Button* button = new Fl_Button(x, y, w, h);
+        button->copy_label(text);
+        widget = button;
+        break;
+    }
+    case CONTROL_COMBO: {
+        // The resource's height is that of the opened list; the closed box
+        // has the height of an edit.
+        int closed = PixelsY(12);
+        Fl_Choice* choice = new Fl_Choice(x, y, w, h < closed ? h : closed);
+        choice->textsize(kDialogFontSize);
+        // Reports a choice even when the entry shown is chosen again.
+        choice->when(FL_WHEN_RELEASE_ALWAYS);
+        widget = choice;
+        break;
+    }
+    case CONTROL_LIST_BOX: {
+        Fl_Hold_Browser* list = new Fl_Hold_Browser(x, y, w, h);
+        list->format_char(0);
+        list->textsize(kDialogFontSize);
+        widget = list;
+        break;
+    }
+    case CONTROL_GROUP_BOX:
+    default: {
+        Fl_Box* box = new Fl_Box(FL_ENGRAVED_FRAME, x, y, w, h, nullptr);
+        box->copy_label(text);
+        box->align(Fl_Align(FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE));
+        widget = box;
+        break;
+    }
+    }
+    widget->labelsize(kDialogFontSize);
+    return widget;
+}
+
+// Text for Fl_Menu_::add, which reads "/" as a submenu and "\" as an escape.
+std::string MenuText(const char* text)
+{
+    std::string out;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p == '/' || *p == '\\') out.push_back('\\');
+        out.push_back(*p);
+        if (*p == '&') out.push_back('&');
+    }
+    return out;
+}
+
+// FLTK's filter parser is confused by parentheses in a description.
+std::string FilterText(const FileFilter* filters, int count)
+{
+    std::string out;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) out += "\n";
+        for (const char* p = filters[i].description; *p != '\0'; ++p)
+            if (*p != '(' && *p != ')') out.push_back(*p);
+        out += "\t";
+        out += filters[i].pattern;
+    }
+    return out;
+}
+
+bool IsRegularFile(const char* path)
+{
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
+// --- metrics ------------------------------------------------------------------
+
+void PlatformGetWorkArea(PlatformRect* area)
+{
+    fl_open_display();
+    int x, y, w, h;
+    Fl::screen_work_area(x, y, w, h, 0);
+    *area = {x, y, x + w, y + h};
+}
+
+// The window manager puts its frame and title bar outside the window, so the
+// layout counts neither.
+void PlatformGetMetrics(PlatformMetrics* metrics)
+{
+    *metrics = {0, 0, kMenuHeight, kScrollBarSize, kScrollBarSize};
+}
+
+void PlatformDialogBaseUnits(int* base_x, int* base_y)
+{
+    *base_x = kDialogBaseX;
+    *base_y = kDialogBaseY;
+}
+
+// --- main window ------------------------------------------------------------
+
+int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu, WindowProcedure procedure)
+{
+    // FLTK's own file chooser: the GTK one stops FLTK's timers while open.
+    Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
+    Fl::scrollbar_size(kScrollBarSize);
+    g_procedure = procedure;
+    int width = rect->right - rect->left, height = rect->bottom - rect->top;
+    if (width < 64) width = 64;
+    if (height < 64) height = 64;
+
+    Fl_Group::current(nullptr);
+    g_window = new MainWindow(rect->left, rect->top, width, height);
+    g_window->callback(CloseCallback);
+    int view_h = height - kMenuHeight - kScrollBarSize;
+    int view_w = width - kScrollBarSize;
+    g_view = new SurfaceView(0, kMenuHeight, view_w, view_h);
+    g_bars[SCROLL_BAR_HORIZONTAL] = new ScrollBar(SCROLL_BAR_HORIZONTAL, 0, kMenuHeight + view_h, view_w, kScrollBarSize);
+    g_bars[SCROLL_BAR_VERTICAL] = new ScrollBar(SCROLL_BAR_VERTICAL, view_w, kMenuHeight, kScrollBarSize, view_h);
+    new Fl_Box(FL_FLAT_BOX, view_w, kMenuHeight + view_h, kScrollBarSize, kScrollBarSize, nullptr);
+
+    BuildMenus(menu);
+    int help_w = MenuWidth(g_menu_items[1]);
+    g_menu_bars[0] = new Fl_Menu_Bar(0, 0, width - help_w, kMenuHeight);
+    g_menu_bars[0]->menu(g_menu_items[0].data());
+    g_menu_bars[1] = new Fl_Menu_Bar(width - help_w, 0, help_w, kMenuHeight);
+    g_menu_bars[1]->menu(g_menu_items[1].data());
+    if (help_w == 0) g_menu_bars[1]->hide();
+    g_window->end();
+    g_window->resizable(nullptr);
+    return 1;
+}
+
+void PlatformSetWindowTitle(const char* title)
+{
+    if (g_window != nullptr) g_window->copy_label(title);
+}
+
+void PlatformShowMainWindow()
+{
+    if (g_window != nullptr) g_window->show();
+}
+
+void PlatformDestroyMainWindow()
+{
+    for (auto& timer : g_timers) Fl::remove_timeout(TimerCallback, timer.second.get());
+    g_timers.clear();
+    if (g_window == nullptr) return;
+    g_window->hide();
+    delete g_window;
+    g_window = nullptr;
+    g_view = nullptr;
+    g_bars[0] = g_bars[1] = nullptr;
+    g_menu_bars[0] = g_menu_bars[1] = nullptr;
+    g_procedure = nullptr;
+}
+
+void PlatformSetTimer(int id, int period_ms)
+{
+    auto it = g_timers.find(id);
+    if (it != g_timers.end()) Fl::remove_timeout(TimerCallback, it->second.get());
+    auto timer = std::make_unique<Timer>(Timer{id, period_ms / 1000.0});
+    Fl::add_timeout(timer->period, TimerCallback, timer.get());
+    g_timers[id] = std::move(timer);
+}
+
+// --- display surface --------------------------------------------------------
+
+int PlatformCreateSurface(int width, int height, PlatformSurface* surface)
+{
+    surface->width = width;
+    surface->height = height;
+    surface->pitch = (3 * width + 3) / 4 * 4;
+    surface->pixels = static_cast<uint8_t*>(AllocMemory(size_t(surface->pitch) * size_t(height)));
+    if (surface->pixels == nullptr) {
+        surface->width = surface->height = surface->pitch = 0;
+        return 0;
+    }
+    return 1;
+}
+
+void PlatformPresentSurface(const PlatformSurface* surface)
+{
+    if (g_view == nullptr || surface->pixels == nullptr) return;
+    g_view->width = surface->width;
+    g_view->height = surface->height;
+    g_view->pixels.resize(size_t(surface->width) * size_t(surface->height) * 3);
+    for (int y = 0; y < surface->height; ++y)
+        std::memcpy(g_view->pixels.data() + size_t(y) * size_t(surface->width) * 3,
+                    surface->pixels + size_t(y) * size_t(surface->pitch), size_t(surface->width) * 3);
+    g_view->redraw();
+}
+
+void PlatformReleaseSurface(PlatformSurface* surface)
+{
+    FreeMemory(&surface->pixels);
+    surface->width = surface->height = surface->pitch = 0;
+}
+
+void PlatformSetScrollBar(int bar, int maximum, int page, int position)
+{
+    if ((bar == SCROLL_BAR_HORIZONTAL || bar == SCROLL_BAR_VERTICAL) && g_bars[bar] != nullptr)
+        g_bars[bar]->Set(maximum, page, position);
+}
+
+void PlatformCheckMenuItem(int id, int checked)
+{
+    g_menu_checked[id] = checked != 0;
+    Fl_Menu_Item* item = FindMenuItem(id);
+    if (item == nullptr) return;
+    item->flags |= FL_MENU_TOGGLE;
+    if (checked) item->set();
+    else item->clear();
+}
+
+void PlatformEnableMenuItem(int id, int enabled)
+{
+    Fl_Menu_Item* item = FindMenuItem(id);
+    if (item == nullptr) return;
+    if (enabled) item->activate();
+    else item->deactivate();
+}
+
+// --- event loop ---------------------------------------------------------------
+
+// Waits for the next event or timer instead of polling: the same passes as
+// the original busy loop at a fraction of the processor time.
+void PlatformWaitEvents()
+{
+    Fl::wait(0.020);
+}
+
+void PlatformPostQuit(int) { g_quit_posted = 1; }
+int PlatformQuitPosted() { return g_quit_posted; }
+
+// --- dialogs ------------------------------------------------------------------
+
+PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProcedure procedure)
+{
+    auto dialog = std::make_unique<PlatformDialog>();
+    dialog->resource = resource;
+    dialog->procedure = procedure;
+    int w = PixelsX(resource->width), h = PixelsY(resource->height);
+    Fl_Group::current(nullptr);
+    if (resource->style == DIALOG_POPUP) {
+        int sx, sy, sw, sh;
+        Fl::screen_work_area(sx, sy, sw, sh, 0);
+        Fl_Double_Window* window = new Fl_Double_Window(sx + (sw - w) / 2, sy + (sh - h) / 2, w, h);
+        window->copy_label(resource->caption != nullptr ? resource->caption : "");
+        window->callback([](Fl_Widget*, void*) {});  // closed only by the program
+        window->set_non_modal();
+        dialog->group = window;
+    } else {
+        if (g_window == nullptr) return nullptr;
+        dialog->group = new Fl_Group(PixelsX(resource->x), kMenuHeight + PixelsY(resource->y), w, h);
+        dialog->group->box(FL_DOWN_BOX);
+    }
+    int x0 = resource->style == DIALOG_POPUP ? 0 : dialog->group->x();
+    int y0 = resource->style == DIALOG_POPUP ? 0 : dialog->group->y();
+    for (int i = 0; i < resource->count; ++i) {
+        auto control = std::make_unique<FltkControl>();
+        control->resource = &resource->controls[i];
+        control->dialog = dialog.get();
+        control->widget = MakeControl(control->resource, x0, y0);
+        control->widget->callback(ControlCallback, control.get());
+        dialog->controls.push_back(std::move(control));
+    }
+    dialog->group->end();
+    if (resource->style != DIALOG_POPUP) g_window->add(dialog->group);  // on top of the drawing area
+
+    PlatformDialog* result = dialog.release();
+    if (procedure != nullptr) procedure(result, MSG_INITDIALOG, 0, 0);
+    if (resource->style == DIALOG_POPUP) static_cast<Fl_Double_Window*>(result->group)->show();
+    else result->group->redraw();
+    return result;
+}
+
+void PlatformDestroyDialog(PlatformDialog** dialog)
+{
+    PlatformDialog* d = *dialog;
+    *dialog = nullptr;
+    if (d == nullptr) return;
+    d->group->hide();
+    if (d->group->parent() != nullptr) d->group->parent()->remove(d->group);
+    // Deferred: the dialog may be destroyed from one of its own callbacks.
+    Fl::delete_widget(d->group);
+    if (g_window != nullptr) g_window->redraw();
+    delete d;
+}
+
+const DialogResource* PlatformDialogResource(const PlatformDialog* dialog)
+{
+    return dialog != nullptr ? dialog->resource : nullptr;
+}
+
+void PlatformShowDialogNow(PlatformDialog* dialog)
+{
+    if (dialog == nullptr) return;
+    if (dialog->resource->style == DIALOG_POPUP) {
+        Fl_Double_Window* window = static_cast<Fl_Double_Window*>(dialog->group);
+        window->show();
+        window->wait_for_expose();
+    }
+    dialog->group->redraw();
+    Fl::flush();
+}
+
+int PlatformHasControl(const PlatformDialog* dialog, int id) { return FindControl(dialog, id) != nullptr; }
+
+void PlatformEnableControl(PlatformDialog* dialog, int id, int enabled)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c == nullptr) return;
+    if (enabled) c->widget->activate();
+    else c->widget->deactivate();
+}
+
+int PlatformIsControlEnabled(const PlatformDialog* dialog, int id)
+{
+    FltkControl* c = FindControl(dialog, id);
+    return c != nullptr && c->widget->active();
+}
+
+void PlatformSetEditText(PlatformDialog* dialog, int id, const char* text)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c == nullptr || !IsEdit(c)) return;
+    static_cast<Fl_Input*>(c->widget)->value(text);
+    // Setting a value raises no callback in FLTK; the GUI expects the change
+    // notification that replacing an edit's text gives.
+    if (dialog->procedure != nullptr) dialog->procedure(dialog, MSG_COMMAND, id, NOTIFY_CHANGE);
+}
+
+void PlatformSetControlText(PlatformDialog* dialog, int id, const char* text)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c == nullptr) return;
+    if (IsEdit(c)) static_cast<Fl_Input*>(c->widget)->value(text);
+    else c->widget->copy_label(text);
+    c->widget->redraw();
+    if (c->widget->parent() != nullptr) c->widget->parent()->redraw();
+}
+
+size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer, size_t size)
+{
+    if (size == 0) return 0;
+    buffer[0] = '\0';
+    FltkControl* c = FindControl(dialog, id);
+    if (c == nullptr) return 0;
+    const char* text = nullptr;
+    if (IsEdit(c)) text = static_cast<Fl_Input*>(c->widget)->value();
+    else if (c->resource->kind == CONTROL_COMBO) text = static_cast<Fl_Choice*>(c->widget)->text();
+    else if (c->resource->kind == CONTROL_LIST_BOX) {
+        Fl_Hold_Browser* list = static_cast<Fl_Hold_Browser*>(c->widget);
+        text = list->value() > 0 ? list->text(list->value()) : nullptr;
+    } else text = c->widget->label();
+    if (text == nullptr) return 0;
+    size_t length = std::strcspn(text, "\n");
+    if (length > size - 1) {
+        length = size - 1;
+        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+    }
+    std::memcpy(buffer, text, length);
+    buffer[length] = '\0';
+    return length;
+}
+
+void PlatformSetCheck(PlatformDialog* dialog, int id, int checked)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c != nullptr && c->resource->kind == CONTROL_CHECK_BOX)
+        static_cast<Fl_Check_Button*>(c->widget)->value(checked != 0);
+}
+
+int PlatformGetCheck(const PlatformDialog* dialog, int id)
+{
+    FltkControl* c = FindControl(dialog, id);
+    return c != nullptr && c->resource->kind == CONTROL_CHECK_BOX && static_cast<Fl_Check_Button*>(c->widget)->value();
+}
+
+void PlatformClearList(PlatformDialog* dialog, int id)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c == nullptr) return;
+    if (c->resource->kind == CONTROL_COMBO) static_cast<Fl_Choice*>(c->widget)->clear();
+    else if (c->resource->kind == CONTROL_LIST_BOX) static_cast<Fl_Hold_Browser*>(c->widget)->clear();
+}
+
+void PlatformAddListItem(PlatformDialog* dialog, int id, const char* text)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c == nullptr) return;
+    if (c->resource->kind == CONTROL_COMBO) {
+        Fl_Choice* choice = static_cast<Fl_Choice*>(c->widget);
+        int selected = choice->value();
+        choice->add(MenuText(text).c_str());
+        choice->value(selected);  // adding must not select
+    } else if (c->resource->kind == CONTROL_LIST_BOX) {
+        static_cast<Fl_Hold_Browser*>(c->widget)->add(text);
+    }
+}
+
+int PlatformListCount(const PlatformDialog* dialog, int id)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c == nullptr) return 0;
+    if (c->resource->kind == CONTROL_COMBO) {
+        int size = static_cast<Fl_Choice*>(c->widget)->size();
+        return size > 0 ? size - 1 : 0;  // size() counts the terminating entry
+    }
+    if (c->resource->kind == CONTROL_LIST_BOX) return static_cast<Fl_Hold_Browser*>(c->widget)->size();
+    return 0;
+}
+
+void PlatformSetListSelection(PlatformDialog* dialog, int id, int index)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c == nullptr) return;
+    bool valid = index >= 0 && index < PlatformListCount(dialog, id);
+    if (c->resource->kind == CONTROL_COMBO) static_cast<Fl_Choice*>(c->widget)->value(valid ? index : -1);
+    else if (c->resource->kind == CONTROL_LIST_BOX) static_cast<Fl_Hold_Browser*>(c->widget)->value(valid ? index + 1 : 0);
+}
+
+int PlatformGetListSelection(const PlatformDialog* dialog, int id)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c == nullptr) return -1;
+    if (c->resource->kind == CONTROL_COMBO) return static_cast<Fl_Choice*>(c->widget)->value();
+    if (c->resource->kind == CONTROL_LIST_BOX) return static_cast<Fl_Hold_Browser*>(c->widget)->value() - 1;
+    return -1;
+}
+
+// --- modal boxes --------------------------------------------------------------
+
+void PlatformMessageBox(int kind, const char* title, const char* text)
+{
+    fl_open_display();
+    fl_message_title(title);
+    if (kind == MESSAGE_ERROR) fl_alert("%s", text);
+    else fl_message("%s", text);
+}
+
+int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, int filter_count,
+                       const char* directory, const char* name, std::vector<std::string>* paths)
+{
+    paths->clear();
+    Fl_Native_File_Chooser chooser;
+    chooser.type(mode == FILE_SAVE ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
+                 : mode == FILE_OPEN_MANY ? Fl_Native_File_Chooser::BROWSE_MULTI_FILE
+                                          : Fl_Native_File_Chooser::BROWSE_FILE);
+    chooser.title(title);
+    std::string filter = FilterText(filters, filter_count);
+    chooser.filter(filter.c_str());
+    chooser.filter_value(0);
+    if (directory != nullptr && directory[0] != '\0') chooser.directory(directory);
+    if (name != nullptr && name[0] != '\0') chooser.preset_file(name);
+    if (chooser.show() != 0) return 0;
+    for (int i = 0; i < chooser.count(); ++i) {
+        const char* path = chooser.filename(i);
+        if (path == nullptr || path[0] == '\0') continue;
+        // Open modes take existing files only, as the original dialog does.
+        if (mode != FILE_SAVE && !IsRegularFile(path)) continue;
+        paths->push_back(path);
+    }
+    return paths->empty() ? 0 : 1;
+}
+
+int PlatformChooseColour(uint32_t initial, uint32_t* chosen)
+{
+    uchar r = uchar(initial), g = uchar(initial >> 8), b = uchar(initial >> 16);
+    if (!fl_color_chooser("Couleur", r, g, b, 1)) return 0;
+    *chosen = uint32_t(r) | uint32_t(g) << 8 | uint32_t(b) << 16;
+    return 1;
+}
+
+int PlatformChooseFolder(const char* title, std::string* path)
+{
+    Fl_Native_File_Chooser chooser;
+    chooser.type(Fl_Native_File_Chooser::BROWSE_DIRECTORY);
+    chooser.title(title);
+    if (chooser.show() != 0) return 0;
+    const char* chosen = chooser.filename();
+    if (chosen == nullptr || chosen[0] == '\0') return 0;
+    *path = chosen;
+    return 1;
+}
+
+int PlatformRunProcess(const ProcessRequest* request, int* exit_status, int* error_number)
+{
+    return RunProcessPosix(request, exit_status, error_number);
+}

@@ -1,0 +1,276 @@
+// The renderer in its three zoom modes, the scroll bars, scroll requests and
+// zoom switching, driven through the headless platform.
+#include "gui/display.h"
+#include "gui/menu_commands.h"
+#include "gui/resources.h"
+#include "tests/gui/gui_fixture.h"
+
+using namespace gui_testing;
+
+namespace {
+
+// Separator columns and everything outside the views keep what was there.
+void ExpectOnlyViewsWritten()
+{
+    for (int y = 0; y < g_display.view_height; y += 7) {
+        EXPECT_EQ(HeadlessPresentedPixel(g_display.left_view_x - 1, y), COLOUR_BLACK);
+        EXPECT_EQ(HeadlessPresentedPixel(g_display.left_view_x - 2, y), COLOUR_WHITE);
+        EXPECT_EQ(HeadlessPresentedPixel(g_display.right_view_x - 1, y), COLOUR_BLACK);
+        EXPECT_EQ(HeadlessPresentedPixel(g_display.right_view_x - 2, y), COLOUR_WHITE);
+        EXPECT_EQ(HeadlessPresentedPixel(0, y), kSentinel);
+        EXPECT_EQ(HeadlessPresentedPixel(g_display.right_view_x + g_display.view_width, y), kSentinel);
+    }
+}
+
+void ExpectBarsCollapsed()
+{
+    for (int bar : {SCROLL_BAR_HORIZONTAL, SCROLL_BAR_VERTICAL}) {
+        HeadlessScrollBar b = HeadlessGetScrollBar(bar);
+        EXPECT_EQ(b.maximum, 0);
+        EXPECT_EQ(b.page, 1);
+        EXPECT_EQ(b.position, 0);
+    }
+}
+
+}  // namespace
+
+using GuiRender = GuiTest;
+
+TEST_F(GuiRender, NoImageLeavesBothViewsGreyInEveryMode)
+{
+    SetUpViews(40, 30);
+    for (int mode : {ZOOM_100, ZOOM_50, ZOOM_FULL_PAGE}) {
+        g_display.zoom_mode = mode;
+        RenderViews();
+        UpdateScrollBars();
+        for (int i = 0; i < 30; ++i)
+            for (int j = 0; j < 40; ++j) {
+                ASSERT_EQ(LeftView(j, i), BACKDROP_GREY);
+                ASSERT_EQ(RightView(j, i), BACKDROP_GREY);
+            }
+        ExpectOnlyViewsWritten();
+        ExpectBarsCollapsed();
+    }
+}
+
+TEST_F(GuiRender, FullPageScaleFollowsTheBeforeImagesHeight)
+{
+    SetUpViews(500, 800);
+    MakePatternImage(&g_display.before, 400, 900);  // 800 * 400 / 500 = 640 < 900
+    MakePatternImage(&g_display.after, 400, 900);
+    g_display.image_loaded = 1;
+    RenderViews();
+    for (int i : {0, 1, 17, 400, 799})
+        for (int j : {0, 3, 200, 355}) {
+            EXPECT_EQ(LeftView(j, i), PatternColour(j * 900 / 800, i * 900 / 800)) << j << "," << i;
+            EXPECT_EQ(RightView(j, i), PatternColour(j * 900 / 800, i * 900 / 800));
+        }
+    for (int j : {356, 499}) {
+        EXPECT_EQ(LeftView(j, 0), BACKDROP_GREY);
+        EXPECT_EQ(RightView(j, 799), BACKDROP_GREY);
+    }
+    ExpectOnlyViewsWritten();
+    UpdateScrollBars();
+    ExpectBarsCollapsed();
+}
+
+TEST_F(GuiRender, FullPageScaleFollowsTheBeforeImagesWidthAndAppliesToASmallerAfterImage)
+{
+    SetUpViews(500, 800);
+    MakePatternImage(&g_display.before, 1000, 600);  // 800 * 1000 / 500 = 1600 >= 600
+    MakePatternImage(&g_display.after, 300, 200);
+    g_display.image_loaded = 1;
+    RenderViews();
+    EXPECT_EQ(LeftView(7, 5), PatternColour(14, 10));
+    EXPECT_EQ(LeftView(499, 299), PatternColour(998, 598));
+    EXPECT_EQ(LeftView(0, 300), BACKDROP_GREY);  // source row 600 is past the image
+    EXPECT_EQ(RightView(149, 99), PatternColour(298, 198));
+    EXPECT_EQ(RightView(150, 0), BACKDROP_GREY);
+    EXPECT_EQ(RightView(0, 100), BACKDROP_GREY);
+    ExpectOnlyViewsWritten();
+}
+
+TEST_F(GuiRender, HundredPercentSmallImageSitsTopLeftOnGrey)
+{
+    SetUpViews(700, 900);
+    MakePatternImage(&g_display.before, 300, 200);
+    MakePatternImage(&g_display.after, 300, 200);
+    g_display.image_loaded = 1;
+    SetZoomMode(ZOOM_100);
+    EXPECT_EQ(LeftView(0, 0), PatternColour(0, 0));
+    EXPECT_EQ(LeftView(299, 199), PatternColour(299, 199));
+    EXPECT_EQ(RightView(123, 45), PatternColour(123, 45));
+    for (auto [j, i] : {std::pair{300, 0}, {699, 200}, {0, 200}, {699, 899}}) {
+        EXPECT_EQ(LeftView(j, i), BACKDROP_GREY) << j << "," << i;
+        EXPECT_EQ(RightView(j, i), BACKDROP_GREY);
+    }
+    ExpectOnlyViewsWritten();
+    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_HORIZONTAL).maximum, 0);
+    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_HORIZONTAL).page, 700);
+    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).maximum, 0);
+}
+
+TEST_F(GuiRender, FiftyPercentTakesEverySecondPixelAndDoublesThePage)
+{
+    SetUpViews(300, 400);
+    MakePatternImage(&g_display.before, 900, 950);
+    MakePatternImage(&g_display.after, 900, 950);
+    g_display.image_loaded = 1;
+    SetZoomMode(ZOOM_50);
+    for (auto [j, i] : {std::pair{0, 0}, {1, 1}, {299, 399}, {150, 7}}) {
+        EXPECT_EQ(LeftView(j, i), PatternColour(2 * j, 2 * i));
+        EXPECT_EQ(RightView(j, i), PatternColour(2 * j, 2 * i));
+    }
+    HeadlessScrollBar h = HeadlessGetScrollBar(SCROLL_BAR_HORIZONTAL), v = HeadlessGetScrollBar(SCROLL_BAR_VERTICAL);
+    EXPECT_EQ(h.page, 600);
+    EXPECT_EQ(h.maximum, 900);
+    EXPECT_EQ(v.page, 800);
+    EXPECT_EQ(v.maximum, 950);
+    ExpectOnlyViewsWritten();
+}
+
+TEST_F(GuiRender, ScrolledPastTheEdgeOfTheNarrowerImageShowsBlack)
+{
+    SetUpViews(400, 100);
+    MakePatternImage(&g_display.before, 600, 100);
+    MakePatternImage(&g_display.after, 500, 100);
+    g_display.image_loaded = 1;
+    g_display.zoom_mode = ZOOM_100;
+    g_display.hpos = 150;
+    RenderViews();
+    EXPECT_EQ(LeftView(0, 5), PatternColour(150, 5));
+    EXPECT_EQ(LeftView(399, 5), PatternColour(549, 5));
+    EXPECT_EQ(RightView(349, 5), PatternColour(499, 5));
+    for (int j : {350, 399}) EXPECT_EQ(RightView(j, 5), COLOUR_BLACK);
+    ExpectOnlyViewsWritten();
+}
+
+// Image 1000 x 2000 in views of 300 x 400 at 100 %: maxima 1000 and 2000,
+// steps stop at maximum - page = 700 and 1600.
+class GuiScroll : public GuiTest {
+protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        SetUpViews(300, 400);
+        MakePatternImage(&g_display.before, 1000, 2000);
+        MakePatternImage(&g_display.after, 1000, 2000);
+        g_display.image_loaded = 1;
+        SetZoomMode(ZOOM_100);
+    }
+    uint32_t AfterVertical(uint32_t start, int code, int thumb = 0)
+    {
+        g_display.vpos = start;
+        HeadlessScroll(SCROLL_BAR_VERTICAL, code, thumb);
+        return g_display.vpos;
+    }
+};
+
+TEST_F(GuiScroll, LineAndPageStepsStopAtTheLastFullPage)
+{
+    EXPECT_EQ(AfterVertical(150, SCROLL_PAGE_UP), 50u);
+    EXPECT_EQ(AfterVertical(99, SCROLL_PAGE_UP), 99u);
+    EXPECT_EQ(AfterVertical(0, SCROLL_LINE_UP), 0u);
+    EXPECT_EQ(AfterVertical(10, SCROLL_LINE_UP), 9u);
+    EXPECT_EQ(AfterVertical(10, SCROLL_LINE_DOWN), 11u);
+    EXPECT_EQ(AfterVertical(1599, SCROLL_LINE_DOWN), 1600u);
+    EXPECT_EQ(AfterVertical(1600, SCROLL_LINE_DOWN), 1600u);
+    EXPECT_EQ(AfterVertical(1500, SCROLL_PAGE_DOWN), 1600u);
+    EXPECT_EQ(AfterVertical(1501, SCROLL_PAGE_DOWN), 1501u);
+    EXPECT_EQ(AfterVertical(0, SCROLL_THUMB_TRACK, 1234), 1234u);
+    EXPECT_EQ(AfterVertical(0, SCROLL_THUMB_POSITION, 1900), 1600u);
+    EXPECT_EQ(AfterVertical(77, 8), 77u);  // unknown code
+    g_display.hpos = 650;
+    HeadlessScroll(SCROLL_BAR_HORIZONTAL, SCROLL_PAGE_DOWN, 0);
+    EXPECT_EQ(g_display.hpos, 650u);
+    HeadlessScroll(SCROLL_BAR_HORIZONTAL, SCROLL_LINE_DOWN, 0);
+    EXPECT_EQ(g_display.hpos, 651u);
+}
+
+TEST_F(GuiScroll, EveryRequestRedrawsAndSetsTheBarsAndFullPageIgnoresThem)
+{
+    int presents = HeadlessPresentCount();
+    AfterVertical(300, SCROLL_LINE_DOWN);
+    EXPECT_EQ(HeadlessPresentCount(), presents + 1);
+    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).position, 301);
+    EXPECT_EQ(LeftView(0, 0), PatternColour(0, 301));
+
+    SetZoomMode(ZOOM_FULL_PAGE);
+    presents = HeadlessPresentCount();
+    EXPECT_EQ(AfterVertical(301, SCROLL_PAGE_UP), 301u);
+    EXPECT_EQ(HeadlessPresentCount(), presents);
+}
+
+TEST_F(GuiScroll, ZoomSwitchKeepsThePositionAndClampsItToTheNewMaximum)
+{
+    g_display.hpos = 600;
+    g_display.vpos = 1500;
+    SetZoomMode(ZOOM_FULL_PAGE);
+    ExpectBarsCollapsed();
+    EXPECT_EQ(g_display.hpos, 600u);
+    SetZoomMode(ZOOM_100);
+    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_HORIZONTAL).position, 600);
+    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).position, 1500);
+
+    // Views of 600 x 900 at 50 %: the horizontal page (1200) holds the whole
+    // width, so that bar collapses and its position drops to 0; the vertical
+    // page (1800) does not, so its position stays.
+    PlatformReleaseSurface(&g_display.surface);
+    SetUpViews(600, 900);
+    g_display.hpos = 1000;
+    g_display.vpos = 1500;
+    SetZoomMode(ZOOM_50);
+    EXPECT_EQ(g_display.hpos, 0u);
+    EXPECT_EQ(g_display.vpos, 1500u);
+    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).maximum, 2000);
+}
+
+TEST_F(GuiScroll, ZoomCommandsMoveTheCheckMark)
+{
+    for (auto [id, mode] : {std::pair{ID_ZOOM_50, ZOOM_50}, {ID_ZOOM_FULL_PAGE, ZOOM_FULL_PAGE}, {ID_ZOOM_100, ZOOM_100}}) {
+        OnMenuCommand(id);
+        EXPECT_EQ(g_display.zoom_mode, mode);
+        for (int other : {ID_ZOOM_100, ID_ZOOM_50, ID_ZOOM_FULL_PAGE}) EXPECT_EQ(HeadlessMenuChecked(other), other == id);
+    }
+}
+
+TEST(GuiLayout, ViewsFillTheWorkAreaRightOfThePanelStrip)
+{
+    DisplayLayout l;
+    ComputeLayout(WorkArea(0, 0, 1280, 1024), ClassicMetrics(), &l);
+    EXPECT_EQ(l.surface_width, 1280);
+    EXPECT_EQ(l.surface_height, 1024 - 6 - 19 - 19 - 17 - 1);
+    EXPECT_EQ(l.view_height, l.surface_height);
+    EXPECT_EQ(l.left_view_x, 201);
+    EXPECT_EQ(l.view_width, 527);
+    EXPECT_EQ(l.right_view_x, 730);
+    EXPECT_EQ(l.right_view_x + l.view_width - 1, 1280 - 6 - 17 - 1);  // ends just before column W
+
+    ComputeLayout(WorkArea(0, 0, 1281, 1024), ClassicMetrics(), &l);  // odd width: L moves left
+    EXPECT_EQ(l.left_view_x, 200);
+    EXPECT_EQ(l.view_width, 528);
+    EXPECT_EQ(l.right_view_x + l.view_width - 1, 1281 - 6 - 17 - 1);
+
+    ComputeLayout(WorkArea(100, 30, 1380, 1054), ClassicMetrics(), &l);  // area not at the origin
+    EXPECT_EQ(l.left_view_x, 301);
+    EXPECT_EQ(l.surface_width, 1380);
+    EXPECT_EQ(l.surface_height, 1054 - 6 - 19 - 19 - 17 - 1);
+}
+
+TEST_F(GuiRender, TooNarrowAWorkAreaGivesEmptyViewsWithoutFault)
+{
+    DisplayLayout l;
+    ComputeLayout(WorkArea(0, 0, 150, 40), ClassicMetrics(), &l);
+    EXPECT_EQ(l.view_width, 0);
+    EXPECT_GE(l.surface_height, 1);
+    ASSERT_EQ(PlatformCreateSurface(l.surface_width, l.surface_height, &g_display.surface), 1);
+    g_display.left_view_x = l.left_view_x;
+    g_display.right_view_x = l.right_view_x;
+    g_display.view_width = l.view_width;
+    g_display.view_height = l.view_height;
+    MakePatternImage(&g_display.before, 10, 10);
+    MakePatternImage(&g_display.after, 10, 10);
+    g_display.image_loaded = 1;
+    for (int id : {ID_ZOOM_FULL_PAGE, ID_ZOOM_100, ID_ZOOM_50}) OnMenuCommand(id);  // full page divides by the view width
+    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_HORIZONTAL).maximum, 10);
+}

@@ -1,0 +1,179 @@
+// The start-up sequence, the message loop and the GUI's error box, run
+// against the headless platform in a scratch start directory.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "core/support.h"
+#include "gui/main_window.h"
+#include "gui/resources.h"
+#include "tests/gui/gui_fixture.h"
+#include "tests/support/test_support.h"
+#include "tga/tga.h"
+
+using namespace gui_testing;
+using testing_support::ScratchDir;
+
+namespace {
+
+class GuiStartup : public GuiTest {
+protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        saved_ = std::filesystem::current_path();
+        std::filesystem::current_path(scratch_.path);
+    }
+    void TearDown() override
+    {
+        std::filesystem::current_path(saved_);
+        GuiTest::TearDown();
+    }
+    std::string Current() { return std::filesystem::current_path().string() + "/"; }
+    ScratchDir scratch_;
+    std::filesystem::path saved_;
+};
+
+char kProgram[] = "nivelo_gui";
+
+}  // namespace
+
+TEST_F(GuiStartup, BuildsTheWindowOverTheWorkAreaWithGreyViewsAndSeparators)
+{
+    char* argv[] = {kProgram, nullptr};
+    ASSERT_EQ(StartGui(1, argv), 1);
+    std::string start = Current();
+    EXPECT_EQ(std::string(g_start_directory), start);
+    EXPECT_EQ(std::string(g_work_directory), start + "nivelo_gui_work/");
+    EXPECT_TRUE(std::filesystem::is_directory(g_work_directory));
+    EXPECT_EQ(Current(), start);  // created on the first run, not entered
+
+    EXPECT_EQ(HeadlessWindowTitle(), "Nivelo gui v1.0");
+    PlatformRect r = HeadlessMainWindowRect();
+    EXPECT_EQ(r.right, 1280);
+    EXPECT_EQ(r.bottom, 1024);
+    EXPECT_EQ(HeadlessTimerPeriod(0), 20);
+    EXPECT_EQ(HeadlessSurfaceWidth(), 1280);
+    EXPECT_EQ(HeadlessSurfaceHeight(), 962);
+    EXPECT_EQ(HeadlessPresentedPixel(200, 0), COLOUR_BLACK);
+    EXPECT_EQ(HeadlessPresentedPixel(199, 961), COLOUR_WHITE);
+    EXPECT_EQ(HeadlessPresentedPixel(729, 500), COLOUR_BLACK);
+    EXPECT_EQ(HeadlessPresentedPixel(728, 500), COLOUR_WHITE);
+    for (int x : {0, 198, 201, 727, 730, 1256, 1257, 1279}) EXPECT_EQ(HeadlessPresentedPixel(x, 300), BACKDROP_GREY) << x;
+
+    EXPECT_EQ(HeadlessMenuTexts(),
+              (std::vector<std::string>{"Fichier", "Charger Image...", "-", "Charger Config...", "Sauver Config...", "-",
+                                        "Convertir...", "-", "Quitter", "Zoom", "100%", "50%", "Pleine page", "Aide",
+                                        "A propos..."}));
+    EXPECT_TRUE(HeadlessMenuChecked(ID_ZOOM_FULL_PAGE));
+    EXPECT_FALSE(HeadlessMenuChecked(ID_ZOOM_100));
+    EXPECT_EQ(g_display.zoom_mode, ZOOM_FULL_PAGE);
+    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).maximum, 0);
+    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).page, 1);
+    EXPECT_TRUE(HeadlessMessages().empty());
+}
+
+TEST_F(GuiStartup, EntersAnExistingWorkDirectory)
+{
+    std::filesystem::create_directory("nivelo_gui_work");
+    std::string start = Current();
+    char* argv[] = {kProgram, nullptr};
+    ASSERT_EQ(StartGui(1, argv), 1);
+    EXPECT_EQ(Current(), start + "nivelo_gui_work/");
+}
+
+TEST_F(GuiStartup, ImageArgumentIsShownInBothViewsFromTheStartDirectory)
+{
+    std::filesystem::create_directory("nivelo_gui_work");  // so the current directory moves away
+    testing_support::TestImage page(100, 50, PIXEL_BGR);
+    MakePatternImage(&page.bitmap, 100, 50);
+    ASSERT_EQ(SaveTGA("page.tga", &page.bitmap), 1);
+    char name[] = "page.tga";
+    char* argv[] = {kProgram, name, nullptr};
+    ASSERT_EQ(StartGui(2, argv), 1);
+    EXPECT_TRUE(g_display.image_loaded);
+    // Full page, by width: view 527 wide shows source column j * 100 / 527.
+    EXPECT_EQ(HeadlessPresentedPixel(201 + 527 / 2, 10), PatternColour(527 / 2 * 100 / 527, 10 * 100 / 527));
+    EXPECT_EQ(HeadlessPresentedPixel(730 + 526, 0), PatternColour(99, 0));
+    EXPECT_TRUE(HeadlessMessages().empty());
+}
+
+TEST_F(GuiStartup, UnreadableImageArgumentGivesOneErrorBoxAndGreyViews)
+{
+    char name[] = "missing.tga";
+    char* argv[] = {kProgram, name, nullptr};
+    ASSERT_EQ(StartGui(2, argv), 1);
+    ASSERT_EQ(HeadlessMessages().size(), 1u);
+    EXPECT_EQ(HeadlessMessages()[0].title, "Error");
+    EXPECT_EQ(HeadlessMessages()[0].kind, MESSAGE_ERROR);
+    EXPECT_EQ(HeadlessMessages()[0].text, "Could not open file " + Current() + "missing.tga\n");
+    EXPECT_FALSE(g_display.image_loaded);
+    EXPECT_EQ(HeadlessPresentedPixel(400, 400), BACKDROP_GREY);
+}
+
+TEST_F(GuiStartup, QuitterEndsTheLoopAndReleasesTheDisplay)
+{
+    char* argv[] = {kProgram, nullptr};
+    ASSERT_EQ(StartGui(1, argv), 1);
+    int ticks = 0;
+    HeadlessQueueAction([&] { ++ticks; });
+    HeadlessQueueAction([&] { ++ticks; });
+    HeadlessQueueAction([] { HeadlessChooseMenu(ID_QUIT); });
+    EXPECT_EQ(RunGui(), 0);
+    EXPECT_EQ(ticks, 2);
+    EXPECT_EQ(g_display.surface.pixels, nullptr);
+    EXPECT_FALSE(HeadlessMainWindowExists());
+}
+
+TEST_F(GuiStartup, EachPumpPassEndsAtATimerTickAndClosingTheWindowQuits)
+{
+    char* argv[] = {kProgram, nullptr};
+    ASSERT_EQ(StartGui(1, argv), 1);
+    EXPECT_EQ(PumpMessages(), 1);
+    EXPECT_EQ(PumpMessages(), 1);
+    HeadlessCloseMainWindow();
+    EXPECT_EQ(PumpMessages(), 0);
+    HeadlessChooseMenu(ID_QUIT);  // releasing twice is harmless
+    EXPECT_EQ(g_display.surface.pixels, nullptr);
+}
+
+TEST_F(GuiStartup, ErrorBoxCutsAnOverlongMessageOnACharacterBoundary)
+{
+    std::string path(300, 'a');
+    for (size_t i = 1; i < path.size(); i += 7) path.replace(i, 2, "\xC3\xA9");  // 'é' at odd offsets
+    ReportError("Could not open file %s\n", path.c_str());
+    ASSERT_EQ(HeadlessMessages().size(), 1u);
+    const std::string& text = HeadlessMessages()[0].text;
+    EXPECT_LE(text.size(), 255u);
+    EXPECT_GE(text.size(), 253u);
+    EXPECT_EQ(text.compare(0, 20, "Could not open file "), 0);
+    // No lead byte is left without its continuation byte.
+    unsigned char last = static_cast<unsigned char>(text.back());
+    EXPECT_NE(last & 0xE0, 0xC0) << "message ends in half a character";
+}
+
+TEST(GuiProcess, ArgumentsReachTheProgramUnchangedWithoutAShell)
+{
+    ScratchDir dir;
+    std::string output = dir / "out.txt";
+    ProcessRequest request{"printf", {"[%s]", "a b;touch " + dir.path + "pwned", "\"q\""}, output.c_str(),
+                           "header line\n", dir.path.c_str()};
+    int status = -2, error = -2;
+    ASSERT_EQ(PlatformRunProcess(&request, &status, &error), 1);  // headless records without running
+    HeadlessRunProcessesForReal(1);
+    ASSERT_EQ(PlatformRunProcess(&request, &status, &error), 1);
+    HeadlessRunProcessesForReal(0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(testing_support::ReadFileBytes(output), "header line\n[a b;touch " + dir.path + "pwned][\"q\"]");
+    EXPECT_FALSE(testing_support::FileExists(dir / "pwned"));
+    ASSERT_EQ(HeadlessProcessRuns().size(), 2u);
+    EXPECT_EQ(HeadlessProcessRuns()[0].args[1], "a b;touch " + dir.path + "pwned");
+
+    ProcessRequest missing{"/nonexistent/nivelo", {}, output.c_str(), nullptr, nullptr};
+    HeadlessRunProcessesForReal(1);
+    EXPECT_EQ(PlatformRunProcess(&missing, &status, &error), 0);
+    HeadlessRunProcessesForReal(0);
+    EXPECT_EQ(error, ENOENT);
+}
