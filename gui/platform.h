@@ -204,6 +204,8 @@ struct PlatformSurface {
 // Allocates the surface (contents undefined); 0 when it cannot.
 int PlatformCreateSurface(int width, int height, PlatformSurface* surface);
 // Copies the whole surface to the drawing area at (0, 0) (clipped to it).
+// The drawing area repaints exposed parts from this copy by itself, so a
+// backend may never send MSG_PAINT.
 void PlatformPresentSurface(const PlatformSurface* surface);
 // Releases the pixels; the record becomes empty.  Harmless when empty.
 void PlatformReleaseSurface(PlatformSurface* surface);

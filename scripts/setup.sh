@@ -9,6 +9,7 @@ packages=(
   libfltk1.3-dev          # nivelo_gui's window backend
   xvfb xdotool x11-apps   # real-window tests: virtual display, input, xwd screenshots
   imagemagick             # screenshot conversion and foreign-made test images
+  python3                 # writes the test page of the real-window test
   libtiff-tools           # tiffinfo/tiffcp check the TIFF files we write
 )
 

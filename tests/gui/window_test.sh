@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Real-window test of nivelo_gui: a virtual X server on a free display, the
+# program on a striped test page, screenshots checked pixel by pixel at the
+# three zooms and after a scroll, then "Quitter" from the menu.
+#
+# Usage: window_test.sh <nivelo_gui>.  Exit 77 (skipped) when the X tools are
+# missing.  Only the processes started here are stopped, by their pid.
+set -u
+
+gui=$(realpath "$1")
+for tool in Xvfb xdotool xwd convert python3; do
+  command -v "$tool" >/dev/null || { echo "missing $tool: skipped"; exit 77; }
+done
+
+work=$(mktemp -d)
+xvfb_pid=
+gui_pid=
+cleanup() {
+  [[ -n $gui_pid ]] && kill "$gui_pid" 2>/dev/null && wait "$gui_pid" 2>/dev/null
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Test page 1200 x 1400, true colour, top-down: vertical bands 100 pixels
+# wide, red (220, 30, 30) for even bands and blue (30, 30, 220) for odd ones.
+python3 - "$work/page.tga" <<'EOF'
+import struct, sys
+w, h = 1200, 1400
+red, blue = bytes((30, 30, 220)), bytes((220, 30, 30))  # B, G, R
+row = b"".join((red if (x // 100) % 2 == 0 else blue) for x in range(w))
+with open(sys.argv[1], "wb") as f:
+    f.write(struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, w, h, 24, 0x20))
+    f.write(row * h)
+EOF
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+[[ -s $work/display ]] || fail "Xvfb did not start"
+export DISPLAY=:$(head -n1 "$work/display")
+
+mkdir "$work/start"
+(cd "$work/start" && exec "$gui" ../page.tga) >"$work/gui.log" 2>&1 &
+gui_pid=$!
+
+window=
+for _ in $(seq 100); do
+  window=$(xdotool search --name '^Nivelo gui v1\.0$' 2>/dev/null | head -n1)
+  [[ -n $window ]] && break
+  sleep 0.1
+done
+[[ -n $window ]] || fail "no window titled 'Nivelo gui v1.0'"
+[[ -d $work/start/nivelo_gui_work ]] || fail "work directory not created"
+
+shot=$work/shot.ppm
+shots=0
+# NIVELO_SHOT_DIR=<dir> keeps every screenshot there as shot<n>.png.
+screenshot() {
+  sleep 0.5
+  xwd -root -silent | convert xwd:- "$shot" || fail "screenshot"
+  shots=$((shots + 1))
+  [[ -n ${NIVELO_SHOT_DIR:-} ]] && convert "$shot" "$NIVELO_SHOT_DIR/shot$shots.png"
+  return 0
+}
+# Colour of a screen pixel as "r,g,b".
+pixel() { convert "$shot" -format "%[fx:int(255*p{$1,$2}.r+.5)],%[fx:int(255*p{$1,$2}.g+.5)],%[fx:int(255*p{$1,$2}.b+.5)]" info:; }
+expect() {  # x y colour what
+  local got
+  got=$(pixel "$1" "$2")
+  [[ $got == "$3" ]] || fail "$4: pixel ($1, $2) is $got, expected $3"
+}
+RED=220,30,30 BLUE=30,30,220 GREY=160,160,160 BLACK=0,0,0 WHITE=255,255,255
+
+# Layout for 1280 x 1024 with a 25-pixel menu bar and 16-pixel scroll bars:
+# views 531 wide from x = 200 and x = 733, surface from y = 25.
+menu() {  # popup x, number of Down presses
+  xdotool mousemove "$1" 12 click 1
+  sleep 0.3
+  for _ in $(seq "$2"); do xdotool key Down; done
+  xdotool key Return
+}
+
+screenshot
+dark=$(convert "$shot" -crop 120x20+0+2 -threshold 50% -format "%[fx:int(w*h*(1-mean))]" info:)
+((dark > 30)) || fail "menu bar texts not drawn ($dark dark pixels)"
+expect 199 500 "$BLACK" "separator of the left view"
+expect 198 500 "$WHITE" "separator of the left view"
+expect 732 500 "$BLACK" "separator of the right view"
+expect 100 500 "$GREY" "panel strip"
+# Full page, scale from the width: view column j shows source j * 1200 / 531.
+expect 210 35 "$RED" "full page, left view, band 0"
+expect 260 35 "$BLUE" "full page, left view, band 1"
+expect 743 35 "$RED" "full page, right view, band 0"
+expect 793 35 "$BLUE" "full page, right view, band 1"
+expect 400 1000 "$GREY" "full page, below the image"
+
+menu 90 1  # Zoom > 100%
+screenshot
+expect 210 35 "$RED" "100 %, band 0"
+expect 310 35 "$BLUE" "100 %, band 1"
+expect 410 35 "$RED" "100 %, band 2"
+expect 843 900 "$BLUE" "100 %, right view, band 1"
+
+# A click in the horizontal bar's trough right of the thumb: one page step.
+xdotool mousemove 1100 1015 click 1
+screenshot
+expect 210 35 "$BLUE" "100 % after page right, source column 110"
+expect 310 35 "$RED" "100 % after page right, source column 210"
+
+menu 90 2  # Zoom > 50%: source column 100 + 2 j
+screenshot
+expect 205 35 "$BLUE" "50 %, source column 110"
+expect 260 35 "$RED" "50 %, source column 220"
+expect 310 35 "$BLUE" "50 %, source column 320"
+
+menu 30 5  # Fichier > Quitter
+for _ in $(seq 50); do kill -0 "$gui_pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$gui_pid" 2>/dev/null && fail "still running after Quitter"
+wait "$gui_pid"
+status=$?
+gui_pid=
+((status == 0)) || fail "exit status $status"
+[[ -s $work/gui.log ]] && { echo "output:"; cat "$work/gui.log"; }
+echo "PASS"
