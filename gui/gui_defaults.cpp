@@ -1,8 +1,12 @@
 #include "gui/gui_defaults.h"
 
 #include "gui/display.h"
+#include "gui/gui_params.h"
+#include "gui/panels.h"
 
 void SetGuiDefaults()
 {
     SetDisplayDefaults();
+    SetGuiParameterDefaults();
+    SetPanelDefaults();
 }

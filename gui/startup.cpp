@@ -10,6 +10,7 @@
 #include "gui/gui_defaults.h"
 #include "gui/main_window.h"
 #include "gui/menu_commands.h"
+#include "gui/panels.h"
 #include "gui/resources.h"
 #include "tga/tga.h"
 
@@ -100,6 +101,7 @@ int StartGui(int argc, char** argv)
     SetGuiDefaults();
     PlatformShowMainWindow();
     UpdateScrollBars();
+    if (!CreatePanels()) return 0;
 
     if (argc > 1) ShowImageArgument(argv[1]);
     return 1;
@@ -109,6 +111,7 @@ int RunGui()
 {
     while (PumpMessages()) {
     }
+    DestroyPanels();
     PlatformDestroyMainWindow();
     BITMAP_Free(&g_display.before);
     BITMAP_Free(&g_display.after);

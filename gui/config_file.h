@@ -1,0 +1,14 @@
+// Configuration files of nivelo_gui: key=value lines in the format nivelo
+// reads, with two keys more (OFFSET_ANGLE, COUL_REMPLISSAGE).
+#pragma once
+
+// Reads the file into the GUI parameter set.  A file that cannot be opened
+// changes nothing and is not reported.  Once it is open, automatic colour
+// is switched on; a COUL_REMPLISSAGE line switches it off again.  Unknown
+// keys are reported on standard output and skipped.
+void ReadConfigFile(const char* name);
+
+// Writes the whole set, with directory1 and directory2 as REPERTOIRE1 and
+// REPERTOIRE2 (a preview writes other folders than the user's).  A file that
+// cannot be created is not reported.
+void WriteConfigFile(const char* name, const char* directory1, const char* directory2);

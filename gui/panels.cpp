@@ -1,0 +1,353 @@
+// Every handler below takes the parameter set as the one truth: a panel
+// holds no value of its own and is rebuilt from the set each time it is
+// shown.  Handlers that change a value that feeds a stage mark the stage
+// images from the current panel on as stale.
+#include "gui/panels.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/support.h"
+#include "gui/gui_params.h"
+#include "gui/panel_resources.h"
+
+int g_current_panel;
+PlatformDialog* g_current_panel_window;
+int g_valid_limit;
+
+namespace {
+
+PlatformDialog* g_stage_chooser;
+PlatformDialog* g_update_bar;
+
+GuiParameterSet& P = g_gui_params;
+
+const char kFolderTitle[] = "Choisissez un répertoire de sauvegarde";
+const char* const kSideNames[] = {"Haut", "Bas", "Gauche", "Droite"};
+const uint8_t kSideBits[] = {1, 2, 4, 8};  // list entry -> COTE_FOND, check boxes -> COTE_RECADRAGE
+
+// An edit in the current panel makes its stage's result and everything
+// after it stale.  Never raises the limit: images already stale stay so.
+void MarkStale()
+{
+    if (g_valid_limit > g_current_panel) g_valid_limit = g_current_panel;
+}
+
+void SetEditInteger(PlatformDialog* dialog, int id, int32_t value)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "%d", value);
+    SetEditText(dialog, id, text);
+}
+
+void SetEditReal(PlatformDialog* dialog, int id, double value)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "%f", value);
+    SetEditText(dialog, id, text);
+}
+
+void SetCheck(PlatformDialog* dialog, int id, int value)
+{
+    PlatformSetCheck(dialog, id, value != 0);
+}
+
+void EnableColourControls(PlatformDialog* dialog, int enabled)
+{
+    for (int id : {IDC_FILL_RED, IDC_FILL_GREEN, IDC_FILL_BLUE, IDC_CHOOSE_COLOUR})
+        PlatformEnableControl(dialog, id, enabled);
+}
+
+// Index of the side list's entry for COTE_FOND; -1 (nothing selected) when
+// it holds several sides or none.
+int SideListIndex(uint8_t sides)
+{
+    for (int i = 0; i < 4; i++)
+        if (sides == kSideBits[i]) return i;
+    return -1;
+}
+
+uint8_t* SwitchOf(int id)
+{
+    switch (id) {
+    case IDC_RECADRAGE1: return &P.RECADRAGE1;
+    case IDC_SAUVEGARDE1: return &P.SAUVEGARDE1;
+    case IDC_FLOU: return &P.FLOU;
+    case IDC_ROTATION: return &P.ROTATION;
+    case IDC_RECADRAGE2: return &P.RECADRAGE2;
+    case IDC_SAUVEGARDE2: return &P.SAUVEGARDE2;
+    case IDC_BLACK_AND_WHITE: return &P.black_and_white;
+    default: return nullptr;
+    }
+}
+
+int32_t* IntegerOf(int id)
+{
+    switch (id) {
+    case IDC_DETECT_WIDTH: return &P.DETECT_WIDTH;
+    case IDC_DETECT_DIFF: return &P.DETECT_DIFF;
+    case IDC_BLUR_RADIUS: return &P.BLUR_RADIUS;
+    case IDC_BLUR_LIMIT: return &P.BLUR_LIMIT;
+    case IDC_VISION_LIMIT1: return &P.VISION_LIMIT1;
+    case IDC_VISION_WIDTH1: return &P.VISION_WIDTH1;
+    case IDC_VISION_LIMIT2: return &P.VISION_LIMIT2;
+    case IDC_VISION_WIDTH2: return &P.VISION_WIDTH2;
+    case IDC_VISION_WIDTH3: return &P.VISION_WIDTH3;
+    default: return nullptr;
+    }
+}
+
+int SideBitOf(int id)
+{
+    switch (id) {
+    case IDC_SIDE_TOP: return 1;
+    case IDC_SIDE_BOTTOM: return 2;
+    case IDC_SIDE_LEFT: return 4;
+    case IDC_SIDE_RIGHT: return 8;
+    default: return 0;
+    }
+}
+
+// Colour byte (0 red, 1 green, 2 blue) an edit holds, or -1.
+int ColourByteOf(int id)
+{
+    switch (id) {
+    case IDC_FILL_RED: return 0;
+    case IDC_FILL_GREEN: return 1;
+    case IDC_FILL_BLUE: return 2;
+    default: return -1;
+    }
+}
+
+void ChooseColourFromButton(PlatformDialog* dialog)
+{
+    MarkStale();
+    uint32_t colour = P.fill_colour[0] + 256u * P.fill_colour[1] + 65536u * P.fill_colour[2];
+    colour = ChooseFillColour(colour);
+    for (int i = 0; i < 3; i++) P.fill_colour[i] = uint8_t(colour >> (8 * i));
+    SetEditInteger(dialog, IDC_FILL_RED, P.fill_colour[0]);
+    SetEditInteger(dialog, IDC_FILL_GREEN, P.fill_colour[1]);
+    SetEditInteger(dialog, IDC_FILL_BLUE, P.fill_colour[2]);
+}
+
+int OnClick(PlatformDialog* dialog, int id)
+{
+    if (uint8_t* value = SwitchOf(id)) {
+        MarkStale();
+        *value = PlatformGetCheck(dialog, id) ? 1 : 0;
+        return 1;
+    }
+    if (int bit = SideBitOf(id)) {
+        MarkStale();
+        if (PlatformGetCheck(dialog, id))
+            P.COTE_RECADRAGE |= uint8_t(bit);
+        else
+            P.COTE_RECADRAGE &= uint8_t(~bit);
+        return 1;
+    }
+    switch (id) {
+    case IDC_AUTOMATIC_COLOUR:
+        MarkStale();
+        P.automatic_colour = PlatformGetCheck(dialog, id) ? 1 : 0;
+        EnableColourControls(dialog, !P.automatic_colour);
+        return 1;
+    case IDC_CHOOSE_COLOUR: ChooseColourFromButton(dialog); return 1;
+    // The folders do not change any stage image: the valid limit stays.
+    case IDC_BROWSE1:
+        ChooseFolder(P.REPERTOIRE1);
+        SetEditText(dialog, IDC_REPERTOIRE1, P.REPERTOIRE1);
+        return 1;
+    case IDC_BROWSE2:
+        ChooseFolder(P.REPERTOIRE2);
+        SetEditText(dialog, IDC_REPERTOIRE2, P.REPERTOIRE2);
+        return 1;
+    case IDC_UPDATE: RunUpdateCommand(); return 1;
+    default: return 0;
+    }
+}
+
+int OnEditChange(PlatformDialog* dialog, int id)
+{
+    if (int32_t* value = IntegerOf(id)) {
+        MarkStale();
+        ReadEditInteger(dialog, id, value);
+        return 1;
+    }
+    int byte = ColourByteOf(id);
+    if (byte >= 0) {
+        MarkStale();
+        int32_t number;
+        if (ReadEditInteger(dialog, id, &number)) P.fill_colour[byte] = uint8_t(uint32_t(number) & 0xFF);
+        return 1;
+    }
+    switch (id) {
+    case IDC_VISION_ANGLE: MarkStale(); ReadEditReal(dialog, id, &P.VISION_ANGLE); return 1;
+    case IDC_OFFSET_ANGLE: MarkStale(); ReadEditReal(dialog, id, &P.OFFSET_ANGLE); return 1;
+    case IDC_REPERTOIRE1: ReadEditText(dialog, id, P.REPERTOIRE1); return 1;
+    case IDC_REPERTOIRE2: ReadEditText(dialog, id, P.REPERTOIRE2); return 1;
+    default: return 0;
+    }
+}
+
+// The panel shown is replaced even when the same stage is chosen again, so
+// that a panel never keeps state of its own.
+void ShowStage(int panel)
+{
+    g_current_panel = panel;
+    PlatformDestroyDialog(&g_current_panel_window);
+    g_current_panel_window = PlatformCreateDialog(kStagePanels[panel], PanelProc);
+    RefreshPreviews();
+}
+
+int OnListChoice(PlatformDialog* dialog, int id)
+{
+    int choice = PlatformGetListSelection(dialog, id);
+    switch (id) {
+    case IDC_COTE_FOND:
+        MarkStale();
+        if (choice >= 0 && choice < 4) P.COTE_FOND = kSideBits[choice];
+        return 1;
+    case IDC_STAGE_CHOOSER:
+        if (choice >= 0 && choice < kStageCount) ShowStage(choice);
+        return 1;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+void SetPanelDefaults()
+{
+    g_current_panel = 0;
+    g_valid_limit = 0;
+}
+
+int CreatePanels()
+{
+    g_stage_chooser = PlatformCreateDialog(&g_stage_chooser_dialog, PanelProc);
+    g_current_panel_window = PlatformCreateDialog(kStagePanels[g_current_panel], PanelProc);
+    g_update_bar = PlatformCreateDialog(&g_update_bar_dialog, PanelProc);
+    if (g_stage_chooser != nullptr && g_current_panel_window != nullptr && g_update_bar != nullptr) return 1;
+    ReportError("Impossible de créer les panneaux de réglage\n");
+    DestroyPanels();
+    return 0;
+}
+
+void DestroyPanels()
+{
+    PlatformDestroyDialog(&g_update_bar);
+    PlatformDestroyDialog(&g_current_panel_window);
+    PlatformDestroyDialog(&g_stage_chooser);
+}
+
+int PanelProc(PlatformDialog* dialog, int message, int id, int code)
+{
+    if (message == MSG_INITDIALOG) {
+        // Filling the edits raises their change notifications, which would
+        // mark images stale although no value changed.
+        int kept = g_valid_limit;
+        FillPanel(dialog, 1);
+        g_valid_limit = kept;
+        return 1;
+    }
+    if (message != MSG_COMMAND) return 0;
+    switch (code) {
+    case NOTIFY_CLICKED: return id >= IDC_RECADRAGE1 && id <= IDC_CHOOSE_COLOUR ? OnClick(dialog, id) : 0;
+    case NOTIFY_CHANGE: return OnEditChange(dialog, id);
+    case NOTIFY_SELENDOK: return OnListChoice(dialog, id);
+    default: return 0;
+    }
+}
+
+void FillPanel(PlatformDialog* dialog, int creating)
+{
+    if (dialog == nullptr) return;
+    if (creating && PlatformHasControl(dialog, IDC_STAGE_CHOOSER)) {
+        for (const char* name : kStageNames) PlatformAddListItem(dialog, IDC_STAGE_CHOOSER, name);
+        PlatformSetListSelection(dialog, IDC_STAGE_CHOOSER, g_current_panel);
+    }
+    if (PlatformHasControl(dialog, IDC_COTE_FOND)) {
+        if (creating)
+            for (const char* name : kSideNames) PlatformAddListItem(dialog, IDC_COTE_FOND, name);
+        PlatformSetListSelection(dialog, IDC_COTE_FOND, SideListIndex(P.COTE_FOND));
+    }
+    SetCheck(dialog, IDC_RECADRAGE1, P.RECADRAGE1);
+    SetCheck(dialog, IDC_SAUVEGARDE1, P.SAUVEGARDE1);
+    SetCheck(dialog, IDC_FLOU, P.FLOU);
+    SetCheck(dialog, IDC_ROTATION, P.ROTATION);
+    SetCheck(dialog, IDC_RECADRAGE2, P.RECADRAGE2);
+    SetCheck(dialog, IDC_SAUVEGARDE2, P.SAUVEGARDE2);
+    for (int id : {IDC_SIDE_TOP, IDC_SIDE_BOTTOM, IDC_SIDE_LEFT, IDC_SIDE_RIGHT})
+        SetCheck(dialog, id, P.COTE_RECADRAGE & SideBitOf(id));
+
+    SetEditInteger(dialog, IDC_DETECT_DIFF, P.DETECT_DIFF);
+    SetEditInteger(dialog, IDC_DETECT_WIDTH, P.DETECT_WIDTH);
+    SetEditInteger(dialog, IDC_BLUR_RADIUS, P.BLUR_RADIUS);
+    SetEditInteger(dialog, IDC_BLUR_LIMIT, P.BLUR_LIMIT);
+    SetCheck(dialog, IDC_BLACK_AND_WHITE, P.black_and_white);
+    SetEditText(dialog, IDC_REPERTOIRE1, P.REPERTOIRE1);
+    SetEditInteger(dialog, IDC_VISION_LIMIT1, P.VISION_LIMIT1);
+    SetEditInteger(dialog, IDC_VISION_LIMIT2, P.VISION_LIMIT2);
+    SetEditInteger(dialog, IDC_VISION_WIDTH1, P.VISION_WIDTH1);
+    SetEditInteger(dialog, IDC_VISION_WIDTH2, P.VISION_WIDTH2);
+    SetEditInteger(dialog, IDC_VISION_WIDTH3, P.VISION_WIDTH3);
+    SetEditReal(dialog, IDC_VISION_ANGLE, P.VISION_ANGLE);
+    SetEditReal(dialog, IDC_OFFSET_ANGLE, P.OFFSET_ANGLE);
+
+    SetCheck(dialog, IDC_AUTOMATIC_COLOUR, P.automatic_colour);
+    EnableColourControls(dialog, !P.automatic_colour);
+    SetEditInteger(dialog, IDC_FILL_RED, P.fill_colour[0]);
+    SetEditInteger(dialog, IDC_FILL_GREEN, P.fill_colour[1]);
+    SetEditInteger(dialog, IDC_FILL_BLUE, P.fill_colour[2]);
+    SetEditText(dialog, IDC_REPERTOIRE2, P.REPERTOIRE2);
+}
+
+void SetEditText(PlatformDialog* dialog, int id, const char* text)
+{
+    if (dialog != nullptr && PlatformHasControl(dialog, id)) PlatformSetEditText(dialog, id, text);
+}
+
+int ReadEditInteger(const PlatformDialog* dialog, int id, int32_t* value)
+{
+    if (dialog == nullptr || !PlatformHasControl(dialog, id)) return 0;
+    char text[256];
+    PlatformGetControlText(dialog, id, text, sizeof text);
+    return ParseInteger(text, value, nullptr);
+}
+
+int ReadEditReal(const PlatformDialog* dialog, int id, double* value)
+{
+    if (dialog == nullptr || !PlatformHasControl(dialog, id)) return 0;
+    char text[256];
+    PlatformGetControlText(dialog, id, text, sizeof text);
+    float number;
+    if (std::sscanf(text, "%f", &number) != 1) return 0;
+    *value = number;
+    return 1;
+}
+
+void ReadEditText(const PlatformDialog* dialog, int id, char* directory)
+{
+    if (dialog == nullptr || !PlatformHasControl(dialog, id)) return;
+    PlatformGetControlText(dialog, id, directory, kGuiPathSize);
+}
+
+uint32_t ChooseFillColour(uint32_t colour)
+{
+    uint32_t chosen;
+    return PlatformChooseColour(colour, &chosen) ? chosen : colour;
+}
+
+void ChooseFolder(char* directory)
+{
+    std::string path;
+    if (!PlatformChooseFolder(kFolderTitle, &path) || path.empty()) return;
+    // Directory values are joined to file names without a separator.
+    if (path.back() != kPathSeparator) path += kPathSeparator;
+    if (path.size() >= size_t(kGuiPathSize)) {
+        ReportError("Répertoire trop long (plus de %d caractères): %s\n", kGuiPathSize - 1, path.c_str());
+        return;
+    }
+    std::memcpy(directory, path.c_str(), path.size() + 1);
+}
