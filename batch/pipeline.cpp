@@ -9,6 +9,7 @@
 #include "stages/background.h"
 #include "stages/blur.h"
 #include "stages/rotation.h"
+#include "stages/stage_images.h"
 #include "tga/tga.h"
 #include "tiff/tiff.h"
 
@@ -49,7 +50,69 @@ int ConvertToWorkingType(BITMAP** slot, int* grey_source)
     }
 }
 
-// Steps 4 to 13 of a run on an allocated record; the caller frees it.
+// Stage images 3 and 11 show the image as the save writes it: a grey copy
+// for a grey or indexed source, the black-and-white result (0 and 255, cut
+// as the TIFF writer cuts) with /b, the colour image otherwise.
+void SaveStageImageAsSaved(int k, const BITMAP* image, int grey_source)
+{
+    if (!StageImageWanted(k)) return;
+    if (!grey_source && !g_command.flag_b) {
+        SaveStageImage(k, image);
+        return;
+    }
+    BITMAP grey;
+    if (!BITMAP_Create(&grey, image->width, image->height, PIXEL_GREY)) return;
+    BITMAP_Blt(image, &grey, 0, 0);
+    if (g_command.flag_b) {
+        size_t count = size_t(grey.width) * grey.height;
+        for (size_t i = 0; i < count; i++) grey.pixels[i] = grey.pixels[i] > 127 ? 255 : 0;
+    }
+    SaveStageImage(k, &grey);
+    BITMAP_Free(&grey);
+}
+
+// Index of the last stage image a preview asks for (-1: none); an ordinary
+// run goes through every stage.
+int LastStageNeeded()
+{
+    if (!g_command.preview) return 11;
+    int last = -1;
+    for (int k = 0; k < 12; k++)
+        if (StageImageWanted(k)) last = k;
+    return last;
+}
+
+// Skew detection and turn.  A preview asking for a filter image runs the
+// detection even with ROTATION off, since the images only show what it sees.
+// The page turns by the detected angle plus OFFSET_ANGLE, its corners filled
+// with COUL_REMPLISSAGE when given, else with the background colour.
+int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
+{
+    bool filters_wanted = false;
+    for (int k = 4; k <= 8; k++) filters_wanted = filters_wanted || StageImageWanted(k);
+    bool turn = g_params.ROTATION && last >= 9;
+    if (!turn && !filters_wanted) return 1;
+    double angle = 0.0;
+    if (!DetectSkewAngle(*slot, &angle)) return 0;
+    if (!g_params.ROTATION) return 1;
+    if (g_params.OFFSET_ANGLE != 0.0) angle += g_params.OFFSET_ANGLE;
+    std::printf("%f\n", angle);
+    if (!turn) return 1;
+    const uint8_t* fill = background;
+    uint8_t chosen[3];
+    if (g_params.fill_colour_given) {
+        // Red, green, blue into the working image's byte order (B, G, R).
+        chosen[0] = g_params.fill_colour[2];
+        chosen[1] = g_params.fill_colour[1];
+        chosen[2] = g_params.fill_colour[0];
+        fill = chosen;
+    }
+    return RotatePage(slot, angle, fill);
+}
+
+// Steps 4 to 13 of a run on an allocated record; the caller frees it.  A
+// preview (/d) writes the stage images it asked for instead of the ordinary
+// saves, and stops after the last of them.
 void ProcessImage(BITMAP** slot)
 {
     const char* name = g_command.image_name;
@@ -58,12 +121,32 @@ void ProcessImage(BITMAP** slot)
     if (!ConvertToWorkingType(slot, &grey_source)) return;
     uint8_t background[3];
     GetBackgroundColour(*slot, background);
-    if (g_params.RECADRAGE1 && CropStage(slot, background) != 1) return;
-    if (g_params.FLOU && BlurStage(slot) != 1) return;
-    if (g_params.SAUVEGARDE1) SaveStage(*slot, g_params.REPERTOIRE1, grey_source);
-    if (g_params.ROTATION && RotationStage(slot, background) != 1) return;
-    bool cropped = !g_params.RECADRAGE2 || CropStage(slot, background) == 1;
-    if (cropped && g_params.SAUVEGARDE2) SaveStage(*slot, g_params.REPERTOIRE2, grey_source);
+    int last = LastStageNeeded();
+    bool saves = !g_command.preview;
+    SaveStageImage(0, *slot);
+    if (last >= 1) {
+        if (g_params.RECADRAGE1 && CropStage(slot, background) != 1) return;
+        SaveStageImage(1, *slot);
+    }
+    if (last >= 2) {
+        if (g_params.FLOU && BlurStage(slot) != 1) return;
+        SaveStageImage(2, *slot);
+        SaveStageImageAsSaved(3, *slot, grey_source);
+        if (saves && g_params.SAUVEGARDE1) SaveStage(*slot, g_params.REPERTOIRE1, grey_source);
+    }
+    if (last >= 4) {
+        if (RotateStep(slot, background, last) != 1) return;
+        SaveStageImage(9, *slot);
+    }
+    bool cropped = true;
+    if (last >= 10) {
+        cropped = !g_params.RECADRAGE2 || CropStage(slot, background) == 1;
+        if (cropped) {
+            SaveStageImage(10, *slot);
+            SaveStageImageAsSaved(11, *slot, grey_source);
+        }
+    }
+    if (cropped && saves && g_params.SAUVEGARDE2) SaveStage(*slot, g_params.REPERTOIRE2, grey_source);
     std::printf("%s done.\n", name);
 }
 

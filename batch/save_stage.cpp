@@ -1,10 +1,9 @@
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "batch/params.h"
 #include "batch/pipeline.h"
+#include "batch/source_guard.h"
 #include "core/blit.h"
 #include "tga/tga.h"
 #include "tiff/tiff.h"
@@ -34,18 +33,6 @@ int BuildOutputName(const char* directory, const char* image_name, const char* e
     return 1;
 }
 
-namespace {
-
-// True when path names the very file that was loaded: saving there would
-// destroy the scan.
-bool IsSourceImage(const char* path)
-{
-    std::error_code error;
-    bool same = std::filesystem::equivalent(path, g_command.image_name, error);
-    return !error && same;
-}
-
-}  // namespace
 
 void SaveStage(const BITMAP* image, const char* directory, int grey_source)
 {

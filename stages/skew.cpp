@@ -1,50 +1,44 @@
-// Skew detection: the grey working copy, the filter chain and, with /f, the
-// filter images written into REPERTOIRE2 for tuning.
-#include <cstring>
+// Skew detection: the grey working copy, the filter chain and the filter
+// images (with /f, and as stage images in a preview) written into REPERTOIRE2
+// for tuning.
+#include <cstdio>
 
 #include "batch/params.h"
 #include "core/blit.h"
 #include "core/support.h"
 #include "stages/filters.h"
 #include "stages/rotation.h"
-#include "tga/tga.h"
+#include "stages/stage_images.h"
 
 namespace {
 
-// REPERTOIRE2 followed by name, in a 256-byte buffer.  0 with a message when
-// the path does not fit: that image is skipped.
-int DebugPath(const char* name, char path[kTextSize])
+// Filter k (1 to 5) shows as "nivelo_filtre<k>.tga" with /f and as stage
+// image k + 3 in a preview.
+struct FilterImages {
+    int files;  // /f
+    bool Wanted(int k) const { return files || StageImageWanted(k + 3); }
+};
+
+void SaveFilterImage(const FilterImages& show, int k, const BITMAP* image)
 {
-    const char* directory = g_params.REPERTOIRE2;
-    size_t directory_length = std::strlen(directory), name_length = std::strlen(name);
-    if (directory_length + name_length >= size_t(kTextSize)) {
-        ReportError("Chemin trop long, image de filtre non sauvée: %s%s\n", directory, name);
-        return 0;
+    if (show.files) {
+        char name[32];
+        std::snprintf(name, sizeof name, "nivelo_filtre%d.tga", k);
+        SaveInRepertoire2(name, image);
     }
-    std::memcpy(path, directory, directory_length);
-    std::memcpy(path + directory_length, name, name_length + 1);
-    return 1;
+    SaveStageImage(k + 3, image);
 }
 
-// Writes the working copy as it is.  A failed write is reported by SaveTGA
-// and otherwise ignored: the images are only for looking at.
-void SaveFilterImage(const BITMAP* grey, const char* name)
+// Shows a copy of the working copy in which the small marker values are
+// visible greys.  When the copy cannot be made the image is skipped: the
+// angle does not depend on it.
+void SaveMappedFilterImage(const FilterImages& show, int k, const BITMAP* grey, const uint8_t map[256])
 {
-    char path[kTextSize];
-    if (DebugPath(name, path)) SaveTGA(path, grey);
-}
-
-// Writes a copy of the working copy in which the small marker values are
-// shown as visible greys.
-void SaveMappedFilterImage(const BITMAP* grey, const char* name, const uint8_t map[256])
-{
-    char path[kTextSize];
-    if (!DebugPath(name, path)) return;
     BITMAP shown;
     if (!BITMAP_Create(&shown, grey->width, grey->height, PIXEL_GREY)) return;
     size_t count = size_t(grey->width) * grey->height;
     for (size_t i = 0; i < count; i++) shown.pixels[i] = map[grey->pixels[i]];
-    SaveTGA(path, &shown);
+    SaveFilterImage(show, k, &shown);
     BITMAP_Free(&shown);
 }
 
@@ -60,27 +54,27 @@ int DetectSkewAngle(const BITMAP* page, double* angle)
     BITMAP grey;
     if (!BITMAP_Create(&grey, page->width, page->height, PIXEL_GREY)) return 0;
     BITMAP_Blt(page, &grey, 0, 0);
-    int debug = g_command.flag_f;
+    FilterImages show = {g_command.flag_f};
     uint8_t map[256];
 
     VerticalStepFilter(&grey);
-    if (debug) SaveFilterImage(&grey, "nivelo_filtre1.tga");
+    if (show.Wanted(1)) SaveFilterImage(show, 1, &grey);
     RunFilter(&grey);
-    if (debug) SaveFilterImage(&grey, "nivelo_filtre2.tga");
+    if (show.Wanted(2)) SaveFilterImage(show, 2, &grey);
     GapBridgeFilter(&grey);
-    if (debug) {
+    if (show.Wanted(3)) {
         IdentityMap(map);
         map[1] = 128;  // bridges
-        SaveMappedFilterImage(&grey, "nivelo_filtre3.tga", map);
+        SaveMappedFilterImage(show, 3, &grey, map);
     }
     LowerBorderFilter(&grey);
-    if (debug) SaveFilterImage(&grey, "nivelo_filtre4.tga");
-    *angle = LineAngleFilter(&grey, debug);
-    if (debug) {
+    if (show.Wanted(4)) SaveFilterImage(show, 4, &grey);
+    *angle = LineAngleFilter(&grey, show.Wanted(5));
+    if (show.Wanted(5)) {
         IdentityMap(map);
         map[1] = 128;  // traced, not counted
         map[2] = 255;  // counted
-        SaveMappedFilterImage(&grey, "nivelo_filtre5.tga", map);
+        SaveMappedFilterImage(show, 5, &grey, map);
     }
     BITMAP_Free(&grey);
     return 1;
