@@ -10,7 +10,7 @@ setup:
 	@scripts/setup.sh
 
 build: setup
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DNIVELO_BUILD_GUI=ON >/dev/null
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # The whole suite twice: under AddressSanitizer and UndefinedBehaviorSanitizer
