@@ -44,9 +44,9 @@ void CloseWaitBox();
 // One preview run: writes the configuration with the work directory as
 // REPERTOIRE2, removes the stage images asked for (so that a failed run
 // shows as missing images, never as stale ones), runs nivelo with /d<mask> on
-// directory + name and waits, under the wait box.  Ends with
-// UpdateScrollBars.  Returns 1 when nivelo ran, 0 after a message when it
-// could not be started (command too long, program missing).
+// directory + name and waits, under the wait box, then UpdateScrollBars.
+// Returns 1 when nivelo ran, 0 after a message when it could not be started
+// (command too long, configuration not written, program missing).
 int RunPreview(const char* directory, const char* name, int mask);
 
 // One conversion run into the user's REPERTOIRE1 and REPERTOIRE2 (relative
