@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/support.h"
 #include "gui/gui_params.h"
 
 namespace {
@@ -183,10 +184,15 @@ void ReadConfigFile(const char* name)
     std::fclose(file);
 }
 
-void WriteConfigFile(const char* name, const char* directory1, const char* directory2)
+int WriteConfigFile(const char* name, const char* directory1, const char* directory2)
 {
+    // Unreported, a failed write would leave nivelo reading an older file and
+    // the user believing a configuration was saved.
     FILE* file = std::fopen(name, "w");
-    if (file == nullptr) return;
+    if (file == nullptr) {
+        ReportError("Impossible d'écrire le fichier de configuration %s\n", name);
+        return 0;
+    }
     std::fprintf(file, "DETECT_WIDTH=%d\n", P.DETECT_WIDTH);
     std::fprintf(file, "DETECT_DIFF=%d\n", P.DETECT_DIFF);
     std::fprintf(file, "VISION_LIMIT1=%d\n", P.VISION_LIMIT1);
@@ -211,5 +217,10 @@ void WriteConfigFile(const char* name, const char* directory1, const char* direc
     if (!P.automatic_colour)
         std::fprintf(file, "COUL_REMPLISSAGE=%u,%u,%u\n", unsigned(P.fill_colour[0]), unsigned(P.fill_colour[1]),
                      unsigned(P.fill_colour[2]));
-    std::fclose(file);
+    int failed = std::ferror(file);
+    if (std::fclose(file) != 0 || failed) {
+        ReportError("Impossible d'écrire le fichier de configuration %s\n", name);
+        return 0;
+    }
+    return 1;
 }

@@ -9,6 +9,6 @@
 void ReadConfigFile(const char* name);
 
 // Writes the whole set, with directory1 and directory2 as REPERTOIRE1 and
-// REPERTOIRE2 (a preview writes other folders than the user's).  A file that
-// cannot be created is not reported.
-void WriteConfigFile(const char* name, const char* directory1, const char* directory2);
+// REPERTOIRE2 (a preview writes other folders than the user's).  Returns 1,
+// or 0 after a message when the file cannot be created or written.
+int WriteConfigFile(const char* name, const char* directory1, const char* directory2);

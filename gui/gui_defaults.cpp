@@ -2,6 +2,7 @@
 
 #include "gui/display.h"
 #include "gui/gui_params.h"
+#include "gui/menu_commands.h"
 #include "gui/panels.h"
 
 void SetGuiDefaults()
@@ -9,4 +10,5 @@ void SetGuiDefaults()
     SetDisplayDefaults();
     SetGuiParameterDefaults();
     SetPanelDefaults();
+    SetFileCommandDefaults();
 }

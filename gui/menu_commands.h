@@ -1,5 +1,40 @@
-// Commands of the main menu.
+// Commands of the main menu, and the names they keep.
 #pragma once
+
+#include <string>
+#include <vector>
+
+#include "gui/gui_params.h"
+#include "gui/platform.h"
+
+// The image chosen with "Charger Image..." (or the single file of a one-file
+// conversion), and the configuration file last loaded or saved: file name
+// and directory (ending with its separator), joined by concatenation.
+extern char g_image_name[kGuiPathSize];
+extern char g_image_directory[kGuiPathSize];
+extern char g_config_name[kGuiPathSize];
+extern char g_config_directory[kGuiPathSize];
+
+// All four empty.
+void SetFileCommandDefaults();
 
 // Performs the menu command id; ids without a command do nothing.
 void OnMenuCommand(int id);
+
+// Takes the current image (directory and name above) when the TGA reader
+// accepts it: image loaded, then the full refresh.  When the name is empty
+// or the reader refuses the file (it has said why), no image is loaded.  Used by
+// "Charger Image..." and by `nivelo_gui <image>`.
+void AcceptImage();
+
+// File dialogs.  Modes FILE_OPEN_ONE and FILE_SAVE: buffer (kGuiPathSize
+// bytes) receives the chosen full path, or is emptied on cancel or error.
+// filters holds two pairs, the first selected.
+void FileDialog(char* buffer, int mode, const char* title, const FileFilter* filters, const char* directory,
+                const char* name);
+// FILE_OPEN_MANY: the chosen full paths in the dialog's order; none on cancel.
+std::vector<std::string> FileDialogMany(const char* title, const FileFilter* filters, const char* directory,
+                                        const char* name);
+
+// The "A propos..." box.
+void ShowAbout();

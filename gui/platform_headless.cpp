@@ -66,6 +66,7 @@ struct State {
     std::vector<HeadlessProcessRun> runs;
     int run_started = 1, run_status = 0, run_error = 0;
     int run_for_real = 0;
+    std::function<void(const HeadlessProcessRun&)> stand_in;
 };
 
 State& S()
@@ -375,8 +376,12 @@ int PlatformRunProcess(const ProcessRequest* request, int* exit_status, int* err
     run.output_path = request->output_path != nullptr ? request->output_path : "";
     run.output_header = request->output_header != nullptr ? request->output_header : "";
     run.working_directory = request->working_directory != nullptr ? request->working_directory : "";
+    for (const auto& dialog : s.dialogs)
+        if (dialog->alive && dialog->resource->style == DIALOG_POPUP)
+            for (const HeadlessControl& c : dialog->controls) run.popup_texts.push_back(c.text);
     s.runs.push_back(run);
     if (s.run_for_real) return RunProcessPosix(request, exit_status, error_number);
+    if (s.stand_in && s.run_started) s.stand_in(run);
     *exit_status = s.run_status;
     *error_number = s.run_error;
     return s.run_started;
@@ -470,6 +475,10 @@ void HeadlessSetProcessResult(int started, int exit_status, int error_number)
 }
 
 void HeadlessRunProcessesForReal(int yes) { S().run_for_real = yes; }
+void HeadlessSetProcessStandIn(std::function<void(const HeadlessProcessRun&)> stand_in)
+{
+    S().stand_in = std::move(stand_in);
+}
 
 int HeadlessMainWindowExists() { return S().window_exists; }
 std::string HeadlessWindowTitle() { return S().title; }

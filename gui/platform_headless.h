@@ -72,8 +72,12 @@ struct HeadlessProcessRun {
     std::string output_path;
     std::string output_header;
     std::string working_directory;
+    std::vector<std::string> popup_texts;  // texts of the popup dialogs' controls shown during the run
 };
 const std::vector<HeadlessProcessRun>& HeadlessProcessRuns();
+// Called for every recorded run that is not run for real, in place of the
+// program (a test's stand-in that writes the files the program would).
+void HeadlessSetProcessStandIn(std::function<void(const HeadlessProcessRun&)> stand_in);
 // Exit status that recorded runs report (default 0); the process is not run.
 void HeadlessSetProcessResult(int started, int exit_status, int error_number);
 // Runs requested processes for real instead of recording only.

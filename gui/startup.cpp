@@ -7,12 +7,12 @@
 
 #include "core/support.h"
 #include "gui/display.h"
+#include "gui/file_names.h"
 #include "gui/gui_defaults.h"
 #include "gui/main_window.h"
 #include "gui/menu_commands.h"
 #include "gui/panels.h"
 #include "gui/resources.h"
-#include "tga/tga.h"
 
 char g_start_directory[260];
 char g_work_directory[260];
@@ -59,22 +59,20 @@ void ApplyLayout(const DisplayLayout& layout)
     g_display.view_height = layout.view_height;
 }
 
-// `nivelo_gui <image>`: the image is shown in both views, as a file
-// manager's "open with" expects.
-// A relative name is taken from the start directory, since the current
-// directory may already be the work directory.
-void ShowImageArgument(const char* argument)
+// `nivelo_gui <image>` behaves as choosing that image with "Charger
+// Image...", for file managers and scripts.  A relative name is taken from
+// the start directory, since the current directory may already be the work
+// directory.
+void OpenImageArgument(const char* argument)
 {
     std::string name = argument;
     if (!name.empty() && name[0] != '/') name = g_start_directory + name;
-    if (!LoadTGA(name.c_str(), &g_display.before)) return;
-    if (!LoadTGA(name.c_str(), &g_display.after)) {
-        BITMAP_Free(&g_display.before);
+    if (!CopyText(g_image_name, sizeof g_image_name, name.c_str())) {
+        ReportError("Chemin trop long (plus de %zu caractères): %s\n", sizeof g_image_name - 1, name.c_str());
         return;
     }
-    g_display.image_loaded = 1;
-    UpdateScrollBars();
-    RenderViews();
+    SplitPath(g_image_name, g_image_directory);
+    AcceptImage();
 }
 
 }  // namespace
@@ -103,7 +101,7 @@ int StartGui(int argc, char** argv)
     UpdateScrollBars();
     if (!CreatePanels()) return 0;
 
-    if (argc > 1) ShowImageArgument(argv[1]);
+    if (argc > 1) OpenImageArgument(argv[1]);
     return 1;
 }
 

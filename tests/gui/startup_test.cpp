@@ -84,22 +84,6 @@ TEST_F(GuiStartup, EntersAnExistingWorkDirectory)
     EXPECT_EQ(Current(), start + "nivelo_gui_work/");
 }
 
-TEST_F(GuiStartup, ImageArgumentIsShownInBothViewsFromTheStartDirectory)
-{
-    std::filesystem::create_directory("nivelo_gui_work");  // so the current directory moves away
-    testing_support::TestImage page(100, 50, PIXEL_BGR);
-    MakePatternImage(&page.bitmap, 100, 50);
-    ASSERT_EQ(SaveTGA("page.tga", &page.bitmap), 1);
-    char name[] = "page.tga";
-    char* argv[] = {kProgram, name, nullptr};
-    ASSERT_EQ(StartGui(2, argv), 1);
-    EXPECT_TRUE(g_display.image_loaded);
-    // Full page, by width: view 527 wide shows source column j * 100 / 527.
-    EXPECT_EQ(HeadlessPresentedPixel(201 + 527 / 2, 10), PatternColour(527 / 2 * 100 / 527, 10 * 100 / 527));
-    EXPECT_EQ(HeadlessPresentedPixel(730 + 526, 0), PatternColour(99, 0));
-    EXPECT_TRUE(HeadlessMessages().empty());
-}
-
 TEST_F(GuiStartup, UnreadableImageArgumentGivesOneErrorBoxAndGreyViews)
 {
     char name[] = "missing.tga";

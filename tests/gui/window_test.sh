@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Real-window test of nivelo_gui: a virtual X server on a free display, the
-# program on a striped test page, screenshots checked pixel by pixel at the
-# three zooms and after a scroll, then "Quitter" from the menu.
+# program on a striped test page (its preview run crops nothing the checks
+# look at), screenshots checked pixel by pixel at the three zooms and after a
+# scroll, then "Quitter" from the menu.
 #
 # Usage: window_test.sh <nivelo_gui>.  Exit 77 (skipped) when the X tools are
 # missing.  Only the processes started here are stopped, by their pid.
@@ -54,6 +55,14 @@ for _ in $(seq 100); do
 done
 [[ -n $window ]] || fail "no window titled 'Nivelo gui v1.0'"
 [[ -d $work/start/nivelo_gui_work ]] || fail "work directory not created"
+# The image argument starts a preview run of nivelo under the wait box: the
+# views show its stage images once the run's log ends and the box is gone.
+log=$work/start/nivelo_gui_work/poil.txt
+for _ in $(seq 300); do
+  grep -q ' done\.$' "$log" 2>/dev/null && ! xdotool search --name '^Mise' >/dev/null 2>&1 && break
+  sleep 0.1
+done
+grep -q ' done\.$' "$log" 2>/dev/null || fail "no preview run of nivelo"
 
 shot=$work/shot.ppm
 shots=0

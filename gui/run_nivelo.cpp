@@ -1,0 +1,206 @@
+#include "gui/run_nivelo.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/support.h"
+#include "gui/config_file.h"
+#include "gui/display.h"
+#include "gui/file_names.h"
+#include "gui/gui_params.h"
+#include "gui/main_window.h"
+#include "gui/platform.h"
+
+namespace {
+
+const char kConfigName[] = "nivelo_gui_conf.txt";
+const char kOutputName[] = "poil.txt";
+const char kProgramName[] = "nivelo";
+
+const ControlResource kWaitControls[] = {
+    {IDC_WAIT_LINE1, CONTROL_LABEL, "Mise à jour des images", 7, 22, 133, 8, CONTROL_CENTERED},
+    {IDC_WAIT_LINE2, CONTROL_LABEL, "Veuillez patienter", 7, 40, 133, 8, CONTROL_CENTERED},
+};
+const DialogResource kWaitDialog = {DIALOG_WAIT, DIALOG_POPUP, "Mise à jour", 0, 0, 147, 70, kWaitControls, 2};
+
+PlatformDialog* g_wait_box;
+
+// The box only shows text: it handles nothing.
+int WaitBoxProc(PlatformDialog*, int, int, int) { return 0; }
+
+bool IsExecutableFile(const std::string& path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+std::string FindOnSearchPath()
+{
+    const char* path = std::getenv("PATH");
+    if (path == nullptr) return "";
+    for (const char* start = path;; ) {
+        const char* end = std::strchr(start, ':');
+        size_t length = end != nullptr ? size_t(end - start) : std::strlen(start);
+        // An empty entry is the current directory.
+        std::string candidate = length == 0 ? std::string("./") : std::string(start, length) + "/";
+        candidate += kProgramName;
+        if (IsExecutableFile(candidate)) return candidate;
+        if (end == nullptr) return "";
+        start = end + 1;
+    }
+}
+
+int BuildConfigPath(char* path)
+{
+    if (JoinPath(path, kConfigPathSize, g_start_directory, kConfigName)) return 1;
+    ReportError("Chemin du fichier de configuration trop long (plus de %zu caractères): %s%s\n",
+                kConfigPathSize - 1, g_start_directory, kConfigName);
+    return 0;
+}
+
+std::string OutputPath() { return std::string(g_work_directory) + kOutputName; }
+
+int BuildCommand(char* command, const char* config_path, int mask, const char* directory, const char* name)
+{
+    if (FormatCommand(command, config_path, g_gui_params.black_and_white, mask, directory, name,
+                      OutputPath().c_str()))
+        return 1;
+    ReportError("Commande trop longue (plus de %zu caractères), nivelo n'est pas lancé pour %s%s\n",
+                kCommandSize - 1, directory, name);
+    return 0;
+}
+
+// Runs nivelo with the argument words after the program name, in
+// working_directory, its output into poil.txt headed by the command text.
+// Returns 1 when it ran to its end, 0 after a message.
+int StartNivelo(const char* command, const std::vector<std::string>& args, const char* working_directory)
+{
+    std::string program = FindNivelo();
+    if (program.empty()) {
+        ReportError("Programme nivelo introuvable: ni à côté de nivelo_gui, ni dans %s, ni dans le PATH\n",
+                    g_start_directory);
+        return 0;
+    }
+    std::string output = OutputPath();
+    std::string header = std::string(command) + "\n";
+    ProcessRequest request{program.c_str(), args, output.c_str(), header.c_str(), working_directory};
+    // Whatever the GUI has buffered goes out before the child writes.
+    std::fflush(nullptr);
+    int status, error;
+    if (PlatformRunProcess(&request, &status, &error)) return 1;
+    ReportError("Impossible de lancer %s (sortie dans %s): %s\n", program.c_str(), output.c_str(),
+                std::strerror(error));
+    return 0;
+}
+
+std::vector<std::string> FlagWords(const char* config_path)
+{
+    std::vector<std::string> args{std::string("/c") + config_path};
+    if (g_gui_params.black_and_white) args.push_back("/b");
+    return args;
+}
+
+// A missing stage image is reported when it is read; a stale one would be
+// shown as the result of the new run.
+void RemoveStageImages(int mask)
+{
+    for (int k = 0; k < kStageImageCount; k++) {
+        if (!(mask & (1 << k))) continue;
+        std::string path = std::string(g_work_directory) + "save" + std::to_string(k) + ".tga";
+        unlink(path.c_str());
+    }
+}
+
+// Output folders are relative to the start directory, as they were when the
+// GUI ran nivelo from there; the conversion runs elsewhere.
+int ResolveFolder(char* resolved, const char* folder)
+{
+    if (folder[0] == '/') return CopyText(resolved, kGuiPathSize, folder);
+    if (JoinPath(resolved, kGuiPathSize, g_start_directory, folder)) return 1;
+    ReportError("Répertoire de sortie trop long (plus de %d caractères): %s%s\n", kGuiPathSize - 1,
+                g_start_directory, folder);
+    return 0;
+}
+
+}  // namespace
+
+std::string FindNivelo()
+{
+    std::string directory;
+    if (PlatformExecutableDirectory(&directory) && IsExecutableFile(directory + kProgramName))
+        return directory + kProgramName;
+    std::string local = std::string(g_start_directory) + kProgramName;
+    if (IsExecutableFile(local)) return local;
+    return FindOnSearchPath();
+}
+
+int FormatCommand(char* buffer, const char* config_path, int black_and_white, int mask, const char* directory,
+                  const char* name, const char* output_path)
+{
+    const char* flag_b = black_and_white ? "/b" : "";
+    int length;
+    if (mask >= 0)
+        length = std::snprintf(buffer, kCommandSize, "nivelo /c\"%s\" %s /d%d %s%s >%s", config_path, flag_b, mask,
+                               directory, name, output_path);
+    else
+        length = std::snprintf(buffer, kCommandSize, "nivelo /c\"%s\" %s %s%s >%s", config_path, flag_b, directory,
+                               name, output_path);
+    if (length >= 0 && size_t(length) < kCommandSize) return 1;
+    buffer[0] = '\0';
+    return 0;
+}
+
+void OpenWaitBox(const char* line)
+{
+    if (g_wait_box == nullptr) g_wait_box = PlatformCreateDialog(&kWaitDialog, WaitBoxProc);
+    if (g_wait_box == nullptr) return;  // a run without its box is still a run
+    if (line != nullptr) PlatformSetControlText(g_wait_box, IDC_WAIT_LINE1, line);
+    PlatformShowDialogNow(g_wait_box);
+}
+
+void CloseWaitBox()
+{
+    PlatformDestroyDialog(&g_wait_box);
+}
+
+int RunPreview(const char* directory, const char* name, int mask)
+{
+    char config_path[kConfigPathSize];
+    char command[kCommandSize];
+    if (!BuildConfigPath(config_path) || !BuildCommand(command, config_path, mask, directory, name)) return 0;
+
+    // nivelo would read an older file: no run without this one.
+    if (!WriteConfigFile(config_path, "", g_work_directory)) return 0;
+    OpenWaitBox(nullptr);
+    RemoveStageImages(mask);
+    std::vector<std::string> args = FlagWords(config_path);
+    args.push_back("/d" + std::to_string(mask));
+    // Without an image nivelo only prints its usage; an empty word would be
+    // taken as an empty image name.
+    std::string image = std::string(directory) + name;
+    if (!image.empty()) args.push_back(image);
+    int ran = StartNivelo(command, args, g_start_directory);
+    CloseWaitBox();
+    UpdateScrollBars();
+    return ran;
+}
+
+int RunConversion(const char* directory, const char* name)
+{
+    char config_path[kConfigPathSize];
+    char command[kCommandSize];
+    char folder1[kGuiPathSize], folder2[kGuiPathSize];
+    if (!BuildConfigPath(config_path) || !BuildCommand(command, config_path, -1, directory, name)) return 0;
+    if (!ResolveFolder(folder1, g_gui_params.REPERTOIRE1) || !ResolveFolder(folder2, g_gui_params.REPERTOIRE2))
+        return 0;
+
+    if (!WriteConfigFile(config_path, folder1, folder2)) return 0;
+    std::vector<std::string> args = FlagWords(config_path);
+    args.push_back(name);
+    return StartNivelo(command, args, directory[0] != '\0' ? directory : g_start_directory);
+}
