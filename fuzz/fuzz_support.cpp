@@ -16,6 +16,9 @@ const char* ScratchFile(const uint8_t* data, size_t size)
         const char* dir = std::getenv("TMPDIR");
         if (dir == nullptr) dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
         name = std::string(dir) + "/nivelo_fuzz_" + std::to_string(getpid());
+        // One file a process; every replay in the test run would otherwise
+        // leave one behind in memory-backed /dev/shm.
+        std::atexit([] { std::remove(name.c_str()); });
     }
     FILE* file = std::fopen(name.c_str(), "wb");
     if (file == nullptr) std::abort();

@@ -13,20 +13,25 @@
 #include <cstring>
 
 #include "batch/params.h"
+#include "core/memory_budget.h"
 #include "core/support.h"
 
-int32_t* MakeBlurKernel()
+int32_t* MakeBlurKernel(int64_t reach)
 {
     int64_t radius = g_params.BLUR_RADIUS;
-    if (radius < 1) {
+    if (radius < 1 || reach < 1) {
         // No spread: the Gaussian shrinks to its centre.
         int32_t* table = static_cast<int32_t*>(AllocMemory(sizeof(int32_t)));
         if (table != nullptr) table[0] = 1024;
         return table;
     }
-    uint64_t side = uint64_t(2 * radius + 1);  // at most 2^32 - 1: side^2 fits 64 bits
+    // Offsets beyond the reach never fall inside the image: they get no
+    // weights, so a radius far larger than the page costs no memory.
+    int64_t half = radius < reach ? radius : reach;
+    uint64_t side = uint64_t(2 * half + 1);  // at most 2^32 - 1: side^2 fits 64 bits
     uint64_t count = side * side;
-    if (count > SIZE_MAX / sizeof(int32_t)) {
+    // Refused before allocation: Linux would promise the memory and fail later.
+    if (count > SIZE_MAX / sizeof(int32_t) || count * sizeof(int32_t) > PhysicalMemory()) {
         ReportError("Not enough memory\n");
         return nullptr;
     }
@@ -35,8 +40,8 @@ int32_t* MakeBlurKernel()
     double sigma = double(radius) * 0.3333333333333333;
     double k = -1.0 / (2.0 * sigma * sigma);
     size_t index = 0;
-    for (int64_t dy = -radius; dy <= radius; dy++)
-        for (int64_t dx = -radius; dx <= radius; dx++)
+    for (int64_t dy = -half; dy <= half; dy++)
+        for (int64_t dx = -half; dx <= half; dx++)
             table[index++] = int32_t(1024.0 * std::exp(k * double(dx * dx + dy * dy)));
     return table;
 }
@@ -90,9 +95,14 @@ int BlurStage(BITMAP** slot)
     }
     // 64 bits: L x L overflows 32 bits for |L| above 46340.
     int64_t limit2 = int64_t(g_params.BLUR_LIMIT) * g_params.BLUR_LIMIT;
-    int32_t* table = MakeBlurKernel();
-    if (table == nullptr) return 0;
     const BITMAP* old = *slot;
+    // A window wider than the page is clipped to it whatever its radius, so
+    // the table and the windows stop at the page's largest offset.  The
+    // weights still follow BLUR_RADIUS, and the result is the same.
+    int64_t reach = int64_t(old->width > old->height ? old->width : old->height) - 1;
+    if (radius > reach) radius = reach < 0 ? 0 : reach;
+    int32_t* table = MakeBlurKernel(reach);
+    if (table == nullptr) return 0;
     BITMAP* blurred = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
     if (blurred == nullptr || !BITMAP_Create(blurred, old->width, old->height, old->type)) {
         FreeMemory(&blurred);

@@ -156,6 +156,9 @@ int ApplyBitsPerSample(TiffDirectory* d, uint16_t type, uint32_t count)
 int ApplyStripTag(TiffDirectory* d, uint16_t type, uint32_t count, bool offsets)
 {
     if (count > kMostStrips) return 0;
+    // A tag comes once in a directory.  Given again and again, the strip
+    // tags would make a 1 MB file read 65535 x 65535 values.
+    if (offsets ? d->have_offsets : d->have_byte_counts) return 0;
     if (d->strips == nullptr) {
         d->strips = static_cast<StripEntry*>(AllocMemory(size_t(count) * sizeof(StripEntry)));
         if (d->strips == nullptr) return 0;

@@ -57,6 +57,38 @@ TEST_F(BlurTest, RadiusThreeTable)
     FreeMemory(&table);
 }
 
+// Offsets beyond the page's reach get no weights; the ones kept are those of
+// the whole window.
+TEST_F(BlurTest, TableStopsAtTheReach)
+{
+    int32_t* full = MakeBlurKernel();
+    int32_t* clipped = MakeBlurKernel(2);
+    ASSERT_NE(nullptr, full);
+    ASSERT_NE(nullptr, clipped);
+    for (int row = 0; row < 5; row++)
+        EXPECT_EQ(0, std::memcmp(full + (row + 1) * 7 + 1, clipped + row * 5, 5 * sizeof(int32_t)));
+    FreeMemory(&full);
+    FreeMemory(&clipped);
+}
+
+// The largest radius once asked for more memory than any machine has; on a
+// page its weights all round to the centre's, so each pixel becomes the plain
+// truncated mean of the pixels within the limit.
+TEST_F(BlurTest, HugeRadiusAveragesThePage)
+{
+    std::vector<uint8_t> bytes = RandomBytes(7 * 5 * 3, 11);
+    g_params.BLUR_RADIUS = 2147483647;
+    g_params.BLUR_LIMIT = 1000;  // above any colour distance: every pixel counts
+    unsigned sum[3] = {0, 0, 0};
+    for (size_t i = 0; i < bytes.size(); i++) sum[i % 3] += bytes[i];
+    std::vector<uint8_t> expected;
+    for (int i = 0; i < 7 * 5; i++)
+        for (unsigned b = 0; b < 3; b++) expected.push_back(uint8_t(sum[b] / 35));
+    EXPECT_EQ(expected, Blurred(7, 5, bytes));
+    g_params.BLUR_RADIUS = 100000;
+    EXPECT_EQ(7u * 5 * 3, Blurred(7, 5, bytes).size());
+}
+
 TEST_F(BlurTest, UniformImageIsUnchanged)
 {
     std::vector<uint8_t> bytes;

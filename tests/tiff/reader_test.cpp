@@ -369,6 +369,12 @@ TEST(ReaderEntries, InconsistentFilesAreRefusedSilently)
     b.entries.push_back({273, kLong, {8}, 0x40000001});  // 4 x count wraps to 4 in 32 bits
     b.entries.push_back({279, kLong, {8}, 0x40000001});
     add("count that would wrap", b);
+    b = base;
+    b.entries.push_back({273, kLong, {8, 12}});  // the strips' own offsets, given twice
+    add("StripOffsets twice", b);
+    b = base;
+    b.entries.push_back({279, kLong, {4, 4}});
+    add("StripByteCounts twice", b);
     for (auto& [what, file] : cases) {
         Loaded l = LoadBytes(file.Build());
         EXPECT_EQ(l.result, 0) << what;
