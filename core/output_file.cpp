@@ -1,7 +1,21 @@
 #include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "core/support.h"
+
+namespace {
+
+// Length of the directory part of path, separator included.
+size_t DirectoryLength(const char* path)
+{
+    const char* slash = std::strrchr(path, '/');
+    const char* backslash = std::strrchr(path, '\\');
+    if (backslash != nullptr && (slash == nullptr || backslash > slash)) slash = backslash;
+    return slash == nullptr ? 0 : size_t(slash - path + 1);
+}
+
+}  // namespace
 
 int OpenOutputFile(OutputFile* file, const char* path)
 {
@@ -13,10 +27,16 @@ int OpenOutputFile(OutputFile* file, const char* path)
         return 0;
     }
     std::memcpy(file->path, path, length + 1);
-    // "x" makes the open fail rather than share a name another run is
-    // writing; a few numbered names are tried before giving up.
+    // The temporary name is short and independent of the result's, so that
+    // any name that fits can be saved; "x" makes the open fail rather than
+    // share a file another run is writing, and random names get past files
+    // left by runs that were killed.
+    size_t directory = DirectoryLength(path);
+    static std::random_device seed;
+    static std::minstd_rand random(seed());
     for (int attempt = 0; attempt < 100 && file->stream == nullptr; attempt++) {
-        std::snprintf(file->temp, sizeof file->temp, "%s.%d.part", path, attempt);
+        std::snprintf(file->temp, sizeof file->temp, "%.*s.nivelo-%08x.part", int(directory), path,
+                      unsigned(random()));
         file->stream = std::fopen(file->temp, "wbx");
     }
     if (file->stream == nullptr) {
