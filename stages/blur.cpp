@@ -14,6 +14,7 @@
 
 #include "batch/params.h"
 #include "core/support.h"
+#include "stages/parallel.h"
 
 int32_t* MakeBlurKernel()
 {
@@ -99,9 +100,18 @@ int BlurStage(BITMAP** slot)
         FreeMemory(&table);
         return 0;
     }
-    for (int64_t y = 0; y < old->height; y++) {
-        uint8_t* out = blurred->pixels + size_t(y) * old->width * 3;
-        for (int64_t x = 0; x < old->width; x++, out += 3) BlurPixel(old, table, radius, limit2, x, y, out);
+    if (UseFastStages()) {
+        if (!BlurIntoFast(old, blurred, table, radius, limit2, StageThreads())) {
+            BITMAP_Free(blurred);
+            FreeMemory(&blurred);
+            FreeMemory(&table);
+            return 0;
+        }
+    } else {
+        for (int64_t y = 0; y < old->height; y++) {
+            uint8_t* out = blurred->pixels + size_t(y) * old->width * 3;
+            for (int64_t x = 0; x < old->width; x++, out += 3) BlurPixel(old, table, radius, limit2, x, y, out);
+        }
     }
     FreeMemory(&table);
     BITMAP_Free(*slot);
