@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "core/support.h"
+#include "stages/parallel.h"
 #include "stages/rotation.h"
 
 namespace {
@@ -74,6 +75,10 @@ void SampleBicubic(const BITMAP* page, double x, double y, const uint8_t colour[
 
 void RotateInto(const BITMAP* page, BITMAP* destination, double angle, const uint8_t colour[3])
 {
+    if (UseFastStages()) {
+        RotateIntoFast(page, destination, angle, colour, StageThreads());
+        return;
+    }
     int64_t width = page->width, height = page->height;
     double theta = kPi * angle * kOneOver180;
     double c = std::cos(theta), s = std::sin(theta);
