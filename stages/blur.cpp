@@ -14,6 +14,7 @@
 
 #include "batch/params.h"
 #include "core/support.h"
+#include "stages/huge_pages.h"
 #include "stages/parallel.h"
 
 int32_t* MakeBlurKernel()
@@ -101,6 +102,7 @@ int BlurStage(BITMAP** slot)
         return 0;
     }
     if (UseFastStages()) {
+        AdviseHugePages(blurred->pixels, BITMAP_ByteSize(blurred->width, blurred->height, blurred->type));
         if (!BlurIntoFast(old, blurred, table, radius, limit2, StageThreads())) {
             BITMAP_Free(blurred);
             FreeMemory(&blurred);

@@ -42,3 +42,4 @@ void RunInBands(int64_t rows, int threads, const Work& work)
     for (int64_t b : left_over) work(int(b), rows * b / bands, rows * (b + 1) / bands);
     for (std::thread& t : pool) t.join();
 }
+

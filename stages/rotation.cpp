@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "core/support.h"
+#include "stages/huge_pages.h"
 #include "stages/parallel.h"
 #include "stages/rotation.h"
 
@@ -114,6 +115,7 @@ int RotatePage(BITMAP** slot, double angle, const uint8_t colour[3])
         FreeMemory(&turned);
         return 0;
     }
+    AdviseHugePages(turned->pixels, BITMAP_ByteSize(turned->width, turned->height, turned->type));
     RotateInto(page, turned, angle, colour);
     BITMAP_Free(*slot);
     FreeMemory(slot);
