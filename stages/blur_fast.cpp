@@ -3,10 +3,11 @@
 //
 // - Each band of rows keeps a ring of its 2R + 1 source rows split into
 //   three byte planes, so that a tap is read at the same offset in all lanes.
-// - Pixels at least R columns from both sides are done eight (AVX2) or
-//   sixteen (portable loop, left to the compiler) at a time: one pass per tap
-//   of non-zero weight over the lanes, the colour test as a mask instead of
-//   a branch.  The sums then fit 32 bits when the
+// - Pixels at least R columns from both sides are done sixteen (AVX2 with
+//   16-bit lanes for limits up to 255, or the portable loop left to the
+//   compiler) or eight (AVX2, 32-bit lanes, larger limits) at a time: one
+//   pass per tap of non-zero weight over the lanes, the colour test as a
+//   mask instead of a branch.  The sums then fit 32 bits when the
 //   whole table times 255 does (radii up to about 100), which is checked.
 // - The remaining pixels (the R columns at each side, the tail of a row, or
 //   every pixel when the sums could pass 32 bits) are done one at a time in
@@ -104,6 +105,28 @@ __attribute__((target("avx2"))) inline __m256i LoadBytes8(const uint8_t* p)
     return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
 }
 
+// The means of eight pixels from their sums: lane k of each is pixel k.
+__attribute__((target("avx2"))) inline void StoreMeans8(__m256i ws, __m256i s0, __m256i s1, __m256i s2,
+                                                         uint8_t* out)
+{
+    alignas(32) int32_t means[3][8];
+    __m256i sums[3] = {s0, s1, s2};
+    __m256d total[2] = {_mm256_cvtepi32_pd(_mm256_castsi256_si128(ws)),
+                        _mm256_cvtepi32_pd(_mm256_extracti128_si256(ws, 1))};
+    for (int b = 0; b < 3; b++) {
+        __m128i low = _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(sums[b])), total[0]));
+        __m128i high =
+            _mm256_cvttpd_epi32(_mm256_div_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(sums[b], 1)), total[1]));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(means[b]), _mm256_setr_m128i(low, high));
+    }
+    for (int k = 0; k < 8; k++) {
+        out[3 * k] = uint8_t(means[0][k]);
+        out[3 * k + 1] = uint8_t(means[1][k]);
+        out[3 * k + 2] = uint8_t(means[2][k]);
+    }
+}
+
+// Eight pixels a vector, 32-bit lanes: any limit.
 __attribute__((target("avx2"))) int64_t BlurLanesAvx2(const WindowRow* rows, int row_count,
                                                       const uint8_t* const centre[3], int32_t limit2,
                                                       int64_t x_first, int64_t x_end, uint8_t* out_row)
@@ -130,18 +153,68 @@ __attribute__((target("avx2"))) int64_t BlurLanesAvx2(const WindowRow* rows, int
                 s2 = _mm256_add_epi32(s2, _mm256_mullo_epi32(m, p2));
             }
         }
-        alignas(32) int32_t sums[4][8];
-        _mm256_store_si256(reinterpret_cast<__m256i*>(sums[0]), ws);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(sums[1]), s0);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(sums[2]), s1);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(sums[3]), s2);
-        uint8_t* out = out_row + x * 3;
-        for (int k = 0; k < 8; k++) {
-            double total = double(sums[0][k]);
-            out[3 * k] = uint8_t(int32_t(double(sums[1][k]) / total));
-            out[3 * k + 1] = uint8_t(int32_t(double(sums[2][k]) / total));
-            out[3 * k + 2] = uint8_t(int32_t(double(sums[3][k]) / total));
+        StoreMeans8(ws, s0, s1, s2, out_row + x * 3);
+    }
+    return x;
+}
+
+// One tap of the window with its planes already moved by its column offset.
+struct FlatTap {
+    const uint8_t* plane[3];
+    int32_t weight;
+};
+
+// Sixteen pixels a vector, 16-bit lanes, for squared limits up to 65535
+// (limits up to 255, the default 50 among them).  Each squared byte
+// difference fits 16 bits unsigned; their sum is added with saturation at
+// 65535, which leaves the test d < limit2 as it is.  Taps go in pairs: the
+// products of two taps and their weights are summed into 32 bits by one
+// multiply-add, tap A in the even and tap B in the odd 16-bit lanes.
+__attribute__((target("avx2"))) int64_t BlurLanesAvx2Narrow(const FlatTap* taps, int tap_count,
+                                                            const uint8_t* const centre[3], int32_t limit2,
+                                                            int64_t x_first, int64_t x_end, uint8_t* out_row)
+{
+    const __m256i below = _mm256_set1_epi16(int16_t(uint16_t(limit2 - 1)));  // d < limit2: d <= limit2 - 1
+    int64_t x = x_first;
+    for (; x + 16 <= x_end; x += 16) {
+        __m256i c[3];
+        for (int b = 0; b < 3; b++)
+            c[b] = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(centre[b] + x)));
+        // [0] pixels 0-3 and 8-11, [1] pixels 4-7 and 12-15 (the order of
+        // the 16-bit unpacks); sums of the weights, then of the three bytes.
+        __m256i acc[4][2];
+        for (auto& a : acc) a[0] = a[1] = _mm256_setzero_si256();
+        for (int t = 0; t < tap_count; t += 2) {
+            __m256i p[2][3], mask[2];
+            for (int i = 0; i < 2; i++) {
+                const FlatTap& tap = taps[t + i];
+                __m256i d = _mm256_setzero_si256();
+                for (int b = 0; b < 3; b++) {
+                    p[i][b] = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(tap.plane[b] + x)));
+                    __m256i e = _mm256_sub_epi16(c[b], p[i][b]);
+                    d = _mm256_adds_epu16(d, _mm256_mullo_epi16(e, e));
+                }
+                mask[i] = _mm256_cmpeq_epi16(_mm256_min_epu16(d, below), d);
+            }
+            __m256i weights = _mm256_set1_epi32(int32_t((uint32_t(uint16_t(taps[t + 1].weight)) << 16) |
+                                                        uint16_t(taps[t].weight)));
+            // The masks are -1 where a tap counts: their products are minus the weights.
+            acc[0][0] = _mm256_sub_epi32(acc[0][0], _mm256_madd_epi16(_mm256_unpacklo_epi16(mask[0], mask[1]), weights));
+            acc[0][1] = _mm256_sub_epi32(acc[0][1], _mm256_madd_epi16(_mm256_unpackhi_epi16(mask[0], mask[1]), weights));
+            for (int b = 0; b < 3; b++) {
+                __m256i a = _mm256_and_si256(p[0][b], mask[0]), bb = _mm256_and_si256(p[1][b], mask[1]);
+                acc[b + 1][0] = _mm256_add_epi32(acc[b + 1][0], _mm256_madd_epi16(_mm256_unpacklo_epi16(a, bb), weights));
+                acc[b + 1][1] = _mm256_add_epi32(acc[b + 1][1], _mm256_madd_epi16(_mm256_unpackhi_epi16(a, bb), weights));
+            }
         }
+        // Back to pixel order: pixels 0-7 from the low halves, 8-15 from the high.
+        __m256i first[4], second[4];
+        for (int q = 0; q < 4; q++) {
+            first[q] = _mm256_permute2x128_si256(acc[q][0], acc[q][1], 0x20);
+            second[q] = _mm256_permute2x128_si256(acc[q][0], acc[q][1], 0x31);
+        }
+        StoreMeans8(first[0], first[1], first[2], first[3], out_row + x * 3);
+        StoreMeans8(second[0], second[1], second[2], second[3], out_row + (x + 8) * 3);
     }
     return x;
 }
@@ -194,6 +267,11 @@ void BlurBand(const BlurJob& job, int band, int64_t first, int64_t end)
     auto ring_row = [&](int64_t y) { return ring + size_t(y % job.ring_rows) * row_bytes; };
     int64_t loaded = first - radius < 0 ? 0 : first - radius;  // next source row to split
     std::vector<WindowRow> rows(size_t(2 * radius + 1));
+#if NIVELO_X86_KERNELS
+    size_t tap_total = 0;
+    for (const std::vector<Tap>& taps : job.taps) tap_total += taps.size();
+    std::vector<FlatTap> flat(tap_total + 1);
+#endif
     for (int64_t y = first; y < end; y++) {
         int64_t top = y - radius < 0 ? 0 : y - radius;
         int64_t bottom = y + radius + 1 < height ? y + radius + 1 : height;
@@ -215,6 +293,19 @@ void BlurBand(const BlurJob& job, int band, int64_t first, int64_t end)
             for (; x < radius && x < width; x++)
                 BlurOne(rows.data(), row_count, centre, job.limit2, x, width, out_row + 3 * x);
 #if NIVELO_X86_KERNELS
+            if (job.avx2 && job.limit2 <= 65535 && x + 16 <= width - radius) {
+                int flat_count = 0;
+                for (int r = 0; r < row_count; r++)
+                    for (int32_t t = 0; t < rows[size_t(r)].tap_count; t++) {
+                        const WindowRow& row = rows[size_t(r)];
+                        int32_t dx = row.taps[t].dx;
+                        flat[size_t(flat_count++)] = {{row.plane[0] + dx, row.plane[1] + dx, row.plane[2] + dx},
+                                                      row.taps[t].weight};
+                    }
+                if (flat_count % 2 != 0)  // a partner of weight 0 adds nothing
+                    flat[size_t(flat_count++)] = {{centre[0], centre[1], centre[2]}, 0};
+                x = BlurLanesAvx2Narrow(flat.data(), flat_count, centre, job.limit2, x, width - radius, out_row);
+            }
             if (job.avx2 && x < width - radius)
                 x = BlurLanesAvx2(rows.data(), row_count, centre, job.limit2, x, width - radius, out_row);
 #endif
