@@ -41,14 +41,32 @@ inline int ReadCode(BitReader* r, uint32_t width, uint32_t* code)
     return 1;
 }
 
-// Copies a string that lies entirely before `to`: the regions never overlap.
-inline void CopyString(uint8_t* to, const uint8_t* from, uint32_t length)
+// Copies a string that lies entirely before `to` (the regions never
+// overlap) into an output of `room` bytes from `to` on.  A short string is
+// moved as eight bytes at once when they fit: the bytes beyond it are
+// overwritten by the strings that follow, and all eight are read before any
+// is written.
+inline void CopyString(uint8_t* to, const uint8_t* from, uint32_t length, uint64_t room)
 {
-    if (length <= 8) {
+    if (length <= 8 && room >= 8) {
+        uint64_t bytes;
+        std::memcpy(&bytes, from, 8);
+        std::memcpy(to, &bytes, 8);
+    } else if (length <= 8) {
         for (uint32_t i = 0; i < length; i++) to[i] = from[i];
     } else {
         std::memcpy(to, from, length);
     }
+}
+
+// End of Information before the output is complete: the bytes not decoded
+// stay zero, so the few that an eight-byte copy wrote past the end are
+// cleared.  Returns 1.
+int EndEarly(uint8_t* out, uint64_t count, uint64_t total)
+{
+    uint64_t end = total - count < 8 ? total : count + 8;
+    std::memset(out + count, 0, size_t(end - count));
+    return 1;
 }
 
 }  // namespace
@@ -81,7 +99,7 @@ int DecodeLZWFast(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint3
             width = 9;
             next_code = kFirstFree;
             if (!ReadCode(&reader, width, &code)) return 0;
-            if (code == kEndOfInformation) return 1;
+            if (code == kEndOfInformation) return EndEarly(out, count, total);
             if (code >= 256) return 0;  // right after Clear only one-byte strings exist
             if (total - count < 1) return 0;
             out[count] = uint8_t(code);
@@ -93,13 +111,13 @@ int DecodeLZWFast(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint3
                 written = 1;
             } else if (code < next_code) {
                 if (length[code] > total - count) return 0;
-                CopyString(out + count, out + offset[code], length[code]);
+                CopyString(out + count, out + offset[code], length[code], total - count);
                 written = length[code];
             } else if (code == next_code) {
                 // The string being defined by this very code: the previous
                 // string followed by its own first byte.
                 if (previous_length >= total - count) return 0;  // no room for the extra byte
-                CopyString(out + count, out + previous_at, previous_length);
+                CopyString(out + count, out + previous_at, previous_length, total - count);
                 out[count + previous_length] = out[count];
                 written = previous_length + 1;
             } else {
@@ -121,6 +139,6 @@ int DecodeLZWFast(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint3
         previous_at = at;
         previous_length = written;
         if (!ReadCode(&reader, width, &code)) return 0;
-        if (code == kEndOfInformation) return 1;
+        if (code == kEndOfInformation) return EndEarly(out, count, total);
     }
 }
