@@ -15,7 +15,7 @@ work=$build/bench-run
 
 "$root/scripts/setup.sh" bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target nivelo make_page stage_bench >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target nivelo make_page stage_bench tiff_load >/dev/null
 
 rm -rf "$work"
 mkdir -p "$work/out1" "$work/out2"
@@ -50,8 +50,11 @@ hyperfine --style basic --warmup 1 --runs "$runs" --export-json processes.json \
   -n "convert -deskew 40%" "$magick colour.tga -deskew 40% out_deskew.tga" >hyperfine_processes.txt 2>&1 ||
   { cat hyperfine_processes.txt; exit 1; }
 hyperfine --style basic --warmup 1 --runs "$runs" --export-json tiff.json \
-  -n "nivelo LZW load+save" "$nivelo /cload_only.txt colour_lzw.tif" \
-  -n "tiffcp -c none" "tiffcp -c none colour_lzw.tif out_tiffcp.tif" >hyperfine_tiff.txt 2>&1 ||
+  -n "LoadTIFF (tiff_load)" "$build/bench/tiff_load colour_lzw.tif" \
+  -n "LoadTIFF plain" "NIVELO_THREADS=1 $build/bench/tiff_load colour_lzw.tif" \
+  -n "tiffcp -c none" "tiffcp -c none colour_lzw.tif out_tiffcp.tif" \
+  -n "tiffinfo -D" "tiffinfo -D colour_lzw.tif" \
+  -n "nivelo LZW load+save" "$nivelo /cload_only.txt colour_lzw.tif" >hyperfine_tiff.txt 2>&1 ||
   { cat hyperfine_tiff.txt; exit 1; }
 
 # Peak resident memory of one run of each.
@@ -62,8 +65,11 @@ peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
   echo "nivelo colour plain $(NIVELO_THREADS=1 peak "$nivelo" /cconfig.txt colour.tga)"
   echo "unpaper $(peak unpaper --overwrite colour.ppm out_unpaper.ppm)"
   echo "convert -deskew 40% $(peak "$magick" colour.tga -deskew 40% out_deskew.tga)"
-  echo "nivelo LZW load+save $(peak "$nivelo" /cload_only.txt colour_lzw.tif)"
+  echo "LoadTIFF (tiff_load) $(peak "$build/bench/tiff_load" colour_lzw.tif)"
+  echo "LoadTIFF plain $(NIVELO_THREADS=1 peak "$build/bench/tiff_load" colour_lzw.tif)"
   echo "tiffcp -c none $(peak tiffcp -c none colour_lzw.tif out_tiffcp.tif)"
+  echo "tiffinfo -D $(peak tiffinfo -D colour_lzw.tif)"
+  echo "nivelo LZW load+save $(peak "$nivelo" /cload_only.txt colour_lzw.tif)"
 } >peaks.txt
 
 python3 "$root/bench/report.py" processes.json tiff.json peaks.txt

@@ -28,9 +28,9 @@ def main():
 
     table("Whole process, A4 300 dpi page, default configuration (ratio: time / nivelo colour)",
           processes, "nivelo colour")
-    table("LZW TIFF input (ratio: time / tiffcp)", tiff, "tiffcp -c none")
+    table("LZW TIFF input, whole processes (ratio: time / tiffcp)", tiff, "tiffcp -c none")
     print("\nTargets: nivelo colour <= 0.25 s median, peers >= 10x, plain >= 8x, peak <= 90 MB,")
-    print("         nivelo LZW load+save no slower than tiffcp -c none.")
+    print("         LoadTIFF (tiff_load: read and decode, nothing written) no slower than tiffcp -c none.")
 
 
 main()
