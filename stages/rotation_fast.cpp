@@ -157,21 +157,56 @@ __attribute__((target("avx2"))) int SampleFourAvx2(const BITMAP* page, const dou
     __m128i ix = _mm256_cvttpd_epi32(fx), iy = _mm256_cvttpd_epi32(fy);
     __m128i base = _mm_add_epi32(_mm_mullo_epi32(_mm_sub_epi32(iy, _mm_set1_epi32(1)), _mm_set1_epi32(row_bytes)),
                                  _mm_mullo_epi32(_mm_sub_epi32(ix, _mm_set1_epi32(1)), _mm_set1_epi32(3)));
-    const __m128i byte = _mm_set1_epi32(0xFF);
     __m256d weight_sum = _mm256_setzero_pd(), sum0 = weight_sum, sum1 = weight_sum, sum2 = weight_sum;
-    for (int row = 0; row < 4; row++) {
-        const uint8_t* tap_row = page->pixels + size_t(row) * size_t(row_bytes);
-        for (int column = 0; column < 4; column++) {
-            __m256d w = _mm256_mul_pd(wy[row], wx[column]);
-            weight_sum = _mm256_add_pd(weight_sum, w);
-            // Four bytes from each lane's tap; the fourth is the next pixel's.
-            __m128i taps = _mm_i32gather_epi32(reinterpret_cast<const int*>(tap_row + 3 * column), base, 1);
-            __m256d p0 = _mm256_cvtepi32_pd(_mm_and_si128(taps, byte));
-            __m256d p1 = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(taps, 8), byte));
-            __m256d p2 = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(taps, 16), byte));
-            sum0 = _mm256_add_pd(sum0, _mm256_mul_pd(w, p0));
-            sum1 = _mm256_add_pd(sum1, _mm256_mul_pd(w, p1));
-            sum2 = _mm256_add_pd(sum2, _mm256_mul_pd(w, p2));
+    // Usually the four points share their tap rows and their first tap
+    // columns are at most three apart: then one 16-byte load a tap covers
+    // all four lanes, and a byte shuffle hands each lane its bytes.  The load
+    // may run past the row's end into the next row, which exists (the taps
+    // stay above the last row) and is at least 24 bytes long.
+    __m128i first_ix = _mm_shuffle_epi32(ix, 0), first_iy = _mm_shuffle_epi32(iy, 0);
+    __m128i offsets = _mm_sub_epi32(ix, first_ix);  // columns from lane 0's
+    bool shared = _mm_movemask_epi8(_mm_cmpeq_epi32(iy, first_iy)) == 0xFFFF &&
+                  _mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi32(offsets, _mm_set1_epi32(3)),
+                                                 _mm_cmpgt_epi32(_mm_setzero_si128(), offsets))) == 0 &&
+                  page->width >= 8;
+    if (shared) {
+        // Shuffle controls: byte 3 x offset + b of the load into the low byte
+        // of each 32-bit lane, zeros (0x80) into the others.
+        __m128i start = _mm_add_epi32(_mm_add_epi32(offsets, offsets), offsets);
+        __m128i select[3];
+        for (int b = 0; b < 3; b++)
+            select[b] = _mm_or_si128(_mm_add_epi32(start, _mm_set1_epi32(b)), _mm_set1_epi32(int32_t(0x80808000u)));
+        const uint8_t* tap_row = page->pixels + (size_t(_mm_cvtsi128_si32(first_iy)) - 1) * size_t(row_bytes) +
+                                 (size_t(_mm_cvtsi128_si32(first_ix)) - 1) * 3;
+        for (int row = 0; row < 4; row++, tap_row += row_bytes) {
+            for (int column = 0; column < 4; column++) {
+                __m256d w = _mm256_mul_pd(wy[row], wx[column]);
+                weight_sum = _mm256_add_pd(weight_sum, w);
+                __m128i taps = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tap_row + 3 * column));
+                __m256d p0 = _mm256_cvtepi32_pd(_mm_shuffle_epi8(taps, select[0]));
+                __m256d p1 = _mm256_cvtepi32_pd(_mm_shuffle_epi8(taps, select[1]));
+                __m256d p2 = _mm256_cvtepi32_pd(_mm_shuffle_epi8(taps, select[2]));
+                sum0 = _mm256_add_pd(sum0, _mm256_mul_pd(w, p0));
+                sum1 = _mm256_add_pd(sum1, _mm256_mul_pd(w, p1));
+                sum2 = _mm256_add_pd(sum2, _mm256_mul_pd(w, p2));
+            }
+        }
+    } else {
+        const __m128i byte = _mm_set1_epi32(0xFF);
+        for (int row = 0; row < 4; row++) {
+            const uint8_t* tap_row = page->pixels + size_t(row) * size_t(row_bytes);
+            for (int column = 0; column < 4; column++) {
+                __m256d w = _mm256_mul_pd(wy[row], wx[column]);
+                weight_sum = _mm256_add_pd(weight_sum, w);
+                // Four bytes from each lane's tap; the fourth is the next pixel's.
+                __m128i taps = _mm_i32gather_epi32(reinterpret_cast<const int*>(tap_row + 3 * column), base, 1);
+                __m256d p0 = _mm256_cvtepi32_pd(_mm_and_si128(taps, byte));
+                __m256d p1 = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(taps, 8), byte));
+                __m256d p2 = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(taps, 16), byte));
+                sum0 = _mm256_add_pd(sum0, _mm256_mul_pd(w, p0));
+                sum1 = _mm256_add_pd(sum1, _mm256_mul_pd(w, p1));
+                sum2 = _mm256_add_pd(sum2, _mm256_mul_pd(w, p2));
+            }
         }
     }
     __m256d scale = _mm256_div_pd(_mm256_set1_pd(1.0), weight_sum);
