@@ -1,8 +1,10 @@
 // Fast twin of the blur: the same integer sums as BlurStage's plain loop,
 // reorganised for speed.
 //
-// - Each band of rows keeps a ring of its 2R + 1 source rows split into
-//   three byte planes, so that a tap is read at the same offset in all lanes.
+// - Rows go in chunks to the threads.  Each thread keeps a ring of the
+//   2R + 1 source rows around its current row, split into three byte
+//   planes, so that a tap is read at the same offset in all lanes; a new
+//   chunk fills the ring afresh.
 // - Pixels at least R columns from both sides are done sixteen (AVX2 with
 //   16-bit lanes for limits up to 255, or the portable loop left to the
 //   compiler) or eight (AVX2, 32-bit lanes, larger limits) at a time: one
@@ -55,7 +57,7 @@ struct BlurJob {
     bool narrow_sums;     // 32-bit sums cannot overflow
     bool avx2;
     std::vector<std::vector<Tap>> taps;  // non-zero taps of each table row
-    uint8_t* rings;       // ring_rows x 3 planes a band
+    uint8_t* rings;       // ring_rows x 3 planes a thread
     int64_t ring_rows;
 };
 
@@ -259,11 +261,11 @@ void SplitRow(const uint8_t* pixels, int64_t width, uint8_t* planes)
     }
 }
 
-void BlurBand(const BlurJob& job, int band, int64_t first, int64_t end)
+void BlurChunk(const BlurJob& job, int thread, int64_t first, int64_t end)
 {
     int64_t width = job.image->width, height = job.image->height, radius = job.radius;
     size_t row_bytes = size_t(width) * 3;
-    uint8_t* ring = job.rings + size_t(band) * size_t(job.ring_rows) * row_bytes;
+    uint8_t* ring = job.rings + size_t(thread) * size_t(job.ring_rows) * row_bytes;
     auto ring_row = [&](int64_t y) { return ring + size_t(y % job.ring_rows) * row_bytes; };
     int64_t loaded = first - radius < 0 ? 0 : first - radius;  // next source row to split
     std::vector<WindowRow> rows(size_t(2 * radius + 1));
@@ -344,15 +346,15 @@ int BlurIntoFast(const BITMAP* image, BITMAP* out, const int32_t* table, int64_t
         }
     job.narrow_sums = weight_total * 255 <= uint64_t(INT32_MAX);
     job.avx2 = UseAvx2Kernels();
-    // The rings of all bands together stay within one image's size.
+    // The rings of all threads together stay within one image's size.
     job.ring_rows = side < height ? side : height;
     uint64_t ring_bytes = uint64_t(job.ring_rows) * uint64_t(width) * 3;
-    uint64_t most_bands = image_bytes / ring_bytes;
-    if (uint64_t(threads) > most_bands) threads = int(most_bands < 1 ? 1 : most_bands);
+    uint64_t most_threads = image_bytes / ring_bytes;
+    if (uint64_t(threads) > most_threads) threads = int(most_threads < 1 ? 1 : most_threads);
     if (threads > height) threads = int(height);
     job.rings = static_cast<uint8_t*>(AllocMemory(size_t(ring_bytes) * size_t(threads)));
     if (job.rings == nullptr) return 0;
-    RunInBands(height, threads, [&job](int band, int64_t first, int64_t end) { BlurBand(job, band, first, end); });
+    RunInBands(height, threads, [&job](int thread, int64_t first, int64_t end) { BlurChunk(job, thread, first, end); });
     FreeMemory(&job.rings);
     return 1;
 }

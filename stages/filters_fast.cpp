@@ -5,11 +5,11 @@
 //                          starting at each pixel, then for each pixel the
 //                          nearest start of a long enough run: linear in the
 //                          width instead of width x window x run.  Rows are
-//                          independent: bands of rows on threads.
+//                          independent: chunks of rows on threads.
 //   GapBridgeFilterFast    skips to the next mark with memchr.  A row's
 //                          result depends only on the marks (255) of its own
 //                          and its neighbour rows, which the filter never
-//                          changes: bands of rows on threads.
+//                          changes: chunks of rows on threads.
 //   LowerBorderFilterFast  a branch-free loop the compiler vectorises; it is
 //                          memory-bound, one thread.
 //   LineAngleFilterFast    lists each column's marks once, row by row, and
@@ -129,8 +129,8 @@ void RunFilterFast(BITMAP* grey, int threads)
     int64_t starts = window - run;
     if (threads > height) threads = int(height);
     std::vector<int32_t> scratch(size_t(width) * size_t(threads < 1 ? 1 : threads));
-    RunInBands(height, threads, [&](int band, int64_t first, int64_t end) {
-        int32_t* next_start = scratch.data() + size_t(band) * size_t(width);
+    RunInBands(height, threads, [&](int thread, int64_t first, int64_t end) {
+        int32_t* next_start = scratch.data() + size_t(thread) * size_t(width);
         for (int64_t y = first; y < end; y++) RunRow(Row(grey, y), width, window, run, starts, next_start);
     });
 }

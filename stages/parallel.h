@@ -1,4 +1,4 @@
-// Rows split into bands, one thread a band, for the fast stage routines.
+// Rows split into chunks for the threads of the fast stage routines.
 //
 // NIVELO_THREADS=n runs the fast routines on n threads; NIVELO_THREADS=1
 // selects the plain single-thread routines, the reference that the fast ones
@@ -6,6 +6,7 @@
 // core the system reports.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <system_error>
 #include <thread>
@@ -18,28 +19,42 @@ int StageThreads();
 // single-core machine still takes the fast path, on one thread.
 bool UseFastStages();
 
-// Calls work(band, first, end) on the bands [first, end) of rows 0 ...
-// rows - 1, band 0 ... threads - 1, one band a thread, and returns when all are done.  The bands are contiguous
-// and in order; the calling thread takes the first one.  A thread that
-// cannot be started leaves its band to the calling thread, so the work is
-// done whatever the system allows.
+// Calls work(thread, first, end) on consecutive chunks [first, end) of rows
+// 0 ... rows - 1 until all are done, on `threads` threads (thread 0 ...
+// threads - 1, the calling thread being 0), and returns when all are done.
+// Each thread takes the next chunk when it has finished one, so a thread
+// that the system runs less often does less of the work instead of holding
+// up the end.  There are at most eight chunks a thread, so work that must be
+// set up afresh for each chunk stays small.  A thread that cannot be started
+// leaves the work to the others.
 template <class Work>
 void RunInBands(int64_t rows, int threads, const Work& work)
 {
     if (rows <= 0) return;
-    int64_t bands = threads < 1 ? 1 : threads;
-    if (bands > rows) bands = rows;
+    int64_t count = threads < 1 ? 1 : threads;
+    if (count > rows) count = rows;
+    if (count == 1) {
+        work(0, 0, rows);
+        return;
+    }
+    int64_t chunk = rows / (count * 8);
+    if (chunk < 16) chunk = 16;
+    std::atomic<int64_t> next{0};
+    auto run = [&work, &next, chunk, rows](int thread) {
+        for (;;) {
+            int64_t first = next.fetch_add(chunk);
+            if (first >= rows) return;
+            work(thread, first, first + chunk < rows ? first + chunk : rows);
+        }
+    };
     std::vector<std::thread> pool;
-    std::vector<int64_t> left_over;  // bands without a thread
-    for (int64_t b = 1; b < bands; b++) {
+    for (int64_t t = 1; t < count; t++) {
         try {
-            pool.emplace_back([&work, b, rows, bands] { work(int(b), rows * b / bands, rows * (b + 1) / bands); });
+            pool.emplace_back(run, int(t));
         } catch (const std::system_error&) {
-            left_over.push_back(b);
+            break;
         }
     }
-    work(0, 0, rows / bands);
-    for (int64_t b : left_over) work(int(b), rows * b / bands, rows * (b + 1) / bands);
+    run(0);
     for (std::thread& t : pool) t.join();
 }
-

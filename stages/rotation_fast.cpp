@@ -1,9 +1,9 @@
 // Fast twin of RotateInto: the same double operations in the same order for
 // every pixel, so the same bytes.
 //
-// - Rows are split into bands, one thread a band.  A band that starts at row
-//   i first repeats the i row-start additions X0 += S, Y0 += C of the plain
-//   loop, so its row starts are the very doubles the plain loop reaches.
+// - Rows go in chunks to the threads.  A chunk that starts at row i first
+//   repeats the i row-start additions X0 += S, Y0 += C of the plain loop, so
+//   its row starts are the very doubles the plain loop reaches.
 //   Within a row the source points are accumulated X += C, Y -= S as before.
 // - A pixel whose 4 x 4 taps lie inside the page (and off its last row, so a
 //   4-byte load of the last tap stays inside the buffer) is resampled
@@ -233,7 +233,7 @@ inline void SampleOne(const BITMAP* page, double x, double y, const uint8_t* col
         SampleBicubic(page, x, y, colour, out);
 }
 
-void RotateBand(const RotateJob& job, int64_t first, int64_t end)
+void RotateChunk(const RotateJob& job, int64_t first, int64_t end)
 {
     int64_t width = job.page->width;
     double x0 = job.x0, y0 = job.y0;
@@ -290,5 +290,5 @@ void RotateIntoFast(const BITMAP* page, BITMAP* destination, double angle, const
     // The vector kernel addresses taps with 32-bit offsets.
     job.avx2 = UseAvx2Kernels() && BITMAP_ByteSize(page->width, page->height, PIXEL_BGR) < (uint64_t(1) << 31);
     if (width == 0) return;
-    RunInBands(height, threads, [&job](int, int64_t first, int64_t end) { RotateBand(job, first, end); });
+    RunInBands(height, threads, [&job](int, int64_t first, int64_t end) { RotateChunk(job, first, end); });
 }

@@ -164,9 +164,9 @@ TEST_F(FastTwinTest, RotationMatchesThePlainLoop)
     }
 }
 
-TEST_F(FastTwinTest, RotationOfALargerPageInBands)
+TEST_F(FastTwinTest, RotationOfALargerPageInChunks)
 {
-    // Enough rows that every band starts far from row 0, so its row starts
+    // Enough rows for many chunks, most starting far from row 0, so their row starts
     // come from many repeated additions.
     Random random(11);
     TestImage image(203, 301, PIXEL_BGR);
