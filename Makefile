@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build test demo fuzz clean
+.PHONY: all setup build test demo fuzz bench clean
 
 all: build
 
@@ -30,6 +30,11 @@ demo: build
 	@$(BUILD_DIR)/batch/nivelo /c"samples/config.txt" samples/page.tga
 	@echo "Résultats : out/intermediaire/samples/page.tga (après recadrage et flou)"
 	@echo "            out/final/samples/page.tga (page redressée et recadrée)"
+
+# Times nivelo, stage by stage and whole, against its plain single-thread
+# self, unpaper, ImageMagick's deskew and tiffcp; prints tables.
+bench:
+	@BUILD_DIR=$(abspath $(BUILD_DIR)) bench/bench.sh
 
 # libFuzzer targets, FUZZ_SECONDS (default 60) each.
 fuzz:

@@ -17,6 +17,7 @@
 
 #include "batch/params.h"
 #include "core/support.h"
+#include "stages/huge_pages.h"
 
 namespace {
 
@@ -145,6 +146,7 @@ int BITMAP_Cut(BITMAP** slot, int32_t left, int32_t top, int32_t right, int32_t 
         FreeMemory(&cut);
         return 0;
     }
+    AdviseHugePages(cut->pixels, BITMAP_ByteSize(cut->width, cut->height, cut->type));
     size_t bpp = BITMAP_BytesPerPixel(old->type);
     size_t row_bytes = size_t(width) * bpp;
     for (int64_t i = 0; i < height; i++) {

@@ -15,6 +15,8 @@
 #include "batch/params.h"
 #include "core/memory_budget.h"
 #include "core/support.h"
+#include "stages/huge_pages.h"
+#include "stages/parallel.h"
 
 int32_t* MakeBlurKernel(int64_t reach)
 {
@@ -109,9 +111,19 @@ int BlurStage(BITMAP** slot)
         FreeMemory(&table);
         return 0;
     }
-    for (int64_t y = 0; y < old->height; y++) {
-        uint8_t* out = blurred->pixels + size_t(y) * old->width * 3;
-        for (int64_t x = 0; x < old->width; x++, out += 3) BlurPixel(old, table, radius, limit2, x, y, out);
+    if (UseFastStages()) {
+        AdviseHugePages(blurred->pixels, BITMAP_ByteSize(blurred->width, blurred->height, blurred->type));
+        if (!BlurIntoFast(old, blurred, table, radius, limit2, StageThreads())) {
+            BITMAP_Free(blurred);
+            FreeMemory(&blurred);
+            FreeMemory(&table);
+            return 0;
+        }
+    } else {
+        for (int64_t y = 0; y < old->height; y++) {
+            uint8_t* out = blurred->pixels + size_t(y) * old->width * 3;
+            for (int64_t x = 0; x < old->width; x++, out += 3) BlurPixel(old, table, radius, limit2, x, y, out);
+        }
     }
     FreeMemory(&table);
     BITMAP_Free(*slot);

@@ -9,5 +9,13 @@
 // min(R, reach): (2 min(R, reach) + 1)^2 of them; null on failure.
 int32_t* MakeBlurKernel(int64_t reach = INT64_MAX);
 
-// Blurs *slot; 1, or 0 with *slot unchanged.
+// Blurs *slot; 1, or 0 with *slot unchanged.  Takes the fast path unless
+// NIVELO_THREADS is 1.
 int BlurStage(BITMAP** slot);
+
+// The fast twin of BlurStage's pixel loop, on `threads` threads: writes into
+// out (same size, three bytes a pixel) exactly the bytes of the plain loop,
+// for the weight table of radius >= 1 and the squared limit.  1, or 0 after
+// "Not enough memory\n" (out is then incomplete).
+int BlurIntoFast(const BITMAP* image, BITMAP* out, const int32_t* table, int64_t radius, int64_t limit2,
+                 int threads);

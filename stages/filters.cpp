@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "batch/params.h"
+#include "stages/parallel.h"
 
 namespace {
 
@@ -93,6 +94,10 @@ void VerticalStepFilter(BITMAP* grey)
 
 void RunFilter(BITMAP* grey)
 {
+    if (UseFastStages()) {
+        RunFilterFast(grey, StageThreads());
+        return;
+    }
     int64_t width = grey->width, height = grey->height;
     int64_t window = g_params.VISION_WIDTH1, run = g_params.VISION_LIMIT2;
     // Run starts l = 0 ... window - run - 1; the window so reaches x + window - 2.
@@ -115,6 +120,10 @@ void RunFilter(BITMAP* grey)
 
 void GapBridgeFilter(BITMAP* grey)
 {
+    if (UseFastStages()) {
+        GapBridgeFilterFast(grey, StageThreads());
+        return;
+    }
     int32_t height = grey->height;
     int32_t longest = g_params.VISION_WIDTH2;
     for (int32_t y = 0; y < height; y++) BridgeRow(grey, y, longest);
@@ -122,6 +131,10 @@ void GapBridgeFilter(BITMAP* grey)
 
 void LowerBorderFilter(BITMAP* grey)
 {
+    if (UseFastStages()) {
+        LowerBorderFilterFast(grey);
+        return;
+    }
     int32_t width = grey->width, height = grey->height;
     for (int32_t y = 0; y < height; y++) {
         uint8_t* row = Row(grey, y);
@@ -136,6 +149,8 @@ void LowerBorderFilter(BITMAP* grey)
 
 double LineAngleFilter(BITMAP* grey, int mark_counted)
 {
+    double fast_angle = 0.0;
+    if (UseFastStages() && LineAngleFilterFast(grey, mark_counted, &fast_angle)) return fast_angle;
     int32_t width = grey->width, height = grey->height;
     double total_length = 0.0, weighted_angle = 0.0;  // S and T
     for (int32_t x = 0; x < width; x++) {

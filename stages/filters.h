@@ -31,3 +31,12 @@ void LowerBorderFilter(BITMAP* grey);
 // the right.  With mark_counted, the counted traces are set to 2 for the
 // debug image; the angle does not depend on it.
 double LineAngleFilter(BITMAP* grey, int mark_counted);
+
+// Fast twins of the filters whose plain loops are slow, used by the filters
+// above unless NIVELO_THREADS is 1; the same bytes and the same angle.
+void RunFilterFast(BITMAP* grey, int threads);
+void GapBridgeFilterFast(BITMAP* grey, int threads);
+void LowerBorderFilterFast(BITMAP* grey);
+// 1 with the angle, or 0 with the copy untouched when its working list
+// cannot be allocated (the plain filter then does the work).
+int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle);

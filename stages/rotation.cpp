@@ -10,6 +10,8 @@
 #include <cstring>
 
 #include "core/support.h"
+#include "stages/huge_pages.h"
+#include "stages/parallel.h"
 #include "stages/rotation.h"
 
 namespace {
@@ -74,6 +76,10 @@ void SampleBicubic(const BITMAP* page, double x, double y, const uint8_t colour[
 
 void RotateInto(const BITMAP* page, BITMAP* destination, double angle, const uint8_t colour[3])
 {
+    if (UseFastStages()) {
+        RotateIntoFast(page, destination, angle, colour, StageThreads());
+        return;
+    }
     int64_t width = page->width, height = page->height;
     double theta = kPi * angle * kOneOver180;
     double c = std::cos(theta), s = std::sin(theta);
@@ -109,6 +115,7 @@ int RotatePage(BITMAP** slot, double angle, const uint8_t colour[3])
         FreeMemory(&turned);
         return 0;
     }
+    AdviseHugePages(turned->pixels, BITMAP_ByteSize(turned->width, turned->height, turned->type));
     RotateInto(page, turned, angle, colour);
     BITMAP_Free(*slot);
     FreeMemory(slot);

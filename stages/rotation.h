@@ -21,8 +21,12 @@ void SampleBicubic(const BITMAP* page, double x, double y, const uint8_t colour[
 
 // Writes every pixel of destination (same size as the page, three bytes a
 // pixel) with the page turned about its centre by angle degrees; a positive
-// angle makes lines that rise to the right horizontal.
+// angle makes lines that rise to the right horizontal.  Takes the fast path
+// unless NIVELO_THREADS is 1.
 void RotateInto(const BITMAP* page, BITMAP* destination, double angle, const uint8_t colour[3]);
+
+// The fast twin of RotateInto's loop, on `threads` threads: the same bytes.
+void RotateIntoFast(const BITMAP* page, BITMAP* destination, double angle, const uint8_t colour[3], int threads);
 
 // Finds the skew angle of a three-byte page in degrees (positive: the lines
 // rise to the right).  With /f, writes the five filter images into

@@ -20,6 +20,13 @@ int DecodePackBits(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint
 // complete, so no End of Information is needed after the last byte.
 int DecodeLZW(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint32_t rows, uint32_t row_size);
 
+// The fast twin of DecodeLZW: the same result and the same bytes for every
+// strip.
+int DecodeLZWFast(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint32_t rows, uint32_t row_size);
+
+// 0 when NIVELO_THREADS is 1: the reader then takes the plain decoders.
+int TiffFastDecoders();
+
 // CCITT one-dimensional Modified Huffman (compression 2), one bit a pixel:
 // rows without EOL codes, each starting on a byte boundary of the strip and
 // with a white run.  White pixels are 0 bits, black pixels 1 bits, packed

@@ -11,6 +11,7 @@
 
 #include "core/memory_budget.h"
 #include "core/support.h"
+#include "stages/huge_pages.h"
 #include "tiff/codec_state.h"
 #include "tiff/decoders.h"
 #include "tiff/tiff.h"
@@ -314,6 +315,18 @@ void PlaceRows(const TiffDirectory& d, const uint8_t* decoded, uint32_t first_ro
                BITMAP* image)
 {
     uint32_t samples_in_row = uint32_t(d.width) * d.samples_per_pixel;
+    if (d.bits_per_sample == 8) {  // the common case, a row at a time: samples stay as they are
+        for (uint32_t r = 0; r < rows; r++) {
+            const uint8_t* source = decoded + uint64_t(r) * d.row_size;
+            uint8_t* destination = image->pixels + (uint64_t(first_row) + r) * samples_in_row;
+            if (d.photometric == WHITE_IS_ZERO) {
+                for (uint32_t k = 0; k < samples_in_row; k++) destination[k] = uint8_t(255 - source[k]);
+            } else {
+                std::memcpy(destination, source, samples_in_row);
+            }
+        }
+        return;
+    }
     for (uint32_t r = 0; r < rows; r++) {
         const uint8_t* source = decoded + uint64_t(r) * d.row_size;
         uint8_t* destination = image->pixels + (uint64_t(first_row) + r) * samples_in_row;
@@ -338,7 +351,9 @@ int DecodeStrip(const TiffDirectory& d, const uint8_t* strip, uint32_t byte_coun
         return 1;
     case COMPRESSION_MODIFIED_HUFFMAN:
         return DecodeModifiedHuffman(strip, byte_count, out, rows, d.width, d.row_size, d.fill_order);
-    case COMPRESSION_LZW: return DecodeLZW(strip, byte_count, out, rows, d.row_size);
+    case COMPRESSION_LZW:
+        if (TiffFastDecoders()) return DecodeLZWFast(strip, byte_count, out, rows, d.row_size);
+        return DecodeLZW(strip, byte_count, out, rows, d.row_size);
     default: return DecodePackBits(strip, byte_count, out, rows, d.row_size);
     }
 }
@@ -387,6 +402,7 @@ int ReadDirectory(TiffDirectory* d, uint32_t offset, BITMAP* image)
                                                             : PIXEL_GREY;
     if (!CheckImageBudget(d->width, d->height, type, LargestStripBuffers(*d))) return 0;
     if (!BITMAP_Create(image, d->width, d->height, type)) return 0;
+    AdviseHugePages(image->pixels, BITMAP_ByteSize(image->width, image->height, image->type));
     for (uint32_t i = 0; i < d->strip_count; i++)
         if (!ReadStrip(*d, i, image)) return 0;
     if (type == PIXEL_INDEXED) std::memcpy(image->palette, d->colour_map, 768);

@@ -100,24 +100,38 @@ int WriteStripArrays(const StripLayout& l)
 }
 
 // Grey above 127 is a 1 bit (white under BlackIsZero); bits beyond the width
-// stay 0.
+// stay 0.  Eight pixels make a byte, without a branch per pixel.
 void PackRow(const uint8_t* grey, uint32_t width, uint8_t* row, uint32_t row_size)
 {
-    std::memset(row, 0, row_size);
-    for (uint32_t x = 0; x < width; x++)
-        if (grey[x] > 127) row[x >> 3] |= uint8_t(0x80u >> (x & 7));
+    uint32_t whole = width / 8;
+    for (uint32_t i = 0; i < whole; i++) {
+        const uint8_t* g = grey + 8 * i;
+        unsigned bits = 0;
+        for (int b = 0; b < 8; b++) bits = (bits << 1) | unsigned(g[b] > 127);
+        row[i] = uint8_t(bits);
+    }
+    if (whole < row_size) {
+        unsigned bits = 0;
+        for (uint32_t x = whole * 8; x < width; x++) bits |= unsigned(grey[x] > 127) << (7 - (x & 7));
+        row[whole] = uint8_t(bits);
+        for (uint32_t i = whole + 1; i < row_size; i++) row[i] = 0;
+    }
 }
 
-int WriteRows(const BITMAP* image, uint32_t row_size)
+// The strips follow one another with no gap: each is packed whole and
+// written at once.
+int WriteRows(const BITMAP* image, const StripLayout& l)
 {
-    uint8_t* row = static_cast<uint8_t*>(AllocMemory(row_size));
-    if (row == nullptr) return 0;
+    uint8_t* strip = static_cast<uint8_t*>(AllocMemory(l.strip_size));
+    if (strip == nullptr) return 0;
     int ok = 1;
-    for (uint32_t y = 0; ok && y < image->height; y++) {
-        PackRow(image->pixels + uint64_t(y) * image->width, image->width, row, row_size);
-        ok = WriteBytes(&g_tiff.stream, row, row_size, g_tiff.file_name);
+    for (uint32_t y = 0; ok && y < image->height; y += l.rows_per_strip) {
+        uint32_t rows = image->height - y < l.rows_per_strip ? image->height - y : l.rows_per_strip;
+        for (uint32_t r = 0; r < rows; r++)
+            PackRow(image->pixels + uint64_t(y + r) * image->width, image->width, strip + r * l.row_size, l.row_size);
+        ok = WriteBytes(&g_tiff.stream, strip, size_t(rows) * l.row_size, g_tiff.file_name);
     }
-    FreeMemory(&row);
+    FreeMemory(&strip);
     return ok;
 }
 
@@ -134,9 +148,8 @@ int SaveTIFF(const char* name, const BITMAP* image)
     OutputFile out;
     if (!OpenOutputFile(&out, name)) return 0;
     g_tiff.stream = out.stream;
-    // Strips follow one another with no gap, so the rows are written in order.
     int ok = WriteHeaderAndDirectory(layout, image->width, image->height) && WriteStripArrays(layout) &&
-             WriteRows(image, layout.row_size);
+             WriteRows(image, layout);
     // A failed write has closed the shared stream already.
     out.stream = g_tiff.stream;
     g_tiff.stream = nullptr;

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# make bench: builds nivelo in Release, makes its own A4 pages, times each
+# stage plain against fast, then the whole nivelo process against the peers
+# a user would pick instead (unpaper's default pipeline and ImageMagick's
+# deskew), and LZW TIFF decoding against libtiff's tiffcp.  Prints tables.
+#
+# BENCH_RUNS (default 10) sets the timed runs of each command; the machine
+# may be shared, so every figure is a median.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+runs=${BENCH_RUNS:-10}
+work=$build/bench-run
+
+"$root/scripts/setup.sh" bench
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target nivelo make_page stage_bench tiff_load >/dev/null
+
+rm -rf "$work"
+mkdir -p "$work/out1" "$work/out2"
+cd "$work"
+nivelo=$build/batch/nivelo
+# The Debian ImageMagick itself, not whatever wrapper may come first on PATH.
+magick=/usr/bin/convert
+[[ -x $magick ]] || magick=$(command -v convert)
+
+echo "== pages"
+"$build/bench/make_page" colour.tga colour
+"$build/bench/make_page" grey.tga grey
+"$magick" colour.tga colour.ppm                  # unpaper reads PNM only
+"$magick" colour.tga -compress lzw colour_lzw.tif  # RGB, LZW, horizontal predictor
+printf 'REPERTOIRE1="out1/"\nREPERTOIRE2="out2/"\n' >config.txt
+# Load, convert and save only: the TIFF decoding and the TGA writing.
+printf 'REPERTOIRE2="out2/"\nRECADRAGE1=n\nFLOU=n\nSAUVEGARDE1=n\nROTATION=n\nRECADRAGE2=n\n' >load_only.txt
+ls -l colour.tga grey.tga colour.ppm colour_lzw.tif | awk '{print "  " $5 " bytes  " $9}'
+echo "  machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg)"
+
+echo
+echo "== stages, in process (median ms)"
+"$build/bench/stage_bench" colour.tga colour_lzw.tif "$runs"
+
+echo
+echo "== whole processes (hyperfine, $runs runs each)"
+hyperfine --style basic --warmup 1 --runs "$runs" --export-json processes.json \
+  -n "nivelo colour" "$nivelo /cconfig.txt colour.tga" \
+  -n "nivelo grey" "$nivelo /cconfig.txt grey.tga" \
+  -n "nivelo colour plain" "NIVELO_THREADS=1 $nivelo /cconfig.txt colour.tga" \
+  -n "unpaper" "unpaper --overwrite colour.ppm out_unpaper.ppm" \
+  -n "convert -deskew 40%" "$magick colour.tga -deskew 40% out_deskew.tga" >hyperfine_processes.txt 2>&1 ||
+  { cat hyperfine_processes.txt; exit 1; }
+hyperfine --style basic --warmup 1 --runs "$runs" --export-json tiff.json \
+  -n "LoadTIFF (tiff_load)" "$build/bench/tiff_load colour_lzw.tif" \
+  -n "LoadTIFF plain" "NIVELO_THREADS=1 $build/bench/tiff_load colour_lzw.tif" \
+  -n "tiffcp -c none" "tiffcp -c none colour_lzw.tif out_tiffcp.tif" \
+  -n "tiffinfo -D" "tiffinfo -D colour_lzw.tif" \
+  -n "nivelo LZW load+save" "$nivelo /cload_only.txt colour_lzw.tif" >hyperfine_tiff.txt 2>&1 ||
+  { cat hyperfine_tiff.txt; exit 1; }
+
+# Peak resident memory of one run of each.
+peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
+{
+  echo "nivelo colour $(peak "$nivelo" /cconfig.txt colour.tga)"
+  echo "nivelo grey $(peak "$nivelo" /cconfig.txt grey.tga)"
+  echo "nivelo colour plain $(NIVELO_THREADS=1 peak "$nivelo" /cconfig.txt colour.tga)"
+  echo "unpaper $(peak unpaper --overwrite colour.ppm out_unpaper.ppm)"
+  echo "convert -deskew 40% $(peak "$magick" colour.tga -deskew 40% out_deskew.tga)"
+  echo "LoadTIFF (tiff_load) $(peak "$build/bench/tiff_load" colour_lzw.tif)"
+  echo "LoadTIFF plain $(NIVELO_THREADS=1 peak "$build/bench/tiff_load" colour_lzw.tif)"
+  echo "tiffcp -c none $(peak tiffcp -c none colour_lzw.tif out_tiffcp.tif)"
+  echo "tiffinfo -D $(peak tiffinfo -D colour_lzw.tif)"
+  echo "nivelo LZW load+save $(peak "$nivelo" /cload_only.txt colour_lzw.tif)"
+} >peaks.txt
+
+python3 "$root/bench/report.py" processes.json tiff.json peaks.txt

@@ -1,0 +1,294 @@
+// Fast twin of RotateInto: the same double operations in the same order for
+// every pixel, so the same bytes.
+//
+// - Rows go in chunks to the threads.  A chunk that starts at row i first
+//   repeats the i row-start additions X0 += S, Y0 += C of the plain loop, so
+//   its row starts are the very doubles the plain loop reaches.
+//   Within a row the source points are accumulated X += C, Y -= S as before.
+// - A pixel whose 4 x 4 taps lie inside the page (and off its last row, so a
+//   4-byte load of the last tap stays inside the buffer) is resampled
+//   without the per-tap bounds test.  With AVX2, four neighbouring pixels
+//   of a row go together, one a lane: each lane does the plain sequence of
+//   weights, products and sums for its own pixel, its taps gathered from
+//   its own place in the page.  A kernel weight is computed for each piece
+//   of the cubic its distance can fall in and the right one selected.
+// - Other pixels go through SampleBicubic itself.
+#include <cmath>
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#include "stages/cpu_features.h"
+#include "stages/parallel.h"
+#include "stages/rotation.h"
+
+#if NIVELO_X86_KERNELS
+#include <immintrin.h>
+#endif
+
+namespace {
+
+constexpr double kPi = 3.14159265359;
+constexpr double kOneOver180 = 0.005555555555555556;
+
+// As in the plain loop: the nearer integer, the lower one on a tie, clamped.
+inline uint8_t RoundToByte(double value)
+{
+    double low = std::floor(value), high = std::ceil(value);
+    double nearest = (high - value < value - low) ? high : low;
+    if (nearest < 0.0) return 0;
+    if (nearest > 255.0) return 255;
+    return uint8_t(nearest);
+}
+
+struct RotateJob {
+    const BITMAP* page;
+    BITMAP* destination;
+    const uint8_t* colour;
+    double c, s, x0, y0;
+    bool avx2;
+};
+
+// True when the taps of the point with floors fx, fy are inside the page and
+// above its last row.
+inline bool TapsInside(double fx, double fy, double width, double height)
+{
+    return fx >= 1.0 && fx + 2.0 < width && fy >= 1.0 && fy + 2.0 < height - 1.0;
+}
+
+// SampleBicubic for a point whose taps are all inside the page.
+void SampleInside(const BITMAP* page, double x, double y, uint8_t out[3])
+{
+    double fx = std::floor(x), fy = std::floor(y);
+    int64_t ix = int64_t(fx), iy = int64_t(fy);
+    size_t width = page->width;
+    double wx[4], wy[4];
+    for (int k = 0; k < 4; k++) {
+        wx[k] = CubicWeight(std::fabs(double(ix - 1 + k) + 0.5 - x));
+        wy[k] = CubicWeight(std::fabs(double(iy - 1 + k) + 0.5 - y));
+    }
+    double weight_sum = 0.0, sum0 = 0.0, sum1 = 0.0, sum2 = 0.0;
+    const uint8_t* tap_row = page->pixels + (size_t(iy - 1) * width + size_t(ix - 1)) * 3;
+    for (int row = 0; row < 4; row++, tap_row += width * 3) {
+        const uint8_t* tap = tap_row;
+        for (int column = 0; column < 4; column++, tap += 3) {
+            double w = wy[row] * wx[column];
+            weight_sum = weight_sum + w;
+            sum0 = sum0 + w * tap[0];
+            sum1 = sum1 + w * tap[1];
+            sum2 = sum2 + w * tap[2];
+        }
+    }
+    double scale = 1.0 / weight_sum;
+    out[0] = RoundToByte(sum0 * scale);
+    out[1] = RoundToByte(sum1 * scale);
+    out[2] = RoundToByte(sum2 * scale);
+}
+
+#if NIVELO_X86_KERNELS
+// The two pieces of CubicWeight, written as there, for four distances.
+__attribute__((target("avx2"))) inline __m256d CubicNear(__m256d t)  // t < 1
+{
+    __m256d cube = _mm256_mul_pd(_mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(1.5), t), t), t);
+    __m256d square = _mm256_mul_pd(_mm256_mul_pd(_mm256_set1_pd(2.5), t), t);
+    return _mm256_add_pd(_mm256_sub_pd(cube, square), _mm256_set1_pd(1.0));
+}
+
+__attribute__((target("avx2"))) inline __m256d CubicFar(__m256d t)  // 1 <= t < 2
+{
+    __m256d product = _mm256_mul_pd(_mm256_mul_pd(t, t), _mm256_sub_pd(_mm256_set1_pd(2.5), _mm256_mul_pd(_mm256_set1_pd(0.5), t)));
+    return _mm256_add_pd(_mm256_sub_pd(product, _mm256_mul_pd(_mm256_set1_pd(4.0), t)), _mm256_set1_pd(2.0));
+}
+
+// |double(i) + 0.5 - v| for the tap column (or row) i = f + step, f = floor(v).
+__attribute__((target("avx2"))) inline __m256d TapDistance(__m256d f, double step, __m256d v)
+{
+    __m256d d = _mm256_sub_pd(_mm256_add_pd(_mm256_add_pd(f, _mm256_set1_pd(step)), _mm256_set1_pd(0.5)), v);
+    return _mm256_andnot_pd(_mm256_set1_pd(-0.0), d);
+}
+
+// The four kernel weights of the taps f - 1 ... f + 2 around v.  The distance
+// of tap f is at most 0.5 and that of tap f + 2 at least 1.5, so only the
+// pieces they can take are computed for them; the other two take either.
+__attribute__((target("avx2"))) inline void TapWeights(__m256d v, __m256d f, __m256d w[4])
+{
+    const __m256d one = _mm256_set1_pd(1.0), two = _mm256_set1_pd(2.0);
+    for (int k = 0; k < 4; k += 2) {
+        __m256d t = TapDistance(f, double(k - 1), v);
+        __m256d far = _mm256_and_pd(CubicFar(t), _mm256_cmp_pd(t, two, _CMP_LT_OQ));
+        w[k] = _mm256_blendv_pd(far, CubicNear(t), _mm256_cmp_pd(t, one, _CMP_LT_OQ));
+    }
+    w[1] = CubicNear(TapDistance(f, 0.0, v));
+    __m256d t3 = TapDistance(f, 2.0, v);
+    w[3] = _mm256_and_pd(CubicFar(t3), _mm256_cmp_pd(t3, two, _CMP_LT_OQ));
+}
+
+// RoundToByte of four values.
+__attribute__((target("avx2"))) inline __m128i RoundToBytes(__m256d value)
+{
+    __m256d low = _mm256_floor_pd(value), high = _mm256_ceil_pd(value);
+    __m256d nearer_high = _mm256_cmp_pd(_mm256_sub_pd(high, value), _mm256_sub_pd(value, low), _CMP_LT_OQ);
+    __m256d nearest = _mm256_blendv_pd(low, high, nearer_high);
+    nearest = _mm256_min_pd(_mm256_max_pd(nearest, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
+    return _mm256_cvttpd_epi32(nearest);
+}
+
+// Four consecutive pixels of a row, source points xs[0..3], ys[0..3], one
+// pixel a lane.  Returns 0, writing nothing, unless all sixteen taps of all
+// four points are inside the page and above its last row.
+__attribute__((target("avx2"))) int SampleFourAvx2(const BITMAP* page, const double* xs, const double* ys,
+                                                   uint8_t* out)
+{
+    __m256d x = _mm256_loadu_pd(xs), y = _mm256_loadu_pd(ys);
+    __m256d fx = _mm256_floor_pd(x), fy = _mm256_floor_pd(y);
+    double width = double(page->width), height = double(page->height);
+    __m256d inside = _mm256_and_pd(
+        _mm256_and_pd(_mm256_cmp_pd(fx, _mm256_set1_pd(1.0), _CMP_GE_OQ),
+                      _mm256_cmp_pd(_mm256_add_pd(fx, _mm256_set1_pd(2.0)), _mm256_set1_pd(width), _CMP_LT_OQ)),
+        _mm256_and_pd(_mm256_cmp_pd(fy, _mm256_set1_pd(1.0), _CMP_GE_OQ),
+                      _mm256_cmp_pd(_mm256_add_pd(fy, _mm256_set1_pd(2.0)), _mm256_set1_pd(height - 1.0), _CMP_LT_OQ)));
+    if (_mm256_movemask_pd(inside) != 0xF) return 0;
+    __m256d wx[4], wy[4];
+    TapWeights(x, fx, wx);
+    TapWeights(y, fy, wy);
+    // Byte offset of each lane's first tap, (iy - 1) x row + (ix - 1) x 3;
+    // the caller has checked that the page's size fits 31 bits.
+    int32_t row_bytes = int32_t(page->width) * 3;
+    __m128i ix = _mm256_cvttpd_epi32(fx), iy = _mm256_cvttpd_epi32(fy);
+    __m128i base = _mm_add_epi32(_mm_mullo_epi32(_mm_sub_epi32(iy, _mm_set1_epi32(1)), _mm_set1_epi32(row_bytes)),
+                                 _mm_mullo_epi32(_mm_sub_epi32(ix, _mm_set1_epi32(1)), _mm_set1_epi32(3)));
+    __m256d weight_sum = _mm256_setzero_pd(), sum0 = weight_sum, sum1 = weight_sum, sum2 = weight_sum;
+    // Usually the four points share their tap rows and their first tap
+    // columns are at most three apart: then one 16-byte load a tap covers
+    // all four lanes, and a byte shuffle hands each lane its bytes.  The load
+    // may run past the row's end into the next row, which exists (the taps
+    // stay above the last row) and is at least 24 bytes long.
+    __m128i first_ix = _mm_shuffle_epi32(ix, 0), first_iy = _mm_shuffle_epi32(iy, 0);
+    __m128i offsets = _mm_sub_epi32(ix, first_ix);  // columns from lane 0's
+    bool shared = _mm_movemask_epi8(_mm_cmpeq_epi32(iy, first_iy)) == 0xFFFF &&
+                  _mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi32(offsets, _mm_set1_epi32(3)),
+                                                 _mm_cmpgt_epi32(_mm_setzero_si128(), offsets))) == 0 &&
+                  page->width >= 8;
+    if (shared) {
+        // Shuffle controls: byte 3 x offset + b of the load into the low byte
+        // of each 32-bit lane, zeros (0x80) into the others.
+        __m128i start = _mm_add_epi32(_mm_add_epi32(offsets, offsets), offsets);
+        __m128i select[3];
+        for (int b = 0; b < 3; b++)
+            select[b] = _mm_or_si128(_mm_add_epi32(start, _mm_set1_epi32(b)), _mm_set1_epi32(int32_t(0x80808000u)));
+        const uint8_t* tap_row = page->pixels + (size_t(_mm_cvtsi128_si32(first_iy)) - 1) * size_t(row_bytes) +
+                                 (size_t(_mm_cvtsi128_si32(first_ix)) - 1) * 3;
+        for (int row = 0; row < 4; row++, tap_row += row_bytes) {
+            for (int column = 0; column < 4; column++) {
+                __m256d w = _mm256_mul_pd(wy[row], wx[column]);
+                weight_sum = _mm256_add_pd(weight_sum, w);
+                __m128i taps = _mm_loadu_si128(reinterpret_cast<const __m128i*>(tap_row + 3 * column));
+                __m256d p0 = _mm256_cvtepi32_pd(_mm_shuffle_epi8(taps, select[0]));
+                __m256d p1 = _mm256_cvtepi32_pd(_mm_shuffle_epi8(taps, select[1]));
+                __m256d p2 = _mm256_cvtepi32_pd(_mm_shuffle_epi8(taps, select[2]));
+                sum0 = _mm256_add_pd(sum0, _mm256_mul_pd(w, p0));
+                sum1 = _mm256_add_pd(sum1, _mm256_mul_pd(w, p1));
+                sum2 = _mm256_add_pd(sum2, _mm256_mul_pd(w, p2));
+            }
+        }
+    } else {
+        const __m128i byte = _mm_set1_epi32(0xFF);
+        for (int row = 0; row < 4; row++) {
+            const uint8_t* tap_row = page->pixels + size_t(row) * size_t(row_bytes);
+            for (int column = 0; column < 4; column++) {
+                __m256d w = _mm256_mul_pd(wy[row], wx[column]);
+                weight_sum = _mm256_add_pd(weight_sum, w);
+                // Four bytes from each lane's tap; the fourth is the next pixel's.
+                __m128i taps = _mm_i32gather_epi32(reinterpret_cast<const int*>(tap_row + 3 * column), base, 1);
+                __m256d p0 = _mm256_cvtepi32_pd(_mm_and_si128(taps, byte));
+                __m256d p1 = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(taps, 8), byte));
+                __m256d p2 = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(taps, 16), byte));
+                sum0 = _mm256_add_pd(sum0, _mm256_mul_pd(w, p0));
+                sum1 = _mm256_add_pd(sum1, _mm256_mul_pd(w, p1));
+                sum2 = _mm256_add_pd(sum2, _mm256_mul_pd(w, p2));
+            }
+        }
+    }
+    __m256d scale = _mm256_div_pd(_mm256_set1_pd(1.0), weight_sum);
+    alignas(16) int32_t bytes[3][4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes[0]), RoundToBytes(_mm256_mul_pd(sum0, scale)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes[1]), RoundToBytes(_mm256_mul_pd(sum1, scale)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes[2]), RoundToBytes(_mm256_mul_pd(sum2, scale)));
+    for (int k = 0; k < 4; k++) {
+        out[3 * k] = uint8_t(bytes[0][k]);
+        out[3 * k + 1] = uint8_t(bytes[1][k]);
+        out[3 * k + 2] = uint8_t(bytes[2][k]);
+    }
+    return 1;
+}
+#endif
+
+// One pixel, as the plain loop does it, without its per-tap bounds test
+// where the taps are known to be inside.
+inline void SampleOne(const BITMAP* page, double x, double y, const uint8_t* colour, uint8_t* out)
+{
+    if (TapsInside(std::floor(x), std::floor(y), double(page->width), double(page->height)))
+        SampleInside(page, x, y, out);
+    else
+        SampleBicubic(page, x, y, colour, out);
+}
+
+void RotateChunk(const RotateJob& job, int64_t first, int64_t end)
+{
+    int64_t width = job.page->width;
+    double x0 = job.x0, y0 = job.y0;
+    for (int64_t i = 0; i < first; i++) {  // the row starts the plain loop reaches
+        x0 = x0 + job.s;
+        y0 = y0 + job.c;
+    }
+    std::vector<double> xs(static_cast<size_t>(width)), ys(static_cast<size_t>(width));
+    for (int64_t i = first; i < end; i++) {
+        uint8_t* out = job.destination->pixels + size_t(i) * size_t(width) * 3;
+        // The source points of the row, accumulated as in the plain loop.
+        double x = x0, y = y0;
+        for (int64_t j = 0; j < width; j++) {
+            xs[size_t(j)] = x;
+            ys[size_t(j)] = y;
+            x = x + job.c;
+            y = y - job.s;
+        }
+        int64_t j = 0;
+#if NIVELO_X86_KERNELS
+        if (job.avx2) {
+            for (; j + 4 <= width; j += 4) {
+                if (SampleFourAvx2(job.page, &xs[size_t(j)], &ys[size_t(j)], out + 3 * j)) continue;
+                for (int64_t k = j; k < j + 4; k++)
+                    SampleOne(job.page, xs[size_t(k)], ys[size_t(k)], job.colour, out + 3 * k);
+            }
+        }
+#endif
+        for (; j < width; j++) SampleOne(job.page, xs[size_t(j)], ys[size_t(j)], job.colour, out + 3 * j);
+        x0 = x0 + job.s;
+        y0 = y0 + job.c;
+    }
+}
+
+}  // namespace
+
+void RotateIntoFast(const BITMAP* page, BITMAP* destination, double angle, const uint8_t colour[3], int threads)
+{
+    // The set-up of the plain loop, unchanged.
+    int64_t width = page->width, height = page->height;
+    double theta = kPi * angle * kOneOver180;
+    double c = std::cos(theta), s = std::sin(theta);
+    double cx = double(width) * 0.5 - 0.5, cy = double(height) * 0.5 - 0.5;
+    double r = std::sqrt(cx * cx + cy * cy);
+    double phi = std::atan2(-cy, cx) + theta;
+    RotateJob job;
+    job.page = page;
+    job.destination = destination;
+    job.colour = colour;
+    job.c = c;
+    job.s = s;
+    job.x0 = double(width) * 0.5 - r * std::cos(phi);
+    job.y0 = cy + r * std::sin(phi) + 0.5;
+    // The vector kernel addresses taps with 32-bit offsets.
+    job.avx2 = UseAvx2Kernels() && BITMAP_ByteSize(page->width, page->height, PIXEL_BGR) < (uint64_t(1) << 31);
+    if (width == 0) return;
+    RunInBands(height, threads, [&job](int, int64_t first, int64_t end) { RotateChunk(job, first, end); });
+}
