@@ -1,5 +1,7 @@
 #include "core/blit.h"
 
+#include <cstring>
+
 #include "core/support.h"
 
 namespace {
@@ -47,6 +49,26 @@ int32_t ClipSpan(int32_t at, int32_t length, int32_t limit, int32_t* from, int32
     return width;
 }
 
+// One row of the clipped block for the pairs of types the pipeline converts
+// all the time: the same bytes as the per-pixel switch below, a row at a time.
+// Returns false for the other pairs.
+bool CopyRowFast(unsigned from, unsigned to, const uint8_t* sp, uint8_t* dp, int32_t cols)
+{
+    if (from == to && from != PIXEL_INDEXED) {
+        std::memcpy(dp, sp, size_t(cols) * BITMAP_BytesPerPixel(from));
+        return true;
+    }
+    if (from == PIXEL_GREY && (to == PIXEL_BGR || to == PIXEL_RGB)) {
+        for (int32_t j = 0; j < cols; j++, dp += 3) dp[0] = dp[1] = dp[2] = sp[j];
+        return true;
+    }
+    if ((from == PIXEL_BGR || from == PIXEL_RGB) && to == PIXEL_GREY) {
+        for (int32_t j = 0; j < cols; j++, sp += 3) dp[j] = uint8_t((unsigned(sp[0]) + sp[1] + sp[2]) / 3);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 void BITMAP_Blt(const BITMAP* source, BITMAP* destination, int32_t x, int32_t y)
@@ -68,6 +90,7 @@ void BITMAP_Blt(const BITMAP* source, BITMAP* destination, int32_t x, int32_t y)
     for (int32_t i = 0; i < rows; i++) {
         const uint8_t* sp = source->pixels + (size_t(sy + i) * size_t(w) + size_t(sx)) * sbpp;
         uint8_t* dp = destination->pixels + (size_t(dy + i) * size_t(dw) + size_t(dx)) * dbpp;
+        if (CopyRowFast(source->type, destination->type, sp, dp, cols)) continue;
         for (int32_t j = 0; j < cols; j++, sp += sbpp, dp += dbpp) {
             switch (destination->type) {
             case PIXEL_GREY: dp[0] = SourceGrey(source, sp); break;

@@ -132,3 +132,45 @@ TEST(Blit, ConvertReplacesTheImageOrRefusesIndexed)
     BITMAP_Free(image);
     FreeMemory(&image);
 }
+
+// Every pair of types, at random positions, against the conversion table
+// computed pixel by pixel here.
+TEST(Blit, EveryTypePairMatchesTheConversionTable)
+{
+    Random rng(7);
+    for (unsigned from : {1u, 2u, 3u, 4u})
+        for (unsigned to : {2u, 3u, 4u})
+            for (int round = 0; round < 20; round++) {
+                unsigned w = 1 + rng.Below(40), h = 1 + rng.Below(5);
+                TestImage src(w, h, from), dst(1 + rng.Below(40), 1 + rng.Below(5), to);
+                for (size_t i = 0; i < src.Size(); i++) src.bitmap.pixels[i] = uint8_t(rng.Next());
+                if (from == 1)
+                    for (int i = 0; i < 768; i++) src.bitmap.palette[i] = uint8_t(rng.Next());
+                for (size_t i = 0; i < dst.Size(); i++) dst.bitmap.pixels[i] = uint8_t(rng.Next());
+                std::string before = Bytes(dst);
+                int x = int(rng.Below(60)) - 30, y = int(rng.Below(8)) - 4;
+                BITMAP_Blt(&src.bitmap, &dst.bitmap, x, y);
+                unsigned dbpp = BITMAP_BytesPerPixel(to);
+                for (unsigned dy = 0; dy < dst.bitmap.height; dy++)
+                    for (unsigned dx = 0; dx < dst.bitmap.width; dx++) {
+                        const uint8_t* got = dst.At(dx, dy);
+                        int sx = int(dx) - x, sy = int(dy) - y;
+                        uint8_t want[3];
+                        if (sx < 0 || sy < 0 || sx >= int(w) || sy >= int(h)) {
+                            std::memcpy(want, before.data() + (size_t(dy) * dst.bitmap.width + dx) * dbpp, dbpp);
+                        } else {
+                            const uint8_t* p = src.At(sx, sy);
+                            uint8_t r, g, b;
+                            if (from == 1) r = src.bitmap.palette[3 * p[0]], g = src.bitmap.palette[3 * p[0] + 1],
+                                           b = src.bitmap.palette[3 * p[0] + 2];
+                            else if (from == 2) r = g = b = p[0];
+                            else if (from == 3) r = p[0], g = p[1], b = p[2];
+                            else r = p[2], g = p[1], b = p[0];
+                            if (to == 2) want[0] = from == 2 ? p[0] : uint8_t((r + g + b) / 3);
+                            else if (to == 3) want[0] = r, want[1] = g, want[2] = b;
+                            else want[0] = b, want[1] = g, want[2] = r;
+                        }
+                        ASSERT_EQ(0, std::memcmp(got, want, dbpp)) << from << "->" << to << " at " << dx << "," << dy;
+                    }
+            }
+}
