@@ -13,13 +13,14 @@ build: setup
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DNIVELO_BUILD_GUI=ON >/dev/null
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# The whole suite twice: under AddressSanitizer and UndefinedBehaviorSanitizer
-# (without the GUI), then the release build, whose summary ends the output.
+# The whole suite twice: under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then the release build, whose summary ends the output.
 test: build
-	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIVELO_SANITIZE=ON -DNIVELO_BUILD_GUI=OFF >/dev/null
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIVELO_SANITIZE=ON -DNIVELO_BUILD_GUI=ON >/dev/null
 	@cmake --build build-asan -j $(JOBS) >/dev/null
 	@echo "== tests sous AddressSanitizer et UndefinedBehaviorSanitizer"
-	@cd build-asan && { ctest --output-on-failure -j $(JOBS) >ctest.log 2>&1 || { cat ctest.log; exit 1; }; } && tail -n 3 ctest.log
+	@cd build-asan && { LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan_suppressions.txt \
+	  ctest --output-on-failure -j $(JOBS) >ctest.log 2>&1 || { cat ctest.log; exit 1; }; } && tail -n 3 ctest.log
 	@echo "== tests"
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 

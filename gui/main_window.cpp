@@ -48,6 +48,8 @@ long MainWindowProc(int message, uint32_t wparam)
 
 int CreateDisplaySurface(int width, int height)
 {
+    // A surface made before (a second start in one process) is replaced.
+    PlatformReleaseSurface(&g_display.surface);
     return PlatformCreateSurface(width, height, &g_display.surface);
 }
 
