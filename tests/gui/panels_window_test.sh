@@ -10,59 +10,19 @@
 # are stopped, by their pid.  NIVELO_SHOT_DIR=<dir> keeps the screenshots.
 set -u
 
+here=$(dirname "$(realpath "$0")")
 gui=$(realpath "$1")
 resources=$(realpath "$2")
-for tool in Xvfb xdotool xwd convert python3; do
-  command -v "$tool" >/dev/null || { echo "missing $tool: skipped"; exit 77; }
-done
+source "$here/xvfb_lib.sh"
+require_tools
+start_xvfb
+start_gui "$gui"
 
-work=$(mktemp -d)
-xvfb_pid=
-gui_pid=
-cleanup() {
-  [[ -n $gui_pid ]] && kill "$gui_pid" 2>/dev/null && wait "$gui_pid" 2>/dev/null
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*"; exit 1; }
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-[[ -s $work/display ]] || fail "Xvfb did not start"
-export DISPLAY=:$(head -n1 "$work/display")
-
-mkdir "$work/start"
-(cd "$work/start" && exec "$gui") >"$work/gui.log" 2>&1 &
-gui_pid=$!
-
-window=
-for _ in $(seq 100); do
-  window=$(xdotool search --name '^Nivelo gui v1\.0$' 2>/dev/null | head -n1)
-  [[ -n $window ]] && break
-  sleep 0.1
-done
-[[ -n $window ]] || fail "no window titled 'Nivelo gui v1.0'"
-
-screenshot() {  # stage index
-  sleep 0.5
-  xwd -root -silent | convert xwd:- "$work/stage$1.ppm" || fail "screenshot"
-  [[ -n ${NIVELO_SHOT_DIR:-} ]] && convert "$work/stage$1.ppm" "$NIVELO_SHOT_DIR/stage$1.png"
-  return 0
-}
-
-# The stage chooser's closed box lies at (11, 36) under the 25-pixel menu
-# bar; its list opens on the entry shown, so one Down picks the next stage.
-screenshot 0
+screenshot "$work/stage0.ppm"
 for stage in $(seq 1 10); do
   kill -0 "$gui_pid" 2>/dev/null || fail "nivelo_gui ended before stage $stage"
-  xdotool mousemove 60 46 click 1
-  sleep 0.3
-  xdotool key Down
-  xdotool key Return
-  screenshot "$stage"
+  choose_stage Down 1  # the list opens on the entry shown
+  screenshot "$work/stage$stage.ppm"
 done
 
 python3 - "$resources" "$work" <<'EOF' || fail "screenshots"
