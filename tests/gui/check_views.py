@@ -118,10 +118,11 @@ def check(args):
     return 1
 
 
-failed = 0
-for line in sys.stdin:
-    if line.strip():
-        if check(line.split()):
-            print(f"FAILED: {line.strip()}")
-            failed = 1
-sys.exit(failed)
+if __name__ == "__main__":  # check_panels.py imports the screenshot readers
+    failed = 0
+    for line in sys.stdin:
+        if line.strip():
+            if check(line.split()):
+                print(f"FAILED: {line.strip()}")
+                failed = 1
+    sys.exit(failed)

@@ -32,6 +32,15 @@ void ExpectBarsCollapsed()
     }
 }
 
+// Pattern images before and after, loaded; the after image defaults to the
+// before image's size.
+void ShowImages(uint32_t width, uint32_t height, uint32_t after_width = 0, uint32_t after_height = 0)
+{
+    MakePatternImage(&g_display.before, width, height);
+    MakePatternImage(&g_display.after, after_width ? after_width : width, after_height ? after_height : height);
+    g_display.image_loaded = 1;
+}
+
 }  // namespace
 
 using GuiRender = GuiTest;
@@ -56,9 +65,7 @@ TEST_F(GuiRender, NoImageLeavesBothViewsGreyInEveryMode)
 TEST_F(GuiRender, FullPageScaleFollowsTheBeforeImagesHeight)
 {
     SetUpViews(500, 800);
-    MakePatternImage(&g_display.before, 400, 900);  // 800 * 400 / 500 = 640 < 900
-    MakePatternImage(&g_display.after, 400, 900);
-    g_display.image_loaded = 1;
+    ShowImages(400, 900);  // 800 * 400 / 500 = 640 < 900
     RenderViews();
     for (int i : {0, 1, 17, 400, 799})
         for (int j : {0, 3, 200, 355}) {
@@ -77,9 +84,7 @@ TEST_F(GuiRender, FullPageScaleFollowsTheBeforeImagesHeight)
 TEST_F(GuiRender, FullPageScaleFollowsTheBeforeImagesWidthAndAppliesToASmallerAfterImage)
 {
     SetUpViews(500, 800);
-    MakePatternImage(&g_display.before, 1000, 600);  // 800 * 1000 / 500 = 1600 >= 600
-    MakePatternImage(&g_display.after, 300, 200);
-    g_display.image_loaded = 1;
+    ShowImages(1000, 600, 300, 200);  // 800 * 1000 / 500 = 1600 >= 600
     RenderViews();
     EXPECT_EQ(LeftView(7, 5), PatternColour(14, 10));
     EXPECT_EQ(LeftView(499, 299), PatternColour(998, 598));
@@ -93,9 +98,7 @@ TEST_F(GuiRender, FullPageScaleFollowsTheBeforeImagesWidthAndAppliesToASmallerAf
 TEST_F(GuiRender, HundredPercentSmallImageSitsTopLeftOnGrey)
 {
     SetUpViews(700, 900);
-    MakePatternImage(&g_display.before, 300, 200);
-    MakePatternImage(&g_display.after, 300, 200);
-    g_display.image_loaded = 1;
+    ShowImages(300, 200);
     SetZoomMode(ZOOM_100);
     EXPECT_EQ(LeftView(0, 0), PatternColour(0, 0));
     EXPECT_EQ(LeftView(299, 199), PatternColour(299, 199));
@@ -113,9 +116,7 @@ TEST_F(GuiRender, HundredPercentSmallImageSitsTopLeftOnGrey)
 TEST_F(GuiRender, FiftyPercentTakesEverySecondPixelAndDoublesThePage)
 {
     SetUpViews(300, 400);
-    MakePatternImage(&g_display.before, 900, 950);
-    MakePatternImage(&g_display.after, 900, 950);
-    g_display.image_loaded = 1;
+    ShowImages(900, 950);
     SetZoomMode(ZOOM_50);
     for (auto [j, i] : {std::pair{0, 0}, {1, 1}, {299, 399}, {150, 7}}) {
         EXPECT_EQ(LeftView(j, i), PatternColour(2 * j, 2 * i));
@@ -132,9 +133,7 @@ TEST_F(GuiRender, FiftyPercentTakesEverySecondPixelAndDoublesThePage)
 TEST_F(GuiRender, ScrolledPastTheEdgeOfTheNarrowerImageShowsBlack)
 {
     SetUpViews(400, 100);
-    MakePatternImage(&g_display.before, 600, 100);
-    MakePatternImage(&g_display.after, 500, 100);
-    g_display.image_loaded = 1;
+    ShowImages(600, 100, 500, 100);
     g_display.zoom_mode = ZOOM_100;
     g_display.hpos = 150;
     RenderViews();
@@ -153,9 +152,7 @@ protected:
     {
         GuiTest::SetUp();
         SetUpViews(300, 400);
-        MakePatternImage(&g_display.before, 1000, 2000);
-        MakePatternImage(&g_display.after, 1000, 2000);
-        g_display.image_loaded = 1;
+        ShowImages(1000, 2000);
         SetZoomMode(ZOOM_100);
     }
     uint32_t AfterVertical(uint32_t start, int code, int thumb = 0)
@@ -268,9 +265,7 @@ TEST_F(GuiRender, TooNarrowAWorkAreaGivesEmptyViewsWithoutFault)
     g_display.right_view_x = l.right_view_x;
     g_display.view_width = l.view_width;
     g_display.view_height = l.view_height;
-    MakePatternImage(&g_display.before, 10, 10);
-    MakePatternImage(&g_display.after, 10, 10);
-    g_display.image_loaded = 1;
+    ShowImages(10, 10);
     for (int id : {ID_ZOOM_FULL_PAGE, ID_ZOOM_100, ID_ZOOM_50}) OnMenuCommand(id);  // full page divides by the view width
     EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_HORIZONTAL).maximum, 10);
 }

@@ -8,22 +8,10 @@
 # missing.  Only the processes started here are stopped, by their pid.
 set -u
 
+here=$(dirname "$(realpath "$0")")
 gui=$(realpath "$1")
-for tool in Xvfb xdotool xwd convert python3; do
-  command -v "$tool" >/dev/null || { echo "missing $tool: skipped"; exit 77; }
-done
-
-work=$(mktemp -d)
-xvfb_pid=
-gui_pid=
-cleanup() {
-  [[ -n $gui_pid ]] && kill "$gui_pid" 2>/dev/null && wait "$gui_pid" 2>/dev/null
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*"; exit 1; }
+source "$here/xvfb_lib.sh"
+require_tools
 
 # Test page 1200 x 1400, true colour, top-down: vertical bands 100 pixels
 # wide, red (220, 30, 30) for even bands and blue (30, 30, 220) for odd ones.
@@ -37,43 +25,15 @@ with open(sys.argv[1], "wb") as f:
     f.write(row * h)
 EOF
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-[[ -s $work/display ]] || fail "Xvfb did not start"
-export DISPLAY=:$(head -n1 "$work/display")
-
-mkdir "$work/start"
-(cd "$work/start" && exec "$gui" ../page.tga) >"$work/gui.log" 2>&1 &
-gui_pid=$!
-
-window=
-for _ in $(seq 100); do
-  window=$(xdotool search --name '^Nivelo gui v1\.0$' 2>/dev/null | head -n1)
-  [[ -n $window ]] && break
-  sleep 0.1
-done
-[[ -n $window ]] || fail "no window titled 'Nivelo gui v1.0'"
+start_xvfb
+start_gui "$gui" ../page.tga
 [[ -d $work/start/nivelo_gui_work ]] || fail "work directory not created"
 # The image argument starts a preview run of nivelo under the wait box: the
 # views show its stage images once the run's log ends and the box is gone.
-log=$work/start/nivelo_gui_work/poil.txt
-for _ in $(seq 300); do
-  grep -q ' done\.$' "$log" 2>/dev/null && ! xdotool search --name '^Mise' >/dev/null 2>&1 && break
-  sleep 0.1
-done
-grep -q ' done\.$' "$log" 2>/dev/null || fail "no preview run of nivelo"
+wait_run " /d4095 "
 
-shot=$work/shot.ppm
-shots=0
-# NIVELO_SHOT_DIR=<dir> keeps every screenshot there as shot<n>.png.
-screenshot() {
-  sleep 0.5
-  xwd -root -silent | convert xwd:- "$shot" || fail "screenshot"
-  shots=$((shots + 1))
-  [[ -n ${NIVELO_SHOT_DIR:-} ]] && convert "$shot" "$NIVELO_SHOT_DIR/shot$shots.png"
-  return 0
-}
+# Each screenshot is shot<n>.ppm; $shot names the latest.
+snap() { shot=$work/shot$((shots + 1)).ppm; screenshot "$shot"; }
 # Colour of a screen pixel as "r,g,b".
 pixel() { convert "$shot" -format "%[fx:int(255*p{$1,$2}.r+.5)],%[fx:int(255*p{$1,$2}.g+.5)],%[fx:int(255*p{$1,$2}.b+.5)]" info:; }
 expect() {  # x y colour what
@@ -83,16 +43,7 @@ expect() {  # x y colour what
 }
 RED=220,30,30 BLUE=30,30,220 GREY=160,160,160 BLACK=0,0,0 WHITE=255,255,255
 
-# Layout for 1280 x 1024 with a 25-pixel menu bar and 16-pixel scroll bars:
-# views 531 wide from x = 200 and x = 733, surface from y = 25.
-menu() {  # popup x, number of Down presses
-  xdotool mousemove "$1" 12 click 1
-  sleep 0.3
-  for _ in $(seq "$2"); do xdotool key Down; done
-  xdotool key Return
-}
-
-screenshot
+snap
 dark=$(convert "$shot" -crop 120x20+0+2 -threshold 50% -format "%[fx:int(w*h*(1-mean))]" info:)
 ((dark > 30)) || fail "menu bar texts not drawn ($dark dark pixels)"
 expect 199 500 "$BLACK" "separator of the left view"
@@ -107,7 +58,7 @@ expect 793 35 "$BLUE" "full page, right view, band 1"
 expect 400 1000 "$GREY" "full page, below the image"
 
 menu 90 1  # Zoom > 100%
-screenshot
+snap
 expect 210 35 "$RED" "100 %, band 0"
 expect 310 35 "$BLUE" "100 %, band 1"
 expect 410 35 "$RED" "100 %, band 2"
@@ -115,22 +66,16 @@ expect 843 900 "$BLUE" "100 %, right view, band 1"
 
 # A click in the horizontal bar's trough right of the thumb: one page step.
 xdotool mousemove 1100 1015 click 1
-screenshot
+snap
 expect 210 35 "$BLUE" "100 % after page right, source column 110"
 expect 310 35 "$RED" "100 % after page right, source column 210"
 
 menu 90 2  # Zoom > 50%: source column 100 + 2 j
-screenshot
+snap
 expect 205 35 "$BLUE" "50 %, source column 110"
 expect 260 35 "$RED" "50 %, source column 220"
 expect 310 35 "$BLUE" "50 %, source column 320"
 
-menu 30 5  # Fichier > Quitter
-for _ in $(seq 50); do kill -0 "$gui_pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$gui_pid" 2>/dev/null && fail "still running after Quitter"
-wait "$gui_pid"
-status=$?
-gui_pid=
-((status == 0)) || fail "exit status $status"
+quit_by_menu
 [[ -s $work/gui.log ]] && { echo "output:"; cat "$work/gui.log"; }
 echo "PASS"
