@@ -336,7 +336,7 @@ void TimerCallback(void* data)
 // --- dialogs ------------------------------------------------------------------
 
 // An edit that takes digits only: FLTK's integer input also takes "-" and
-// "0x1f", which the design's number edits refuse.
+// "0x1f", which a number edit must refuse.
 class DigitsInput : public Fl_Input {
 public:
     DigitsInput(int x, int y, int w, int h) : Fl_Input(x, y, w, h) {}

@@ -11,7 +11,7 @@ namespace {
 
 enum Stage { CROP1 = 0, BLUR = 1, SAVE1 = 2, FILTER1 = 3, FILTER3 = 5, ROTATION = 8, CROP2 = 9, SAVE2 = 10 };
 
-TEST_F(PreviewTest, CommandIsBuiltInTheDesignFormatAndRunAsSeparateWords)
+TEST_F(PreviewTest, CommandTextIsBuiltAndTheRunTakesSeparateWords)
 {
     std::string conf = start_ + "nivelo_gui_conf.txt";
     std::string log = start_ + "nivelo_gui_work/poil.txt";
