@@ -345,7 +345,7 @@ int BlurIntoFast(const BITMAP* image, BITMAP* out, const int32_t* table, int64_t
             weight_total += uint64_t(w);
         }
     job.narrow_sums = weight_total * 255 <= uint64_t(INT32_MAX);
-    job.avx2 = UseAvx2Kernels();
+    job.avx2 = ChooseVectorKernels() != kPortableKernels;
     // The rings of all threads together stay within one image's size.
     job.ring_rows = side < height ? side : height;
     uint64_t ring_bytes = uint64_t(job.ring_rows) * uint64_t(width) * 3;
