@@ -119,6 +119,41 @@ TEST_F(FastTwinTest, BlurMatchesThePlainLoop)
     }
 }
 
+TEST_F(FastTwinTest, BlurOfWiderRows)
+{
+    // Rows wide enough for several vectors of each width and a tail, with
+    // limits around the largest the 16-bit lanes take (255) and beyond.
+    Random random(23);
+    const int limits[] = {50, 255, 256, 17};
+    for (int round = 0; round < 8; round++) {
+        unsigned width = 70 + random.Below(140), height = 3 + random.Below(12);
+        g_params.BLUR_RADIUS = 1 + int(random.Below(5));
+        g_params.BLUR_LIMIT = limits[round % 4];
+        TestImage image(width, height, PIXEL_BGR);
+        FillScene(&image.bitmap, random);
+        std::vector<uint8_t> expected;
+        Plain([&] {
+            BITMAP* slot = HeapCopy(image.bitmap);
+            ASSERT_EQ(1, BlurStage(&slot));
+            expected = Bytes(slot);
+            FreeHeap(&slot);
+        });
+        int32_t* table = MakeBlurKernel();
+        ASSERT_NE(nullptr, table);
+        int64_t limit2 = int64_t(g_params.BLUR_LIMIT) * g_params.BLUR_LIMIT;
+        for (const char* vector : kVectorModes)
+            for (int threads : {1, 3}) {
+                SetSwitch("NIVELO_NOVECTOR", vector);
+                TestImage out(width, height, PIXEL_BGR);
+                ASSERT_EQ(1, BlurIntoFast(&image.bitmap, &out.bitmap, table, g_params.BLUR_RADIUS, limit2, threads));
+                ASSERT_EQ(expected, Bytes(&out.bitmap))
+                    << width << " x " << height << ", R " << g_params.BLUR_RADIUS << ", L " << g_params.BLUR_LIMIT
+                    << ", " << threads << " threads, NIVELO_NOVECTOR " << (vector ? vector : "unset");
+            }
+        FreeMemory(&table);
+    }
+}
+
 TEST_F(FastTwinTest, BlurWithSumsBeyond32Bits)
 {
     // Radius 120: the table times 255 passes 2^31, so the fast path sums in
