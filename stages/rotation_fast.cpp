@@ -316,6 +316,10 @@ NIVELO_AVX512 int SampleEightAvx512(const BITMAP* page, const double* xs, const 
                                 (size_t(_mm256_cvtsi256_si32(first_ix)) - 1) * 3;
         bool two_rows = _mm256_cmpeq_epi32_mask(row_step, _mm256_setzero_si256()) != 0xFF;
         __m512i upper = _mm512_loadu_si512(window);
+        // The windows of the groups a few steps on: the processor's own
+        // prefetch does not follow five rows that advance together.
+        for (int row = 0; row < 5; row++)
+            _mm_prefetch(reinterpret_cast<const char*>(window + size_t(row) * size_t(row_bytes) + 256), _MM_HINT_T0);
         for (int row = 0; row < 4; row++) {
             // The row below is read only when some lane needs it: it may be the page's last.
             __m512i lower = two_rows ? _mm512_loadu_si512(window + size_t(row + 1) * size_t(row_bytes)) : upper;
@@ -365,7 +369,10 @@ NIVELO_AVX512 int SampleEightAvx512(const BITMAP* page, const double* xs, const 
     __m256i all = _mm256_inserti128_si256(_mm256_castsi128_si256(colours), b2, 1);
     const __m256i order = _mm256_setr_epi8(0, 8, 16, 1, 9, 17, 2, 10, 18, 3, 11, 19, 4, 12, 20, 5, 13, 21, 6, 14, 22, 7,
                                            15, 23, 0, 0, 0, 0, 0, 0, 0, 0);
-    _mm256_mask_storeu_epi8(out, 0xFFFFFF, _mm256_permutexvar_epi8(order, all));
+    // Two plain stores: a masked one is slow on some processors.
+    __m256i pixels = _mm256_permutexvar_epi8(order, all);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(pixels));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(pixels, 1));
     return 1;
 }
 #endif
