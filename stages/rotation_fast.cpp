@@ -317,9 +317,13 @@ NIVELO_AVX512 int SampleEightAvx512(const BITMAP* page, const double* xs, const 
         bool two_rows = _mm256_cmpeq_epi32_mask(row_step, _mm256_setzero_si256()) != 0xFF;
         __m512i upper = _mm512_loadu_si512(window);
         // The windows of the groups a few steps on: the processor's own
-        // prefetch does not follow five rows that advance together.
+        // prefetch does not follow five rows that advance together.  A
+        // prefetch past the page's end is harmless; the address is formed as
+        // an integer, as no pointer may point there.
         for (int row = 0; row < 5; row++)
-            _mm_prefetch(reinterpret_cast<const char*>(window + size_t(row) * size_t(row_bytes) + 256), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(window) +
+                                                       uintptr_t(row) * uintptr_t(row_bytes) + 256),
+                         _MM_HINT_T0);
         for (int row = 0; row < 4; row++) {
             // The row below is read only when some lane needs it: it may be the page's last.
             __m512i lower = two_rows ? _mm512_loadu_si512(window + size_t(row + 1) * size_t(row_bytes)) : upper;
