@@ -295,8 +295,11 @@ NIVELO_AVX512 int64_t BlurLanesAvx512Narrow(const FlatTap* taps, int tap_count, 
             }
             __m512i all = _mm512_inserti32x4(
                 _mm512_inserti32x4(_mm512_castsi128_si512(bytes[0]), bytes[1], 1), bytes[2], 2);
-            _mm512_mask_storeu_epi8(out_row + (x + 16 * half) * 3, (uint64_t(1) << 48) - 1,
-                                    _mm512_permutexvar_epi8(order, all));
+            // Two plain stores: a masked one is slow on some processors.
+            __m512i pixels = _mm512_permutexvar_epi8(order, all);
+            uint8_t* out = out_row + (x + 16 * half) * 3;
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm512_castsi512_si256(pixels));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), _mm512_extracti32x4_epi32(pixels, 2));
         }
     }
     return x;
@@ -330,12 +333,38 @@ void BlurOne(const WindowRow* rows, int row_count, const uint8_t* const centre[3
     out[2] = uint8_t(s2 / ws);
 }
 
-void SplitRow(const uint8_t* pixels, int64_t width, uint8_t* planes)
+#if NIVELO_X86_KERNELS
+// Sixteen pixels at a time while a 64-byte load stays in the row; returns
+// the first pixel not done.
+NIVELO_AVX512 int64_t SplitRowAvx512(const uint8_t* pixels, int64_t width, uint8_t* p0, uint8_t* p1, uint8_t* p2)
+{
+    alignas(64) uint8_t order_bytes[64] = {};
+    for (int b = 0; b < 3; b++)
+        for (int k = 0; k < 16; k++) order_bytes[16 * b + k] = uint8_t(3 * k + b);
+    const __m512i order = _mm512_load_si512(order_bytes);
+    int64_t x = 0;
+    for (; 3 * x + 64 <= 3 * width; x += 16) {
+        __m512i planes = _mm512_permutexvar_epi8(order, _mm512_loadu_si512(pixels + 3 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p0 + x), _mm512_castsi512_si128(planes));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p1 + x), _mm512_extracti32x4_epi32(planes, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p2 + x), _mm512_extracti32x4_epi32(planes, 2));
+    }
+    return x;
+}
+#endif
+
+void SplitRow(const uint8_t* pixels, int64_t width, uint8_t* planes, VectorKernels kernels)
 {
     uint8_t* p0 = planes;
     uint8_t* p1 = planes + width;
     uint8_t* p2 = planes + 2 * width;
-    for (int64_t x = 0; x < width; x++) {
+    int64_t x = 0;
+#if NIVELO_X86_KERNELS
+    if (kernels == kAvx512Kernels) x = SplitRowAvx512(pixels, width, p0, p1, p2);
+#else
+    (void)kernels;
+#endif
+    for (; x < width; x++) {
         p0[x] = pixels[3 * x];
         p1[x] = pixels[3 * x + 1];
         p2[x] = pixels[3 * x + 2];
@@ -359,7 +388,7 @@ void BlurChunk(const BlurJob& job, int thread, int64_t first, int64_t end)
         int64_t top = y - radius < 0 ? 0 : y - radius;
         int64_t bottom = y + radius + 1 < height ? y + radius + 1 : height;
         for (; loaded < bottom; loaded++)
-            SplitRow(job.image->pixels + size_t(loaded) * row_bytes, width, ring_row(loaded));
+            SplitRow(job.image->pixels + size_t(loaded) * row_bytes, width, ring_row(loaded), job.kernels);
         int row_count = 0;
         for (int64_t yy = top; yy < bottom; yy++) {
             const std::vector<Tap>& taps = job.taps[size_t(yy - y + radius)];
