@@ -5,9 +5,10 @@
 //   2R + 1 source rows around its current row, split into three byte
 //   planes, so that a tap is read at the same offset in all lanes; a new
 //   chunk fills the ring afresh.
-// - Pixels at least R columns from both sides are done sixteen (AVX2 with
-//   16-bit lanes for limits up to 255, or the portable loop left to the
-//   compiler) or eight (AVX2, 32-bit lanes, larger limits) at a time: one
+// - Pixels at least R columns from both sides are done thirty-two (AVX-512
+//   with 16-bit lanes for limits up to 255), sixteen (the same with AVX2, or
+//   the portable loop left to the compiler) or eight (AVX2, 32-bit lanes,
+//   larger limits) at a time: one
 //   pass per tap of non-zero weight over the lanes, the colour test as a
 //   mask instead of a branch.  The sums then fit 32 bits when the
 //   whole table times 255 does (radii up to about 100), which is checked.
@@ -29,6 +30,12 @@
 
 #if NIVELO_X86_KERNELS
 #include <immintrin.h>
+// GCC 12's AVX-512 headers fill unused vector halves from deliberately
+// uninitialised variables, which -Wuninitialized reports at every use.
+#if !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #endif
 
 namespace {
@@ -55,7 +62,7 @@ struct BlurJob {
     int64_t radius;
     int32_t limit2;       // clamped to kMostDistance + 1: the test is the same
     bool narrow_sums;     // 32-bit sums cannot overflow
-    bool avx2;
+    VectorKernels kernels;
     std::vector<std::vector<Tap>> taps;  // non-zero taps of each table row
     uint8_t* rings;       // ring_rows x 3 planes a thread
     int64_t ring_rows;
@@ -220,6 +227,83 @@ __attribute__((target("avx2"))) int64_t BlurLanesAvx2Narrow(const FlatTap* taps,
     }
     return x;
 }
+// Thirty-two pixels a vector: BlurLanesAvx2Narrow with AVX-512.  The colour
+// test gives a bit mask; the products of a tap pair are summed into 32 bits
+// by one dot-product-and-add.
+NIVELO_AVX512 int64_t BlurLanesAvx512Narrow(const FlatTap* taps, int tap_count, const uint8_t* const centre[3],
+                                            int32_t limit2, int64_t x_first, int64_t x_end, uint8_t* out_row)
+{
+    const __m512i below = _mm512_set1_epi16(int16_t(uint16_t(limit2 - 1)));  // d < limit2: d <= limit2 - 1
+    const __m512i ones = _mm512_set1_epi16(1);
+    // Output byte 3 k + b is byte k of colour b's sixteen means.
+    alignas(64) uint8_t order_bytes[64] = {};
+    for (int k = 0; k < 16; k++)
+        for (int b = 0; b < 3; b++) order_bytes[3 * k + b] = uint8_t(16 * b + k);
+    const __m512i order = _mm512_load_si512(order_bytes);
+    // The 16-bit unpacks leave pixels 8 L + 0-3 in 128-bit lane L of the low
+    // and 8 L + 4-7 in that of the high accumulator: 64-bit lane indices of
+    // pixels 0-15 and 16-31 in the pair.
+    const __m512i first_half = _mm512_setr_epi64(0, 1, 8, 9, 2, 3, 10, 11);
+    const __m512i second_half = _mm512_setr_epi64(4, 5, 12, 13, 6, 7, 14, 15);
+    int64_t x = x_first;
+    for (; x + 32 <= x_end; x += 32) {
+        __m512i c[3];
+        for (int b = 0; b < 3; b++)
+            c[b] = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(centre[b] + x)));
+        // Sums of the weights, then of the three bytes; [0] low, [1] high unpacks.
+        __m512i acc[4][2];
+        for (auto& a : acc) a[0] = a[1] = _mm512_setzero_si512();
+        for (int t = 0; t < tap_count; t += 2) {
+            __m512i p[2][3];
+            __mmask32 pass[2];
+            for (int i = 0; i < 2; i++) {
+                const FlatTap& tap = taps[t + i];
+                __m512i d = _mm512_setzero_si512();
+                for (int b = 0; b < 3; b++) {
+                    p[i][b] = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(tap.plane[b] + x)));
+                    __m512i e = _mm512_sub_epi16(c[b], p[i][b]);
+                    d = _mm512_adds_epu16(d, _mm512_mullo_epi16(e, e));
+                }
+                pass[i] = _mm512_cmple_epu16_mask(d, below);
+            }
+            __m512i weights = _mm512_set1_epi32(int32_t((uint32_t(uint16_t(taps[t + 1].weight)) << 16) |
+                                                        uint16_t(taps[t].weight)));
+            __m512i a = _mm512_maskz_mov_epi16(pass[0], ones), bb = _mm512_maskz_mov_epi16(pass[1], ones);
+            acc[0][0] = _mm512_dpwssd_epi32(acc[0][0], _mm512_unpacklo_epi16(a, bb), weights);
+            acc[0][1] = _mm512_dpwssd_epi32(acc[0][1], _mm512_unpackhi_epi16(a, bb), weights);
+            for (int b = 0; b < 3; b++) {
+                a = _mm512_maskz_mov_epi16(pass[0], p[0][b]);
+                bb = _mm512_maskz_mov_epi16(pass[1], p[1][b]);
+                acc[b + 1][0] = _mm512_dpwssd_epi32(acc[b + 1][0], _mm512_unpacklo_epi16(a, bb), weights);
+                acc[b + 1][1] = _mm512_dpwssd_epi32(acc[b + 1][1], _mm512_unpackhi_epi16(a, bb), weights);
+            }
+        }
+        for (int half = 0; half < 2; half++) {
+            const __m512i& pick = half == 0 ? first_half : second_half;
+            __m512i sums[4];
+            for (int q = 0; q < 4; q++) sums[q] = _mm512_permutex2var_epi64(acc[q][0], pick, acc[q][1]);
+            // The means as in StoreMeans8, eight at a time: quotients of doubles, truncated.
+            __m512d total[2] = {_mm512_cvtepi32_pd(_mm512_castsi512_si256(sums[0])),
+                                _mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(sums[0], 1))};
+            __m128i bytes[3];
+            for (int b = 0; b < 3; b++) {
+                __m256i low = _mm512_cvttpd_epi32(
+                    _mm512_div_pd(_mm512_cvtepi32_pd(_mm512_castsi512_si256(sums[b + 1])), total[0]));
+                __m256i high = _mm512_cvttpd_epi32(
+                    _mm512_div_pd(_mm512_cvtepi32_pd(_mm512_extracti64x4_epi64(sums[b + 1], 1)), total[1]));
+                bytes[b] = _mm512_cvtepi32_epi8(_mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1));
+            }
+            __m512i all = _mm512_inserti32x4(
+                _mm512_inserti32x4(_mm512_castsi128_si512(bytes[0]), bytes[1], 1), bytes[2], 2);
+            // Two plain stores: a masked one is slow on some processors.
+            __m512i pixels = _mm512_permutexvar_epi8(order, all);
+            uint8_t* out = out_row + (x + 16 * half) * 3;
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm512_castsi512_si256(pixels));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), _mm512_extracti32x4_epi32(pixels, 2));
+        }
+    }
+    return x;
+}
 #endif
 
 // One pixel, window clipped at the row's ends, 64-bit sums.
@@ -249,12 +333,38 @@ void BlurOne(const WindowRow* rows, int row_count, const uint8_t* const centre[3
     out[2] = uint8_t(s2 / ws);
 }
 
-void SplitRow(const uint8_t* pixels, int64_t width, uint8_t* planes)
+#if NIVELO_X86_KERNELS
+// Sixteen pixels at a time while a 64-byte load stays in the row; returns
+// the first pixel not done.
+NIVELO_AVX512 int64_t SplitRowAvx512(const uint8_t* pixels, int64_t width, uint8_t* p0, uint8_t* p1, uint8_t* p2)
+{
+    alignas(64) uint8_t order_bytes[64] = {};
+    for (int b = 0; b < 3; b++)
+        for (int k = 0; k < 16; k++) order_bytes[16 * b + k] = uint8_t(3 * k + b);
+    const __m512i order = _mm512_load_si512(order_bytes);
+    int64_t x = 0;
+    for (; 3 * x + 64 <= 3 * width; x += 16) {
+        __m512i planes = _mm512_permutexvar_epi8(order, _mm512_loadu_si512(pixels + 3 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p0 + x), _mm512_castsi512_si128(planes));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p1 + x), _mm512_extracti32x4_epi32(planes, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p2 + x), _mm512_extracti32x4_epi32(planes, 2));
+    }
+    return x;
+}
+#endif
+
+void SplitRow(const uint8_t* pixels, int64_t width, uint8_t* planes, VectorKernels kernels)
 {
     uint8_t* p0 = planes;
     uint8_t* p1 = planes + width;
     uint8_t* p2 = planes + 2 * width;
-    for (int64_t x = 0; x < width; x++) {
+    int64_t x = 0;
+#if NIVELO_X86_KERNELS
+    if (kernels == kAvx512Kernels) x = SplitRowAvx512(pixels, width, p0, p1, p2);
+#else
+    (void)kernels;
+#endif
+    for (; x < width; x++) {
         p0[x] = pixels[3 * x];
         p1[x] = pixels[3 * x + 1];
         p2[x] = pixels[3 * x + 2];
@@ -278,7 +388,7 @@ void BlurChunk(const BlurJob& job, int thread, int64_t first, int64_t end)
         int64_t top = y - radius < 0 ? 0 : y - radius;
         int64_t bottom = y + radius + 1 < height ? y + radius + 1 : height;
         for (; loaded < bottom; loaded++)
-            SplitRow(job.image->pixels + size_t(loaded) * row_bytes, width, ring_row(loaded));
+            SplitRow(job.image->pixels + size_t(loaded) * row_bytes, width, ring_row(loaded), job.kernels);
         int row_count = 0;
         for (int64_t yy = top; yy < bottom; yy++) {
             const std::vector<Tap>& taps = job.taps[size_t(yy - y + radius)];
@@ -295,7 +405,7 @@ void BlurChunk(const BlurJob& job, int thread, int64_t first, int64_t end)
             for (; x < radius && x < width; x++)
                 BlurOne(rows.data(), row_count, centre, job.limit2, x, width, out_row + 3 * x);
 #if NIVELO_X86_KERNELS
-            if (job.avx2 && job.limit2 <= 65535 && x + 16 <= width - radius) {
+            if (job.kernels != kPortableKernels && job.limit2 <= 65535 && x + 16 <= width - radius) {
                 int flat_count = 0;
                 for (int r = 0; r < row_count; r++)
                     for (int32_t t = 0; t < rows[size_t(r)].tap_count; t++) {
@@ -306,9 +416,11 @@ void BlurChunk(const BlurJob& job, int thread, int64_t first, int64_t end)
                     }
                 if (flat_count % 2 != 0)  // a partner of weight 0 adds nothing
                     flat[size_t(flat_count++)] = {{centre[0], centre[1], centre[2]}, 0};
+                if (job.kernels == kAvx512Kernels)
+                    x = BlurLanesAvx512Narrow(flat.data(), flat_count, centre, job.limit2, x, width - radius, out_row);
                 x = BlurLanesAvx2Narrow(flat.data(), flat_count, centre, job.limit2, x, width - radius, out_row);
             }
-            if (job.avx2 && x < width - radius)
+            if (job.kernels != kPortableKernels && x < width - radius)
                 x = BlurLanesAvx2(rows.data(), row_count, centre, job.limit2, x, width - radius, out_row);
 #endif
             if (x < width - radius)
@@ -345,7 +457,7 @@ int BlurIntoFast(const BITMAP* image, BITMAP* out, const int32_t* table, int64_t
             weight_total += uint64_t(w);
         }
     job.narrow_sums = weight_total * 255 <= uint64_t(INT32_MAX);
-    job.avx2 = UseAvx2Kernels();
+    job.kernels = ChooseVectorKernels();
     // The rings of all threads together stay within one image's size.
     job.ring_rows = side < height ? side : height;
     uint64_t ring_bytes = uint64_t(job.ring_rows) * uint64_t(width) * 3;

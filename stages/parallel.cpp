@@ -3,6 +3,7 @@
 #include "stages/cpu_features.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -29,13 +30,20 @@ int StageThreads()
 
 bool UseFastStages() { return RequestedThreads() != 1; }
 
-bool UseAvx2Kernels()
+VectorKernels ChooseVectorKernels()
 {
 #if NIVELO_X86_KERNELS
     const char* text = std::getenv("NIVELO_NOVECTOR");
-    if (text != nullptr && text[0] == '1' && text[1] == '\0') return false;
-    return __builtin_cpu_supports("avx2");
+    bool no_avx512 = false;
+    if (text != nullptr && std::strcmp(text, "1") == 0) return kPortableKernels;
+    if (text != nullptr && std::strcmp(text, "512") == 0) no_avx512 = true;
+    if (!__builtin_cpu_supports("avx2")) return kPortableKernels;
+    if (no_avx512 || !__builtin_cpu_supports("avx512f") || !__builtin_cpu_supports("avx512bw") ||
+        !__builtin_cpu_supports("avx512vl") || !__builtin_cpu_supports("avx512dq") ||
+        !__builtin_cpu_supports("avx512vbmi") || !__builtin_cpu_supports("avx512vnni"))
+        return kAvx2Kernels;
+    return kAvx512Kernels;
 #else
-    return false;
+    return kPortableKernels;
 #endif
 }

@@ -1,7 +1,7 @@
 // The fast twins against the plain routines, byte for byte: random images
 // and parameters, odd sizes (1 x 1, 1 x n, n x 1, widths that are no
-// multiple of the vector width), every thread count, AVX2 and portable
-// kernels.  Nothing here is timed.
+// multiple of the vector width), every thread count, AVX-512, AVX2 and
+// portable kernels.  Nothing here is timed.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -79,7 +79,8 @@ protected:
     }
 };
 
-const char* const kVectorModes[] = {nullptr, "1"};  // AVX2 where the processor has it, then portable
+// The widest kernels the processor has, AVX2 at most, portable.
+const char* const kVectorModes[] = {nullptr, "512", "1"};
 
 }  // namespace
 
@@ -111,10 +112,45 @@ TEST_F(FastTwinTest, BlurMatchesThePlainLoop)
                     ASSERT_EQ(1, BlurIntoFast(&image.bitmap, &out.bitmap, table, radius, limit2, threads));
                     ASSERT_EQ(expected, Bytes(&out.bitmap))
                         << size.width << " x " << size.height << ", R " << radius << ", L " << g_params.BLUR_LIMIT
-                        << ", " << threads << " threads" << (vector ? ", portable" : "");
+                        << ", " << threads << " threads, NIVELO_NOVECTOR " << (vector ? vector : "unset");
                 }
             FreeMemory(&table);
         }
+    }
+}
+
+TEST_F(FastTwinTest, BlurOfWiderRows)
+{
+    // Rows wide enough for several vectors of each width and a tail, with
+    // limits around the largest the 16-bit lanes take (255) and beyond.
+    Random random(23);
+    const int limits[] = {50, 255, 256, 17};
+    for (int round = 0; round < 8; round++) {
+        unsigned width = 70 + random.Below(140), height = 3 + random.Below(12);
+        g_params.BLUR_RADIUS = 1 + int(random.Below(5));
+        g_params.BLUR_LIMIT = limits[round % 4];
+        TestImage image(width, height, PIXEL_BGR);
+        FillScene(&image.bitmap, random);
+        std::vector<uint8_t> expected;
+        Plain([&] {
+            BITMAP* slot = HeapCopy(image.bitmap);
+            ASSERT_EQ(1, BlurStage(&slot));
+            expected = Bytes(slot);
+            FreeHeap(&slot);
+        });
+        int32_t* table = MakeBlurKernel();
+        ASSERT_NE(nullptr, table);
+        int64_t limit2 = int64_t(g_params.BLUR_LIMIT) * g_params.BLUR_LIMIT;
+        for (const char* vector : kVectorModes)
+            for (int threads : {1, 3}) {
+                SetSwitch("NIVELO_NOVECTOR", vector);
+                TestImage out(width, height, PIXEL_BGR);
+                ASSERT_EQ(1, BlurIntoFast(&image.bitmap, &out.bitmap, table, g_params.BLUR_RADIUS, limit2, threads));
+                ASSERT_EQ(expected, Bytes(&out.bitmap))
+                    << width << " x " << height << ", R " << g_params.BLUR_RADIUS << ", L " << g_params.BLUR_LIMIT
+                    << ", " << threads << " threads, NIVELO_NOVECTOR " << (vector ? vector : "unset");
+            }
+        FreeMemory(&table);
     }
 }
 
@@ -158,7 +194,7 @@ TEST_F(FastTwinTest, RotationMatchesThePlainLoop)
                     RotateIntoFast(&image.bitmap, &out.bitmap, angle, colour, threads);
                     ASSERT_EQ(Bytes(&expected.bitmap), Bytes(&out.bitmap))
                         << size.width << " x " << size.height << ", " << angle << " degrees, " << threads
-                        << " threads" << (vector ? ", portable" : "");
+                        << " threads, NIVELO_NOVECTOR " << (vector ? vector : "unset");
                 }
         }
     }
@@ -166,18 +202,26 @@ TEST_F(FastTwinTest, RotationMatchesThePlainLoop)
 
 TEST_F(FastTwinTest, RotationOfALargerPageInChunks)
 {
-    // Enough rows for many chunks, most starting far from row 0, so their row starts
-    // come from many repeated additions.
+    // Enough rows for many chunks, most starting far from row 0, so their row
+    // starts come from many repeated additions; wide enough for the vector
+    // kernels' shared tap loads.  Small angles both ways put neighbouring
+    // pixels on one or two tap rows; larger ones, and turns past 90 degrees
+    // (points moving left), send them to gathered taps.
     Random random(11);
     TestImage image(203, 301, PIXEL_BGR);
     FillScene(&image.bitmap, random);
     const uint8_t colour[3] = {128, 120, 110};
-    TestImage expected(203, 301, PIXEL_BGR);
-    Plain([&] { RotateInto(&image.bitmap, &expected.bitmap, 1.3, colour); });
-    for (int threads : {2, 5, 16}) {
-        TestImage out(203, 301, PIXEL_BGR);
-        RotateIntoFast(&image.bitmap, &out.bitmap, 1.3, colour, threads);
-        EXPECT_EQ(Bytes(&expected.bitmap), Bytes(&out.bitmap)) << threads << " threads";
+    for (double angle : {1.3, -0.7, 12.0, 100.0, -179.5}) {
+        TestImage expected(203, 301, PIXEL_BGR);
+        Plain([&] { RotateInto(&image.bitmap, &expected.bitmap, angle, colour); });
+        for (const char* vector : kVectorModes)
+            for (int threads : {2, 5, 16}) {
+                SetSwitch("NIVELO_NOVECTOR", vector);
+                TestImage out(203, 301, PIXEL_BGR);
+                RotateIntoFast(&image.bitmap, &out.bitmap, angle, colour, threads);
+                ASSERT_EQ(Bytes(&expected.bitmap), Bytes(&out.bitmap))
+                    << angle << " degrees, " << threads << " threads, NIVELO_NOVECTOR " << (vector ? vector : "unset");
+            }
     }
 }
 
