@@ -110,23 +110,19 @@ TEST_F(FiltersTest, LineRisingToTheRightGivesAPositiveAngle)
     EXPECT_NEAR(1.432, Degrees(10, 400), 0.001);
 }
 
-TEST_F(FiltersTest, TraceMustBeAtLeastTheMinimumLength)
+// A trace counts from VISION_WIDTH3 (128) steps on, and only when flatter
+// than VISION_ANGLE (3 degrees).
+TEST_F(FiltersTest, OnlyLongFlatTracesCount)
 {
-    for (int steps : {128, 127}) {
-        TestImage grey(200, 10, PIXEL_GREY);
-        DrawTrace(grey, 3, 5, steps, 2);
-        double expected = steps == 128 ? Degrees(2, 128) : 0.0;
-        EXPECT_DOUBLE_EQ(expected, LineAngleFilter(&grey.bitmap, 0)) << steps;
-    }
-}
-
-TEST_F(FiltersTest, SteepTracesAreDropped)
-{
-    for (int rise : {11, 10}) {  // 3.15 and 2.86 degrees
+    const struct {
+        int steps, rise;
+        bool counted;
+    } cases[] = {{128, 2, true}, {127, 2, false}, {200, 10, true}, {200, 11, false}};  // 2.86 and 3.15 degrees
+    for (const auto& c : cases) {
         TestImage grey(220, 20, PIXEL_GREY);
-        DrawTrace(grey, 3, 15, 200, rise);
-        double expected = rise == 10 ? Degrees(10, 200) : 0.0;
-        EXPECT_DOUBLE_EQ(expected, LineAngleFilter(&grey.bitmap, 0)) << rise;
+        DrawTrace(grey, 3, 15, c.steps, c.rise);
+        double expected = c.counted ? Degrees(c.rise, c.steps) : 0.0;
+        EXPECT_DOUBLE_EQ(expected, LineAngleFilter(&grey.bitmap, 0)) << c.steps << " " << c.rise;
     }
 }
 

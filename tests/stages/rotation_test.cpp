@@ -112,18 +112,6 @@ TEST_F(RotationTest, TurnByZeroKeepsEveryPixel)
     }
 }
 
-TEST_F(RotationTest, UncoveredCornersTakeTheBackgroundColour)
-{
-    TestImage image(60, 40, PIXEL_BGR);
-    std::memset(image.bitmap.pixels, 255, image.Size());
-    BITMAP* slot = HeapCopy(image.bitmap);
-    ASSERT_EQ(1, RotatePage(&slot, 10.0, kGrey));
-    for (auto [x, y] : {std::pair{0, 0}, {59, 0}, {0, 39}, {59, 39}})
-        EXPECT_EQ(0, std::memcmp(slot->pixels + (y * 60 + x) * 3, kGrey, 3)) << x << "," << y;
-    EXPECT_EQ(255, slot->pixels[(20 * 60 + 30) * 3]);  // the middle stays paper
-    FreeHeap(&slot);
-}
-
 TEST_F(RotationTest, EmptyPageStaysEmpty)
 {
     TestImage image(0, 4, PIXEL_BGR);
