@@ -582,19 +582,6 @@ void PlatformSetTimer(int id, int period_ms)
 
 // --- display surface --------------------------------------------------------
 
-int PlatformCreateSurface(int width, int height, PlatformSurface* surface)
-{
-    surface->width = width;
-    surface->height = height;
-    surface->pitch = (3 * width + 3) / 4 * 4;
-    surface->pixels = static_cast<uint8_t*>(AllocMemory(size_t(surface->pitch) * size_t(height)));
-    if (surface->pixels == nullptr) {
-        surface->width = surface->height = surface->pitch = 0;
-        return 0;
-    }
-    return 1;
-}
-
 void PlatformPresentSurface(const PlatformSurface* surface)
 {
     if (g_view == nullptr || surface->pixels == nullptr) return;
@@ -605,12 +592,6 @@ void PlatformPresentSurface(const PlatformSurface* surface)
         std::memcpy(g_view->pixels.data() + size_t(y) * size_t(surface->width) * 3,
                     surface->pixels + size_t(y) * size_t(surface->pitch), size_t(surface->width) * 3);
     g_view->redraw();
-}
-
-void PlatformReleaseSurface(PlatformSurface* surface)
-{
-    FreeMemory(&surface->pixels);
-    surface->width = surface->height = surface->pitch = 0;
 }
 
 void PlatformSetScrollBar(int bar, int maximum, int page, int position)

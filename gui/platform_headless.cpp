@@ -144,19 +144,6 @@ void PlatformDestroyMainWindow()
 
 void PlatformSetTimer(int id, int period_ms) { S().timers[id] = period_ms; }
 
-int PlatformCreateSurface(int width, int height, PlatformSurface* surface)
-{
-    surface->width = width;
-    surface->height = height;
-    surface->pitch = (3 * width + 3) / 4 * 4;
-    surface->pixels = static_cast<uint8_t*>(AllocMemory(size_t(surface->pitch) * size_t(height)));
-    if (surface->pixels == nullptr) {
-        surface->width = surface->height = surface->pitch = 0;
-        return 0;
-    }
-    return 1;
-}
-
 void PlatformPresentSurface(const PlatformSurface* surface)
 {
     State& s = S();
@@ -168,12 +155,6 @@ void PlatformPresentSurface(const PlatformSurface* surface)
     for (int y = 0; y < surface->height; ++y)
         std::memcpy(s.presented.data() + size_t(y) * size_t(surface->width) * 3,
                     surface->pixels + size_t(y) * size_t(surface->pitch), size_t(surface->width) * 3);
-}
-
-void PlatformReleaseSurface(PlatformSurface* surface)
-{
-    FreeMemory(&surface->pixels);
-    surface->width = surface->height = surface->pitch = 0;
 }
 
 void PlatformSetScrollBar(int bar, int maximum, int page, int position)

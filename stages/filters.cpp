@@ -10,36 +10,11 @@
 
 #include "batch/params.h"
 #include "stages/parallel.h"
+#include "stages/trace_step.h"
 
 namespace {
 
 inline uint8_t* Row(BITMAP* grey, int32_t y) { return grey->pixels + size_t(y) * grey->width; }
-
-// Pixels of a trace step from column cx to column cx + 1, preferring the same
-// row, then the row above, then the row below.
-enum class Accept { Marked, Traced };
-
-inline bool Accepts(uint8_t value, Accept accept) { return accept == Accept::Marked ? value > 128 : value == 1; }
-
-// Moves (cx, cy) one column to the right onto an accepted pixel; false when
-// the last column is reached or no neighbour is accepted.
-bool StepRight(BITMAP* grey, int32_t* cx, int32_t* cy, Accept accept)
-{
-    int32_t width = grey->width, height = grey->height;
-    int32_t x = *cx + 1, y = *cy;
-    if (x >= width) return false;
-    if (Accepts(Row(grey, y)[x], accept)) {
-    } else if (y > 0 && Accepts(Row(grey, y - 1)[x], accept)) {
-        y--;
-    } else if (y < height - 1 && Accepts(Row(grey, y + 1)[x], accept)) {
-        y++;
-    } else {
-        return false;
-    }
-    *cx = x;
-    *cy = y;
-    return true;
-}
 
 // True when the gap that starts at (x, y) is closed by a mark at column x + k,
 // in the row or directly above or below it.  Bridges (1) do not close a gap.

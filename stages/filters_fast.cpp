@@ -30,6 +30,7 @@
 #include "batch/params.h"
 #include "stages/filters.h"
 #include "stages/parallel.h"
+#include "stages/trace_step.h"
 
 namespace {
 
@@ -95,29 +96,6 @@ void BridgeRowFast(BITMAP* grey, int64_t y, int64_t longest)
         std::memset(row + x, 1, size_t(k));
         x += k + 2;
     }
-}
-
-// Trace steps as in the plain filter: same row, then above, then below.
-enum class Accept { Marked, Traced };
-
-inline bool Accepts(uint8_t value, Accept accept) { return accept == Accept::Marked ? value > 128 : value == 1; }
-
-bool StepRight(BITMAP* grey, int32_t* cx, int32_t* cy, Accept accept)
-{
-    int32_t width = grey->width, height = grey->height;
-    int32_t x = *cx + 1, y = *cy;
-    if (x >= width) return false;
-    if (Accepts(Row(grey, y)[x], accept)) {
-    } else if (y > 0 && Accepts(Row(grey, y - 1)[x], accept)) {
-        y--;
-    } else if (y < height - 1 && Accepts(Row(grey, y + 1)[x], accept)) {
-        y++;
-    } else {
-        return false;
-    }
-    *cx = x;
-    *cy = y;
-    return true;
 }
 
 }  // namespace
