@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build test demo fuzz bench clean
+.PHONY: all setup build test demo install fuzz bench clean
 
 all: build
 
@@ -10,13 +10,13 @@ setup:
 	@scripts/setup.sh
 
 build: setup
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DNIVELO_BUILD_GUI=ON >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DNIVELO_BUILD_GUI=ON
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # The whole suite twice: under AddressSanitizer and UndefinedBehaviorSanitizer,
 # then the release build, whose summary ends the output.
 test: build
-	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIVELO_SANITIZE=ON -DNIVELO_BUILD_GUI=ON >/dev/null
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIVELO_SANITIZE=ON -DNIVELO_BUILD_GUI=ON
 	@cmake --build build-asan -j $(JOBS) >/dev/null
 	@echo "== tests sous AddressSanitizer et UndefinedBehaviorSanitizer"
 	@cd build-asan && { LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan_suppressions.txt \
@@ -31,6 +31,11 @@ demo: build
 	@$(BUILD_DIR)/batch/nivelo /c"samples/config.txt" samples/page.tga
 	@echo "Résultats : out/intermediaire/samples/page.tga (après recadrage et flou)"
 	@echo "            out/final/samples/page.tga (page redressée et recadrée)"
+
+# Programs, manual pages and the GUI's menu entry into $(DESTDIR)$(PREFIX).
+PREFIX ?= /usr/local
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
 # Times nivelo, stage by stage and whole, against its plain single-thread
 # self, unpaper, ImageMagick's deskew and tiffcp; prints tables.

@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool x11-apps   # real-window tests: virtual display, input, xwd screenshots
   imagemagick             # screenshot conversion and foreign-made test images
   python3                 # writes the test page of the real-window test
+  mandoc desktop-file-utils  # the install test lints the man pages and the desktop entry
   libtiff-tools           # tiffinfo/tiffcp check the TIFF files we write
 )
 
