@@ -2,7 +2,7 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build test demo install fuzz bench clean
+.PHONY: all setup build test demo install readme-images fuzz bench clean
 
 all: build
 
@@ -36,6 +36,11 @@ demo: build
 PREFIX ?= /usr/local
 install: build
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# The README's pictures in docs/: the demo's page before and after, and
+# nivelo_gui on it under a virtual X server.
+readme-images: demo
+	@BUILD_DIR=$(abspath $(BUILD_DIR)) scripts/readme_images.sh
 
 # Times nivelo, stage by stage and whole, against its plain single-thread
 # self, unpaper, ImageMagick's deskew and tiffcp; prints tables.
