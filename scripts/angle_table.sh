@@ -34,5 +34,5 @@ printf 'REPERTOIRE1="out1/"\nREPERTOIRE2="out2/"\n' >defaults.txt
 for page in "colour 0.8" "grey 0.8" "colour -1.7" "colour 2.6"; do
   set -- $page
   "$build/bench/make_page" page.tga "$1" 2480 3508 "$2"
-  row "generated A4, $1" "defaults" "$2" "$(angle defaults.txt page.tga)"
+  row "bench page, A4 300 dpi, $1" "defaults" "$2" "$(angle defaults.txt page.tga)"
 done
