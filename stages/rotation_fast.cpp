@@ -37,18 +37,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265359;
-constexpr double kOneOver180 = 0.005555555555555556;
-
-// As in the plain loop: the nearer integer, the lower one on a tie, clamped.
-inline uint8_t RoundToByte(double value)
-{
-    double low = std::floor(value), high = std::ceil(value);
-    double nearest = (high - value < value - low) ? high : low;
-    if (nearest < 0.0) return 0;
-    if (nearest > 255.0) return 255;
-    return uint8_t(nearest);
-}
 
 struct RotateJob {
     const BITMAP* page;
@@ -437,21 +425,16 @@ void RotateChunk(const RotateJob& job, int64_t first, int64_t end)
 
 void RotateIntoFast(const BITMAP* page, BITMAP* destination, double angle, const uint8_t colour[3], int threads)
 {
-    // The set-up of the plain loop, unchanged.
     int64_t width = page->width, height = page->height;
-    double theta = kPi * angle * kOneOver180;
-    double c = std::cos(theta), s = std::sin(theta);
-    double cx = double(width) * 0.5 - 0.5, cy = double(height) * 0.5 - 0.5;
-    double r = std::sqrt(cx * cx + cy * cy);
-    double phi = std::atan2(-cy, cx) + theta;
+    RotationWalk walk = StartRotation(width, height, angle);
     RotateJob job;
     job.page = page;
     job.destination = destination;
     job.colour = colour;
-    job.c = c;
-    job.s = s;
-    job.x0 = double(width) * 0.5 - r * std::cos(phi);
-    job.y0 = cy + r * std::sin(phi) + 0.5;
+    job.c = walk.c;
+    job.s = walk.s;
+    job.x0 = walk.x0;
+    job.y0 = walk.y0;
     // The vector kernel addresses taps with 32-bit offsets.
     job.kernels = ChooseVectorKernels();
     if (BITMAP_ByteSize(page->width, page->height, PIXEL_BGR) >= (uint64_t(1) << 31)) job.kernels = kPortableKernels;

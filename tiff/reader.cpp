@@ -11,7 +11,7 @@
 
 #include "core/memory_budget.h"
 #include "core/support.h"
-#include "stages/huge_pages.h"
+#include "core/huge_pages.h"
 #include "tiff/codec_state.h"
 #include "tiff/decoders.h"
 #include "tiff/tiff.h"
