@@ -25,7 +25,7 @@ GuiParameterSet& P = g_gui_params;
 
 const char kFolderTitle[] = "Choisissez un répertoire de sauvegarde";
 const char* const kSideNames[] = {"Haut", "Bas", "Gauche", "Droite"};
-const uint8_t kSideBits[] = {1, 2, 4, 8};  // list entry -> COTE_FOND, check boxes -> COTE_RECADRAGE
+const uint8_t kSideBits[] = {SIDE_TOP, SIDE_BOTTOM, SIDE_LEFT, SIDE_RIGHT};  // list entry -> COTE_FOND, check boxes -> COTE_RECADRAGE
 
 // An edit in the current panel makes its stage's result and everything
 // after it stale.  Never raises the limit: images already stale stay so.
@@ -101,10 +101,10 @@ int32_t* IntegerOf(int id)
 int SideBitOf(int id)
 {
     switch (id) {
-    case IDC_SIDE_TOP: return 1;
-    case IDC_SIDE_BOTTOM: return 2;
-    case IDC_SIDE_LEFT: return 4;
-    case IDC_SIDE_RIGHT: return 8;
+    case IDC_SIDE_TOP: return SIDE_TOP;
+    case IDC_SIDE_BOTTOM: return SIDE_BOTTOM;
+    case IDC_SIDE_LEFT: return SIDE_LEFT;
+    case IDC_SIDE_RIGHT: return SIDE_RIGHT;
     default: return 0;
     }
 }
