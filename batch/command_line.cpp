@@ -8,118 +8,10 @@
 #include "batch/params.h"
 #include "core/support.h"
 
+ParameterSet g_params;
+CommandLine g_command;
+
 namespace {
-
-struct KeyEntry {
-    const char* key;
-    ValueType type;
-    void* value;
-};
-
-// Lookup order of the keys, as the configuration files are documented.
-const KeyEntry kKeys[] = {
-    {"DETECT_WIDTH", VALUE_INTEGER, &g_params.DETECT_WIDTH},
-    {"DETECT_DIFF", VALUE_INTEGER, &g_params.DETECT_DIFF},
-    {"VISION_LIMIT1", VALUE_INTEGER, &g_params.VISION_LIMIT1},
-    {"VISION_LIMIT2", VALUE_INTEGER, &g_params.VISION_LIMIT2},
-    {"VISION_WIDTH1", VALUE_INTEGER, &g_params.VISION_WIDTH1},
-    {"VISION_WIDTH2", VALUE_INTEGER, &g_params.VISION_WIDTH2},
-    {"VISION_WIDTH3", VALUE_INTEGER, &g_params.VISION_WIDTH3},
-    {"VISION_ANGLE", VALUE_REAL, &g_params.VISION_ANGLE},
-    {"BLUR_RADIUS", VALUE_INTEGER, &g_params.BLUR_RADIUS},
-    {"BLUR_LIMIT", VALUE_INTEGER, &g_params.BLUR_LIMIT},
-    {"REPERTOIRE1", VALUE_TEXT, g_params.REPERTOIRE1},
-    {"REPERTOIRE2", VALUE_TEXT, g_params.REPERTOIRE2},
-    {"COTE_RECADRAGE", VALUE_SIDES, &g_params.COTE_RECADRAGE},
-    {"COTE_FOND", VALUE_SIDES, &g_params.COTE_FOND},
-    {"RECADRAGE1", VALUE_YES_NO, &g_params.RECADRAGE1},
-    {"FLOU", VALUE_YES_NO, &g_params.FLOU},
-    {"SAUVEGARDE1", VALUE_YES_NO, &g_params.SAUVEGARDE1},
-    {"ROTATION", VALUE_YES_NO, &g_params.ROTATION},
-    {"RECADRAGE2", VALUE_YES_NO, &g_params.RECADRAGE2},
-    {"SAUVEGARDE2", VALUE_YES_NO, &g_params.SAUVEGARDE2},
-    // Written by nivelo_gui for its previews.
-    {"OFFSET_ANGLE", VALUE_REAL, &g_params.OFFSET_ANGLE},
-    {"COUL_REMPLISSAGE", VALUE_COLOUR, g_params.fill_colour},
-};
-
-uint8_t ParseSides(const char* value)
-{
-    uint8_t sides = 0;
-    for (const char* c = value; *c != '\0'; c++) {
-        switch (*c) {
-        case 'H': case 'h': sides |= SIDE_TOP; break;
-        case 'B': case 'b': sides |= SIDE_BOTTOM; break;
-        case 'G': case 'g': sides |= SIDE_LEFT; break;
-        case 'D': case 'd': sides |= SIDE_RIGHT; break;
-        default: break;
-        }
-    }
-    return sides;
-}
-
-void ParseValue(const KeyEntry& entry, const char* value)
-{
-    switch (entry.type) {
-    case VALUE_INTEGER: {
-        int number;
-        if (std::sscanf(value, "%d", &number) == 1) *static_cast<int32_t*>(entry.value) = number;
-        break;
-    }
-    case VALUE_REAL: {
-        float number = 0.0f;
-        std::sscanf(value, "%f", &number);
-        *static_cast<double*>(entry.value) = number;
-        break;
-    }
-    case VALUE_TEXT:
-        // The value comes from a line of at most 255 characters: it fits.
-        StripQuotes(value, static_cast<char*>(entry.value));
-        break;
-    case VALUE_SIDES: *static_cast<uint8_t*>(entry.value) = ParseSides(value); break;
-    case VALUE_YES_NO: *static_cast<uint8_t*>(entry.value) = (value[0] == 'o' || value[0] == 'O'); break;
-    case VALUE_COLOUR: {
-        // Values that cannot be read keep the colour bytes they had.
-        int rgb[3];
-        int count = std::sscanf(value, "%d,%d,%d", &rgb[0], &rgb[1], &rgb[2]);
-        uint8_t* colour = static_cast<uint8_t*>(entry.value);
-        for (int i = 0; i < count; i++) colour[i] = uint8_t(rgb[i] & 0xFF);
-        if (count >= 1) g_params.fill_colour_given = 1;
-        break;
-    }
-    }
-}
-
-// Applies one configuration line (line feeds already removed).
-void ApplyLine(char* line)
-{
-    char* equals = std::strchr(line, '=');
-    if (equals == nullptr) return;
-    *equals = '\0';
-    for (char* c = line; *c != '\0'; c++)
-        if (*c >= 'a' && *c <= 'z') *c = char(*c - 'a' + 'A');
-    for (const KeyEntry& entry : kKeys) {
-        if (std::strcmp(line, entry.key) == 0) {
-            ParseValue(entry, equals + 1);
-            return;
-        }
-    }
-    std::printf("paramètre inconnu \"%s\"\n", line);
-}
-
-void TrimLineEnd(char* line)
-{
-    size_t n = std::strlen(line);
-    while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = '\0';
-}
-
-// Skips the rest of a physical line whose first 255 characters were read.
-void SkipRestOfLine(FILE* file)
-{
-    int c;
-    while ((c = std::fgetc(file)) != EOF && c != '\n') {
-    }
-}
 
 // Copies an argument into a text buffer, refusing one that does not fit.
 int CopyArgument(const char* source, char* destination, const char* what)
@@ -161,42 +53,42 @@ int ParseStageMask(const char* text, uint16_t* mask)
 
 }  // namespace
 
-void StripQuotes(const char* source, char* destination)
+ConfigBinding ParameterBinding(ParameterSet* p)
 {
-    if (source[0] == '"') source++;
-    size_t n = std::strlen(source);
-    std::memmove(destination, source, n + 1);
-    while (n > 0 && destination[n - 1] == ' ') destination[--n] = '\0';
-    if (n > 0 && destination[n - 1] == '"') destination[--n] = '\0';
+    ConfigBinding binding = {};
+    binding.slot[KEY_DETECT_WIDTH] = &p->DETECT_WIDTH;
+    binding.slot[KEY_DETECT_DIFF] = &p->DETECT_DIFF;
+    binding.slot[KEY_VISION_LIMIT1] = &p->VISION_LIMIT1;
+    binding.slot[KEY_VISION_LIMIT2] = &p->VISION_LIMIT2;
+    binding.slot[KEY_VISION_WIDTH1] = &p->VISION_WIDTH1;
+    binding.slot[KEY_VISION_WIDTH2] = &p->VISION_WIDTH2;
+    binding.slot[KEY_VISION_WIDTH3] = &p->VISION_WIDTH3;
+    binding.slot[KEY_VISION_ANGLE] = &p->VISION_ANGLE;
+    binding.slot[KEY_BLUR_RADIUS] = &p->BLUR_RADIUS;
+    binding.slot[KEY_BLUR_LIMIT] = &p->BLUR_LIMIT;
+    binding.slot[KEY_REPERTOIRE1] = p->REPERTOIRE1;
+    binding.slot[KEY_REPERTOIRE2] = p->REPERTOIRE2;
+    binding.slot[KEY_COTE_RECADRAGE] = &p->COTE_RECADRAGE;
+    binding.slot[KEY_COTE_FOND] = &p->COTE_FOND;
+    binding.slot[KEY_OFFSET_ANGLE] = &p->OFFSET_ANGLE;
+    binding.slot[KEY_RECADRAGE1] = &p->RECADRAGE1;
+    binding.slot[KEY_FLOU] = &p->FLOU;
+    binding.slot[KEY_SAUVEGARDE1] = &p->SAUVEGARDE1;
+    binding.slot[KEY_ROTATION] = &p->ROTATION;
+    binding.slot[KEY_RECADRAGE2] = &p->RECADRAGE2;
+    binding.slot[KEY_SAUVEGARDE2] = &p->SAUVEGARDE2;
+    binding.slot[KEY_COUL_REMPLISSAGE] = p->fill_colour;
+    binding.colour_given = &p->fill_colour_given;
+    return binding;
 }
 
-void ReadParameterFile(const char* name)
+void SetDefaultParameters()
 {
-    // A device or a pipe is no configuration file (and /dev/zero would never
-    // end): it is treated as missing.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(name, error)) return;
-    FILE* file = std::fopen(name, "r");
-    if (file == nullptr) return;
-    char line[kTextSize];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
-        size_t n = std::strlen(line);
-        if (n == sizeof line - 1 && line[n - 1] != '\n' && !std::feof(file)) {
-            // Cutting the line would store a truncated value, a directory
-            // above all: refuse the whole line instead.
-            SkipRestOfLine(file);
-            char* equals = std::strchr(line, '=');
-            if (equals == nullptr) continue;
-            *equals = '\0';
-            std::printf("ligne trop longue pour la clé \"%s\" dans %s (plus de 255 caractères), ignorée\n",
-                        line, name);
-            continue;
-        }
-        TrimLineEnd(line);
-        ApplyLine(line);
-    }
-    std::fclose(file);
+    SetStartValues(ParameterBinding(&g_params));
+    g_params.fill_colour_given = 0;
 }
+
+void ReadParameterFile(const char* name) { ReadConfigValues(name, ParameterBinding(&g_params)); }
 
 void ParseCommandLine(int argc, char** argv)
 {

@@ -1,45 +1,10 @@
-// The parameter set of nivelo and the command-line state: program-wide,
-// written only by ParseCommandLine at start-up and read by everyone after.
+// The parameter set of this run of nivelo and its command-line state:
+// written only by ParseCommandLine at start-up, then handed to the stages.
 #pragma once
 
 #include <cstdint>
 
-// Side bits shared by COTE_RECADRAGE and COTE_FOND.
-enum SideBits : uint8_t {
-    SIDE_TOP = 1,     // H
-    SIDE_BOTTOM = 2,  // B
-    SIDE_LEFT = 4,    // G
-    SIDE_RIGHT = 8,   // D
-};
-
-constexpr int kTextSize = 256;  // 255 characters and the terminator
-
-struct ParameterSet {
-    int32_t DETECT_WIDTH;
-    int32_t DETECT_DIFF;
-    int32_t VISION_LIMIT1;
-    int32_t VISION_LIMIT2;
-    int32_t VISION_WIDTH1;
-    int32_t VISION_WIDTH2;
-    int32_t VISION_WIDTH3;
-    double VISION_ANGLE;
-    int32_t BLUR_RADIUS;
-    int32_t BLUR_LIMIT;
-    char REPERTOIRE1[kTextSize];
-    char REPERTOIRE2[kTextSize];
-    uint8_t COTE_RECADRAGE;
-    uint8_t COTE_FOND;
-    uint8_t RECADRAGE1;
-    uint8_t FLOU;
-    uint8_t SAUVEGARDE1;
-    uint8_t ROTATION;
-    uint8_t RECADRAGE2;
-    uint8_t SAUVEGARDE2;
-    // Preview keys written by nivelo_gui.
-    double OFFSET_ANGLE;
-    uint8_t fill_colour_given;  // COUL_REMPLISSAGE appeared in the file
-    uint8_t fill_colour[3];     // red, green, blue
-};
+#include "core/params.h"
 
 struct CommandLine {
     char image_name[kTextSize];   // empty: no image given

@@ -4,12 +4,12 @@
 
 #include "batch/command_line.h"
 #include "batch/params.h"
+#include "batch/stage_images.h"
 #include "core/blit.h"
 #include "core/support.h"
 #include "stages/background.h"
 #include "stages/blur.h"
 #include "stages/rotation.h"
-#include "stages/stage_images.h"
 #include "tga/tga.h"
 #include "tiff/tiff.h"
 
@@ -93,7 +93,7 @@ int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
     bool turn = g_params.ROTATION && last >= 9;
     if (!turn && !filters_wanted) return 1;
     double angle = 0.0;
-    if (!DetectSkewAngle(*slot, &angle)) return 0;
+    if (!DetectSkewAngle(*slot, &angle, g_params, FilterImagesOfRun())) return 0;
     if (!g_params.ROTATION) return 1;
     if (g_params.OFFSET_ANGLE != 0.0) angle += g_params.OFFSET_ANGLE;
     std::printf("%f\n", angle);
@@ -120,16 +120,16 @@ void ProcessImage(BITMAP** slot)
     int grey_source = 0;
     if (!ConvertToWorkingType(slot, &grey_source)) return;
     uint8_t background[3];
-    GetBackgroundColour(*slot, background);
+    GetBackgroundColour(*slot, background, g_params);
     int last = LastStageNeeded();
     bool saves = !g_command.preview;
     SaveStageImage(0, *slot);
     if (last >= 1) {
-        if (g_params.RECADRAGE1 && CropStage(slot, background) != 1) return;
+        if (g_params.RECADRAGE1 && CropStage(slot, background, g_params) != 1) return;
         SaveStageImage(1, *slot);
     }
     if (last >= 2) {
-        if (g_params.FLOU && BlurStage(slot) != 1) return;
+        if (g_params.FLOU && BlurStage(slot, g_params) != 1) return;
         SaveStageImage(2, *slot);
         SaveStageImageAsSaved(3, *slot, grey_source);
         if (saves && g_params.SAUVEGARDE1) SaveStage(*slot, g_params.REPERTOIRE1, grey_source);
@@ -140,7 +140,7 @@ void ProcessImage(BITMAP** slot)
     }
     bool cropped = true;
     if (last >= 10) {
-        cropped = !g_params.RECADRAGE2 || CropStage(slot, background) == 1;
+        cropped = !g_params.RECADRAGE2 || CropStage(slot, background, g_params) == 1;
         if (cropped) {
             SaveStageImage(10, *slot);
             SaveStageImageAsSaved(11, *slot, grey_source);

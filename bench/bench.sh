@@ -45,13 +45,13 @@ echo "== whole processes (hyperfine, $runs runs each)"
 hyperfine --style basic --warmup 1 --runs "$runs" --export-json processes.json \
   -n "nivelo colour" "$nivelo /cconfig.txt colour.tga" \
   -n "nivelo grey" "$nivelo /cconfig.txt grey.tga" \
-  -n "nivelo colour plain" "NIVELO_THREADS=1 $nivelo /cconfig.txt colour.tga" \
+  -n "nivelo colour plain" "NIVELO_PLAIN=1 $nivelo /cconfig.txt colour.tga" \
   -n "unpaper" "unpaper --overwrite colour.ppm out_unpaper.ppm" \
   -n "convert -deskew 40%" "$magick colour.tga -deskew 40% out_deskew.tga" >hyperfine_processes.txt 2>&1 ||
   { cat hyperfine_processes.txt; exit 1; }
 hyperfine --style basic --warmup 1 --runs "$runs" --export-json tiff.json \
   -n "LoadTIFF (tiff_load)" "$build/bench/tiff_load colour_lzw.tif" \
-  -n "LoadTIFF plain" "NIVELO_THREADS=1 $build/bench/tiff_load colour_lzw.tif" \
+  -n "LoadTIFF plain" "NIVELO_PLAIN=1 $build/bench/tiff_load colour_lzw.tif" \
   -n "tiffcp -c none" "tiffcp -c none colour_lzw.tif out_tiffcp.tif" \
   -n "tiffinfo -D" "tiffinfo -D colour_lzw.tif" \
   -n "nivelo LZW load+save" "$nivelo /cload_only.txt colour_lzw.tif" >hyperfine_tiff.txt 2>&1 ||
@@ -62,11 +62,11 @@ peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 {
   echo "nivelo colour $(peak "$nivelo" /cconfig.txt colour.tga)"
   echo "nivelo grey $(peak "$nivelo" /cconfig.txt grey.tga)"
-  echo "nivelo colour plain $(NIVELO_THREADS=1 peak "$nivelo" /cconfig.txt colour.tga)"
+  echo "nivelo colour plain $(NIVELO_PLAIN=1 peak "$nivelo" /cconfig.txt colour.tga)"
   echo "unpaper $(peak unpaper --overwrite colour.ppm out_unpaper.ppm)"
   echo "convert -deskew 40% $(peak "$magick" colour.tga -deskew 40% out_deskew.tga)"
   echo "LoadTIFF (tiff_load) $(peak "$build/bench/tiff_load" colour_lzw.tif)"
-  echo "LoadTIFF plain $(NIVELO_THREADS=1 peak "$build/bench/tiff_load" colour_lzw.tif)"
+  echo "LoadTIFF plain $(NIVELO_PLAIN=1 peak "$build/bench/tiff_load" colour_lzw.tif)"
   echo "tiffcp -c none $(peak tiffcp -c none colour_lzw.tif out_tiffcp.tif)"
   echo "tiffinfo -D $(peak tiffinfo -D colour_lzw.tif)"
   echo "nivelo LZW load+save $(peak "$nivelo" /cload_only.txt colour_lzw.tif)"

@@ -1,5 +1,5 @@
-// Times each stage of the default pipeline on one page, plain (NIVELO_THREADS=1)
-// against fast (NIVELO_THREADS unset: all cores), and prints a table of
+// Times each stage of the default pipeline on one page, plain (NIVELO_PLAIN=1)
+// against fast (NIVELO_PLAIN unset: all cores), and prints a table of
 // medians.  Also times the TIFF reader on an LZW file when one is given.
 //
 //   stage_bench <page.tga> [page_lzw.tif] [repeats]
@@ -29,9 +29,9 @@ int g_repeats = 5;
 void SetPlain(bool plain)
 {
     if (plain)
-        setenv("NIVELO_THREADS", "1", 1);
+        setenv("NIVELO_PLAIN", "1", 1);
     else
-        unsetenv("NIVELO_THREADS");
+        unsetenv("NIVELO_PLAIN");
 }
 
 // Median wall time in milliseconds of `repeats` runs of body; prepare runs
@@ -93,7 +93,7 @@ int main(int argc, char** argv)
     if (!LoadTGA(argv[1], page)) return 1;
     if (page->type != PIXEL_BGR && !BITMAP_Convert(&page, PIXEL_BGR)) return 1;
     uint8_t background[3];
-    GetBackgroundColour(page, background);
+    GetBackgroundColour(page, background, g_params);
     std::printf("%s: %u x %u, %d repeats (plain: about half, at least 3), after a warm-up run\n\n", argv[1], unsigned(page->width),
                 unsigned(page->height), g_repeats);
     std::printf("| %-28s | %10s | %10s | %7s |\n", "stage", "plain ms", "fast ms", "ratio");
@@ -103,9 +103,9 @@ int main(int argc, char** argv)
     auto fresh = [&] { Release(&work); work = Copy(page); };
     Row("LoadTGA", [&] { Release(&work); work = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP))); },
         [&] { LoadTGA(argv[1], work); });
-    Row("GetBackgroundColour", [] {}, [&] { GetBackgroundColour(page, background); });
-    Row("CropStage", fresh, [&] { CropStage(&work, background); });
-    Row("BlurStage", fresh, [&] { BlurStage(&work); });
+    Row("GetBackgroundColour", [] {}, [&] { GetBackgroundColour(page, background, g_params); });
+    Row("CropStage", fresh, [&] { CropStage(&work, background, g_params); });
+    Row("BlurStage", fresh, [&] { BlurStage(&work, g_params); });
 
     BITMAP grey, filtered;
     BITMAP_Create(&grey, page->width, page->height, PIXEL_GREY);
@@ -117,17 +117,17 @@ int main(int argc, char** argv)
     for (BITMAP& s : stage) BITMAP_Create(&s, page->width, page->height, PIXEL_GREY);
     // The input of each filter is the output of the one before it.
     std::memcpy(stage[0].pixels, grey.pixels, grey_size);
-    Row("VerticalStepFilter", from(&stage[0]), [&] { VerticalStepFilter(&filtered); });
+    Row("VerticalStepFilter", from(&stage[0]), [&] { VerticalStepFilter(&filtered, g_params); });
     std::memcpy(stage[1].pixels, filtered.pixels, grey_size);
-    Row("RunFilter", from(&stage[1]), [&] { RunFilter(&filtered); });
+    Row("RunFilter", from(&stage[1]), [&] { RunFilter(&filtered, g_params); });
     std::memcpy(stage[2].pixels, filtered.pixels, grey_size);
-    Row("GapBridgeFilter", from(&stage[2]), [&] { GapBridgeFilter(&filtered); });
+    Row("GapBridgeFilter", from(&stage[2]), [&] { GapBridgeFilter(&filtered, g_params); });
     std::memcpy(stage[3].pixels, filtered.pixels, grey_size);
     Row("LowerBorderFilter", from(&stage[3]), [&] { LowerBorderFilter(&filtered); });
     std::memcpy(stage[3].pixels, filtered.pixels, grey_size);
     double angle = 0.0;
-    Row("LineAngleFilter", from(&stage[3]), [&] { angle = LineAngleFilter(&filtered, 0); });
-    Row("DetectSkewAngle (all five)", [] {}, [&] { DetectSkewAngle(page, &angle); });
+    Row("LineAngleFilter", from(&stage[3]), [&] { angle = LineAngleFilter(&filtered, 0, g_params); });
+    Row("DetectSkewAngle (all five)", [] {}, [&] { DetectSkewAngle(page, &angle, g_params); });
     Row("RotatePage", fresh, [&] { RotatePage(&work, angle, background); });
     Row("SaveTGA", [] {}, [&] { SaveTGA("stage_bench_out.tga", page); });
     std::remove("stage_bench_out.tga");

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 
+#include "config/grammar.h"  // ParseInteger
+#include "core/params.h"     // SideBits
+
 constexpr int kGuiPathSize = 260;  // 259 characters and the terminator
 
 // The separator that ends a directory value on this platform.
@@ -26,7 +29,7 @@ struct GuiParameterSet {
     int32_t BLUR_LIMIT;
     char REPERTOIRE1[kGuiPathSize];  // ends with its separator
     char REPERTOIRE2[kGuiPathSize];
-    uint8_t COTE_RECADRAGE;  // side bits H 1, B 2, G 4, D 8
+    uint8_t COTE_RECADRAGE;  // SideBits
     uint8_t COTE_FOND;
     double OFFSET_ANGLE;  // degrees
     uint8_t RECADRAGE1;   // yes/no stage switches, 1 or 0
@@ -42,12 +45,6 @@ struct GuiParameterSet {
 
 extern GuiParameterSet g_gui_params;
 
-// Start values of every key and of the two flags.
+// Start values of every key and of the two flags (in config_file.cpp,
+// beside the grammar that gives most of them).
 void SetGuiParameterDefaults();
-
-// Reads a decimal integer as C "%d" does (leading blanks, optional sign,
-// digits) but without undefined overflow: the number is taken modulo 2^32,
-// so a value keeps the low bits of what was typed.  Returns 1 and sets
-// *value and *end (after the digits) when a digit was found; 0 otherwise,
-// with *value untouched.
-int ParseInteger(const char* text, int32_t* value, const char** end);

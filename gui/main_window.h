@@ -4,14 +4,15 @@
 
 #include <cstdint>
 
+#include "gui/gui_params.h"  // kGuiPathSize
 #include "gui/platform.h"
 
 typedef void (*CommandHandler)(int id);
 typedef void (*ScrollHandler)(int message, uint32_t request);
 
 // Program-wide directories, each ending with its separator.
-extern char g_start_directory[260];
-extern char g_work_directory[260];
+extern char g_start_directory[kGuiPathSize];
+extern char g_work_directory[kGuiPathSize];
 
 // Creates the main window over rect with the menu, keeps the two handlers for
 // the window procedure and starts the 20 ms timer (id 0).

@@ -21,11 +21,9 @@ namespace {
 PlatformDialog* g_stage_chooser;
 PlatformDialog* g_update_bar;
 
-GuiParameterSet& P = g_gui_params;
-
 const char kFolderTitle[] = "Choisissez un répertoire de sauvegarde";
 const char* const kSideNames[] = {"Haut", "Bas", "Gauche", "Droite"};
-const uint8_t kSideBits[] = {1, 2, 4, 8};  // list entry -> COTE_FOND, check boxes -> COTE_RECADRAGE
+const uint8_t kSideBits[] = {SIDE_TOP, SIDE_BOTTOM, SIDE_LEFT, SIDE_RIGHT};  // list entry -> COTE_FOND, check boxes -> COTE_RECADRAGE
 
 // An edit in the current panel makes its stage's result and everything
 // after it stale.  Never raises the limit: images already stale stay so.
@@ -71,13 +69,13 @@ int SideListIndex(uint8_t sides)
 uint8_t* SwitchOf(int id)
 {
     switch (id) {
-    case IDC_RECADRAGE1: return &P.RECADRAGE1;
-    case IDC_SAUVEGARDE1: return &P.SAUVEGARDE1;
-    case IDC_FLOU: return &P.FLOU;
-    case IDC_ROTATION: return &P.ROTATION;
-    case IDC_RECADRAGE2: return &P.RECADRAGE2;
-    case IDC_SAUVEGARDE2: return &P.SAUVEGARDE2;
-    case IDC_BLACK_AND_WHITE: return &P.black_and_white;
+    case IDC_RECADRAGE1: return &g_gui_params.RECADRAGE1;
+    case IDC_SAUVEGARDE1: return &g_gui_params.SAUVEGARDE1;
+    case IDC_FLOU: return &g_gui_params.FLOU;
+    case IDC_ROTATION: return &g_gui_params.ROTATION;
+    case IDC_RECADRAGE2: return &g_gui_params.RECADRAGE2;
+    case IDC_SAUVEGARDE2: return &g_gui_params.SAUVEGARDE2;
+    case IDC_BLACK_AND_WHITE: return &g_gui_params.black_and_white;
     default: return nullptr;
     }
 }
@@ -85,15 +83,15 @@ uint8_t* SwitchOf(int id)
 int32_t* IntegerOf(int id)
 {
     switch (id) {
-    case IDC_DETECT_WIDTH: return &P.DETECT_WIDTH;
-    case IDC_DETECT_DIFF: return &P.DETECT_DIFF;
-    case IDC_BLUR_RADIUS: return &P.BLUR_RADIUS;
-    case IDC_BLUR_LIMIT: return &P.BLUR_LIMIT;
-    case IDC_VISION_LIMIT1: return &P.VISION_LIMIT1;
-    case IDC_VISION_WIDTH1: return &P.VISION_WIDTH1;
-    case IDC_VISION_LIMIT2: return &P.VISION_LIMIT2;
-    case IDC_VISION_WIDTH2: return &P.VISION_WIDTH2;
-    case IDC_VISION_WIDTH3: return &P.VISION_WIDTH3;
+    case IDC_DETECT_WIDTH: return &g_gui_params.DETECT_WIDTH;
+    case IDC_DETECT_DIFF: return &g_gui_params.DETECT_DIFF;
+    case IDC_BLUR_RADIUS: return &g_gui_params.BLUR_RADIUS;
+    case IDC_BLUR_LIMIT: return &g_gui_params.BLUR_LIMIT;
+    case IDC_VISION_LIMIT1: return &g_gui_params.VISION_LIMIT1;
+    case IDC_VISION_WIDTH1: return &g_gui_params.VISION_WIDTH1;
+    case IDC_VISION_LIMIT2: return &g_gui_params.VISION_LIMIT2;
+    case IDC_VISION_WIDTH2: return &g_gui_params.VISION_WIDTH2;
+    case IDC_VISION_WIDTH3: return &g_gui_params.VISION_WIDTH3;
     default: return nullptr;
     }
 }
@@ -101,10 +99,10 @@ int32_t* IntegerOf(int id)
 int SideBitOf(int id)
 {
     switch (id) {
-    case IDC_SIDE_TOP: return 1;
-    case IDC_SIDE_BOTTOM: return 2;
-    case IDC_SIDE_LEFT: return 4;
-    case IDC_SIDE_RIGHT: return 8;
+    case IDC_SIDE_TOP: return SIDE_TOP;
+    case IDC_SIDE_BOTTOM: return SIDE_BOTTOM;
+    case IDC_SIDE_LEFT: return SIDE_LEFT;
+    case IDC_SIDE_RIGHT: return SIDE_RIGHT;
     default: return 0;
     }
 }
@@ -123,12 +121,12 @@ int ColourByteOf(int id)
 void ChooseColourFromButton(PlatformDialog* dialog)
 {
     MarkStale();
-    uint32_t colour = P.fill_colour[0] + 256u * P.fill_colour[1] + 65536u * P.fill_colour[2];
+    uint32_t colour = g_gui_params.fill_colour[0] + 256u * g_gui_params.fill_colour[1] + 65536u * g_gui_params.fill_colour[2];
     colour = ChooseFillColour(colour);
-    for (int i = 0; i < 3; i++) P.fill_colour[i] = uint8_t(colour >> (8 * i));
-    SetEditInteger(dialog, IDC_FILL_RED, P.fill_colour[0]);
-    SetEditInteger(dialog, IDC_FILL_GREEN, P.fill_colour[1]);
-    SetEditInteger(dialog, IDC_FILL_BLUE, P.fill_colour[2]);
+    for (int i = 0; i < 3; i++) g_gui_params.fill_colour[i] = uint8_t(colour >> (8 * i));
+    SetEditInteger(dialog, IDC_FILL_RED, g_gui_params.fill_colour[0]);
+    SetEditInteger(dialog, IDC_FILL_GREEN, g_gui_params.fill_colour[1]);
+    SetEditInteger(dialog, IDC_FILL_BLUE, g_gui_params.fill_colour[2]);
 }
 
 int OnClick(PlatformDialog* dialog, int id)
@@ -141,26 +139,26 @@ int OnClick(PlatformDialog* dialog, int id)
     if (int bit = SideBitOf(id)) {
         MarkStale();
         if (PlatformGetCheck(dialog, id))
-            P.COTE_RECADRAGE |= uint8_t(bit);
+            g_gui_params.COTE_RECADRAGE |= uint8_t(bit);
         else
-            P.COTE_RECADRAGE &= uint8_t(~bit);
+            g_gui_params.COTE_RECADRAGE &= uint8_t(~bit);
         return 1;
     }
     switch (id) {
     case IDC_AUTOMATIC_COLOUR:
         MarkStale();
-        P.automatic_colour = PlatformGetCheck(dialog, id) ? 1 : 0;
-        EnableColourControls(dialog, !P.automatic_colour);
+        g_gui_params.automatic_colour = PlatformGetCheck(dialog, id) ? 1 : 0;
+        EnableColourControls(dialog, !g_gui_params.automatic_colour);
         return 1;
     case IDC_CHOOSE_COLOUR: ChooseColourFromButton(dialog); return 1;
     // The folders do not change any stage image: the valid limit stays.
     case IDC_BROWSE1:
-        ChooseFolder(P.REPERTOIRE1);
-        SetEditText(dialog, IDC_REPERTOIRE1, P.REPERTOIRE1);
+        ChooseFolder(g_gui_params.REPERTOIRE1);
+        SetEditText(dialog, IDC_REPERTOIRE1, g_gui_params.REPERTOIRE1);
         return 1;
     case IDC_BROWSE2:
-        ChooseFolder(P.REPERTOIRE2);
-        SetEditText(dialog, IDC_REPERTOIRE2, P.REPERTOIRE2);
+        ChooseFolder(g_gui_params.REPERTOIRE2);
+        SetEditText(dialog, IDC_REPERTOIRE2, g_gui_params.REPERTOIRE2);
         return 1;
     case IDC_UPDATE: RunUpdateCommand(); return 1;
     default: return 0;
@@ -178,14 +176,14 @@ int OnEditChange(PlatformDialog* dialog, int id)
     if (byte >= 0) {
         MarkStale();
         int32_t number;
-        if (ReadEditInteger(dialog, id, &number)) P.fill_colour[byte] = uint8_t(uint32_t(number) & 0xFF);
+        if (ReadEditInteger(dialog, id, &number)) g_gui_params.fill_colour[byte] = uint8_t(uint32_t(number) & 0xFF);
         return 1;
     }
     switch (id) {
-    case IDC_VISION_ANGLE: MarkStale(); ReadEditReal(dialog, id, &P.VISION_ANGLE); return 1;
-    case IDC_OFFSET_ANGLE: MarkStale(); ReadEditReal(dialog, id, &P.OFFSET_ANGLE); return 1;
-    case IDC_REPERTOIRE1: ReadEditText(dialog, id, P.REPERTOIRE1); return 1;
-    case IDC_REPERTOIRE2: ReadEditText(dialog, id, P.REPERTOIRE2); return 1;
+    case IDC_VISION_ANGLE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.VISION_ANGLE); return 1;
+    case IDC_OFFSET_ANGLE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.OFFSET_ANGLE); return 1;
+    case IDC_REPERTOIRE1: ReadEditText(dialog, id, g_gui_params.REPERTOIRE1); return 1;
+    case IDC_REPERTOIRE2: ReadEditText(dialog, id, g_gui_params.REPERTOIRE2); return 1;
     default: return 0;
     }
 }
@@ -206,7 +204,7 @@ int OnListChoice(PlatformDialog* dialog, int id)
     switch (id) {
     case IDC_COTE_FOND:
         MarkStale();
-        if (choice >= 0 && choice < 4) P.COTE_FOND = kSideBits[choice];
+        if (choice >= 0 && choice < 4) g_gui_params.COTE_FOND = kSideBits[choice];
         return 1;
     case IDC_STAGE_CHOOSER:
         if (choice >= 0 && choice < kStageCount) ShowStage(choice);
@@ -270,37 +268,37 @@ void FillPanel(PlatformDialog* dialog, int creating)
     if (PlatformHasControl(dialog, IDC_COTE_FOND)) {
         if (creating)
             for (const char* name : kSideNames) PlatformAddListItem(dialog, IDC_COTE_FOND, name);
-        PlatformSetListSelection(dialog, IDC_COTE_FOND, SideListIndex(P.COTE_FOND));
+        PlatformSetListSelection(dialog, IDC_COTE_FOND, SideListIndex(g_gui_params.COTE_FOND));
     }
-    SetCheck(dialog, IDC_RECADRAGE1, P.RECADRAGE1);
-    SetCheck(dialog, IDC_SAUVEGARDE1, P.SAUVEGARDE1);
-    SetCheck(dialog, IDC_FLOU, P.FLOU);
-    SetCheck(dialog, IDC_ROTATION, P.ROTATION);
-    SetCheck(dialog, IDC_RECADRAGE2, P.RECADRAGE2);
-    SetCheck(dialog, IDC_SAUVEGARDE2, P.SAUVEGARDE2);
+    SetCheck(dialog, IDC_RECADRAGE1, g_gui_params.RECADRAGE1);
+    SetCheck(dialog, IDC_SAUVEGARDE1, g_gui_params.SAUVEGARDE1);
+    SetCheck(dialog, IDC_FLOU, g_gui_params.FLOU);
+    SetCheck(dialog, IDC_ROTATION, g_gui_params.ROTATION);
+    SetCheck(dialog, IDC_RECADRAGE2, g_gui_params.RECADRAGE2);
+    SetCheck(dialog, IDC_SAUVEGARDE2, g_gui_params.SAUVEGARDE2);
     for (int id : {IDC_SIDE_TOP, IDC_SIDE_BOTTOM, IDC_SIDE_LEFT, IDC_SIDE_RIGHT})
-        SetCheck(dialog, id, P.COTE_RECADRAGE & SideBitOf(id));
+        SetCheck(dialog, id, g_gui_params.COTE_RECADRAGE & SideBitOf(id));
 
-    SetEditInteger(dialog, IDC_DETECT_DIFF, P.DETECT_DIFF);
-    SetEditInteger(dialog, IDC_DETECT_WIDTH, P.DETECT_WIDTH);
-    SetEditInteger(dialog, IDC_BLUR_RADIUS, P.BLUR_RADIUS);
-    SetEditInteger(dialog, IDC_BLUR_LIMIT, P.BLUR_LIMIT);
-    SetCheck(dialog, IDC_BLACK_AND_WHITE, P.black_and_white);
-    SetEditText(dialog, IDC_REPERTOIRE1, P.REPERTOIRE1);
-    SetEditInteger(dialog, IDC_VISION_LIMIT1, P.VISION_LIMIT1);
-    SetEditInteger(dialog, IDC_VISION_LIMIT2, P.VISION_LIMIT2);
-    SetEditInteger(dialog, IDC_VISION_WIDTH1, P.VISION_WIDTH1);
-    SetEditInteger(dialog, IDC_VISION_WIDTH2, P.VISION_WIDTH2);
-    SetEditInteger(dialog, IDC_VISION_WIDTH3, P.VISION_WIDTH3);
-    SetEditReal(dialog, IDC_VISION_ANGLE, P.VISION_ANGLE);
-    SetEditReal(dialog, IDC_OFFSET_ANGLE, P.OFFSET_ANGLE);
+    SetEditInteger(dialog, IDC_DETECT_DIFF, g_gui_params.DETECT_DIFF);
+    SetEditInteger(dialog, IDC_DETECT_WIDTH, g_gui_params.DETECT_WIDTH);
+    SetEditInteger(dialog, IDC_BLUR_RADIUS, g_gui_params.BLUR_RADIUS);
+    SetEditInteger(dialog, IDC_BLUR_LIMIT, g_gui_params.BLUR_LIMIT);
+    SetCheck(dialog, IDC_BLACK_AND_WHITE, g_gui_params.black_and_white);
+    SetEditText(dialog, IDC_REPERTOIRE1, g_gui_params.REPERTOIRE1);
+    SetEditInteger(dialog, IDC_VISION_LIMIT1, g_gui_params.VISION_LIMIT1);
+    SetEditInteger(dialog, IDC_VISION_LIMIT2, g_gui_params.VISION_LIMIT2);
+    SetEditInteger(dialog, IDC_VISION_WIDTH1, g_gui_params.VISION_WIDTH1);
+    SetEditInteger(dialog, IDC_VISION_WIDTH2, g_gui_params.VISION_WIDTH2);
+    SetEditInteger(dialog, IDC_VISION_WIDTH3, g_gui_params.VISION_WIDTH3);
+    SetEditReal(dialog, IDC_VISION_ANGLE, g_gui_params.VISION_ANGLE);
+    SetEditReal(dialog, IDC_OFFSET_ANGLE, g_gui_params.OFFSET_ANGLE);
 
-    SetCheck(dialog, IDC_AUTOMATIC_COLOUR, P.automatic_colour);
-    EnableColourControls(dialog, !P.automatic_colour);
-    SetEditInteger(dialog, IDC_FILL_RED, P.fill_colour[0]);
-    SetEditInteger(dialog, IDC_FILL_GREEN, P.fill_colour[1]);
-    SetEditInteger(dialog, IDC_FILL_BLUE, P.fill_colour[2]);
-    SetEditText(dialog, IDC_REPERTOIRE2, P.REPERTOIRE2);
+    SetCheck(dialog, IDC_AUTOMATIC_COLOUR, g_gui_params.automatic_colour);
+    EnableColourControls(dialog, !g_gui_params.automatic_colour);
+    SetEditInteger(dialog, IDC_FILL_RED, g_gui_params.fill_colour[0]);
+    SetEditInteger(dialog, IDC_FILL_GREEN, g_gui_params.fill_colour[1]);
+    SetEditInteger(dialog, IDC_FILL_BLUE, g_gui_params.fill_colour[2]);
+    SetEditText(dialog, IDC_REPERTOIRE2, g_gui_params.REPERTOIRE2);
 }
 
 void SetEditText(PlatformDialog* dialog, int id, const char* text)

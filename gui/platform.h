@@ -43,9 +43,8 @@
 #include <vector>
 
 // ---------------------------------------------------------------------------
-// Message codes delivered to the GUI's procedures.  The values follow the
-// window system the GUI was first written for, so that the GUI's tables and
-// tests can use the familiar numbers.
+// Message codes delivered to the GUI's procedures.  The values are fixed
+// numbers that the GUI's tables and tests use.
 
 enum PlatformMessage {
     MSG_DESTROY = 0x0002,      // main window closed by the user
@@ -248,8 +247,8 @@ int PlatformHasControl(const PlatformDialog* dialog, int id);
 void PlatformEnableControl(PlatformDialog* dialog, int id, int enabled);
 int PlatformIsControlEnabled(const PlatformDialog* dialog, int id);
 
-// Replaces the whole text of an edit and then sends NOTIFY_CHANGE, as a
-// replacement of the selection does on the original window system.
+// Replaces the whole text of an edit and then sends NOTIFY_CHANGE, as typing
+// over the whole selection would.
 void PlatformSetEditText(PlatformDialog* dialog, int id, const char* text);
 // Sets the text of a label, button, check box or group box; no notification.
 void PlatformSetControlText(PlatformDialog* dialog, int id, const char* text);

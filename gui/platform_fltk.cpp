@@ -620,8 +620,8 @@ void PlatformEnableMenuItem(int id, int enabled)
 
 // --- event loop ---------------------------------------------------------------
 
-// Waits for the next event or timer instead of polling: the same passes as
-// the original busy loop at a fraction of the processor time.
+// Waits for the next event or timer instead of polling, so that an idle GUI
+// takes no processor time.
 void PlatformWaitEvents()
 {
     Fl::wait(0.020);
@@ -855,7 +855,7 @@ int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, i
     for (int i = 0; i < chooser.count(); ++i) {
         const char* path = chooser.filename(i);
         if (path == nullptr || path[0] == '\0') continue;
-        // Open modes take existing files only, as the original dialog does.
+        // Open modes take existing files only.
         if (mode != FILE_SAVE && !IsRegularFile(path)) continue;
         paths->push_back(path);
     }

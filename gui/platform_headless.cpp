@@ -69,7 +69,7 @@ struct State {
     std::function<void(const HeadlessProcessRun&)> stand_in;
 };
 
-State& S()
+State& HeadlessState()
 {
     static State state;
     return state;
@@ -107,8 +107,8 @@ bool IsList(const HeadlessControl* c)
 
 // --- platform.h ----------------------------------------------------------
 
-void PlatformGetWorkArea(PlatformRect* area) { *area = S().work_area; }
-void PlatformGetMetrics(PlatformMetrics* metrics) { *metrics = S().metrics; }
+void PlatformGetWorkArea(PlatformRect* area) { *area = HeadlessState().work_area; }
+void PlatformGetMetrics(PlatformMetrics* metrics) { *metrics = HeadlessState().metrics; }
 
 void PlatformDialogBaseUnits(int* base_x, int* base_y)
 {
@@ -118,7 +118,7 @@ void PlatformDialogBaseUnits(int* base_x, int* base_y)
 
 int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu, WindowProcedure procedure)
 {
-    State& s = S();
+    State& s = HeadlessState();
     s.window_exists = 1;
     s.window_rect = *rect;
     s.procedure = procedure;
@@ -131,22 +131,22 @@ int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
     return 1;
 }
 
-void PlatformSetWindowTitle(const char* title) { S().title = title; }
+void PlatformSetWindowTitle(const char* title) { HeadlessState().title = title; }
 void PlatformShowMainWindow() {}
 
 void PlatformDestroyMainWindow()
 {
-    State& s = S();
+    State& s = HeadlessState();
     s.window_exists = 0;
     s.timers.clear();
     for (auto& d : s.dialogs) d->alive = 0;
 }
 
-void PlatformSetTimer(int id, int period_ms) { S().timers[id] = period_ms; }
+void PlatformSetTimer(int id, int period_ms) { HeadlessState().timers[id] = period_ms; }
 
 void PlatformPresentSurface(const PlatformSurface* surface)
 {
-    State& s = S();
+    State& s = HeadlessState();
     if (surface->pixels == nullptr) return;
     s.present_count++;
     s.presented_width = surface->width;
@@ -160,19 +160,19 @@ void PlatformPresentSurface(const PlatformSurface* surface)
 void PlatformSetScrollBar(int bar, int maximum, int page, int position)
 {
     if (bar != SCROLL_BAR_HORIZONTAL && bar != SCROLL_BAR_VERTICAL) return;
-    HeadlessScrollBar& b = S().bars[bar];
+    HeadlessScrollBar& b = HeadlessState().bars[bar];
     b.maximum = maximum;
     b.page = page;
     b.position = position;
     b.sets++;
 }
 
-void PlatformCheckMenuItem(int id, int checked) { S().checked[id] = checked != 0; }
-void PlatformEnableMenuItem(int id, int enabled) { S().enabled[id] = enabled != 0; }
+void PlatformCheckMenuItem(int id, int checked) { HeadlessState().checked[id] = checked != 0; }
+void PlatformEnableMenuItem(int id, int enabled) { HeadlessState().enabled[id] = enabled != 0; }
 
 void PlatformWaitEvents()
 {
-    State& s = S();
+    State& s = HeadlessState();
     if (!s.actions.empty()) {
         std::function<void()> action = std::move(s.actions.front());
         s.actions.pop_front();
@@ -182,12 +182,12 @@ void PlatformWaitEvents()
         for (const auto& timer : s.timers) s.procedure(MSG_TIMER, uint32_t(timer.first));
 }
 
-void PlatformPostQuit(int) { S().quit_posted = 1; }
-int PlatformQuitPosted() { return S().quit_posted; }
+void PlatformPostQuit(int) { HeadlessState().quit_posted = 1; }
+int PlatformQuitPosted() { return HeadlessState().quit_posted; }
 
 PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProcedure procedure)
 {
-    State& s = S();
+    State& s = HeadlessState();
     auto dialog = std::make_unique<PlatformDialog>();
     dialog->resource = resource;
     dialog->procedure = procedure;
@@ -306,13 +306,13 @@ int PlatformGetListSelection(const PlatformDialog* dialog, int id)
 
 void PlatformMessageBox(int kind, const char* title, const char* text)
 {
-    S().messages.push_back({kind, title, text});
+    HeadlessState().messages.push_back({kind, title, text});
 }
 
 int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, int filter_count,
                        const char* directory, const char* name, std::vector<std::string>* paths)
 {
-    State& s = S();
+    State& s = HeadlessState();
     HeadlessFileDialogCall call;
     call.mode = mode;
     call.title = title != nullptr ? title : "";
@@ -330,7 +330,7 @@ int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, i
 
 int PlatformChooseColour(uint32_t, uint32_t* chosen)
 {
-    State& s = S();
+    State& s = HeadlessState();
     if (s.colour_answers.empty()) return 0;
     ColourAnswer answer = s.colour_answers.front();
     s.colour_answers.pop_front();
@@ -340,7 +340,7 @@ int PlatformChooseColour(uint32_t, uint32_t* chosen)
 
 int PlatformChooseFolder(const char*, std::string* path)
 {
-    State& s = S();
+    State& s = HeadlessState();
     if (s.folder_answers.empty()) return 0;
     FolderAnswer answer = s.folder_answers.front();
     s.folder_answers.pop_front();
@@ -350,7 +350,7 @@ int PlatformChooseFolder(const char*, std::string* path)
 
 int PlatformRunProcess(const ProcessRequest* request, int* exit_status, int* error_number)
 {
-    State& s = S();
+    State& s = HeadlessState();
     HeadlessProcessRun run;
     run.program = request->program;
     run.args = request->args;
@@ -372,7 +372,7 @@ int PlatformRunProcess(const ProcessRequest* request, int* exit_status, int* err
 
 void HeadlessReset(const PlatformRect& work_area, const PlatformMetrics& metrics)
 {
-    State& s = S();
+    State& s = HeadlessState();
     s = State();
     s.work_area = work_area;
     s.metrics = metrics;
@@ -380,13 +380,13 @@ void HeadlessReset(const PlatformRect& work_area, const PlatformMetrics& metrics
 
 void HeadlessChooseMenu(int id)
 {
-    State& s = S();
+    State& s = HeadlessState();
     if (s.procedure != nullptr && s.enabled[id]) s.procedure(MSG_COMMAND, uint32_t(id));
 }
 
 void HeadlessScroll(int bar, int code, int position)
 {
-    State& s = S();
+    State& s = HeadlessState();
     if (s.procedure == nullptr) return;
     uint32_t request = uint32_t(code & 0xFFFF) | (uint32_t(position & 0xFFFF) << 16);
     s.procedure(bar == SCROLL_BAR_HORIZONTAL ? MSG_HSCROLL : MSG_VSCROLL, request);
@@ -394,7 +394,7 @@ void HeadlessScroll(int bar, int code, int position)
 
 void HeadlessCloseMainWindow()
 {
-    State& s = S();
+    State& s = HeadlessState();
     if (s.procedure != nullptr) s.procedure(MSG_DESTROY, 0);
 }
 
@@ -438,61 +438,61 @@ void HeadlessChooseListItem(int dialog_id, int control_id, int index)
     Notify(dialog, control_id, NOTIFY_SELENDOK);
 }
 
-void HeadlessQueueAction(std::function<void()> action) { S().actions.push_back(std::move(action)); }
-void HeadlessQueueFileAnswer(const std::vector<std::string>& paths) { S().file_answers.push_back(paths); }
-void HeadlessQueueColourAnswer(int chosen, uint32_t colour) { S().colour_answers.push_back({chosen, colour}); }
-void HeadlessQueueFolderAnswer(int chosen, const std::string& path) { S().folder_answers.push_back({chosen, path}); }
+void HeadlessQueueAction(std::function<void()> action) { HeadlessState().actions.push_back(std::move(action)); }
+void HeadlessQueueFileAnswer(const std::vector<std::string>& paths) { HeadlessState().file_answers.push_back(paths); }
+void HeadlessQueueColourAnswer(int chosen, uint32_t colour) { HeadlessState().colour_answers.push_back({chosen, colour}); }
+void HeadlessQueueFolderAnswer(int chosen, const std::string& path) { HeadlessState().folder_answers.push_back({chosen, path}); }
 
-const std::vector<HeadlessMessage>& HeadlessMessages() { return S().messages; }
-const std::vector<HeadlessFileDialogCall>& HeadlessFileDialogs() { return S().file_dialogs; }
-const std::vector<HeadlessProcessRun>& HeadlessProcessRuns() { return S().runs; }
+const std::vector<HeadlessMessage>& HeadlessMessages() { return HeadlessState().messages; }
+const std::vector<HeadlessFileDialogCall>& HeadlessFileDialogs() { return HeadlessState().file_dialogs; }
+const std::vector<HeadlessProcessRun>& HeadlessProcessRuns() { return HeadlessState().runs; }
 
 void HeadlessSetProcessResult(int started, int exit_status, int error_number)
 {
-    State& s = S();
+    State& s = HeadlessState();
     s.run_started = started;
     s.run_status = exit_status;
     s.run_error = error_number;
 }
 
-void HeadlessRunProcessesForReal(int yes) { S().run_for_real = yes; }
+void HeadlessRunProcessesForReal(int yes) { HeadlessState().run_for_real = yes; }
 void HeadlessSetProcessStandIn(std::function<void(const HeadlessProcessRun&)> stand_in)
 {
-    S().stand_in = std::move(stand_in);
+    HeadlessState().stand_in = std::move(stand_in);
 }
 
-int HeadlessMainWindowExists() { return S().window_exists; }
-std::string HeadlessWindowTitle() { return S().title; }
-PlatformRect HeadlessMainWindowRect() { return S().window_rect; }
+int HeadlessMainWindowExists() { return HeadlessState().window_exists; }
+std::string HeadlessWindowTitle() { return HeadlessState().title; }
+PlatformRect HeadlessMainWindowRect() { return HeadlessState().window_rect; }
 
 int HeadlessTimerPeriod(int id)
 {
-    auto it = S().timers.find(id);
-    return it != S().timers.end() ? it->second : 0;
+    auto it = HeadlessState().timers.find(id);
+    return it != HeadlessState().timers.end() ? it->second : 0;
 }
 
 HeadlessScrollBar HeadlessGetScrollBar(int bar)
 {
-    return bar == SCROLL_BAR_VERTICAL ? S().bars[1] : S().bars[0];
+    return bar == SCROLL_BAR_VERTICAL ? HeadlessState().bars[1] : HeadlessState().bars[0];
 }
 
-int HeadlessMenuChecked(int id) { return S().checked[id]; }
-int HeadlessMenuEnabled(int id) { return S().enabled[id]; }
+int HeadlessMenuChecked(int id) { return HeadlessState().checked[id]; }
+int HeadlessMenuEnabled(int id) { return HeadlessState().enabled[id]; }
 
 std::vector<std::string> HeadlessMenuTexts()
 {
     std::vector<std::string> texts;
-    for (const MenuEntry& e : S().menu) texts.push_back(e.kind == MENU_SEPARATOR ? "-" : e.text);
+    for (const MenuEntry& e : HeadlessState().menu) texts.push_back(e.kind == MENU_SEPARATOR ? "-" : e.text);
     return texts;
 }
 
-int HeadlessPresentCount() { return S().present_count; }
-int HeadlessSurfaceWidth() { return S().presented_width; }
-int HeadlessSurfaceHeight() { return S().presented_height; }
+int HeadlessPresentCount() { return HeadlessState().present_count; }
+int HeadlessSurfaceWidth() { return HeadlessState().presented_width; }
+int HeadlessSurfaceHeight() { return HeadlessState().presented_height; }
 
 uint32_t HeadlessPresentedPixel(int x, int y)
 {
-    State& s = S();
+    State& s = HeadlessState();
     if (x < 0 || y < 0 || x >= s.presented_width || y >= s.presented_height) return 0xFFFFFFFFu;
     const uint8_t* p = s.presented.data() + (size_t(y) * size_t(s.presented_width) + size_t(x)) * 3;
     return p[2] + 256u * p[1] + 65536u * p[0];
@@ -500,7 +500,7 @@ uint32_t HeadlessPresentedPixel(int x, int y)
 
 PlatformDialog* HeadlessFindDialog(int dialog_id)
 {
-    State& s = S();
+    State& s = HeadlessState();
     for (auto it = s.dialogs.rbegin(); it != s.dialogs.rend(); ++it)
         if ((*it)->alive && (*it)->resource->id == dialog_id) return it->get();
     return nullptr;
@@ -509,11 +509,11 @@ PlatformDialog* HeadlessFindDialog(int dialog_id)
 int HeadlessDialogCount()
 {
     int count = 0;
-    for (auto& d : S().dialogs) count += d->alive;
+    for (auto& d : HeadlessState().dialogs) count += d->alive;
     return count;
 }
 
-int HeadlessDialogsCreated() { return S().dialogs_created; }
+int HeadlessDialogsCreated() { return HeadlessState().dialogs_created; }
 
 std::string HeadlessControlText(int dialog_id, int control_id)
 {

@@ -14,8 +14,8 @@
 #include "gui/panels.h"
 #include "gui/resources.h"
 
-char g_start_directory[260];
-char g_work_directory[260];
+char g_start_directory[kGuiPathSize];
+char g_work_directory[kGuiPathSize];
 
 namespace {
 

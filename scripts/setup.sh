@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing nivelo need.
 # Quiet when everything is already there.
-# scripts/setup.sh [fuzz|bench] adds the packages of `make fuzz` or `make bench`.
+# scripts/setup.sh bench adds the packages of `make bench`.
 set -euo pipefail
 
 packages=(
@@ -13,10 +13,10 @@ packages=(
   python3                 # writes the test page of the real-window test
   mandoc desktop-file-utils  # the install test lints the man pages and the desktop entry
   libtiff-tools           # tiffinfo/tiffcp check the TIFF files we write
+  clang-14 libclang-rt-14-dev  # the sanitizer build of the tests, and libFuzzer
 )
 
 case "${1:-}" in
-  fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;   # libFuzzer and its sanitizer runtimes
   bench) packages+=(hyperfine unpaper imagemagick time) ;;  # the peers nivelo is timed against
 esac
 

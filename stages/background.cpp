@@ -15,9 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "batch/params.h"
 #include "core/support.h"
-#include "stages/huge_pages.h"
+#include "core/huge_pages.h"
 
 namespace {
 
@@ -49,11 +48,11 @@ bool IsContent(const uint8_t* p, const uint8_t colour[3], int64_t threshold)
 
 // True when a run of `width` content pixels starts at some s with
 // 0 <= s <= length - width - 1, i.e. lies within all pixels but the last.
-bool LineHoldsRun(Line line, const uint8_t colour[3])
+bool LineHoldsRun(Line line, const uint8_t colour[3], const ParameterSet& params)
 {
-    int32_t width = g_params.DETECT_WIDTH;
+    int32_t width = params.DETECT_WIDTH;
     // 64 bits: 3 x DETECT_DIFF must not wrap for extreme settings.
-    int64_t threshold = 3 * int64_t(g_params.DETECT_DIFF);
+    int64_t threshold = 3 * int64_t(params.DETECT_DIFF);
     if (width <= 0) return int64_t(line.length) - width - 1 >= 0;  // an empty run fits anywhere
     int32_t count = 0;
     const uint8_t* p = line.first;
@@ -66,12 +65,12 @@ bool LineHoldsRun(Line line, const uint8_t colour[3])
 
 }  // namespace
 
-void GetBackgroundColour(const BITMAP* image, uint8_t colour[3])
+void GetBackgroundColour(const BITMAP* image, uint8_t colour[3], const ParameterSet& params)
 {
     colour[0] = colour[1] = colour[2] = 0;
     // Nothing to average, or not three bytes a pixel: black.
     if (image->width == 0 || image->height == 0 || BITMAP_BytesPerPixel(image->type) != 3) return;
-    uint8_t sides = g_params.COTE_FOND;
+    uint8_t sides = params.COTE_FOND;
     Line line;
     if (sides & (SIDE_TOP | SIDE_BOTTOM))
         line = RowLine(image, (sides & SIDE_TOP) ? 0 : image->height - 1);
@@ -88,43 +87,43 @@ void GetBackgroundColour(const BITMAP* image, uint8_t colour[3])
 // The finders return the first line examined when lines are shorter than a
 // run (that side is not cropped), and one past the last line, seen from their
 // side, when no line holds a run.
-int32_t FindTopEdge(const BITMAP* image, const uint8_t colour[3])
+int32_t FindTopEdge(const BITMAP* image, const uint8_t colour[3], const ParameterSet& params)
 {
     int32_t height = image->height;
     if (height == 0) return 0;
-    if (int32_t(image->width) < g_params.DETECT_WIDTH) return 0;
+    if (int32_t(image->width) < params.DETECT_WIDTH) return 0;
     for (int32_t y = 0; y < height; y++)
-        if (LineHoldsRun(RowLine(image, y), colour)) return y;
+        if (LineHoldsRun(RowLine(image, y), colour, params)) return y;
     return height;
 }
 
-int32_t FindBottomEdge(const BITMAP* image, const uint8_t colour[3])
+int32_t FindBottomEdge(const BITMAP* image, const uint8_t colour[3], const ParameterSet& params)
 {
     int32_t height = image->height;
     if (height == 0) return -1;
-    if (int32_t(image->width) < g_params.DETECT_WIDTH) return height - 1;
+    if (int32_t(image->width) < params.DETECT_WIDTH) return height - 1;
     for (int32_t y = height - 1; y >= 0; y--)
-        if (LineHoldsRun(RowLine(image, y), colour)) return y;
+        if (LineHoldsRun(RowLine(image, y), colour, params)) return y;
     return -1;
 }
 
-int32_t FindLeftEdge(const BITMAP* image, const uint8_t colour[3])
+int32_t FindLeftEdge(const BITMAP* image, const uint8_t colour[3], const ParameterSet& params)
 {
     int32_t width = image->width;
     if (width == 0) return 0;
-    if (int32_t(image->height) < g_params.DETECT_WIDTH) return 0;
+    if (int32_t(image->height) < params.DETECT_WIDTH) return 0;
     for (int32_t x = 0; x < width; x++)
-        if (LineHoldsRun(ColumnLine(image, x), colour)) return x;
+        if (LineHoldsRun(ColumnLine(image, x), colour, params)) return x;
     return width;
 }
 
-int32_t FindRightEdge(const BITMAP* image, const uint8_t colour[3])
+int32_t FindRightEdge(const BITMAP* image, const uint8_t colour[3], const ParameterSet& params)
 {
     int32_t width = image->width;
     if (width == 0) return -1;
-    if (int32_t(image->height) < g_params.DETECT_WIDTH) return width - 1;
+    if (int32_t(image->height) < params.DETECT_WIDTH) return width - 1;
     for (int32_t x = width - 1; x >= 0; x--)
-        if (LineHoldsRun(ColumnLine(image, x), colour)) return x;
+        if (LineHoldsRun(ColumnLine(image, x), colour, params)) return x;
     return -1;
 }
 
@@ -161,7 +160,7 @@ int BITMAP_Cut(BITMAP** slot, int32_t left, int32_t top, int32_t right, int32_t 
     return 1;
 }
 
-int CropStage(BITMAP** slot, const uint8_t colour[3])
+int CropStage(BITMAP** slot, const uint8_t colour[3], const ParameterSet& params)
 {
     const BITMAP* image = *slot;
     if (BITMAP_BytesPerPixel(image->type) != 3) {
@@ -170,24 +169,24 @@ int CropStage(BITMAP** slot, const uint8_t colour[3])
     }
     int32_t width = image->width, height = image->height;
     int32_t left = 0, top = 0, right = width - 1, bottom = height - 1;
-    uint8_t sides = g_params.COTE_RECADRAGE;
+    uint8_t sides = params.COTE_RECADRAGE;
     // A finder that finds no content returns one past its last line; that side
     // then stays where it is, so that a blank page comes out whole instead of
     // as an image of no rows or columns.
     if (sides & SIDE_TOP) {
-        int32_t edge = FindTopEdge(image, colour);
+        int32_t edge = FindTopEdge(image, colour, params);
         if (edge != height) top = edge;
     }
     if (sides & SIDE_BOTTOM) {
-        int32_t edge = FindBottomEdge(image, colour);
+        int32_t edge = FindBottomEdge(image, colour, params);
         if (edge != -1) bottom = edge;
     }
     if (sides & SIDE_LEFT) {
-        int32_t edge = FindLeftEdge(image, colour);
+        int32_t edge = FindLeftEdge(image, colour, params);
         if (edge != width) left = edge;
     }
     if (sides & SIDE_RIGHT) {
-        int32_t edge = FindRightEdge(image, colour);
+        int32_t edge = FindRightEdge(image, colour, params);
         if (edge != -1) right = edge;
     }
     return BITMAP_Cut(slot, left, top, right, bottom);

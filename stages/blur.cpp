@@ -12,15 +12,14 @@
 #include <cstdint>
 #include <cstring>
 
-#include "batch/params.h"
 #include "core/memory_budget.h"
 #include "core/support.h"
-#include "stages/huge_pages.h"
+#include "core/huge_pages.h"
 #include "stages/parallel.h"
 
-int32_t* MakeBlurKernel(int64_t reach)
+int32_t* MakeBlurKernel(const ParameterSet& params, int64_t reach)
 {
-    int64_t radius = g_params.BLUR_RADIUS;
+    int64_t radius = params.BLUR_RADIUS;
     if (radius < 1 || reach < 1) {
         // No spread: the Gaussian shrinks to its centre.
         int32_t* table = static_cast<int32_t*>(AllocMemory(sizeof(int32_t)));
@@ -87,23 +86,23 @@ void BlurPixel(const BITMAP* image, const int32_t* table, int64_t radius, int64_
 
 }  // namespace
 
-int BlurStage(BITMAP** slot)
+int BlurStage(BITMAP** slot, const ParameterSet& params)
 {
-    int64_t radius = g_params.BLUR_RADIUS;
+    int64_t radius = params.BLUR_RADIUS;
     if (radius < 1) return 1;  // no window to average over: the image stays as it is
     if (BITMAP_BytesPerPixel((*slot)->type) != 3) {
         ReportError("BlurStage: pixel type %u not supported\n", unsigned((*slot)->type));
         return 0;
     }
     // 64 bits: L x L overflows 32 bits for |L| above 46340.
-    int64_t limit2 = int64_t(g_params.BLUR_LIMIT) * g_params.BLUR_LIMIT;
+    int64_t limit2 = int64_t(params.BLUR_LIMIT) * params.BLUR_LIMIT;
     const BITMAP* old = *slot;
     // A window wider than the page is clipped to it whatever its radius, so
     // the table and the windows stop at the page's largest offset.  The
     // weights still follow BLUR_RADIUS, and the result is the same.
     int64_t reach = int64_t(old->width > old->height ? old->width : old->height) - 1;
     if (radius > reach) radius = reach < 0 ? 0 : reach;
-    int32_t* table = MakeBlurKernel(reach);
+    int32_t* table = MakeBlurKernel(params, reach);
     if (table == nullptr) return 0;
     BITMAP* blurred = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
     if (blurred == nullptr || !BITMAP_Create(blurred, old->width, old->height, old->type)) {

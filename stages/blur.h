@@ -4,14 +4,15 @@
 #include <cstdint>
 
 #include "core/bitmap.h"
+#include "core/params.h"
 
 // Integer weights of the BLUR_RADIUS R window, row by row, for offsets up to
 // min(R, reach): (2 min(R, reach) + 1)^2 of them; null on failure.
-int32_t* MakeBlurKernel(int64_t reach = INT64_MAX);
+int32_t* MakeBlurKernel(const ParameterSet& params, int64_t reach = INT64_MAX);
 
 // Blurs *slot; 1, or 0 with *slot unchanged.  Takes the fast path unless
-// NIVELO_THREADS is 1.
-int BlurStage(BITMAP** slot);
+// NIVELO_PLAIN is 1.
+int BlurStage(BITMAP** slot, const ParameterSet& params);
 
 // The fast twin of BlurStage's pixel loop, on `threads` threads: writes into
 // out (same size, three bytes a pixel) exactly the bytes of the plain loop,

@@ -1,24 +1,19 @@
 // Which vector kernels the fast stage routines may use.
 //
 // The AVX2 and AVX-512 kernels are built with target attributes and chosen
-// at run time, so the program still runs on any x86-64 (and builds
-// elsewhere) with the portable kernels.  The AVX-512 ones also need the byte
-// permutes (VBMI) and the 16-bit dot products (VNNI): Ice Lake, Zen 4 and
-// later.  NIVELO_NOVECTOR=1 forces the portable kernels and
-// NIVELO_NOVECTOR=512 stops at AVX2, so that all can be compared on one
-// machine.  All do the same integer operations or the same double operations
-// in the same order in every lane: the choice never changes a byte.
+// at run time (ChooseVectorKernels), so the program still runs on any x86-64
+// (and builds elsewhere) with the portable kernels.  All do the same integer
+// operations or the same double operations in the same order in every lane:
+// the choice never changes a byte.
 #pragma once
+
+#include "core/environment.h"
 
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
 #define NIVELO_X86_KERNELS 1
 #else
 #define NIVELO_X86_KERNELS 0
 #endif
-
-// The widest kernels to be used, read at each call.
-enum VectorKernels { kPortableKernels = 0, kAvx2Kernels = 1, kAvx512Kernels = 2 };
-VectorKernels ChooseVectorKernels();
 
 // The target attribute of the AVX-512 kernels.
 #define NIVELO_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi,avx512vnni")))

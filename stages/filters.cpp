@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "batch/params.h"
+#include "stages/degrees.h"
 #include "stages/parallel.h"
 #include "stages/trace_step.h"
 
@@ -52,10 +52,10 @@ void BridgeRow(BITMAP* grey, int32_t y, int32_t longest)
 
 }  // namespace
 
-void VerticalStepFilter(BITMAP* grey)
+void VerticalStepFilter(BITMAP* grey, const ParameterSet& params)
 {
     int32_t width = grey->width, height = grey->height;
-    int32_t limit = g_params.VISION_LIMIT1;
+    int32_t limit = params.VISION_LIMIT1;
     for (int32_t y = 0; y < height; y++) {
         uint8_t* row = Row(grey, y);
         if (y == height - 1) {
@@ -67,14 +67,14 @@ void VerticalStepFilter(BITMAP* grey)
     }
 }
 
-void RunFilter(BITMAP* grey)
+void RunFilter(BITMAP* grey, const ParameterSet& params)
 {
     if (UseFastStages()) {
-        RunFilterFast(grey, StageThreads());
+        RunFilterFast(grey, StageThreads(), params);
         return;
     }
     int64_t width = grey->width, height = grey->height;
-    int64_t window = g_params.VISION_WIDTH1, run = g_params.VISION_LIMIT2;
+    int64_t window = params.VISION_WIDTH1, run = params.VISION_LIMIT2;
     // Run starts l = 0 ... window - run - 1; the window so reaches x + window - 2.
     int64_t starts = window - run;
     for (int64_t y = 0; y < height; y++) {
@@ -93,14 +93,14 @@ void RunFilter(BITMAP* grey)
     }
 }
 
-void GapBridgeFilter(BITMAP* grey)
+void GapBridgeFilter(BITMAP* grey, const ParameterSet& params)
 {
     if (UseFastStages()) {
-        GapBridgeFilterFast(grey, StageThreads());
+        GapBridgeFilterFast(grey, StageThreads(), params);
         return;
     }
     int32_t height = grey->height;
-    int32_t longest = g_params.VISION_WIDTH2;
+    int32_t longest = params.VISION_WIDTH2;
     for (int32_t y = 0; y < height; y++) BridgeRow(grey, y, longest);
 }
 
@@ -122,10 +122,10 @@ void LowerBorderFilter(BITMAP* grey)
     }
 }
 
-double LineAngleFilter(BITMAP* grey, int mark_counted)
+double LineAngleFilter(BITMAP* grey, int mark_counted, const ParameterSet& params)
 {
     double fast_angle = 0.0;
-    if (UseFastStages() && LineAngleFilterFast(grey, mark_counted, &fast_angle)) return fast_angle;
+    if (UseFastStages() && LineAngleFilterFast(grey, mark_counted, &fast_angle, params)) return fast_angle;
     int32_t width = grey->width, height = grey->height;
     double total_length = 0.0, weighted_angle = 0.0;  // S and T
     for (int32_t x = 0; x < width; x++) {
@@ -135,10 +135,9 @@ double LineAngleFilter(BITMAP* grey, int mark_counted)
             Row(grey, y)[x] = 1;
             while (StepRight(grey, &cx, &cy, Accept::Marked)) Row(grey, cy)[cx] = 1;
             int32_t dx = cx - x, dy = y - cy;  // dy > 0: the trace ends higher
-            if (dx < g_params.VISION_WIDTH3) continue;
-            // Degrees with pi taken as 3.14159265359.
-            double angle = std::atan2(double(dy), double(dx)) * 180.0 / 3.14159265359;
-            if (!(std::fabs(angle) < g_params.VISION_ANGLE)) continue;
+            if (dx < params.VISION_WIDTH3) continue;
+            double angle = std::atan2(double(dy), double(dx)) * 180.0 / kPi;
+            if (!(std::fabs(angle) < params.VISION_ANGLE)) continue;
             total_length = total_length + double(dx);
             weighted_angle = weighted_angle + angle * double(dx);
             if (!mark_counted) continue;

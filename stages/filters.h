@@ -8,19 +8,20 @@
 #pragma once
 
 #include "core/bitmap.h"
+#include "core/params.h"
 
 // Marks pixels whose grey differs from the pixel below by VISION_LIMIT1 or
 // more; the last row is left unmarked.
-void VerticalStepFilter(BITMAP* grey);
+void VerticalStepFilter(BITMAP* grey, const ParameterSet& params);
 
 // Keeps a pixel marked when VISION_LIMIT2 non-zero pixels in a row lie within
 // the VISION_WIDTH1 - 1 pixels that start at it; the last VISION_WIDTH1
 // columns end unmarked.
-void RunFilter(BITMAP* grey);
+void RunFilter(BITMAP* grey, const ParameterSet& params);
 
 // Bridges horizontal gaps shorter than VISION_WIDTH2 that follow a mark and
 // end at a mark in the row or next to it above or below; bridge pixels get 1.
-void GapBridgeFilter(BITMAP* grey);
+void GapBridgeFilter(BITMAP* grey, const ParameterSet& params);
 
 // Reduces each band of non-zero pixels to its lower border, one pixel thick.
 void LowerBorderFilter(BITMAP* grey);
@@ -30,13 +31,13 @@ void LowerBorderFilter(BITMAP* grey);
 // flatter than VISION_ANGLE; 0 when none is.  Positive when the lines rise to
 // the right.  With mark_counted, the counted traces are set to 2 for the
 // debug image; the angle does not depend on it.
-double LineAngleFilter(BITMAP* grey, int mark_counted);
+double LineAngleFilter(BITMAP* grey, int mark_counted, const ParameterSet& params);
 
 // Fast twins of the filters whose plain loops are slow, used by the filters
-// above unless NIVELO_THREADS is 1; the same bytes and the same angle.
-void RunFilterFast(BITMAP* grey, int threads);
-void GapBridgeFilterFast(BITMAP* grey, int threads);
+// above unless NIVELO_PLAIN is 1; the same bytes and the same angle.
+void RunFilterFast(BITMAP* grey, int threads, const ParameterSet& params);
+void GapBridgeFilterFast(BITMAP* grey, int threads, const ParameterSet& params);
 void LowerBorderFilterFast(BITMAP* grey);
 // 1 with the angle, or 0 with the copy untouched when its working list
 // cannot be allocated (the plain filter then does the work).
-int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle);
+int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle, const ParameterSet& params);

@@ -27,8 +27,8 @@
 #include <cstring>
 #include <vector>
 
-#include "batch/params.h"
 #include "stages/filters.h"
+#include "stages/degrees.h"
 #include "stages/parallel.h"
 #include "stages/trace_step.h"
 
@@ -100,11 +100,11 @@ void BridgeRowFast(BITMAP* grey, int64_t y, int64_t longest)
 
 }  // namespace
 
-void RunFilterFast(BITMAP* grey, int threads)
+void RunFilterFast(BITMAP* grey, int threads, const ParameterSet& params)
 {
     int64_t width = grey->width, height = grey->height;
     if (width == 0 || height == 0) return;
-    int64_t window = g_params.VISION_WIDTH1, run = g_params.VISION_LIMIT2;
+    int64_t window = params.VISION_WIDTH1, run = params.VISION_LIMIT2;
     int64_t starts = window - run;
     if (threads > height) threads = int(height);
     std::vector<int32_t> scratch(size_t(width) * size_t(threads < 1 ? 1 : threads));
@@ -114,9 +114,9 @@ void RunFilterFast(BITMAP* grey, int threads)
     });
 }
 
-void GapBridgeFilterFast(BITMAP* grey, int threads)
+void GapBridgeFilterFast(BITMAP* grey, int threads, const ParameterSet& params)
 {
-    int64_t longest = g_params.VISION_WIDTH2;
+    int64_t longest = params.VISION_WIDTH2;
     if (longest <= 0 || grey->width == 0) return;  // no gap can be closed
     RunInBands(grey->height, threads, [&](int, int64_t first, int64_t end) {
         for (int64_t y = first; y < end; y++) BridgeRowFast(grey, y, longest);
@@ -157,7 +157,7 @@ inline void ForEachMark(const uint8_t* row, int32_t width, const Found& found)
 
 }  // namespace
 
-int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle)
+int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle, const ParameterSet& params)
 {
     int32_t width = grey->width, height = grey->height;
     // The marks of each column, by rows (compressed: column x's rows are
@@ -184,9 +184,9 @@ int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle)
             Row(grey, y)[x] = 1;
             while (StepRight(grey, &cx, &cy, Accept::Marked)) Row(grey, cy)[cx] = 1;
             int32_t dx = cx - x, dy = y - cy;
-            if (dx < g_params.VISION_WIDTH3) continue;
-            double a = std::atan2(double(dy), double(dx)) * 180.0 / 3.14159265359;
-            if (!(std::fabs(a) < g_params.VISION_ANGLE)) continue;
+            if (dx < params.VISION_WIDTH3) continue;
+            double a = std::atan2(double(dy), double(dx)) * 180.0 / kPi;
+            if (!(std::fabs(a) < params.VISION_ANGLE)) continue;
             total_length = total_length + double(dx);
             weighted_angle = weighted_angle + a * double(dx);
             if (!mark_counted) continue;

@@ -1,9 +1,4 @@
 // Rows split into chunks for the threads of the fast stage routines.
-//
-// NIVELO_THREADS=n runs the fast routines on n threads; NIVELO_THREADS=1
-// selects the plain single-thread routines, the reference that the fast ones
-// must match byte for byte.  Unset (or not a number from 1 to 256): every
-// core the system reports.
 #pragma once
 
 #include <atomic>
@@ -12,12 +7,7 @@
 #include <thread>
 #include <vector>
 
-// Threads for the fast routines, read from NIVELO_THREADS at each call.
-int StageThreads();
-
-// False when NIVELO_THREADS is 1: the stages then take their plain path.  A
-// single-core machine still takes the fast path, on one thread.
-bool UseFastStages();
+#include "core/environment.h"
 
 // Calls work(thread, first, end) on consecutive chunks [first, end) of rows
 // 0 ... rows - 1 until all are done, on `threads` threads (thread 0 ...

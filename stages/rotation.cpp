@@ -10,27 +10,10 @@
 #include <cstring>
 
 #include "core/support.h"
-#include "stages/huge_pages.h"
+#include "core/huge_pages.h"
 #include "stages/parallel.h"
+#include "stages/degrees.h"
 #include "stages/rotation.h"
-
-namespace {
-
-constexpr double kPi = 3.14159265359;
-constexpr double kOneOver180 = 0.005555555555555556;
-
-// Rounds to the nearer integer, the lower one on a tie (127.5 gives 127),
-// then clamps to a byte.
-uint8_t RoundToByte(double value)
-{
-    double low = std::floor(value), high = std::ceil(value);
-    double nearest = (high - value < value - low) ? high : low;
-    if (nearest < 0.0) return 0;
-    if (nearest > 255.0) return 255;
-    return uint8_t(nearest);
-}
-
-}  // namespace
 
 double CubicWeight(double t)
 {
@@ -74,6 +57,16 @@ void SampleBicubic(const BITMAP* page, double x, double y, const uint8_t colour[
     for (int b = 0; b < 3; b++) out[b] = RoundToByte(sum[b] * scale);
 }
 
+RotationWalk StartRotation(int64_t width, int64_t height, double angle)
+{
+    double theta = kPi * angle * kOneOver180;
+    double c = std::cos(theta), s = std::sin(theta);
+    double cx = double(width) * 0.5 - 0.5, cy = double(height) * 0.5 - 0.5;
+    double r = std::sqrt(cx * cx + cy * cy);
+    double phi = std::atan2(-cy, cx) + theta;
+    return {c, s, double(width) * 0.5 - r * std::cos(phi), cy + r * std::sin(phi) + 0.5};
+}
+
 void RotateInto(const BITMAP* page, BITMAP* destination, double angle, const uint8_t colour[3])
 {
     if (UseFastStages()) {
@@ -81,14 +74,8 @@ void RotateInto(const BITMAP* page, BITMAP* destination, double angle, const uin
         return;
     }
     int64_t width = page->width, height = page->height;
-    double theta = kPi * angle * kOneOver180;
-    double c = std::cos(theta), s = std::sin(theta);
-    double cx = double(width) * 0.5 - 0.5, cy = double(height) * 0.5 - 0.5;
-    double r = std::sqrt(cx * cx + cy * cy);
-    double phi = std::atan2(-cy, cx) + theta;
-    // Source point of destination pixel (0, 0).
-    double x0 = double(width) * 0.5 - r * std::cos(phi);
-    double y0 = cy + r * std::sin(phi) + 0.5;
+    RotationWalk walk = StartRotation(width, height, angle);
+    double c = walk.c, s = walk.s, x0 = walk.x0, y0 = walk.y0;
     for (int64_t i = 0; i < height; i++) {
         uint8_t* out = destination->pixels + size_t(i) * size_t(width) * 3;
         double x = x0, y = y0;
@@ -123,14 +110,14 @@ int RotatePage(BITMAP** slot, double angle, const uint8_t colour[3])
     return 1;
 }
 
-int RotationStage(BITMAP** slot, const uint8_t colour[3])
+int RotationStage(BITMAP** slot, const uint8_t colour[3], const ParameterSet& params, const FilterImageSink& show)
 {
     if (BITMAP_BytesPerPixel((*slot)->type) != 3) {
         ReportError("RotationStage: pixel type %u not supported\n", unsigned((*slot)->type));
         return 0;
     }
     double angle = 0.0;
-    if (!DetectSkewAngle(*slot, &angle)) return 0;
+    if (!DetectSkewAngle(*slot, &angle, params, show)) return 0;
     std::printf("%f\n", angle);
     return RotatePage(slot, angle, colour);
 }

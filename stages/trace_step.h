@@ -21,11 +21,14 @@ inline bool StepRight(BITMAP* grey, int32_t* cx, int32_t* cy, Accept accept)
     int32_t width = grey->width, height = grey->height;
     int32_t x = *cx + 1, y = *cy;
     if (x >= width) return false;
-    const uint8_t* row = grey->pixels + size_t(y) * size_t(width);
-    if (Accepts(row[x], accept)) {
-    } else if (y > 0 && Accepts(row[x - size_t(width)], accept)) {
+    // Each neighbour row is addressed from the start of the image: reaching
+    // the row above as row[x - width] would wrap an unsigned index.
+    const uint8_t* pixels = grey->pixels;
+    auto at = [pixels, width, x](int32_t row) { return pixels[size_t(row) * size_t(width) + size_t(x)]; };
+    if (Accepts(at(y), accept)) {
+    } else if (y > 0 && Accepts(at(y - 1), accept)) {
         y--;
-    } else if (y < height - 1 && Accepts(row[x + size_t(width)], accept)) {
+    } else if (y < height - 1 && Accepts(at(y + 1), accept)) {
         y++;
     } else {
         return false;

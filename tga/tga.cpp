@@ -5,7 +5,7 @@
 
 #include "core/memory_budget.h"
 #include "core/support.h"
-#include "stages/huge_pages.h"
+#include "core/huge_pages.h"
 
 namespace {
 

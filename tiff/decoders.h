@@ -24,7 +24,7 @@ int DecodeLZW(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint32_t 
 // strip.
 int DecodeLZWFast(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint32_t rows, uint32_t row_size);
 
-// 0 when NIVELO_THREADS is 1: the reader then takes the plain decoders.
+// 0 when NIVELO_PLAIN is 1: the reader then takes the plain decoders.
 int TiffFastDecoders();
 
 // CCITT one-dimensional Modified Huffman (compression 2), one bit a pixel:

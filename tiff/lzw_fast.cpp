@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/environment.h"
 #include "tiff/decoders.h"
 
 namespace {
@@ -71,11 +72,7 @@ int EndEarly(uint8_t* out, uint64_t count, uint64_t total)
 
 }  // namespace
 
-int TiffFastDecoders()
-{
-    const char* threads = std::getenv("NIVELO_THREADS");
-    return !(threads != nullptr && std::strcmp(threads, "1") == 0);
-}
+int TiffFastDecoders() { return UseFastStages(); }
 
 int DecodeLZWFast(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint32_t rows, uint32_t row_size)
 {

@@ -11,12 +11,28 @@
 
 #include "core/memory_budget.h"
 #include "core/support.h"
-#include "stages/huge_pages.h"
+#include "core/huge_pages.h"
 #include "tiff/codec_state.h"
 #include "tiff/decoders.h"
 #include "tiff/tiff.h"
 
 namespace {
+
+// The baseline tags the reader uses; every other tag is skipped.
+enum TiffTag : uint16_t {
+    TAG_IMAGE_WIDTH = 256,
+    TAG_IMAGE_LENGTH = 257,
+    TAG_BITS_PER_SAMPLE = 258,
+    TAG_COMPRESSION = 259,
+    TAG_PHOTOMETRIC = 262,
+    TAG_FILL_ORDER = 266,
+    TAG_STRIP_OFFSETS = 273,
+    TAG_SAMPLES_PER_PIXEL = 277,
+    TAG_ROWS_PER_STRIP = 278,
+    TAG_STRIP_BYTE_COUNTS = 279,
+    TAG_PREDICTOR = 317,
+    TAG_COLOR_MAP = 320,
+};
 
 constexpr uint32_t kAllRowsInOneStrip = 0xFFFFFFFFu;
 // Strips needed beyond the image height would not cover it exactly.
@@ -202,45 +218,45 @@ int ApplyTag(TiffDirectory* d, uint16_t tag, uint16_t type, uint32_t count)
 {
     uint32_t v = 0;
     switch (tag) {
-    case 256:
+    case TAG_IMAGE_WIDTH:
         if (!ReadSingleValue(type, count, &v)) return 0;
         d->width = uint16_t(v);  // the low 16 bits, as the image record holds them
         return 1;
-    case 257:
+    case TAG_IMAGE_LENGTH:
         if (!ReadSingleValue(type, count, &v)) return 0;
         d->height = uint16_t(v);
         return 1;
-    case 258: return ApplyBitsPerSample(d, type, count);
-    case 259:
+    case TAG_BITS_PER_SAMPLE: return ApplyBitsPerSample(d, type, count);
+    case TAG_COMPRESSION:
         if (!ReadSingleShort(type, count, &v)) return 0;
         if (v != COMPRESSION_NONE && v != COMPRESSION_MODIFIED_HUFFMAN && v != COMPRESSION_LZW &&
             v != COMPRESSION_PACKBITS)
             return 0;
         d->compression = uint16_t(v);
         return 1;
-    case 262:
+    case TAG_PHOTOMETRIC:
         if (!ReadSingleShort(type, count, &v) || v > 3) return 0;
         d->photometric = uint8_t(v);
         return 1;
-    case 266:
+    case TAG_FILL_ORDER:
         if (!ReadSingleShort(type, count, &v) || (v != 1 && v != 2)) return 0;
         d->fill_order = uint8_t(v);
         return 1;
-    case 273: return ApplyStripTag(d, type, count, true);
-    case 277:
+    case TAG_STRIP_OFFSETS: return ApplyStripTag(d, type, count, true);
+    case TAG_SAMPLES_PER_PIXEL:
         if (!ReadSingleShort(type, count, &v) || v > 3) return 0;
         d->samples_per_pixel = uint8_t(v);
         return 1;
-    case 278:
+    case TAG_ROWS_PER_STRIP:
         if (!ReadSingleValue(type, count, &v)) return 0;
         d->rows_per_strip = v;
         return 1;
-    case 279: return ApplyStripTag(d, type, count, false);
-    case 317:
+    case TAG_STRIP_BYTE_COUNTS: return ApplyStripTag(d, type, count, false);
+    case TAG_PREDICTOR:
         if (!ReadSingleShort(type, count, &v) || (v != 1 && v != 2)) return 0;
         d->predictor = uint8_t(v);
         return 1;
-    case 320: return ApplyColorMap(d, type, count);
+    case TAG_COLOR_MAP: return ApplyColorMap(d, type, count);
     default: return 1;
     }
 }

@@ -154,11 +154,11 @@ TEST(Preview, OffsetAngleAddsToTheDetectedAngle)
     BITMAP* page = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
     ASSERT_EQ(LoadTGA(image.c_str(), page), 1);
     uint8_t background[3];
-    GetBackgroundColour(page, background);
-    ASSERT_EQ(CropStage(&page, background), 1);
-    ASSERT_EQ(BlurStage(&page), 1);
+    GetBackgroundColour(page, background, g_params);
+    ASSERT_EQ(CropStage(&page, background, g_params), 1);
+    ASSERT_EQ(BlurStage(&page, g_params), 1);
     double angle = 0;
-    ASSERT_EQ(DetectSkewAngle(page, &angle), 1);
+    ASSERT_EQ(DetectSkewAngle(page, &angle, g_params), 1);
     ASSERT_EQ(RotatePage(&page, angle + 1.5, background), 1);
     Loaded turned(d.dir / "w/save9.tga");
     EXPECT_EQ(turned.Pixels(), std::string(reinterpret_cast<char*>(page->pixels), turned.Pixels().size()));

@@ -112,7 +112,7 @@ TEST_F(ConfigFile, MissingFileChangesNothing)
 TEST_F(ConfigFile, UnknownKeysAndBadValues)
 {
     std::string printed = Read("DETECT_WIDTH =30\nDETECT_DIFF=abc\nVISION_ANGLE=abc\nCOTE_FOND=xd\n");
-    EXPECT_EQ(printed, "parametre inconnu \"DETECT_WIDTH \"\n");
+    EXPECT_EQ(printed, "paramètre inconnu \"DETECT_WIDTH \"\n");
     EXPECT_EQ(g_gui_params.DETECT_WIDTH, 20);
     EXPECT_EQ(g_gui_params.DETECT_DIFF, 25);
     EXPECT_EQ(g_gui_params.VISION_ANGLE, 0.0);

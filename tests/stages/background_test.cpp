@@ -51,7 +51,7 @@ TEST_F(BackgroundTest, SampledSideFollowsPriorityAndMeansTruncate)
     for (const Case& c : cases) {
         g_params.COTE_FOND = c.sides;
         uint8_t colour[3];
-        GetBackgroundColour(&image.bitmap, colour);
+        GetBackgroundColour(&image.bitmap, colour, g_params);
         EXPECT_EQ(0, std::memcmp(colour, c.expected, 3)) << "COTE_FOND " << int(c.sides);
     }
 }
@@ -61,11 +61,11 @@ TEST_F(BackgroundTest, RunMayNotUseTheLastPixelOfALine)
     TestImage image(100, 10, PIXEL_BGR);
     Fill(image, kPaper);
     PaintRow(image, 4, 80, 99, 0, 0, 0);  // ends on the last pixel
-    EXPECT_EQ(10, FindTopEdge(&image.bitmap, kPaper));
-    EXPECT_EQ(-1, FindBottomEdge(&image.bitmap, kPaper));
+    EXPECT_EQ(10, FindTopEdge(&image.bitmap, kPaper, g_params));
+    EXPECT_EQ(-1, FindBottomEdge(&image.bitmap, kPaper, g_params));
     PaintRow(image, 6, 79, 98, 0, 0, 0);  // one pixel earlier
-    EXPECT_EQ(6, FindTopEdge(&image.bitmap, kPaper));
-    EXPECT_EQ(6, FindBottomEdge(&image.bitmap, kPaper));
+    EXPECT_EQ(6, FindTopEdge(&image.bitmap, kPaper, g_params));
+    EXPECT_EQ(6, FindBottomEdge(&image.bitmap, kPaper, g_params));
 }
 
 TEST_F(BackgroundTest, ContentIsTheSumOfTheThreeDifferences)
@@ -73,9 +73,9 @@ TEST_F(BackgroundTest, ContentIsTheSumOfTheThreeDifferences)
     TestImage image(40, 6, PIXEL_BGR);
     Fill(image, kPaper);
     PaintRow(image, 2, 5, 30, 225, 175, 224);  // 25 + 25 + 24 < 75
-    EXPECT_EQ(6, FindTopEdge(&image.bitmap, kPaper));
+    EXPECT_EQ(6, FindTopEdge(&image.bitmap, kPaper, g_params));
     PaintRow(image, 3, 5, 30, 225, 175, 225);  // 75 reaches 3 x 25
-    EXPECT_EQ(3, FindTopEdge(&image.bitmap, kPaper));
+    EXPECT_EQ(3, FindTopEdge(&image.bitmap, kPaper, g_params));
 }
 
 TEST_F(BackgroundTest, FindersSeeTheFirstLineFromTheirSide)
@@ -85,10 +85,10 @@ TEST_F(BackgroundTest, FindersSeeTheFirstLineFromTheirSide)
     PaintRow(image, 10, 3, 40, 0, 0, 0);
     PaintRow(image, 30, 3, 40, 0, 0, 0);
     for (unsigned y = 5; y < 45; y++) PaintRow(image, y, 12, 12, 0, 0, 0), PaintRow(image, y, 50, 50, 0, 0, 0);
-    EXPECT_EQ(10, FindTopEdge(&image.bitmap, kPaper));
-    EXPECT_EQ(30, FindBottomEdge(&image.bitmap, kPaper));
-    EXPECT_EQ(12, FindLeftEdge(&image.bitmap, kPaper));
-    EXPECT_EQ(50, FindRightEdge(&image.bitmap, kPaper));
+    EXPECT_EQ(10, FindTopEdge(&image.bitmap, kPaper, g_params));
+    EXPECT_EQ(30, FindBottomEdge(&image.bitmap, kPaper, g_params));
+    EXPECT_EQ(12, FindLeftEdge(&image.bitmap, kPaper, g_params));
+    EXPECT_EQ(50, FindRightEdge(&image.bitmap, kPaper, g_params));
 }
 
 TEST_F(BackgroundTest, LinesNotLongerThanARun)
@@ -98,16 +98,16 @@ TEST_F(BackgroundTest, LinesNotLongerThanARun)
     uint8_t ink[3] = {0, 0, 0};
     TestImage exact(20, 20, PIXEL_BGR);
     Fill(exact, ink);
-    EXPECT_EQ(20, FindTopEdge(&exact.bitmap, kPaper));
-    EXPECT_EQ(-1, FindBottomEdge(&exact.bitmap, kPaper));
-    EXPECT_EQ(20, FindLeftEdge(&exact.bitmap, kPaper));
-    EXPECT_EQ(-1, FindRightEdge(&exact.bitmap, kPaper));
+    EXPECT_EQ(20, FindTopEdge(&exact.bitmap, kPaper, g_params));
+    EXPECT_EQ(-1, FindBottomEdge(&exact.bitmap, kPaper, g_params));
+    EXPECT_EQ(20, FindLeftEdge(&exact.bitmap, kPaper, g_params));
+    EXPECT_EQ(-1, FindRightEdge(&exact.bitmap, kPaper, g_params));
     TestImage narrow(19, 19, PIXEL_BGR);
     Fill(narrow, kPaper);
-    EXPECT_EQ(0, FindTopEdge(&narrow.bitmap, kPaper));
-    EXPECT_EQ(18, FindBottomEdge(&narrow.bitmap, kPaper));
-    EXPECT_EQ(0, FindLeftEdge(&narrow.bitmap, kPaper));
-    EXPECT_EQ(18, FindRightEdge(&narrow.bitmap, kPaper));
+    EXPECT_EQ(0, FindTopEdge(&narrow.bitmap, kPaper, g_params));
+    EXPECT_EQ(18, FindBottomEdge(&narrow.bitmap, kPaper, g_params));
+    EXPECT_EQ(0, FindLeftEdge(&narrow.bitmap, kPaper, g_params));
+    EXPECT_EQ(18, FindRightEdge(&narrow.bitmap, kPaper, g_params));
 }
 
 TEST_F(BackgroundTest, NoDifferenceThresholdMakesEveryPixelContent)
@@ -116,10 +116,10 @@ TEST_F(BackgroundTest, NoDifferenceThresholdMakesEveryPixelContent)
     Fill(image, kPaper);
     for (int diff : {0, -5}) {
         g_params.DETECT_DIFF = diff;
-        EXPECT_EQ(0, FindTopEdge(&image.bitmap, kPaper));
-        EXPECT_EQ(24, FindBottomEdge(&image.bitmap, kPaper));
-        EXPECT_EQ(0, FindLeftEdge(&image.bitmap, kPaper));
-        EXPECT_EQ(29, FindRightEdge(&image.bitmap, kPaper));
+        EXPECT_EQ(0, FindTopEdge(&image.bitmap, kPaper, g_params));
+        EXPECT_EQ(24, FindBottomEdge(&image.bitmap, kPaper, g_params));
+        EXPECT_EQ(0, FindLeftEdge(&image.bitmap, kPaper, g_params));
+        EXPECT_EQ(29, FindRightEdge(&image.bitmap, kPaper, g_params));
     }
 }
 
@@ -132,7 +132,7 @@ TEST_F(BackgroundTest, CropKeepsTheContentRectangle)
     for (unsigned y = 4; y <= 14; y++)
         for (unsigned x = 5; x <= 24; x++) PaintRow(image, y, x, x, uint8_t(x), uint8_t(y), 7);
     BITMAP* slot = HeapCopy(image.bitmap);
-    ASSERT_EQ(1, CropStage(&slot, kPaper));
+    ASSERT_EQ(1, CropStage(&slot, kPaper, g_params));
     ASSERT_EQ(20, slot->width);
     ASSERT_EQ(11, slot->height);
     for (unsigned y = 0; y < 11; y++)
@@ -149,7 +149,7 @@ TEST_F(BackgroundTest, BlankPageComesOutWhole)
         g_params.COTE_RECADRAGE = sides;
         BITMAP* slot = HeapCopy(image.bitmap);
         BITMAP* before = slot;
-        ASSERT_EQ(1, CropStage(&slot, kPaper)) << int(sides);
+        ASSERT_EQ(1, CropStage(&slot, kPaper, g_params)) << int(sides);
         EXPECT_NE(before, slot);  // always a new image
         ASSERT_EQ(50, slot->width);
         ASSERT_EQ(40, slot->height);
@@ -161,17 +161,17 @@ TEST_F(BackgroundTest, BlankPageComesOutWhole)
 TEST_F(BackgroundTest, EmptyImages)
 {
     TestImage flat(7, 0, PIXEL_BGR), thin(0, 7, PIXEL_BGR);
-    EXPECT_EQ(0, FindTopEdge(&flat.bitmap, kPaper));
-    EXPECT_EQ(-1, FindBottomEdge(&flat.bitmap, kPaper));
-    EXPECT_EQ(0, FindLeftEdge(&thin.bitmap, kPaper));
-    EXPECT_EQ(-1, FindRightEdge(&thin.bitmap, kPaper));
+    EXPECT_EQ(0, FindTopEdge(&flat.bitmap, kPaper, g_params));
+    EXPECT_EQ(-1, FindBottomEdge(&flat.bitmap, kPaper, g_params));
+    EXPECT_EQ(0, FindLeftEdge(&thin.bitmap, kPaper, g_params));
+    EXPECT_EQ(-1, FindRightEdge(&thin.bitmap, kPaper, g_params));
     for (unsigned w : {0u, 9u}) {
         TestImage empty(w, 9 - w, PIXEL_BGR);
         uint8_t colour[3] = {9, 9, 9};
-        GetBackgroundColour(&empty.bitmap, colour);
+        GetBackgroundColour(&empty.bitmap, colour, g_params);
         EXPECT_EQ(0, colour[0] | colour[1] | colour[2]);  // nothing to average: black
         BITMAP* slot = HeapCopy(empty.bitmap);
-        ASSERT_EQ(1, CropStage(&slot, kPaper));
+        ASSERT_EQ(1, CropStage(&slot, kPaper, g_params));
         EXPECT_EQ(0, int(slot->width) * slot->height);
         FreeHeap(&slot);
     }

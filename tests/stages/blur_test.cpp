@@ -25,7 +25,7 @@ std::vector<uint8_t> Bytes(const BITMAP* image)
 std::vector<uint8_t> Blurred(unsigned width, unsigned height, const std::vector<uint8_t>& bytes)
 {
     BITMAP* slot = MakeSlot(width, height, bytes);
-    EXPECT_EQ(1, BlurStage(&slot));
+    EXPECT_EQ(1, BlurStage(&slot, g_params));
     std::vector<uint8_t> result = Bytes(slot);
     FreeHeap(&slot);
     return result;
@@ -50,7 +50,7 @@ TEST_F(BlurTest, RadiusThreeTable)
         {11, 138, 621, 1024, 621, 138, 11}, {6, 84, 376, 621, 376, 84, 6}, {1, 18, 84, 138, 84, 18, 1},
         {0, 1, 6, 11, 6, 1, 0},
     };
-    int32_t* table = MakeBlurKernel();
+    int32_t* table = MakeBlurKernel(g_params);
     ASSERT_NE(nullptr, table);
     for (int row = 0; row < 7; row++)
         EXPECT_EQ(0, std::memcmp(expected[row], table + row * 7, sizeof expected[row])) << "dy = " << row - 3;

@@ -66,16 +66,16 @@ class FastTwinTest : public StageTest {
 protected:
     void TearDown() override
     {
-        SetSwitch("NIVELO_THREADS", nullptr);
+        SetSwitch("NIVELO_PLAIN", nullptr);
         SetSwitch("NIVELO_NOVECTOR", nullptr);
     }
     // The plain result of a stage routine.
     template <class Body>
     void Plain(const Body& body)
     {
-        SetSwitch("NIVELO_THREADS", "1");
+        SetSwitch("NIVELO_PLAIN", "1");
         body();
-        SetSwitch("NIVELO_THREADS", nullptr);
+        SetSwitch("NIVELO_PLAIN", nullptr);
     }
 };
 
@@ -98,11 +98,11 @@ TEST_F(FastTwinTest, BlurMatchesThePlainLoop)
             std::vector<uint8_t> expected;
             Plain([&] {
                 BITMAP* slot = HeapCopy(image.bitmap);
-                ASSERT_EQ(1, BlurStage(&slot));
+                ASSERT_EQ(1, BlurStage(&slot, g_params));
                 expected = Bytes(slot);
                 FreeHeap(&slot);
             });
-            int32_t* table = MakeBlurKernel();
+            int32_t* table = MakeBlurKernel(g_params);
             ASSERT_NE(nullptr, table);
             int64_t limit2 = int64_t(g_params.BLUR_LIMIT) * g_params.BLUR_LIMIT;
             for (const char* vector : kVectorModes)
@@ -134,11 +134,11 @@ TEST_F(FastTwinTest, BlurOfWiderRows)
         std::vector<uint8_t> expected;
         Plain([&] {
             BITMAP* slot = HeapCopy(image.bitmap);
-            ASSERT_EQ(1, BlurStage(&slot));
+            ASSERT_EQ(1, BlurStage(&slot, g_params));
             expected = Bytes(slot);
             FreeHeap(&slot);
         });
-        int32_t* table = MakeBlurKernel();
+        int32_t* table = MakeBlurKernel(g_params);
         ASSERT_NE(nullptr, table);
         int64_t limit2 = int64_t(g_params.BLUR_LIMIT) * g_params.BLUR_LIMIT;
         for (const char* vector : kVectorModes)
@@ -166,12 +166,12 @@ TEST_F(FastTwinTest, BlurWithSumsBeyond32Bits)
     std::vector<uint8_t> expected;
     Plain([&] {
         BITMAP* slot = HeapCopy(image.bitmap);
-        ASSERT_EQ(1, BlurStage(&slot));
+        ASSERT_EQ(1, BlurStage(&slot, g_params));
         expected = Bytes(slot);
         FreeHeap(&slot);
     });
     BITMAP* slot = HeapCopy(image.bitmap);
-    ASSERT_EQ(1, BlurStage(&slot));
+    ASSERT_EQ(1, BlurStage(&slot, g_params));
     EXPECT_EQ(expected, Bytes(slot));
     FreeHeap(&slot);
 }
@@ -277,12 +277,12 @@ TEST_F(FastTwinTest, FiltersMatchThePlainLoops)
             };
             for (int threads : kThreads) {
                 reset();
-                Plain([&] { RunFilter(&plain.bitmap); });
-                RunFilterFast(&fast.bitmap, threads);
+                Plain([&] { RunFilter(&plain.bitmap, g_params); });
+                RunFilterFast(&fast.bitmap, threads, g_params);
                 ASSERT_EQ(Bytes(&plain.bitmap), Bytes(&fast.bitmap)) << "run filter, " << where;
                 reset();
-                Plain([&] { GapBridgeFilter(&plain.bitmap); });
-                GapBridgeFilterFast(&fast.bitmap, threads);
+                Plain([&] { GapBridgeFilter(&plain.bitmap, g_params); });
+                GapBridgeFilterFast(&fast.bitmap, threads, g_params);
                 ASSERT_EQ(Bytes(&plain.bitmap), Bytes(&fast.bitmap)) << "gap bridge, " << where;
             }
             // Bridges (1) among the marks, as filter 4 sees them.
@@ -295,8 +295,8 @@ TEST_F(FastTwinTest, FiltersMatchThePlainLoops)
             for (int mark_counted = 0; mark_counted < 2; mark_counted++) {
                 reset();
                 double expected = 0.0, angle = 0.0;
-                Plain([&] { expected = LineAngleFilter(&plain.bitmap, mark_counted); });
-                ASSERT_EQ(1, LineAngleFilterFast(&fast.bitmap, mark_counted, &angle));
+                Plain([&] { expected = LineAngleFilter(&plain.bitmap, mark_counted, g_params); });
+                ASSERT_EQ(1, LineAngleFilterFast(&fast.bitmap, mark_counted, &angle, g_params));
                 ASSERT_EQ(0, std::memcmp(&expected, &angle, sizeof angle)) << "line angle, " << where;
                 ASSERT_EQ(Bytes(&plain.bitmap), Bytes(&fast.bitmap)) << "line angle marks, " << where;
             }
@@ -310,8 +310,8 @@ TEST_F(FastTwinTest, SkewAngleOfADrawnPageIsTheSame)
     TestImage page(text.layout.width, text.layout.height, PIXEL_BGR);
     DrawPage(text, 1.1, &page.bitmap);
     double plain = 0.0, fast = 0.0;
-    Plain([&] { ASSERT_EQ(1, DetectSkewAngle(&page.bitmap, &plain)); });
-    ASSERT_EQ(1, DetectSkewAngle(&page.bitmap, &fast));
+    Plain([&] { ASSERT_EQ(1, DetectSkewAngle(&page.bitmap, &plain, g_params)); });
+    ASSERT_EQ(1, DetectSkewAngle(&page.bitmap, &fast, g_params));
     EXPECT_EQ(0, std::memcmp(&plain, &fast, sizeof plain));
     EXPECT_NEAR(1.1, fast, 0.15);
 }
@@ -328,9 +328,9 @@ TEST_F(FastTwinTest, WholeRunGivesTheSameFiles)
     WriteFileBytes(dir / "config.txt", "REPERTOIRE1=\"plain1/\"\nREPERTOIRE2=\"plain2/\"\n");
     WriteFileBytes(dir / "fast.txt", "REPERTOIRE1=\"fast1/\"\nREPERTOIRE2=\"fast2/\"\n");
     for (const char* sub : {"plain1", "plain2", "fast1", "fast2"}) std::filesystem::create_directory(dir / sub);
-    SetSwitch("NIVELO_THREADS", "1");
+    SetSwitch("NIVELO_PLAIN", "1");
     RunResult plain = RunNivelo({"/cconfig.txt", "page.tga"}, dir.path);
-    SetSwitch("NIVELO_THREADS", nullptr);
+    SetSwitch("NIVELO_PLAIN", nullptr);
     RunResult fast = RunNivelo({"/cfast.txt", "page.tga"}, dir.path);
     EXPECT_EQ(plain.output, fast.output);
     for (const char* sub : {"1/page.tga", "2/page.tga"}) {

@@ -49,7 +49,7 @@ TEST_F(FiltersTest, VerticalStepMarksDifferencesWithTheRowBelow)
     TestImage grey(2, 3, PIXEL_GREY);
     const uint8_t column0[3] = {0, 64, 200}, column1[3] = {0, 63, 63};
     for (unsigned y = 0; y < 3; y++) *grey.At(0, y) = column0[y], *grey.At(1, y) = column1[y];
-    VerticalStepFilter(&grey.bitmap);
+    VerticalStepFilter(&grey.bitmap, g_params);
     EXPECT_EQ("#.", Row(grey, 0));  // 64 reaches the limit, 63 does not
     EXPECT_EQ("#.", Row(grey, 1));
     EXPECT_EQ("..", Row(grey, 2));  // the last row has nothing below it
@@ -62,7 +62,7 @@ TEST_F(FiltersTest, RunFilterLooksAheadWithinItsWindow)
     TestImage grey(40, 2, PIXEL_GREY);
     SetRow(grey, 0, std::string(20, '.') + "###"s + std::string(17, '.'));
     SetRow(grey, 1, std::string(40, '#'));
-    RunFilter(&grey.bitmap);
+    RunFilter(&grey.bitmap, g_params);
     EXPECT_EQ(std::string(8, '.') + std::string(13, '#') + std::string(19, '.'), Row(grey, 0));
     EXPECT_EQ(std::string(24, '#') + std::string(16, '.'), Row(grey, 1));  // last 16 columns cleared
 }
@@ -76,7 +76,7 @@ TEST_F(FiltersTest, GapBridgeClosesGapsShorterThanItsWidth)
     SetRow(grey, 2, ".#....#"s + std::string(57, '.') + "#.....");  // runs off the row's end
     SetRow(grey, 3, std::string(5, '.') + "###"s + std::string(62, '.'));
     SetRow(grey, 4, std::string(20, '.') + "#..b..#"s + std::string(43, '.'));
-    GapBridgeFilter(&grey.bitmap);
+    GapBridgeFilter(&grey.bitmap, g_params);
     EXPECT_EQ("....#"s + std::string(15, 'b') + "#...."s + too_long + std::string(27, '.'), Row(grey, 0));
     // Row 2: the gap after column 1 is closed by the mark below at column 5,
     // the gap after column 6 is closed at once by the mark below it (k = 0).
@@ -105,7 +105,7 @@ TEST_F(FiltersTest, LineRisingToTheRightGivesAPositiveAngle)
     for (int rise : {10, -10}) {
         TestImage grey(420, 40, PIXEL_GREY);
         DrawTrace(grey, 5, 20, 400, rise);
-        EXPECT_DOUBLE_EQ(Degrees(rise, 400), LineAngleFilter(&grey.bitmap, 0)) << rise;
+        EXPECT_DOUBLE_EQ(Degrees(rise, 400), LineAngleFilter(&grey.bitmap, 0, g_params)) << rise;
     }
     EXPECT_NEAR(1.432, Degrees(10, 400), 0.001);
 }
@@ -122,7 +122,7 @@ TEST_F(FiltersTest, OnlyLongFlatTracesCount)
         TestImage grey(220, 20, PIXEL_GREY);
         DrawTrace(grey, 3, 15, c.steps, c.rise);
         double expected = c.counted ? Degrees(c.rise, c.steps) : 0.0;
-        EXPECT_DOUBLE_EQ(expected, LineAngleFilter(&grey.bitmap, 0)) << c.steps << " " << c.rise;
+        EXPECT_DOUBLE_EQ(expected, LineAngleFilter(&grey.bitmap, 0, g_params)) << c.steps << " " << c.rise;
     }
 }
 
@@ -133,8 +133,8 @@ TEST_F(FiltersTest, AngleIsTheMeanWeightedByLength)
     TestImage both(320, 40, PIXEL_GREY), long_one(320, 40, PIXEL_GREY), short_one(320, 40, PIXEL_GREY);
     DrawTrace(both, 2, 10, 300, 6), DrawTrace(long_one, 2, 10, 300, 6);
     DrawTrace(both, 2, 30, 100, 3), DrawTrace(short_one, 2, 30, 100, 3);
-    double a = LineAngleFilter(&long_one.bitmap, 0), b = LineAngleFilter(&short_one.bitmap, 0);
-    double mean = LineAngleFilter(&both.bitmap, 0);
+    double a = LineAngleFilter(&long_one.bitmap, 0, g_params), b = LineAngleFilter(&short_one.bitmap, 0, g_params);
+    double mean = LineAngleFilter(&both.bitmap, 0, g_params);
     EXPECT_NEAR((300 * a + 100 * b) / 400, mean, 1e-12);
     EXPECT_NEAR(1.25, mean, 0.1);
 }
@@ -146,8 +146,8 @@ TEST_F(FiltersTest, CountedTracesAreMarkedOnlyOnRequest)
         DrawTrace(*grey, 3, 15, 200, 4);  // counted
         DrawTrace(*grey, 3, 5, 50, 0);    // too short: traced only
     }
-    double angle = LineAngleFilter(&plain.bitmap, 0);
-    EXPECT_EQ(angle, LineAngleFilter(&marked.bitmap, 1));
+    double angle = LineAngleFilter(&plain.bitmap, 0, g_params);
+    EXPECT_EQ(angle, LineAngleFilter(&marked.bitmap, 1, g_params));
     EXPECT_EQ(2, *marked.At(3, 15));
     EXPECT_EQ(2, *marked.At(203, 11));
     EXPECT_EQ(1, *marked.At(53, 5));

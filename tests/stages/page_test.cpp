@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "batch/stage_images.h"
 #include "stages/rotation.h"
 #include "tests/stages/stage_fixture.h"
 #include "tests/stages/synthetic_page.h"
@@ -68,7 +69,7 @@ TEST_P(PageTest, SlopeIsFoundAndStraightened)
     PageText text{PageLayout{}};
     BITMAP* page = DrawSlot(text, slope);
     double angle = 0;
-    ASSERT_EQ(1, DetectSkewAngle(page, &angle));
+    ASSERT_EQ(1, DetectSkewAngle(page, &angle, g_params));
     EXPECT_NEAR(slope, angle, kTolerance);
     ASSERT_EQ(1, RotatePage(&page, angle, kBackground));
     EXPECT_LT(WorstLineSlope(text, page), kTolerance);
@@ -86,10 +87,10 @@ TEST_F(StageTest, DebugImagesDoNotChangeTheAngle)
     ScratchDir dir;
     std::strcpy(g_params.REPERTOIRE2, dir.path.c_str());
     double plain = 0, debug = 0;
-    ASSERT_EQ(1, DetectSkewAngle(page, &plain));
+    ASSERT_EQ(1, DetectSkewAngle(page, &plain, g_params));
     EXPECT_TRUE(ListFiles(dir.path).empty());
     g_command.flag_f = 1;
-    ASSERT_EQ(1, DetectSkewAngle(page, &debug));
+    ASSERT_EQ(1, DetectSkewAngle(page, &debug, g_params, FilterImagesOfRun()));
     EXPECT_EQ(plain, debug);
     EXPECT_EQ((std::vector<std::string>{"nivelo_filtre1.tga", "nivelo_filtre2.tga", "nivelo_filtre3.tga",
                                         "nivelo_filtre4.tga", "nivelo_filtre5.tga"}),
@@ -107,7 +108,7 @@ TEST_F(StageTest, DebugImagesDoNotChangeTheAngle)
     std::memset(g_params.REPERTOIRE2, 'd', 250);
     g_params.REPERTOIRE2[250] = '\0';
     testing::internal::CaptureStdout();
-    ASSERT_EQ(1, DetectSkewAngle(page, &debug));
+    ASSERT_EQ(1, DetectSkewAngle(page, &debug, g_params, FilterImagesOfRun()));
     std::string output = testing::internal::GetCapturedStdout();
     EXPECT_EQ(plain, debug);
     EXPECT_NE(std::string::npos, output.find("nivelo_filtre5.tga"));

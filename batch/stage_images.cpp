@@ -1,4 +1,4 @@
-#include "stages/stage_images.h"
+#include "batch/stage_images.h"
 
 #include <cstdio>
 #include <cstring>
@@ -37,4 +37,19 @@ void SaveStageImage(int k, const BITMAP* image)
     char name[16];
     std::snprintf(name, sizeof name, "save%d.tga", k);
     SaveInRepertoire2(name, image);
+}
+
+FilterImageSink FilterImagesOfRun()
+{
+    FilterImageSink sink;
+    sink.wanted = [](int k) { return g_command.flag_f || StageImageWanted(k + 3); };
+    sink.save = [](int k, const BITMAP* image) {
+        if (g_command.flag_f) {
+            char name[32];
+            std::snprintf(name, sizeof name, "nivelo_filtre%d.tga", k);
+            SaveInRepertoire2(name, image);
+        }
+        SaveStageImage(k + 3, image);
+    };
+    return sink;
 }

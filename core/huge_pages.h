@@ -3,8 +3,7 @@
 // A new 26 MB page buffer is otherwise faulted in 4 KB at a time when it is
 // first written, thousands of faults that cost a large part of a run.  The
 // advice is given before the first write; it changes no byte, and nothing
-// happens where it is not supported.  Header-only, so that the readers can
-// use it without depending on the stages.
+// happens where it is not supported.
 #pragma once
 
 #include <cstdint>

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "core/bitmap.h"
+#include "stages/rotation.h"
 
 // True when the run is a preview that asked for stage image k.
 bool StageImageWanted(int k);
@@ -23,3 +24,7 @@ void SaveInRepertoire2(const char* name, const BITMAP* image);
 
 // Writes stage image k when it was asked for.
 void SaveStageImage(int k, const BITMAP* image);
+
+// The filter images this run asks for: filter k as "nivelo_filtre<k>.tga"
+// with /f, and as stage image k + 3 in a preview.
+FilterImageSink FilterImagesOfRun();

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Lists every #include that points up the stack of layers, and exits 1 when
+# there is one.  A directory may include from itself and from the layers it
+# rests on:
+#   gui    -> config, tga, tiff, core      (the GUI's logic runs no stage)
+#   batch  -> config, stages, tga, tiff, core
+#   stages -> core
+#   config, tga, tiff -> core
+#   core   -> core only
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+declare -A allowed=(
+  [core]="core"
+  [config]="config core"
+  [tga]="tga core"
+  [tiff]="tiff core"
+  [stages]="stages core"
+  [batch]="batch config stages tga tiff core"
+  [gui]="gui config tga tiff core"
+)
+found=0
+for layer in "${!allowed[@]}"; do
+  [[ -d $root/$layer ]] || continue
+  while IFS=: read -r file line text; do
+    target=$(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^/"]*\)\/.*/\1/p' <<<"$text")
+    [[ -z $target || ! -d $root/$target ]] && continue
+    if [[ " ${allowed[$layer]} " != *" $target "* ]]; then
+      echo "${file#"$root"/}:$line: $layer includes from $target: ${text#"${text%%[![:space:]]*}"}"
+      found=1
+    fi
+  done < <(grep -n '#[[:space:]]*include[[:space:]]*"' -r "$root/$layer" --include='*.cpp' --include='*.h' || true)
+done
+if ((found)); then
+  echo "includes pointing up the stack found" >&2
+  exit 1
+fi
+echo "layers: no include points up the stack"

@@ -1,0 +1,64 @@
+// SampleBicubic's arithmetic for several pixels at once, one a lane, over a
+// lane type D (Lanes4d, Lanes8d): each lane does the very operations of the
+// plain routine, in its order, so the bytes are the same.  Include after the
+// lane type's header, from a file compiled for its instruction set.
+#pragma once
+
+namespace {
+
+// The two pieces of CubicWeight, written as there.
+template <class D> inline D CubicNear(D t) { return D(1.5) * t * t * t - D(2.5) * t * t + D(1.0); }   // t < 1
+template <class D> inline D CubicFar(D t) { return t * t * (D(2.5) - D(0.5) * t) - D(4.0) * t + D(2.0); }  // 1 <= t < 2
+
+// |double(i) + 0.5 - v| for the tap column (or row) i = f + step, f = floor(v).
+template <class D> inline D TapDistance(D f, double step, D v) { return Abs(f + D(step) + D(0.5) - v); }
+
+// The four kernel weights of the taps f - 1 ... f + 2 around v.  The distance
+// of tap f is at most 0.5 and that of tap f + 2 at least 1.5, so only the
+// pieces they can take are computed for them; the other two take either.
+template <class D> inline void TapWeights(D v, D f, D w[4])
+{
+    for (int k = 0; k < 4; k += 2) {
+        D t = TapDistance(f, double(k - 1), v);
+        w[k] = Select(Less(t, D(1.0)), CubicNear(t), KeepWhere(Less(t, D(2.0)), CubicFar(t)));
+    }
+    w[1] = CubicNear(TapDistance(f, 0.0, v));
+    D t3 = TapDistance(f, 2.0, v);
+    w[3] = KeepWhere(Less(t3, D(2.0)), CubicFar(t3));
+}
+
+// True when the taps of every lane's point (floors fx, fy) are inside the
+// page and above its last row.
+template <class D> inline bool AllTapsInside(D fx, D fy, double width, double height)
+{
+    return All(And(And(NotLess(fx, D(1.0)), Less(fx + D(2.0), D(width))),
+                   And(NotLess(fy, D(1.0)), Less(fy + D(2.0), D(height - 1.0)))));
+}
+
+// The weighted sums of the sixteen taps, row by row.  taps.StartRow(row)
+// prepares a tap row, taps.Fetch(column, p) gives the three bytes of each
+// lane's tap as doubles.
+template <class D, class Taps> inline void SumTaps(const D wx[4], const D wy[4], Taps& taps, D* weight_sum, D sum[3])
+{
+    for (int row = 0; row < 4; row++) {
+        taps.StartRow(row);
+        for (int column = 0; column < 4; column++) {
+            D w = wy[row] * wx[column];
+            *weight_sum = *weight_sum + w;
+            D p[3] = {D(0.0), D(0.0), D(0.0)};
+            taps.Fetch(column, p);
+            for (int b = 0; b < 3; b++) sum[b] = sum[b] + w * p[b];
+        }
+    }
+}
+
+// RoundToByte in every lane, still as doubles: the nearer integer, the lower
+// one on a tie, clamped to 0 ... 255.
+template <class D> inline D RoundedToByte(D value)
+{
+    D low = Floor(value), high = Ceil(value);
+    D nearest = Select(Less(high - value, value - low), high, low);
+    return Min(Max(nearest, D(0.0)), D(255.0));
+}
+
+}  // namespace

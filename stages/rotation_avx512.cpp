@@ -1,0 +1,136 @@
+// The AVX-512 kernel of the fast rotation: eight pixels of a row at once.
+#include "stages/cpu_features.h"
+#include "stages/rotation_kernels.h"
+
+#if NIVELO_X86_KERNELS
+#include "stages/lanes_avx512.h"
+#include "stages/cubic_lanes.h"
+
+namespace {
+
+// Usually every lane's taps start on the lowest tap row or the one below it,
+// at most 17 columns from the first: then the taps of tap row r of all lanes
+// lie in the 64 bytes of row r (lanes on the lowest row) and the 64 bytes
+// below them (the others), from the first lane's first tap column on, and
+// one byte permute a tap and colour hands each lane its byte.  The loads may
+// run into the next row, which exists and is at least 64 bytes long.
+struct WindowTaps {
+    const uint8_t* window;  // the first lane's first tap on the lowest tap row
+    size_t row_bytes;
+    __m256i start;   // byte of each lane's tap in column 0, colour 0, of the window pair
+    bool two_rows;   // some lane starts on the row below
+    __m512i upper, lower;
+    void StartRow(int row)
+    {
+        // The row below is read only when some lane needs it: it may be the page's last.
+        if (two_rows) {
+            upper = row == 0 ? _mm512_loadu_si512(window) : lower;
+            lower = _mm512_loadu_si512(window + size_t(row + 1) * row_bytes);
+        } else {
+            upper = lower = _mm512_loadu_si512(window + size_t(row) * row_bytes);
+        }
+    }
+    void Fetch(int column, Lanes8d p[3])
+    {
+        __m512i select = _mm512_castsi256_si512(_mm256_add_epi32(start, _mm256_set1_epi32(3 * column)));
+        for (int b = 0; b < 3; b++) {
+            // Each lane's byte into the low byte of its 32-bit lane, zeros elsewhere.
+            __m512i bytes = _mm512_maskz_permutex2var_epi8(0x11111111, upper, select, lower);
+            p[b] = _mm512_cvtepi32_pd(_mm512_castsi512_si256(bytes));
+            select = _mm512_add_epi32(select, _mm512_set1_epi32(1));
+        }
+    }
+};
+
+// Otherwise each lane's tap is gathered: four bytes from it, the fourth
+// being the next pixel's.
+struct GatheredTaps {
+    const uint8_t* pixels;
+    size_t row_bytes;
+    __m256i base;  // byte offset of each lane's first tap
+    const uint8_t* tap_row;
+    void StartRow(int row) { tap_row = pixels + size_t(row) * row_bytes; }
+    void Fetch(int column, Lanes8d p[3])
+    {
+        const __m256i byte = _mm256_set1_epi32(0xFF);
+        __m256i taps = _mm256_i32gather_epi32(reinterpret_cast<const int*>(tap_row + 3 * column), base, 1);
+        for (int b = 0; b < 3; b++) p[b] = _mm512_cvtepi32_pd(_mm256_and_si256(_mm256_srli_epi32(taps, 8 * b), byte));
+    }
+};
+
+// Whether the window pair serves the eight lanes; sets it up when it does.
+bool ShareWindows(__m256i ix, __m256i iy, const BITMAP* page, WindowTaps* taps)
+{
+    // The lowest tap row and first tap column among the lanes (the points
+    // of a row are monotonic, so they are those of the first or last lane).
+    __m256i first_ix = _mm256_min_epi32(_mm256_permutevar8x32_epi32(ix, _mm256_setzero_si256()),
+                                        _mm256_permutevar8x32_epi32(ix, _mm256_set1_epi32(7)));
+    __m256i first_iy = _mm256_min_epi32(_mm256_permutevar8x32_epi32(iy, _mm256_setzero_si256()),
+                                        _mm256_permutevar8x32_epi32(iy, _mm256_set1_epi32(7)));
+    __m256i row_step = _mm256_sub_epi32(iy, first_iy), column_step = _mm256_sub_epi32(ix, first_ix);
+    if (_mm256_cmple_epu32_mask(row_step, _mm256_set1_epi32(1)) != 0xFF ||
+        _mm256_cmple_epu32_mask(column_step, _mm256_set1_epi32(17)) != 0xFF || page->width < 24)
+        return false;
+    taps->start = _mm256_add_epi32(_mm256_slli_epi32(row_step, 6),
+                                   _mm256_add_epi32(_mm256_add_epi32(column_step, column_step), column_step));
+    taps->row_bytes = size_t(page->width) * 3;
+    taps->window = page->pixels + (size_t(_mm256_cvtsi256_si32(first_iy)) - 1) * taps->row_bytes +
+                   (size_t(_mm256_cvtsi256_si32(first_ix)) - 1) * 3;
+    taps->two_rows = _mm256_cmpeq_epi32_mask(row_step, _mm256_setzero_si256()) != 0xFF;
+    // The windows of the groups a few steps on: the processor's own prefetch
+    // does not follow five rows that advance together.  A prefetch past the
+    // page's end is harmless; the address is formed as an integer, as no
+    // pointer may point there.
+    for (int row = 0; row < 5; row++)
+        _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(taps->window) +
+                                                   uintptr_t(row) * uintptr_t(taps->row_bytes) + 256),
+                     _MM_HINT_T0);
+    return true;
+}
+
+// The three colours of the eight pixels, interleaved into 24 bytes.
+void StorePixels(const Lanes8d value[3], uint8_t* out)
+{
+    __m128i b0 = _mm256_cvtepi32_epi8(_mm512_cvttpd_epi32(value[0].v));
+    __m128i b1 = _mm256_cvtepi32_epi8(_mm512_cvttpd_epi32(value[1].v));
+    __m128i b2 = _mm256_cvtepi32_epi8(_mm512_cvttpd_epi32(value[2].v));
+    __m128i colours = _mm_unpacklo_epi64(b0, b1);  // b0 in bytes 0-7, b1 in 8-15, b2 in 16-23
+    __m256i all = _mm256_inserti128_si256(_mm256_castsi128_si256(colours), b2, 1);
+    const __m256i order = _mm256_setr_epi8(0, 8, 16, 1, 9, 17, 2, 10, 18, 3, 11, 19, 4, 12, 20, 5, 13, 21, 6, 14, 22, 7,
+                                           15, 23, 0, 0, 0, 0, 0, 0, 0, 0);
+    // Two plain stores: a masked one is slow on some processors.
+    __m256i pixels = _mm256_permutexvar_epi8(order, all);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(pixels));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(pixels, 1));
+}
+
+}  // namespace
+
+int SampleEightAvx512(const BITMAP* page, const double* xs, const double* ys, uint8_t* out)
+{
+    Lanes8d x = _mm512_loadu_pd(xs), y = _mm512_loadu_pd(ys);
+    Lanes8d fx = Floor(x), fy = Floor(y);
+    if (!AllTapsInside(fx, fy, double(page->width), double(page->height))) return 0;
+    Lanes8d wx[4] = {x, x, x, x}, wy[4] = {y, y, y, y};
+    TapWeights(x, fx, wx);
+    TapWeights(y, fy, wy);
+    __m256i ix = _mm512_cvttpd_epi32(fx.v), iy = _mm512_cvttpd_epi32(fy.v);
+    Lanes8d weight_sum(0.0), sum[3] = {weight_sum, weight_sum, weight_sum};
+    WindowTaps windows;
+    if (ShareWindows(ix, iy, page, &windows)) {
+        SumTaps(wx, wy, windows, &weight_sum, sum);
+    } else {
+        int32_t row_bytes = int32_t(page->width) * 3;
+        __m256i base = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(iy, _mm256_set1_epi32(1)), _mm256_set1_epi32(row_bytes)),
+                                        _mm256_mullo_epi32(_mm256_sub_epi32(ix, _mm256_set1_epi32(1)), _mm256_set1_epi32(3)));
+        GatheredTaps gathered = {page->pixels, size_t(row_bytes), base, nullptr};
+        SumTaps(wx, wy, gathered, &weight_sum, sum);
+    }
+    Lanes8d scale = Lanes8d(1.0) / weight_sum;
+    Lanes8d rounded[3] = {RoundedToByte(sum[0] * scale), RoundedToByte(sum[1] * scale), RoundedToByte(sum[2] * scale)};
+    StorePixels(rounded, out);
+    return 1;
+}
+#else
+int SampleEightAvx512(const BITMAP*, const double*, const double*, uint8_t*) { return 0; }
+#endif
