@@ -63,9 +63,17 @@ wait_run() {
 }
 
 shots=0
-screenshot() {  # screenshot <file.ppm>
+screenshot() {  # screenshot <file.ppm>, once the screen has stopped changing
   sleep 0.5
   xwd -root -silent | convert xwd:- "$1" || fail "screenshot"
+  # On a loaded machine the window may still be drawing: shoot again until
+  # two shots agree.
+  for _ in $(seq 20); do
+    sleep 0.3
+    xwd -root -silent | convert xwd:- "$work/again.ppm" || fail "screenshot"
+    cmp -s "$1" "$work/again.ppm" && break
+    mv "$work/again.ppm" "$1"
+  done
   shots=$((shots + 1))
   [[ -n ${NIVELO_SHOT_DIR:-} ]] && convert "$1" "$NIVELO_SHOT_DIR/$(basename "$1" .ppm).png"
   return 0
