@@ -53,42 +53,13 @@ int ParseStageMask(const char* text, uint16_t* mask)
 
 }  // namespace
 
-ConfigBinding ParameterBinding(ParameterSet* p)
-{
-    ConfigBinding binding = {};
-    binding.slot[KEY_DETECT_WIDTH] = &p->DETECT_WIDTH;
-    binding.slot[KEY_DETECT_DIFF] = &p->DETECT_DIFF;
-    binding.slot[KEY_VISION_LIMIT1] = &p->VISION_LIMIT1;
-    binding.slot[KEY_VISION_LIMIT2] = &p->VISION_LIMIT2;
-    binding.slot[KEY_VISION_WIDTH1] = &p->VISION_WIDTH1;
-    binding.slot[KEY_VISION_WIDTH2] = &p->VISION_WIDTH2;
-    binding.slot[KEY_VISION_WIDTH3] = &p->VISION_WIDTH3;
-    binding.slot[KEY_VISION_ANGLE] = &p->VISION_ANGLE;
-    binding.slot[KEY_BLUR_RADIUS] = &p->BLUR_RADIUS;
-    binding.slot[KEY_BLUR_LIMIT] = &p->BLUR_LIMIT;
-    binding.slot[KEY_REPERTOIRE1] = p->REPERTOIRE1;
-    binding.slot[KEY_REPERTOIRE2] = p->REPERTOIRE2;
-    binding.slot[KEY_COTE_RECADRAGE] = &p->COTE_RECADRAGE;
-    binding.slot[KEY_COTE_FOND] = &p->COTE_FOND;
-    binding.slot[KEY_OFFSET_ANGLE] = &p->OFFSET_ANGLE;
-    binding.slot[KEY_RECADRAGE1] = &p->RECADRAGE1;
-    binding.slot[KEY_FLOU] = &p->FLOU;
-    binding.slot[KEY_SAUVEGARDE1] = &p->SAUVEGARDE1;
-    binding.slot[KEY_ROTATION] = &p->ROTATION;
-    binding.slot[KEY_RECADRAGE2] = &p->RECADRAGE2;
-    binding.slot[KEY_SAUVEGARDE2] = &p->SAUVEGARDE2;
-    binding.slot[KEY_COUL_REMPLISSAGE] = p->fill_colour;
-    binding.colour_given = &p->fill_colour_given;
-    return binding;
-}
-
 void SetDefaultParameters()
 {
-    SetStartValues(ParameterBinding(&g_params));
+    SetStartValues(BindKeys(&g_params, &g_params.fill_colour_given));
     g_params.fill_colour_given = 0;
 }
 
-void ReadParameterFile(const char* name) { ReadConfigValues(name, ParameterBinding(&g_params)); }
+void ReadParameterFile(const char* name) { ReadConfigValues(name, BindKeys(&g_params, &g_params.fill_colour_given)); }
 
 void ParseCommandLine(int argc, char** argv)
 {

@@ -43,6 +43,19 @@ struct ConfigBinding {
     uint8_t* colour_given;
 };
 
+// The binding of a record whose members are named after the keys (the
+// colour being fill_colour), as both programs' parameter sets are.
+template <class Record> ConfigBinding BindKeys(Record* p, uint8_t* colour_given)
+{
+    static_assert(KEY_COUNT == 22, "every key is bound below, in the order of ConfigKeyId");
+    return {{&p->DETECT_WIDTH, &p->DETECT_DIFF, &p->VISION_LIMIT1, &p->VISION_LIMIT2, &p->VISION_WIDTH1,
+             &p->VISION_WIDTH2, &p->VISION_WIDTH3, &p->VISION_ANGLE, &p->BLUR_RADIUS, &p->BLUR_LIMIT,
+             p->REPERTOIRE1, p->REPERTOIRE2, &p->COTE_RECADRAGE, &p->COTE_FOND, &p->OFFSET_ANGLE,
+             &p->RECADRAGE1, &p->FLOU, &p->SAUVEGARDE1, &p->ROTATION, &p->RECADRAGE2, &p->SAUVEGARDE2,
+             p->fill_colour},
+            colour_given};
+}
+
 // Sets every bound value to its start value; colour_given is left alone.
 void SetStartValues(const ConfigBinding& binding);
 

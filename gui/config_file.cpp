@@ -10,42 +10,10 @@
 #include "core/support.h"
 #include "gui/gui_params.h"
 
-namespace {
-
-ConfigBinding GuiBinding(GuiParameterSet* p)
-{
-    ConfigBinding binding = {};
-    binding.slot[KEY_DETECT_WIDTH] = &p->DETECT_WIDTH;
-    binding.slot[KEY_DETECT_DIFF] = &p->DETECT_DIFF;
-    binding.slot[KEY_VISION_LIMIT1] = &p->VISION_LIMIT1;
-    binding.slot[KEY_VISION_LIMIT2] = &p->VISION_LIMIT2;
-    binding.slot[KEY_VISION_WIDTH1] = &p->VISION_WIDTH1;
-    binding.slot[KEY_VISION_WIDTH2] = &p->VISION_WIDTH2;
-    binding.slot[KEY_VISION_WIDTH3] = &p->VISION_WIDTH3;
-    binding.slot[KEY_VISION_ANGLE] = &p->VISION_ANGLE;
-    binding.slot[KEY_BLUR_RADIUS] = &p->BLUR_RADIUS;
-    binding.slot[KEY_BLUR_LIMIT] = &p->BLUR_LIMIT;
-    binding.slot[KEY_REPERTOIRE1] = p->REPERTOIRE1;
-    binding.slot[KEY_REPERTOIRE2] = p->REPERTOIRE2;
-    binding.slot[KEY_COTE_RECADRAGE] = &p->COTE_RECADRAGE;
-    binding.slot[KEY_COTE_FOND] = &p->COTE_FOND;
-    binding.slot[KEY_OFFSET_ANGLE] = &p->OFFSET_ANGLE;
-    binding.slot[KEY_RECADRAGE1] = &p->RECADRAGE1;
-    binding.slot[KEY_FLOU] = &p->FLOU;
-    binding.slot[KEY_SAUVEGARDE1] = &p->SAUVEGARDE1;
-    binding.slot[KEY_ROTATION] = &p->ROTATION;
-    binding.slot[KEY_RECADRAGE2] = &p->RECADRAGE2;
-    binding.slot[KEY_SAUVEGARDE2] = &p->SAUVEGARDE2;
-    binding.slot[KEY_COUL_REMPLISSAGE] = p->fill_colour;
-    return binding;
-}
-
-}  // namespace
-
 void SetGuiParameterDefaults()
 {
     GuiParameterSet& p = g_gui_params;
-    SetStartValues(GuiBinding(&p));
+    SetStartValues(BindKeys(&p, nullptr));
     // The GUI proposes Windows-style folders, unlike nivelo's own start values.
     std::strcpy(p.REPERTOIRE1, "c:\\t\\");
     std::strcpy(p.REPERTOIRE2, "c:\\trot\\");
@@ -56,7 +24,7 @@ void SetGuiParameterDefaults()
 void ReadConfigFile(const char* name)
 {
     GuiParameterSet& params = g_gui_params;
-    ConfigBinding binding = GuiBinding(&params);
+    ConfigBinding binding = BindKeys(&params, nullptr);
     uint8_t colour_given = 0;
     binding.colour_given = &colour_given;
     if (!ReadConfigValues(name, binding)) return;
@@ -72,7 +40,7 @@ int WriteConfigFile(const char* name, const char* directory1, const char* direct
         ReportError("Impossible d'écrire le fichier de configuration %s\n", name);
         return 0;
     }
-    ConfigBinding binding = GuiBinding(&g_gui_params);
+    ConfigBinding binding = BindKeys(&g_gui_params, nullptr);
     binding.slot[KEY_REPERTOIRE1] = const_cast<char*>(directory1);
     binding.slot[KEY_REPERTOIRE2] = const_cast<char*>(directory2);
     // Without COUL_REMPLISSAGE nivelo fills with the background it measures.

@@ -4,6 +4,8 @@
 // lane type's header, from a file compiled for its instruction set.
 #pragma once
 
+#include "core/bitmap.h"
+
 namespace {
 
 // The two pieces of CubicWeight, written as there.
@@ -50,6 +52,28 @@ template <class D, class Taps> inline void SumTaps(const D wx[4], const D wy[4],
             for (int b = 0; b < 3; b++) sum[b] = sum[b] + w * p[b];
         }
     }
+}
+
+// The weighted sums of the sixteen taps of every lane's point (x, y), or
+// false when some tap lies outside the page or on its last row.  Shared
+// sets itself up from the floors and says whether its loads serve every
+// lane; Gathered, made from the floors, fetches each lane's taps alone.
+template <class D, class Shared, class Gathered>
+inline bool SumLanes(const BITMAP* page, D x, D y, D* weight_sum, D sum[3])
+{
+    D fx = Floor(x), fy = Floor(y);
+    if (!AllTapsInside(fx, fy, double(page->width), double(page->height))) return false;
+    D wx[4] = {x, x, x, x}, wy[4] = {y, y, y, y};
+    TapWeights(x, fx, wx);
+    TapWeights(y, fy, wy);
+    Shared shared;
+    if (shared.SetUp(page, fx, fy)) {
+        SumTaps(wx, wy, shared, weight_sum, sum);
+    } else {
+        Gathered gathered(page, fx, fy);
+        SumTaps(wx, wy, gathered, weight_sum, sum);
+    }
+    return true;
 }
 
 // RoundToByte in every lane, still as doubles: the nearer integer, the lower

@@ -8,6 +8,8 @@
 
 namespace {
 
+__m128i Floors(Lanes4d f) { return _mm256_cvttpd_epi32(f.v); }
+
 // Usually the four points share their tap rows and their first tap columns
 // are at most three apart: then one 16-byte load a tap covers all four lanes,
 // and a byte shuffle hands each lane its bytes.  The load may run past the
@@ -18,6 +20,24 @@ struct SharedRowTaps {
     size_t row_bytes;
     __m128i select[3];  // byte 3 x offset + b of the load into each 32-bit lane's low byte
     const uint8_t* tap_row;
+
+    bool SetUp(const BITMAP* page, Lanes4d fx, Lanes4d fy)
+    {
+        __m128i ix = Floors(fx), iy = Floors(fy);
+        __m128i first_ix = _mm_shuffle_epi32(ix, 0), first_iy = _mm_shuffle_epi32(iy, 0);
+        __m128i offsets = _mm_sub_epi32(ix, first_ix);  // columns from lane 0's
+        bool same_rows = _mm_movemask_epi8(_mm_cmpeq_epi32(iy, first_iy)) == 0xFFFF;
+        bool near = _mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi32(offsets, _mm_set1_epi32(3)),
+                                                   _mm_cmpgt_epi32(_mm_setzero_si128(), offsets))) == 0;
+        if (!same_rows || !near || page->width < 8) return false;
+        __m128i start = _mm_add_epi32(_mm_add_epi32(offsets, offsets), offsets);
+        for (int b = 0; b < 3; b++)
+            select[b] = _mm_or_si128(_mm_add_epi32(start, _mm_set1_epi32(b)), _mm_set1_epi32(int32_t(0x80808000u)));
+        row_bytes = size_t(page->width) * 3;
+        first_tap = page->pixels + (size_t(_mm_cvtsi128_si32(first_iy)) - 1) * row_bytes +
+                    (size_t(_mm_cvtsi128_si32(first_ix)) - 1) * 3;
+        return true;
+    }
     void StartRow(int row) { tap_row = first_tap + size_t(row) * row_bytes; }
     void Fetch(int column, Lanes4d p[3])
     {
@@ -32,7 +52,15 @@ struct GatheredTaps {
     const uint8_t* pixels;
     size_t row_bytes;
     __m128i base;  // byte offset of each lane's first tap
-    const uint8_t* tap_row;
+    const uint8_t* tap_row = nullptr;
+
+    GatheredTaps(const BITMAP* page, Lanes4d fx, Lanes4d fy)
+        : pixels(page->pixels), row_bytes(size_t(page->width) * 3)
+    {
+        int32_t row = int32_t(row_bytes);
+        base = _mm_add_epi32(_mm_mullo_epi32(_mm_sub_epi32(Floors(fy), _mm_set1_epi32(1)), _mm_set1_epi32(row)),
+                             _mm_mullo_epi32(_mm_sub_epi32(Floors(fx), _mm_set1_epi32(1)), _mm_set1_epi32(3)));
+    }
     void StartRow(int row) { tap_row = pixels + size_t(row) * row_bytes; }
     void Fetch(int column, Lanes4d p[3])
     {
@@ -42,46 +70,14 @@ struct GatheredTaps {
     }
 };
 
-// Whether the shared loads serve the four lanes, and their byte selectors.
-bool ShareRows(__m128i ix, __m128i iy, const BITMAP* page, SharedRowTaps* taps)
-{
-    __m128i first_ix = _mm_shuffle_epi32(ix, 0), first_iy = _mm_shuffle_epi32(iy, 0);
-    __m128i offsets = _mm_sub_epi32(ix, first_ix);  // columns from lane 0's
-    bool same_rows = _mm_movemask_epi8(_mm_cmpeq_epi32(iy, first_iy)) == 0xFFFF;
-    bool near = _mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi32(offsets, _mm_set1_epi32(3)),
-                                               _mm_cmpgt_epi32(_mm_setzero_si128(), offsets))) == 0;
-    if (!same_rows || !near || page->width < 8) return false;
-    __m128i start = _mm_add_epi32(_mm_add_epi32(offsets, offsets), offsets);
-    for (int b = 0; b < 3; b++)
-        taps->select[b] = _mm_or_si128(_mm_add_epi32(start, _mm_set1_epi32(b)), _mm_set1_epi32(int32_t(0x80808000u)));
-    taps->row_bytes = size_t(page->width) * 3;
-    taps->first_tap = page->pixels + (size_t(_mm_cvtsi128_si32(first_iy)) - 1) * taps->row_bytes +
-                      (size_t(_mm_cvtsi128_si32(first_ix)) - 1) * 3;
-    return true;
-}
-
 }  // namespace
 
 int SampleFourAvx2(const BITMAP* page, const double* xs, const double* ys, uint8_t* out)
 {
-    Lanes4d x = _mm256_loadu_pd(xs), y = _mm256_loadu_pd(ys);
-    Lanes4d fx = Floor(x), fy = Floor(y);
-    if (!AllTapsInside(fx, fy, double(page->width), double(page->height))) return 0;
-    Lanes4d wx[4] = {x, x, x, x}, wy[4] = {y, y, y, y};
-    TapWeights(x, fx, wx);
-    TapWeights(y, fy, wy);
-    __m128i ix = _mm256_cvttpd_epi32(fx.v), iy = _mm256_cvttpd_epi32(fy.v);
     Lanes4d weight_sum(0.0), sum[3] = {weight_sum, weight_sum, weight_sum};
-    SharedRowTaps shared;
-    if (ShareRows(ix, iy, page, &shared)) {
-        SumTaps(wx, wy, shared, &weight_sum, sum);
-    } else {
-        int32_t row_bytes = int32_t(page->width) * 3;
-        __m128i base = _mm_add_epi32(_mm_mullo_epi32(_mm_sub_epi32(iy, _mm_set1_epi32(1)), _mm_set1_epi32(row_bytes)),
-                                     _mm_mullo_epi32(_mm_sub_epi32(ix, _mm_set1_epi32(1)), _mm_set1_epi32(3)));
-        GatheredTaps gathered = {page->pixels, size_t(row_bytes), base, nullptr};
-        SumTaps(wx, wy, gathered, &weight_sum, sum);
-    }
+    if (!SumLanes<Lanes4d, SharedRowTaps, GatheredTaps>(page, _mm256_loadu_pd(xs), _mm256_loadu_pd(ys), &weight_sum,
+                                                         sum))
+        return 0;
     Lanes4d scale = Lanes4d(1.0) / weight_sum;
     alignas(16) int32_t bytes[3][4];
     for (int b = 0; b < 3; b++)

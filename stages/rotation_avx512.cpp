@@ -8,6 +8,8 @@
 
 namespace {
 
+__m256i Floors(Lanes8d f) { return _mm512_cvttpd_epi32(f.v); }
+
 // Usually every lane's taps start on the lowest tap row or the one below it,
 // at most 17 columns from the first: then the taps of tap row r of all lanes
 // lie in the 64 bytes of row r (lanes on the lowest row) and the 64 bytes
@@ -20,6 +22,37 @@ struct WindowTaps {
     __m256i start;   // byte of each lane's tap in column 0, colour 0, of the window pair
     bool two_rows;   // some lane starts on the row below
     __m512i upper, lower;
+
+    // Whether the window pair serves the eight lanes; sets it up when it does.
+    bool SetUp(const BITMAP* page, Lanes8d fx, Lanes8d fy)
+    {
+        __m256i ix = Floors(fx), iy = Floors(fy);
+        // The lowest tap row and first tap column among the lanes (the points
+        // of a row are monotonic, so they are those of the first or last lane).
+        __m256i first_ix = _mm256_min_epi32(_mm256_permutevar8x32_epi32(ix, _mm256_setzero_si256()),
+                                            _mm256_permutevar8x32_epi32(ix, _mm256_set1_epi32(7)));
+        __m256i first_iy = _mm256_min_epi32(_mm256_permutevar8x32_epi32(iy, _mm256_setzero_si256()),
+                                            _mm256_permutevar8x32_epi32(iy, _mm256_set1_epi32(7)));
+        __m256i row_step = _mm256_sub_epi32(iy, first_iy), column_step = _mm256_sub_epi32(ix, first_ix);
+        if (_mm256_cmple_epu32_mask(row_step, _mm256_set1_epi32(1)) != 0xFF ||
+            _mm256_cmple_epu32_mask(column_step, _mm256_set1_epi32(17)) != 0xFF || page->width < 24)
+            return false;
+        start = _mm256_add_epi32(_mm256_slli_epi32(row_step, 6),
+                                 _mm256_add_epi32(_mm256_add_epi32(column_step, column_step), column_step));
+        row_bytes = size_t(page->width) * 3;
+        window = page->pixels + (size_t(_mm256_cvtsi256_si32(first_iy)) - 1) * row_bytes +
+                 (size_t(_mm256_cvtsi256_si32(first_ix)) - 1) * 3;
+        two_rows = _mm256_cmpeq_epi32_mask(row_step, _mm256_setzero_si256()) != 0xFF;
+        // The windows of the groups a few steps on: the processor's own
+        // prefetch does not follow five rows that advance together.  A
+        // prefetch past the page's end is harmless; the address is formed as
+        // an integer, as no pointer may point there.
+        for (int row = 0; row < 5; row++)
+            _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(window) +
+                                                       uintptr_t(row) * uintptr_t(row_bytes) + 256),
+                         _MM_HINT_T0);
+        return true;
+    }
     void StartRow(int row)
     {
         // The row below is read only when some lane needs it: it may be the page's last.
@@ -48,7 +81,15 @@ struct GatheredTaps {
     const uint8_t* pixels;
     size_t row_bytes;
     __m256i base;  // byte offset of each lane's first tap
-    const uint8_t* tap_row;
+    const uint8_t* tap_row = nullptr;
+
+    GatheredTaps(const BITMAP* page, Lanes8d fx, Lanes8d fy)
+        : pixels(page->pixels), row_bytes(size_t(page->width) * 3)
+    {
+        __m256i row = _mm256_set1_epi32(int32_t(row_bytes));
+        base = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(Floors(fy), _mm256_set1_epi32(1)), row),
+                                _mm256_mullo_epi32(_mm256_sub_epi32(Floors(fx), _mm256_set1_epi32(1)), _mm256_set1_epi32(3)));
+    }
     void StartRow(int row) { tap_row = pixels + size_t(row) * row_bytes; }
     void Fetch(int column, Lanes8d p[3])
     {
@@ -57,36 +98,6 @@ struct GatheredTaps {
         for (int b = 0; b < 3; b++) p[b] = _mm512_cvtepi32_pd(_mm256_and_si256(_mm256_srli_epi32(taps, 8 * b), byte));
     }
 };
-
-// Whether the window pair serves the eight lanes; sets it up when it does.
-bool ShareWindows(__m256i ix, __m256i iy, const BITMAP* page, WindowTaps* taps)
-{
-    // The lowest tap row and first tap column among the lanes (the points
-    // of a row are monotonic, so they are those of the first or last lane).
-    __m256i first_ix = _mm256_min_epi32(_mm256_permutevar8x32_epi32(ix, _mm256_setzero_si256()),
-                                        _mm256_permutevar8x32_epi32(ix, _mm256_set1_epi32(7)));
-    __m256i first_iy = _mm256_min_epi32(_mm256_permutevar8x32_epi32(iy, _mm256_setzero_si256()),
-                                        _mm256_permutevar8x32_epi32(iy, _mm256_set1_epi32(7)));
-    __m256i row_step = _mm256_sub_epi32(iy, first_iy), column_step = _mm256_sub_epi32(ix, first_ix);
-    if (_mm256_cmple_epu32_mask(row_step, _mm256_set1_epi32(1)) != 0xFF ||
-        _mm256_cmple_epu32_mask(column_step, _mm256_set1_epi32(17)) != 0xFF || page->width < 24)
-        return false;
-    taps->start = _mm256_add_epi32(_mm256_slli_epi32(row_step, 6),
-                                   _mm256_add_epi32(_mm256_add_epi32(column_step, column_step), column_step));
-    taps->row_bytes = size_t(page->width) * 3;
-    taps->window = page->pixels + (size_t(_mm256_cvtsi256_si32(first_iy)) - 1) * taps->row_bytes +
-                   (size_t(_mm256_cvtsi256_si32(first_ix)) - 1) * 3;
-    taps->two_rows = _mm256_cmpeq_epi32_mask(row_step, _mm256_setzero_si256()) != 0xFF;
-    // The windows of the groups a few steps on: the processor's own prefetch
-    // does not follow five rows that advance together.  A prefetch past the
-    // page's end is harmless; the address is formed as an integer, as no
-    // pointer may point there.
-    for (int row = 0; row < 5; row++)
-        _mm_prefetch(reinterpret_cast<const char*>(reinterpret_cast<uintptr_t>(taps->window) +
-                                                   uintptr_t(row) * uintptr_t(taps->row_bytes) + 256),
-                     _MM_HINT_T0);
-    return true;
-}
 
 // The three colours of the eight pixels, interleaved into 24 bytes.
 void StorePixels(const Lanes8d value[3], uint8_t* out)
@@ -108,24 +119,9 @@ void StorePixels(const Lanes8d value[3], uint8_t* out)
 
 int SampleEightAvx512(const BITMAP* page, const double* xs, const double* ys, uint8_t* out)
 {
-    Lanes8d x = _mm512_loadu_pd(xs), y = _mm512_loadu_pd(ys);
-    Lanes8d fx = Floor(x), fy = Floor(y);
-    if (!AllTapsInside(fx, fy, double(page->width), double(page->height))) return 0;
-    Lanes8d wx[4] = {x, x, x, x}, wy[4] = {y, y, y, y};
-    TapWeights(x, fx, wx);
-    TapWeights(y, fy, wy);
-    __m256i ix = _mm512_cvttpd_epi32(fx.v), iy = _mm512_cvttpd_epi32(fy.v);
     Lanes8d weight_sum(0.0), sum[3] = {weight_sum, weight_sum, weight_sum};
-    WindowTaps windows;
-    if (ShareWindows(ix, iy, page, &windows)) {
-        SumTaps(wx, wy, windows, &weight_sum, sum);
-    } else {
-        int32_t row_bytes = int32_t(page->width) * 3;
-        __m256i base = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(iy, _mm256_set1_epi32(1)), _mm256_set1_epi32(row_bytes)),
-                                        _mm256_mullo_epi32(_mm256_sub_epi32(ix, _mm256_set1_epi32(1)), _mm256_set1_epi32(3)));
-        GatheredTaps gathered = {page->pixels, size_t(row_bytes), base, nullptr};
-        SumTaps(wx, wy, gathered, &weight_sum, sum);
-    }
+    if (!SumLanes<Lanes8d, WindowTaps, GatheredTaps>(page, _mm512_loadu_pd(xs), _mm512_loadu_pd(ys), &weight_sum, sum))
+        return 0;
     Lanes8d scale = Lanes8d(1.0) / weight_sum;
     Lanes8d rounded[3] = {RoundedToByte(sum[0] * scale), RoundedToByte(sum[1] * scale), RoundedToByte(sum[2] * scale)};
     StorePixels(rounded, out);
