@@ -41,6 +41,9 @@ const KeyEntry kKeys[] = {
     // Written by nivelo_gui for its previews.
     {"OFFSET_ANGLE", VALUE_REAL, &g_params.OFFSET_ANGLE},
     {"COUL_REMPLISSAGE", VALUE_COLOUR, g_params.fill_colour},
+    // The precise skew search.
+    {"AFFINAGE", VALUE_YES_NO, &g_params.AFFINAGE},
+    {"AFFINAGE_PLAGE", VALUE_REAL, &g_params.AFFINAGE_PLAGE},
 };
 
 uint8_t ParseSides(const char* value)

@@ -33,4 +33,6 @@ void SetDefaultParameters()
     p.OFFSET_ANGLE = 0.0;
     p.fill_colour_given = 0;
     p.fill_colour[0] = p.fill_colour[1] = p.fill_colour[2] = 0;
+    p.AFFINAGE = 0;
+    p.AFFINAGE_PLAGE = 10.0;
 }

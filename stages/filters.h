@@ -29,8 +29,9 @@ void LowerBorderFilter(BITMAP* grey);
 // degrees, weighted by length, of those at least VISION_WIDTH3 steps long and
 // flatter than VISION_ANGLE; 0 when none is.  Positive when the lines rise to
 // the right.  With mark_counted, the counted traces are set to 2 for the
-// debug image; the angle does not depend on it.
-double LineAngleFilter(BITMAP* grey, int mark_counted);
+// debug image; the angle does not depend on it.  *counted (when given) is
+// set to 0 when no trace counted, the angle 0 then meaning "not measured".
+double LineAngleFilter(BITMAP* grey, int mark_counted, int* counted = nullptr);
 
 // Fast twins of the filters whose plain loops are slow, used by the filters
 // above unless NIVELO_THREADS is 1; the same bytes and the same angle.
@@ -39,4 +40,4 @@ void GapBridgeFilterFast(BITMAP* grey, int threads);
 void LowerBorderFilterFast(BITMAP* grey);
 // 1 with the angle, or 0 with the copy untouched when its working list
 // cannot be allocated (the plain filter then does the work).
-int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle);
+int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle, int* counted);

@@ -30,8 +30,10 @@ void RotateIntoFast(const BITMAP* page, BITMAP* destination, double angle, const
 
 // Finds the skew angle of a three-byte page in degrees (positive: the lines
 // rise to the right).  With /f, writes the five filter images into
-// REPERTOIRE2.  Returns 1, or 0 when the grey working copy cannot be made.
-int DetectSkewAngle(const BITMAP* page, double* angle);
+// REPERTOIRE2.  *measured (when given) is set to 0 when no text line counted
+// and the angle is 0 for want of any.  Returns 1, or 0 when the grey working
+// copy cannot be made.
+int DetectSkewAngle(const BITMAP* page, double* angle, int* measured = nullptr);
 
 // Replaces *slot by the page turned by angle degrees, corners filled with
 // colour; 1, or 0 with *slot unchanged.

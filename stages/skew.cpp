@@ -49,7 +49,7 @@ void IdentityMap(uint8_t map[256])
 
 }  // namespace
 
-int DetectSkewAngle(const BITMAP* page, double* angle)
+int DetectSkewAngle(const BITMAP* page, double* angle, int* measured)
 {
     BITMAP grey;
     if (!BITMAP_Create(&grey, page->width, page->height, PIXEL_GREY)) return 0;
@@ -69,7 +69,7 @@ int DetectSkewAngle(const BITMAP* page, double* angle)
     }
     LowerBorderFilter(&grey);
     if (show.Wanted(4)) SaveFilterImage(show, 4, &grey);
-    *angle = LineAngleFilter(&grey, show.Wanted(5));
+    *angle = LineAngleFilter(&grey, show.Wanted(5), measured);
     if (show.Wanted(5)) {
         IdentityMap(map);
         map[1] = 128;  // traced, not counted
