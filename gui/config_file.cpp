@@ -53,6 +53,8 @@ const GuiKey kKeys[] = {
     {"RECADRAGE2", GUI_YES_NO, &P.RECADRAGE2},
     {"SAUVEGARDE2", GUI_YES_NO, &P.SAUVEGARDE2},
     {"COUL_REMPLISSAGE", GUI_COLOUR, P.fill_colour},
+    {"AFFINAGE", GUI_YES_NO, &P.AFFINAGE},
+    {"AFFINAGE_PLAGE", GUI_REAL, &P.AFFINAGE_PLAGE},
 };
 
 constexpr int kLineSize = 256;  // 255 characters and the terminator
@@ -214,6 +216,8 @@ int WriteConfigFile(const char* name, const char* directory1, const char* direct
     std::fprintf(file, "ROTATION=%c\n", YesNo(P.ROTATION));
     std::fprintf(file, "RECADRAGE2=%c\n", YesNo(P.RECADRAGE2));
     std::fprintf(file, "SAUVEGARDE2=%c\n", YesNo(P.SAUVEGARDE2));
+    std::fprintf(file, "AFFINAGE=%c\n", YesNo(P.AFFINAGE));
+    std::fprintf(file, "AFFINAGE_PLAGE=%f\n", P.AFFINAGE_PLAGE);
     if (!P.automatic_colour)
         std::fprintf(file, "COUL_REMPLISSAGE=%u,%u,%u\n", unsigned(P.fill_colour[0]), unsigned(P.fill_colour[1]),
                      unsigned(P.fill_colour[2]));

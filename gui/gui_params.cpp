@@ -33,6 +33,9 @@ void SetGuiParameterDefaults()
     p.fill_colour[0] = p.fill_colour[1] = p.fill_colour[2] = 0;
     p.automatic_colour = 1;
     p.black_and_white = 0;
+    // Someone tuning a page should see the best angle nivelo can find.
+    p.AFFINAGE = 1;
+    p.AFFINAGE_PLAGE = 10.0;
 }
 
 int ParseInteger(const char* text, int32_t* value, const char** end)

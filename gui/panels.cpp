@@ -78,6 +78,7 @@ uint8_t* SwitchOf(int id)
     case IDC_RECADRAGE2: return &P.RECADRAGE2;
     case IDC_SAUVEGARDE2: return &P.SAUVEGARDE2;
     case IDC_BLACK_AND_WHITE: return &P.black_and_white;
+    case IDC_AFFINAGE: return &P.AFFINAGE;
     default: return nullptr;
     }
 }
@@ -184,6 +185,7 @@ int OnEditChange(PlatformDialog* dialog, int id)
     switch (id) {
     case IDC_VISION_ANGLE: MarkStale(); ReadEditReal(dialog, id, &P.VISION_ANGLE); return 1;
     case IDC_OFFSET_ANGLE: MarkStale(); ReadEditReal(dialog, id, &P.OFFSET_ANGLE); return 1;
+    case IDC_AFFINAGE_PLAGE: MarkStale(); ReadEditReal(dialog, id, &P.AFFINAGE_PLAGE); return 1;
     case IDC_REPERTOIRE1: ReadEditText(dialog, id, P.REPERTOIRE1); return 1;
     case IDC_REPERTOIRE2: ReadEditText(dialog, id, P.REPERTOIRE2); return 1;
     default: return 0;
@@ -294,6 +296,8 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetEditInteger(dialog, IDC_VISION_WIDTH3, P.VISION_WIDTH3);
     SetEditReal(dialog, IDC_VISION_ANGLE, P.VISION_ANGLE);
     SetEditReal(dialog, IDC_OFFSET_ANGLE, P.OFFSET_ANGLE);
+    SetCheck(dialog, IDC_AFFINAGE, P.AFFINAGE);
+    SetEditReal(dialog, IDC_AFFINAGE_PLAGE, P.AFFINAGE_PLAGE);
 
     SetCheck(dialog, IDC_AUTOMATIC_COLOUR, P.automatic_colour);
     EnableColourControls(dialog, !P.automatic_colour);

@@ -33,6 +33,7 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr int32_t kSweepStep = 32;     // hundredths of a degree between the angles swept
+constexpr int32_t kFineStep = 4;       // the same on the fine level, around the best of the sweep
 constexpr int64_t kCellsAcross = 1000;  // the reduced copy is about this wide
 constexpr int64_t kDitherColumns = 8;  // columns that share one rounding offset
 // Ink and paper whose means differ by less than this (in sums of the three
@@ -42,6 +43,7 @@ constexpr int64_t kLeastContrast = 3 * 12;
 // peak to stand out of what a photo or plain noise gives at every angle
 // (fixed-point: 16ths).
 constexpr uint64_t kLeastPeak16 = 16 * 3 / 2;
+constexpr uint64_t kLeastLines = 1;
 
 struct Level {
     int64_t width = 0, height = 0;  // cells
@@ -222,50 +224,65 @@ uint64_t Score(const Level& level, int32_t hundredths)
     return score;
 }
 
-// Sweeps the range on the coarse level; returns the best angle and sets
-// *worst to the lowest score seen and *edge when the best is an end.
-int32_t Sweep(const Level& coarse, int32_t limit, uint64_t* best_score, uint64_t* worst, int* edge)
+// Sweeps the coarse level from -outer to outer, through -limit and limit
+// themselves; returns the best angle and sets *worst to the lowest score.
+int32_t Sweep(const Level& coarse, int32_t limit, int32_t outer, uint64_t* best_score, uint64_t* worst)
 {
-    int32_t steps = limit / kSweepStep;
-    int32_t best = 0;
+    int32_t best = -outer;
     *best_score = 0;
     *worst = UINT64_MAX;
-    *edge = 0;
-    // The ends of the range themselves, then the grid between them.
-    for (int32_t k = -steps - 1; k <= steps + 1; k++) {
-        int32_t angle = k < -steps ? -limit : k > steps ? limit : k * kSweepStep;
-        if (k != -steps - 1 && k != steps + 1 && (angle == -limit || angle == limit)) continue;
+    for (int32_t angle = -outer; angle <= outer;) {
         uint64_t score = Score(coarse, angle);
         if (score < *worst) *worst = score;
-        if (score > *best_score || (k == -steps - 1)) {
+        if (score > *best_score) {
             *best_score = score;
             best = angle;
-            *edge = (k == -steps - 1 || k == steps + 1);
         }
+        int32_t next = (angle + outer) / kSweepStep * kSweepStep - outer + kSweepStep;  // grid from -outer
+        if (angle < -limit && next > -limit) next = -limit;
+        if (angle < limit && next > limit) next = limit;
+        if (angle < outer && next > outer) next = outer;
+        angle = next > angle ? next : angle + 1;
     }
     return best;
 }
 
-// Bisects around start on the fine level down to a hundredth of a degree.
-int32_t Bisect(const Level& fine, int32_t start, int32_t limit)
+// Dark pixels of the coarse level in the rows that are scored.
+uint64_t DarkScored(const Level& level)
 {
-    int32_t centre = start;
-    uint64_t centre_score = Score(fine, centre);
-    for (int32_t step = kSweepStep / 2; step >= 1; step /= 2) {
-        int32_t best = centre;
-        uint64_t best_score = centre_score;
-        for (int32_t angle : {centre - step, centre + step}) {
-            if (angle < -limit || angle > limit) continue;
-            uint64_t score = Score(fine, angle);
-            if (score > best_score) {
-                best = angle;
-                best_score = score;
-            }
-        }
-        centre = best;
-        centre_score = best_score;
+    int64_t margin = level.reach < level.height / 4 ? level.reach : level.height / 4;
+    const uint32_t* total = level.prefix + size_t(level.width) * size_t(level.height + 2);
+    uint64_t dark = 0;
+    for (int64_t y = margin; y < level.height - margin; y++) dark += total[1 + y];
+    return dark;
+}
+
+// On the fine level: a sweep every kFineStep within a coarse step of start,
+// then the top of a parabola through the best score and those two steps to
+// either side of it.  Near its peak the score of a real page is flat to
+// within a row of drift and has small bumps of its own; the parabola finds
+// the middle of the peak where the best single angle would wander over it.
+int32_t Refine(const Level& fine, int32_t start, int32_t limit)
+{
+    constexpr int kCount = 2 * kSweepStep / kFineStep + 1;
+    uint64_t scores[kCount];
+    int best = -1;
+    for (int i = 0; i < kCount; i++) {
+        int32_t angle = start - kSweepStep + i * kFineStep;
+        scores[i] = (angle < -limit || angle > limit) ? 0 : Score(fine, angle);
+        if (angle >= -limit && angle <= limit && (best < 0 || scores[i] > scores[best])) best = i;
     }
-    return centre;
+    int32_t angle = start - kSweepStep + best * kFineStep;
+    int reach = best >= 2 && best + 2 < kCount ? 2 : best >= 1 && best + 1 < kCount ? 1 : 0;
+    if (reach == 0) return angle;
+    double below = double(scores[best - reach]), top = double(scores[best]), above = double(scores[best + reach]);
+    double curve = below - 2.0 * top + above;  // < 0 at a peak
+    if (!(curve < 0.0)) return angle;
+    double span = double(reach * kFineStep);
+    double offset = 0.5 * span * (below - above) / curve;  // within +-span / 2 of the best
+    double vertex = double(angle) + offset;
+    int32_t found = int32_t(vertex < 0.0 ? vertex - 0.5 : vertex + 0.5);  // to the nearest hundredth
+    return found < -limit ? -limit : found > limit ? limit : found;
 }
 
 // Sums 2 x 2 cells into one (last odd row and column left out).
@@ -309,7 +326,10 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     if (std::getenv("NIVELO_SKEW_DEBUG")) std::fprintf(stderr, "contrast %ld thr %ld\n", long(contrast), long(threshold));
     if (contrast < kLeastContrast) return 1;
 
-    double range_tangent = TangentOfHundredths(limit);
+    // The sweep looks half as far again beyond the range, to tell a page
+    // that lies beyond it from one that lies within.
+    int32_t outer = limit + limit / 2 + 100 < 4500 ? limit + limit / 2 + 100 : 4500;
+    double range_tangent = TangentOfHundredths(outer);
     uint16_t* counts = static_cast<uint16_t*>(AllocMemory(size_t(width) * size_t(height) * sizeof(uint16_t)));
     uint16_t* half = static_cast<uint16_t*>(AllocMemory(size_t(width / 2) * size_t(height / 2) * sizeof(uint16_t)));
     Level fine, coarse;
@@ -326,14 +346,20 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     FreeMemory(&dark);
     if (ok) {
         uint64_t best_score = 0, worst = 0;
-        int edge = 0;
-        int32_t start = Sweep(coarse, limit, &best_score, &worst, &edge);
-        // A peak must stand out: text gives many times the smeared score.
-        if (std::getenv("NIVELO_SKEW_DEBUG")) std::fprintf(stderr, "thr %ld contrast %ld R %ld best %lu worst %lu ratio %.2f start %d\n", long(threshold), long(contrast), long(reduction), (unsigned long)best_score, (unsigned long)worst, double(best_score)/double(worst?worst:1), start);
-        if (best_score > 0 && best_score * 16 >= worst * kLeastPeak16) {
-            if (std::getenv("NIVELO_SKEW_DEBUG") && std::getenv("NIVELO_SKEW_DEBUG")[0]=='2') for (int32_t a = start-40; a <= start+40; a+=2) std::fprintf(stderr, "%d %lu\n", a, (unsigned long)Score(fine, a));
-            int32_t angle = Bisect(fine, start, limit);
-            *result = {angle, 1, edge || angle == limit || angle == -limit};
+        int32_t start = Sweep(coarse, limit, outer, &best_score, &worst);
+        if (std::getenv("NIVELO_SKEW_DEBUG") && std::getenv("NIVELO_SKEW_DEBUG")[0] == '2')
+            for (int32_t a = -100; a <= 100; a += 4) std::fprintf(stderr, "%d %lu %lu\n", a, (unsigned long)Score(coarse, a), (unsigned long)Score(fine, a));
+        uint64_t cell = uint64_t(4 * reduction * reduction);  // the most a coarse cell counts
+        uint64_t ink = DarkScored(coarse);
+        if (std::getenv("NIVELO_SKEW_DEBUG")) std::fprintf(stderr, "thr %ld contrast %ld R %ld best %lu worst %lu ratio %.2f lines %.2f start %d\n", long(threshold), long(contrast), long(reduction), (unsigned long)best_score, (unsigned long)worst, double(best_score)/double(worst?worst:1), double(best_score)/double(ink*cell+1), start);
+        // Lines must stand out: the best angle must score well above the
+        // smeared profile of the worst, and above what ink scattered at
+        // random gives at any angle (about two squared cells per cell).
+        if (best_score * 16 >= worst * kLeastPeak16 && best_score >= kLeastLines * ink * cell) {
+            int beyond = start < -limit || start > limit;
+            if (beyond) start = start < 0 ? -limit : limit;
+            int32_t angle = Refine(fine, start, limit);
+            *result = {angle, 1, beyond || angle == limit || angle == -limit};
         }
     }
     FreeLevel(&fine);
