@@ -81,19 +81,21 @@ double Tangent(double x)
     return sine / cosine;
 }
 
-// Otsu's threshold on the histogram of b + g + r: dark pixels are those at or
-// below it.  Sets *contrast to the distance between the two class means.
-int64_t OtsuThreshold(const uint64_t histogram[766], int64_t* contrast)
+// Otsu's threshold on the histogram of b + g + r over values 0 ... end - 1:
+// dark pixels are those at or below it.  Sets *contrast to the distance
+// between the two class means and *dark_share to the dark class's count.
+int64_t OtsuThreshold(const uint64_t histogram[766], int end, int64_t* contrast, double* dark_share)
 {
     double total = 0.0, weighted = 0.0;
-    for (int v = 0; v < 766; v++) {
+    for (int v = 0; v < end; v++) {
         total = total + double(histogram[v]);
         weighted = weighted + double(v) * double(histogram[v]);
     }
     double below = 0.0, below_weighted = 0.0, best = -1.0;
     int64_t threshold = 0;
     *contrast = 0;
-    for (int v = 0; v < 765; v++) {
+    *dark_share = 0.0;
+    for (int v = 0; v + 1 < end; v++) {
         below = below + double(histogram[v]);
         below_weighted = below_weighted + double(v) * double(histogram[v]);
         double above = total - below;
@@ -105,7 +107,25 @@ int64_t OtsuThreshold(const uint64_t histogram[766], int64_t* contrast)
             best = spread;
             threshold = v;
             *contrast = int64_t(gap);
+            *dark_share = below / total;
         }
+    }
+    return threshold;
+}
+
+// The ink threshold.  Ink is the smaller part of a page, so while the dark
+// side of the cut holds most of the pixels (white corners left by an earlier
+// turn, or a white scanner lid, split from paper and ink together) the cut
+// is made again within the dark side.
+int64_t InkThreshold(const uint64_t histogram[766], int64_t* contrast)
+{
+    int end = 766;
+    int64_t threshold = 0;
+    for (int round = 0; round < 3; round++) {
+        double dark_share = 0.0;
+        threshold = OtsuThreshold(histogram, end, contrast, &dark_share);
+        if (dark_share <= 0.5) break;
+        end = int(threshold) + 1;
     }
     return threshold;
 }
@@ -322,7 +342,7 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
         for (int64_t x = 0; x < page->width; x += 2, p += 6) histogram[p[0] + p[1] + p[2]]++;
     }
     int64_t contrast = 0;
-    int64_t threshold = OtsuThreshold(histogram, &contrast);
+    int64_t threshold = InkThreshold(histogram, &contrast);
     if (std::getenv("NIVELO_SKEW_DEBUG")) std::fprintf(stderr, "contrast %ld thr %ld\n", long(contrast), long(threshold));
     if (contrast < kLeastContrast) return 1;
 
