@@ -12,8 +12,10 @@
 //     tan a rows, which brings lines of slope tan a level exactly as a turn
 //     would (rounded with a dither, see Shift);
 //   - score(a) = sum over rows of (rowsum(i + 1) - rowsum(i))^2, in integers;
-//   - a sweep of the whole range every 0.32 degree on a copy reduced twice
-//     more, then a bisection on the first copy down to 0.01 degree.
+//   - a sweep of the whole range (and some way beyond, to tell a page that
+//     lies beyond it) every 0.32 degree on a copy reduced twice more, then
+//     a sweep every 0.04 degree around the best on the first copy, and the
+//     middle of that peak to 0.01 degree.
 // Angles are whole hundredths of a degree and ties go to the angle tried
 // first, so the result does not depend on the machine.
 //
@@ -24,8 +26,6 @@
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
-#include <cstdio>
-#include <cstdlib>
 
 #include "core/support.h"
 
@@ -39,9 +39,12 @@ constexpr int64_t kDitherColumns = 8;  // columns that share one rounding offset
 // Ink and paper whose means differ by less than this (in sums of the three
 // bytes, 0 to 765) are one and the same: a blank page.
 constexpr int64_t kLeastContrast = 3 * 12;
-// The best score must be this many times the score of the worst angle for a
-// peak to stand out of what a photo or plain noise gives at every angle
-// (fixed-point: 16ths).
+// Lines must stand out.  The best score must be this many times the score of
+// the worst angle (in 16ths: 1.5 times), which a photograph or noise does
+// not reach; and this many times the dark pixels scored times the most a
+// cell holds, where ink scattered at random gives about twice the pixels
+// times the cell at any angle, and text lines of n cells across and h rows
+// about 2 n / h times as much.
 constexpr uint64_t kLeastPeak16 = 16 * 3 / 2;
 constexpr uint64_t kLeastLines = 1;
 
@@ -170,7 +173,10 @@ int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, double rang
     if (level->prefix == nullptr || level->steps == nullptr) return 0;
     uint32_t* prefix = level->prefix;
     std::memset(prefix, 0, size_t(column_size) * sizeof(uint32_t));
-    for (int64_t x = 1; x <= width; x++) prefix[size_t(x) * size_t(column_size)] = prefix[(size_t(x) + 1) * size_t(column_size) - 1] = 0;
+    for (int64_t x = 1; x <= width; x++) {  // the empty rows
+        prefix[size_t(x) * size_t(column_size)] = 0;
+        prefix[(size_t(x) + 1) * size_t(column_size) - 1] = 0;
+    }
     // Blocks of columns, so that the rows of counts are read in order while
     // the columns of the prefix sums are written in order.
     constexpr int64_t kBlock = 32;
@@ -293,7 +299,11 @@ int32_t Refine(const Level& fine, int32_t start, int32_t limit)
         if (angle >= -limit && angle <= limit && (best < 0 || scores[i] > scores[best])) best = i;
     }
     int32_t angle = start - kSweepStep + best * kFineStep;
-    int reach = best >= 2 && best + 2 < kCount ? 2 : best >= 1 && best + 1 < kCount ? 1 : 0;
+    auto within = [&](int i) {
+        int32_t a = start - kSweepStep + i * kFineStep;
+        return i >= 0 && i < kCount && a >= -limit && a <= limit;
+    };
+    int reach = within(best - 2) && within(best + 2) ? 2 : within(best - 1) && within(best + 1) ? 1 : 0;
     if (reach == 0) return angle;
     double below = double(scores[best - reach]), top = double(scores[best]), above = double(scores[best + reach]);
     double curve = below - 2.0 * top + above;  // < 0 at a peak
@@ -328,8 +338,7 @@ double TangentOfHundredths(int32_t hundredths)
 int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
 {
     *result = {0, 0, 0};
-    double cut = range < 0.01 ? 0.01 : range > 45.0 ? 45.0 : range;  // also a range that is no number
-    if (!(range >= 0.01)) cut = 0.01;
+    double cut = !(range >= 0.01) ? 0.01 : range > 45.0 ? 45.0 : range;  // also a range that is no number
     int32_t limit = int32_t(cut * 100.0 + 0.5);
     int64_t reduction = page->width / kCellsAcross > 1 ? page->width / kCellsAcross : 1;
     int64_t width = page->width / reduction, height = page->height / reduction;
@@ -343,7 +352,6 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     }
     int64_t contrast = 0;
     int64_t threshold = InkThreshold(histogram, &contrast);
-    if (std::getenv("NIVELO_SKEW_DEBUG")) std::fprintf(stderr, "contrast %ld thr %ld\n", long(contrast), long(threshold));
     if (contrast < kLeastContrast) return 1;
 
     // The sweep looks half as far again beyond the range, to tell a page
@@ -367,14 +375,8 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     if (ok) {
         uint64_t best_score = 0, worst = 0;
         int32_t start = Sweep(coarse, limit, outer, &best_score, &worst);
-        if (std::getenv("NIVELO_SKEW_DEBUG") && std::getenv("NIVELO_SKEW_DEBUG")[0] == '2')
-            for (int32_t a = -100; a <= 100; a += 4) std::fprintf(stderr, "%d %lu %lu\n", a, (unsigned long)Score(coarse, a), (unsigned long)Score(fine, a));
         uint64_t cell = uint64_t(4 * reduction * reduction);  // the most a coarse cell counts
         uint64_t ink = DarkScored(coarse);
-        if (std::getenv("NIVELO_SKEW_DEBUG")) std::fprintf(stderr, "thr %ld contrast %ld R %ld best %lu worst %lu ratio %.2f lines %.2f start %d\n", long(threshold), long(contrast), long(reduction), (unsigned long)best_score, (unsigned long)worst, double(best_score)/double(worst?worst:1), double(best_score)/double(ink*cell+1), start);
-        // Lines must stand out: the best angle must score well above the
-        // smeared profile of the worst, and above what ink scattered at
-        // random gives at any angle (about two squared cells per cell).
         if (best_score * 16 >= worst * kLeastPeak16 && best_score >= kLeastLines * ink * cell) {
             int beyond = start < -limit || start > limit;
             if (beyond) start = start < 0 ? -limit : limit;
