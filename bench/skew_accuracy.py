@@ -47,6 +47,8 @@ class PeerCache:
         with open(path, "rb") as f:
             key = method.name + " " + hashlib.sha1(f.read()).hexdigest()
         if key not in self.known:
+            if os.environ.get("SKEW_PEERS_CACHED"):  # only what is known: a quick partial table
+                return None, False
             self.known[key] = method.measure(path)
             with open(self.path, "w") as f:
                 json.dump(self.known, f)
@@ -105,11 +107,11 @@ class Unpaper:
 
 def summary(errors, unmeasured):
     if not errors:
-        return "| – | – | – | – | – | – |"
+        return "| – | – | – | – | – | – | 0 |"
     e = sorted(abs(x) for x in errors)
     within = lambda t: 100.0 * sum(1 for x in e if x <= t) / len(e)
-    return "| %.3f | %.3f | %.2f | %.0f %% | %.0f %% | %d |" % (
-        statistics.mean(e), statistics.median(e), e[-1], within(0.1), within(0.5), unmeasured)
+    return "| %.3f | %.3f | %.2f | %.0f %% | %.0f %% | %d | %d |" % (
+        statistics.mean(e), statistics.median(e), e[-1], within(0.1), within(0.5), unmeasured, len(e))
 
 
 def main():
@@ -121,7 +123,8 @@ def main():
                Unpaper(convert, work, cache)]
     if os.environ.get("SKEW_ONLY"):  # e.g. SKEW_ONLY=AFFINAGE,unpaper: only the methods whose names hold one of these
         methods = [m for m in methods if any(w in m.name for w in os.environ["SKEW_ONLY"].split(","))]
-    header = "| method | mean | median | max | within 0.1° | within 0.5° | unmeasurable |\n|---|---|---|---|---|---|---|"
+    header = ("| method | mean | median | max | within 0.1° | within 0.5° | unmeasurable | pages |\n"
+              "|---|---|---|---|---|---|---|---|")
 
     # Angles of every method on the pages themselves and on their turned copies.
     real = {m.name: [] for m in methods}
@@ -137,6 +140,8 @@ def main():
         for m in methods:
             angle, unmeasured = m.angle(path)
             own[m.name] = angle
+            if angle is None:
+                continue
             real[m.name].append(angle - skew)
             counts["real"][m.name] += unmeasured
             if page["confidence"].startswith("A"):
@@ -151,10 +156,12 @@ def main():
                 # fall.  A bilevel page is turned into grey, as a scanner sees it.
                 grey = ["-type", "Grayscale", "-depth", "8"] if page.get("mode") == "1" else []
                 run([convert, path, "-background", "white", "-virtual-pixel", "background", "-distort", "SRT",
-                     "%g" % -turn] + grey + ["-compress", "lzw", turned_path + ".part.tif"])
-                os.replace(turned_path + ".part.tif", turned_path)
+                     "%g" % -turn] + grey + ["-compress", "lzw", turned_path + ".%d.tif" % os.getpid()])
+                os.replace(turned_path + ".%d.tif" % os.getpid(), turned_path)
             for m in methods:
                 angle, unmeasured = m.angle(turned_path)
+                if angle is None or own[m.name] is None:
+                    continue
                 turned[m.name].append(angle - (skew + turn))
                 turn_measured[m.name].append(angle - own[m.name] - turn)
                 counts["turned"][m.name] += unmeasured
@@ -166,6 +173,8 @@ def main():
         run([make_page, path, "colour", "1240", "1754", "%g" % angle])
         for m in methods:
             found, unmeasured = m.angle(path)
+            if found is None:
+                continue
             drawn[m.name].append(found - angle)
             counts["drawn"][m.name] += unmeasured
 
