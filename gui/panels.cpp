@@ -255,7 +255,7 @@ int PanelProc(PlatformDialog* dialog, int message, int id, int code)
     }
     if (message != MSG_COMMAND) return 0;
     switch (code) {
-    case NOTIFY_CLICKED: return id >= IDC_RECADRAGE1 && id <= IDC_CHOOSE_COLOUR ? OnClick(dialog, id) : 0;
+    case NOTIFY_CLICKED: return id >= IDC_RECADRAGE1 && id <= IDC_AFFINAGE ? OnClick(dialog, id) : 0;
     case NOTIFY_CHANGE: return OnEditChange(dialog, id);
     case NOTIFY_SELENDOK: return OnListChoice(dialog, id);
     default: return 0;
