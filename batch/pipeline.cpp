@@ -10,6 +10,7 @@
 #include "stages/background.h"
 #include "stages/blur.h"
 #include "stages/rotation.h"
+#include "stages/skew_search.h"
 #include "tga/tga.h"
 #include "tiff/tiff.h"
 
@@ -82,6 +83,17 @@ int LastStageNeeded()
     return last;
 }
 
+// The angle of the precise search, in degrees.
+int PreciseAngle(const BITMAP* page, double* angle, int* measured, int* at_edge)
+{
+    SkewSearchResult found;
+    if (!FindSkewPrecise(page, g_params.AFFINAGE_PLAGE, &found)) return 0;
+    *angle = double(found.hundredths) / 100.0;
+    *measured = found.measured;
+    *at_edge = found.at_edge;
+    return 1;
+}
+
 // Skew detection and turn.  A preview asking for a filter image runs the
 // detection even with ROTATION off, since the images only show what it sees.
 // The page turns by the detected angle plus OFFSET_ANGLE, its corners filled
@@ -92,9 +104,18 @@ int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
     for (int k = 4; k <= 8; k++) filters_wanted = filters_wanted || StageImageWanted(k);
     bool turn = g_params.ROTATION && last >= 9;
     if (!turn && !filters_wanted) return 1;
+    // With AFFINAGE the five filters run only for their images.
+    bool precise = g_params.ROTATION && g_params.AFFINAGE;
     double angle = 0.0;
-    if (!DetectSkewAngle(*slot, &angle, g_params, FilterImagesOfRun())) return 0;
+    int measured = 1, at_edge = 0;
+    if ((!precise || filters_wanted || g_command.flag_f) &&
+        !DetectSkewAngle(*slot, &angle, g_params, FilterImagesOfRun(), &measured))
+        return 0;
     if (!g_params.ROTATION) return 1;
+    if (precise && !PreciseAngle(*slot, &angle, &measured, &at_edge)) return 0;
+    // A page without measurable lines is not a straight page: say so.
+    if (!measured) std::printf("aucune ligne de texte trouvée : angle 0\n");
+    if (at_edge) std::printf("angle au bord de la plage de recherche\n");
     if (g_params.OFFSET_ANGLE != 0.0) angle += g_params.OFFSET_ANGLE;
     std::printf("%f\n", angle);
     if (!turn) return 1;

@@ -2,7 +2,8 @@
 # make bench: builds nivelo in Release, makes its own A4 pages, times each
 # stage plain against fast, then the whole nivelo process against the peers
 # a user would pick instead (unpaper's default pipeline and ImageMagick's
-# deskew), and LZW TIFF decoding against libtiff's tiffcp.  Prints tables.
+# deskew), and LZW TIFF decoding against libtiff's tiffcp; last, the skew
+# accuracy of both methods and of the peers.  Prints tables.
 #
 # BENCH_RUNS (default 10) sets the timed runs of each command; the machine
 # may be shared, so every figure is a median.
@@ -31,6 +32,7 @@ echo "== pages"
 "$magick" colour.tga colour.ppm                  # unpaper reads PNM only
 "$magick" colour.tga -compress lzw colour_lzw.tif  # RGB, LZW, horizontal predictor
 printf 'REPERTOIRE1="out1/"\nREPERTOIRE2="out2/"\n' >config.txt
+{ cat config.txt; echo AFFINAGE=O; } >affinage.txt
 # Load, convert and save only: the TIFF decoding and the TGA writing.
 printf 'REPERTOIRE2="out2/"\nRECADRAGE1=n\nFLOU=n\nSAUVEGARDE1=n\nROTATION=n\nRECADRAGE2=n\n' >load_only.txt
 ls -l colour.tga grey.tga colour.ppm colour_lzw.tif | awk '{print "  " $5 " bytes  " $9}'
@@ -44,6 +46,7 @@ echo
 echo "== whole processes (hyperfine, $runs runs each)"
 hyperfine --style basic --warmup 1 --runs "$runs" --export-json processes.json \
   -n "nivelo colour" "$nivelo /cconfig.txt colour.tga" \
+  -n "nivelo colour AFFINAGE" "$nivelo /caffinage.txt colour.tga" \
   -n "nivelo grey" "$nivelo /cconfig.txt grey.tga" \
   -n "nivelo colour plain" "NIVELO_PLAIN=1 $nivelo /cconfig.txt colour.tga" \
   -n "unpaper" "unpaper --overwrite colour.ppm out_unpaper.ppm" \
@@ -61,6 +64,7 @@ hyperfine --style basic --warmup 1 --runs "$runs" --export-json tiff.json \
 peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 {
   echo "nivelo colour $(peak "$nivelo" /cconfig.txt colour.tga)"
+  echo "nivelo colour AFFINAGE $(peak "$nivelo" /caffinage.txt colour.tga)"
   echo "nivelo grey $(peak "$nivelo" /cconfig.txt grey.tga)"
   echo "nivelo colour plain $(NIVELO_PLAIN=1 peak "$nivelo" /cconfig.txt colour.tga)"
   echo "unpaper $(peak unpaper --overwrite colour.ppm out_unpaper.ppm)"
@@ -73,3 +77,10 @@ peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 } >peaks.txt
 
 python3 "$root/bench/report.py" processes.json tiff.json peaks.txt
+
+# The turned pages and the peers' answers are kept between runs (the peers
+# take minutes); delete the directory to measure them afresh.
+echo
+echo "== skew accuracy (degrees; turned pages and the peers' answers kept in $build/bench-skew)"
+python3 "$root/bench/skew_accuracy.py" "$nivelo" "$build/bench/make_page" "$magick" "$root/bench/realpages" \
+  "$build/bench-skew"

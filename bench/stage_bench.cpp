@@ -19,6 +19,7 @@
 #include "stages/blur.h"
 #include "stages/filters.h"
 #include "stages/rotation.h"
+#include "stages/skew_search.h"
 #include "tga/tga.h"
 #include "tiff/tiff.h"
 
@@ -128,6 +129,8 @@ int main(int argc, char** argv)
     double angle = 0.0;
     Row("LineAngleFilter", from(&stage[3]), [&] { angle = LineAngleFilter(&filtered, 0, g_params); });
     Row("DetectSkewAngle (all five)", [] {}, [&] { DetectSkewAngle(page, &angle, g_params); });
+    SkewSearchResult found;
+    Row("FindSkewPrecise (AFFINAGE)", [] {}, [&] { FindSkewPrecise(page, 10.0, &found); });
     Row("RotatePage", fresh, [&] { RotatePage(&work, angle, background); });
     Row("SaveTGA", [] {}, [&] { SaveTGA("stage_bench_out.tga", page); });
     std::remove("stage_bench_out.tga");

@@ -29,6 +29,9 @@ const ConfigKey kConfigKeys[KEY_COUNT] = {
     {"ROTATION", VALUE_YES_NO, "O"},
     {"RECADRAGE2", VALUE_YES_NO, "O"},
     {"SAUVEGARDE2", VALUE_YES_NO, "O"},
+    // The precise skew search, off unless asked for.
+    {"AFFINAGE", VALUE_YES_NO, "N"},
+    {"AFFINAGE_PLAGE", VALUE_REAL, "10.0"},
     {"COUL_REMPLISSAGE", VALUE_COLOUR, "0,0,0"},
 };
 

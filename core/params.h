@@ -38,4 +38,7 @@ struct ParameterSet {
     double OFFSET_ANGLE;
     uint8_t fill_colour_given;  // COUL_REMPLISSAGE appeared in the file
     uint8_t fill_colour[3];     // red, green, blue
+    // The precise skew search instead of the five filters' angle.
+    uint8_t AFFINAGE;
+    double AFFINAGE_PLAGE;  // half-range searched, in degrees
 };

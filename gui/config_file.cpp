@@ -19,6 +19,8 @@ void SetGuiParameterDefaults()
     std::strcpy(p.REPERTOIRE2, "c:\\trot\\");
     p.automatic_colour = 1;
     p.black_and_white = 0;
+    // Someone tuning a page should see the best angle nivelo can find.
+    p.AFFINAGE = 1;
 }
 
 void ReadConfigFile(const char* name)

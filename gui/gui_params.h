@@ -41,6 +41,9 @@ struct GuiParameterSet {
     uint8_t fill_colour[3];    // COUL_REMPLISSAGE: red, green, blue
     uint8_t automatic_colour;  // 1: no COUL_REMPLISSAGE is written, nivelo chooses
     uint8_t black_and_white;   // 1: nivelo is started with /b
+    // The precise skew search.
+    uint8_t AFFINAGE;
+    double AFFINAGE_PLAGE;  // half-range searched, in degrees
 };
 
 extern GuiParameterSet g_gui_params;

@@ -56,6 +56,8 @@ enum PanelControlIds {
     IDC_SAUVEGARDE2 = 1035,
     IDC_OFFSET_ANGLE = 1036,
     IDC_CHOOSE_COLOUR = 1037,
+    IDC_AFFINAGE = 1038,
+    IDC_AFFINAGE_PLAGE = 1039,
 };
 
 constexpr int kStageCount = 11;

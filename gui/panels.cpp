@@ -76,6 +76,7 @@ uint8_t* SwitchOf(int id)
     case IDC_RECADRAGE2: return &g_gui_params.RECADRAGE2;
     case IDC_SAUVEGARDE2: return &g_gui_params.SAUVEGARDE2;
     case IDC_BLACK_AND_WHITE: return &g_gui_params.black_and_white;
+    case IDC_AFFINAGE: return &g_gui_params.AFFINAGE;
     default: return nullptr;
     }
 }
@@ -182,6 +183,7 @@ int OnEditChange(PlatformDialog* dialog, int id)
     switch (id) {
     case IDC_VISION_ANGLE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.VISION_ANGLE); return 1;
     case IDC_OFFSET_ANGLE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.OFFSET_ANGLE); return 1;
+    case IDC_AFFINAGE_PLAGE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.AFFINAGE_PLAGE); return 1;
     case IDC_REPERTOIRE1: ReadEditText(dialog, id, g_gui_params.REPERTOIRE1); return 1;
     case IDC_REPERTOIRE2: ReadEditText(dialog, id, g_gui_params.REPERTOIRE2); return 1;
     default: return 0;
@@ -251,7 +253,7 @@ int PanelProc(PlatformDialog* dialog, int message, int id, int code)
     }
     if (message != MSG_COMMAND) return 0;
     switch (code) {
-    case NOTIFY_CLICKED: return id >= IDC_RECADRAGE1 && id <= IDC_CHOOSE_COLOUR ? OnClick(dialog, id) : 0;
+    case NOTIFY_CLICKED: return id >= IDC_RECADRAGE1 && id <= IDC_AFFINAGE ? OnClick(dialog, id) : 0;
     case NOTIFY_CHANGE: return OnEditChange(dialog, id);
     case NOTIFY_SELENDOK: return OnListChoice(dialog, id);
     default: return 0;
@@ -292,6 +294,8 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetEditInteger(dialog, IDC_VISION_WIDTH3, g_gui_params.VISION_WIDTH3);
     SetEditReal(dialog, IDC_VISION_ANGLE, g_gui_params.VISION_ANGLE);
     SetEditReal(dialog, IDC_OFFSET_ANGLE, g_gui_params.OFFSET_ANGLE);
+    SetCheck(dialog, IDC_AFFINAGE, g_gui_params.AFFINAGE);
+    SetEditReal(dialog, IDC_AFFINAGE_PLAGE, g_gui_params.AFFINAGE_PLAGE);
 
     SetCheck(dialog, IDC_AUTOMATIC_COLOUR, g_gui_params.automatic_colour);
     EnableColourControls(dialog, !g_gui_params.automatic_colour);

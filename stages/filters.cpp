@@ -122,10 +122,12 @@ void LowerBorderFilter(BITMAP* grey)
     }
 }
 
-double LineAngleFilter(BITMAP* grey, int mark_counted, const ParameterSet& params)
+double LineAngleFilter(BITMAP* grey, int mark_counted, const ParameterSet& params, int* counted)
 {
+    int any = 0;
+    if (counted == nullptr) counted = &any;
     double fast_angle = 0.0;
-    if (UseFastStages() && LineAngleFilterFast(grey, mark_counted, &fast_angle, params)) return fast_angle;
+    if (UseFastStages() && LineAngleFilterFast(grey, mark_counted, &fast_angle, params, counted)) return fast_angle;
     int32_t width = grey->width, height = grey->height;
     double total_length = 0.0, weighted_angle = 0.0;  // S and T
     for (int32_t x = 0; x < width; x++) {
@@ -146,5 +148,6 @@ double LineAngleFilter(BITMAP* grey, int mark_counted, const ParameterSet& param
             while (StepRight(grey, &cx, &cy, Accept::Traced)) Row(grey, cy)[cx] = 2;
         }
     }
+    *counted = total_length != 0.0;
     return total_length == 0.0 ? 0.0 : weighted_angle / total_length;
 }

@@ -30,8 +30,9 @@ void LowerBorderFilter(BITMAP* grey);
 // degrees, weighted by length, of those at least VISION_WIDTH3 steps long and
 // flatter than VISION_ANGLE; 0 when none is.  Positive when the lines rise to
 // the right.  With mark_counted, the counted traces are set to 2 for the
-// debug image; the angle does not depend on it.
-double LineAngleFilter(BITMAP* grey, int mark_counted, const ParameterSet& params);
+// debug image; the angle does not depend on it.  *counted (when given) is
+// set to 0 when no trace counted, the angle 0 then meaning "not measured".
+double LineAngleFilter(BITMAP* grey, int mark_counted, const ParameterSet& params, int* counted = nullptr);
 
 // Fast twins of the filters whose plain loops are slow, used by the filters
 // above unless NIVELO_PLAIN is 1; the same bytes and the same angle.
@@ -40,4 +41,4 @@ void GapBridgeFilterFast(BITMAP* grey, int threads, const ParameterSet& params);
 void LowerBorderFilterFast(BITMAP* grey);
 // 1 with the angle, or 0 with the copy untouched when its working list
 // cannot be allocated (the plain filter then does the work).
-int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle, const ParameterSet& params);
+int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle, const ParameterSet& params, int* counted);

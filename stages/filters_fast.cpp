@@ -157,7 +157,7 @@ inline void ForEachMark(const uint8_t* row, int32_t width, const Found& found)
 
 }  // namespace
 
-int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle, const ParameterSet& params)
+int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle, const ParameterSet& params, int* counted)
 {
     int32_t width = grey->width, height = grey->height;
     // The marks of each column, by rows (compressed: column x's rows are
@@ -197,5 +197,6 @@ int LineAngleFilterFast(BITMAP* grey, int mark_counted, double* angle, const Par
     }
     std::free(rows);
     *angle = total_length == 0.0 ? 0.0 : weighted_angle / total_length;
+    *counted = total_length != 0.0;
     return 1;
 }

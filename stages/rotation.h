@@ -60,9 +60,11 @@ struct FilterImageSink {
 };
 
 // Finds the skew angle of a three-byte page in degrees (positive: the lines
-// rise to the right), handing the filter images to `show`.  Returns 1, or 0
-// when the grey working copy cannot be made.
-int DetectSkewAngle(const BITMAP* page, double* angle, const ParameterSet& params, const FilterImageSink& show = {});
+// rise to the right), handing the filter images to `show`.  *measured (when
+// given) is set to 0 when no text line counted and the angle is 0 for want of
+// any.  Returns 1, or 0 when the grey working copy cannot be made.
+int DetectSkewAngle(const BITMAP* page, double* angle, const ParameterSet& params, const FilterImageSink& show = {},
+                    int* measured = nullptr);
 
 // Replaces *slot by the page turned by angle degrees, corners filled with
 // colour; 1, or 0 with *slot unchanged.

@@ -29,7 +29,7 @@ void IdentityMap(uint8_t map[256])
 
 }  // namespace
 
-int DetectSkewAngle(const BITMAP* page, double* angle, const ParameterSet& params, const FilterImageSink& show)
+int DetectSkewAngle(const BITMAP* page, double* angle, const ParameterSet& params, const FilterImageSink& show, int* measured)
 {
     BITMAP grey;
     if (!BITMAP_Create(&grey, page->width, page->height, PIXEL_GREY)) return 0;
@@ -48,7 +48,7 @@ int DetectSkewAngle(const BITMAP* page, double* angle, const ParameterSet& param
     }
     LowerBorderFilter(&grey);
     if (Wanted(show, 4)) show.save(4, &grey);
-    *angle = LineAngleFilter(&grey, Wanted(show, 5), params);
+    *angle = LineAngleFilter(&grey, Wanted(show, 5), params, measured);
     if (Wanted(show, 5)) {
         IdentityMap(map);
         map[1] = 128;  // traced, not counted

@@ -35,7 +35,9 @@ const char kStartFile[] =
     "SAUVEGARDE1=O\n"
     "ROTATION=O\n"
     "RECADRAGE2=O\n"
-    "SAUVEGARDE2=O\n";
+    "SAUVEGARDE2=O\n"
+    "AFFINAGE=O\n"
+    "AFFINAGE_PLAGE=10.000000\n";
 
 class ConfigFile : public ::testing::Test {
 protected:
@@ -89,8 +91,10 @@ TEST_F(ConfigFile, SideLettersAndSwitches)
 
 TEST_F(ConfigFile, ReadsKeysInAnyCaseAndColourBytes)
 {
-    EXPECT_EQ(Read("offset_angle=1.5\nCOUL_REMPLISSAGE=300,0,0\ncomment line\n"), "");
+    EXPECT_EQ(Read("offset_angle=1.5\nCOUL_REMPLISSAGE=300,0,0\ncomment line\naffinage=n\nAFFINAGE_PLAGE=4.5\n"), "");
     EXPECT_EQ(g_gui_params.OFFSET_ANGLE, 1.5);
+    EXPECT_EQ(g_gui_params.AFFINAGE, 0);
+    EXPECT_EQ(g_gui_params.AFFINAGE_PLAGE, 4.5);
     EXPECT_EQ(g_gui_params.fill_colour[0], 44);  // low byte of 300
     EXPECT_EQ(g_gui_params.automatic_colour, 0);
     g_gui_params.fill_colour[1] = 7;

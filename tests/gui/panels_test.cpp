@@ -243,6 +243,19 @@ TEST_F(Panels, DirectoriesDoNotMarkImagesStaleButAnglesDo)
     HeadlessType(DIALOG_ROTATION, IDC_OFFSET_ANGLE, "5");
     EXPECT_EQ(g_gui_params.OFFSET_ANGLE, double(0.0000005f));  // "0.0000005", single precision
     EXPECT_EQ(g_valid_limit, ROTATION);
+
+    // The precise search: on at start, its range an edit like the others.
+    EXPECT_EQ(g_gui_params.AFFINAGE, 1);
+    EXPECT_EQ(HeadlessControlText(DIALOG_ROTATION, IDC_AFFINAGE_PLAGE), "10.000000");
+    g_valid_limit = 12;
+    HeadlessClick(DIALOG_ROTATION, IDC_AFFINAGE);
+    EXPECT_EQ(g_gui_params.AFFINAGE, 0);
+    EXPECT_EQ(g_valid_limit, ROTATION);
+    g_valid_limit = 12;
+    HeadlessClearEdit(DIALOG_ROTATION, IDC_AFFINAGE_PLAGE);
+    HeadlessType(DIALOG_ROTATION, IDC_AFFINAGE_PLAGE, "4.5");
+    EXPECT_EQ(g_gui_params.AFFINAGE_PLAGE, 4.5);
+    EXPECT_EQ(g_valid_limit, ROTATION);
 }
 
 TEST_F(Panels, RealEditsReadLikePercentF)

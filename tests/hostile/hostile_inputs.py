@@ -39,7 +39,7 @@ KNOWN_LINES = [
     r"P: Palette not in 24 bits", r"P: TrueColor image with palette",
     r"P: Grey image with palette", r"P: Interlaced images not supported",
     r"P: could not read palette", r"P: malformed file",
-    r"-?\d+\.\d{6}", r"P done\.",
+    r"-?\d+\.\d{6}", r"P done\.", r"aucune ligne de texte trouvée : angle 0",
     r"out[12]/page\.tga: trying to save image with height or width == 0",
 ]
 

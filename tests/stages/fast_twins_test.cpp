@@ -295,8 +295,10 @@ TEST_F(FastTwinTest, FiltersMatchThePlainLoops)
             for (int mark_counted = 0; mark_counted < 2; mark_counted++) {
                 reset();
                 double expected = 0.0, angle = 0.0;
-                Plain([&] { expected = LineAngleFilter(&plain.bitmap, mark_counted, g_params); });
-                ASSERT_EQ(1, LineAngleFilterFast(&fast.bitmap, mark_counted, &angle, g_params));
+                int plain_counted = -1, counted = -1;
+                Plain([&] { expected = LineAngleFilter(&plain.bitmap, mark_counted, g_params, &plain_counted); });
+                ASSERT_EQ(1, LineAngleFilterFast(&fast.bitmap, mark_counted, &angle, g_params, &counted));
+                ASSERT_EQ(plain_counted, counted) << where;
                 ASSERT_EQ(0, std::memcmp(&expected, &angle, sizeof angle)) << "line angle, " << where;
                 ASSERT_EQ(Bytes(&plain.bitmap), Bytes(&fast.bitmap)) << "line angle marks, " << where;
             }

@@ -1,0 +1,391 @@
+// The precise skew search: the angle at which the row sums of a thresholded,
+// reduced copy of the page change most sharply from row to row.  Text lines
+// that lie along the rows give tall, narrow peaks in the row sums; any other
+// angle smears them.
+//
+// Method:
+//   - threshold from the page's own histogram (Otsu: the cut that best
+//     separates ink from paper), so light print and grey paper both work;
+//   - the page reduced to cells of R x R pixels, each holding its count of
+//     dark pixels (R keeps the copy near 1000 cells wide);
+//   - the copy is sheared, not turned: column x moves by (x - centre) x
+//     tan a rows, which brings lines of slope tan a level exactly as a turn
+//     would (rounded with a dither, see Shift);
+//   - score(a) = sum over rows of (rowsum(i + 1) - rowsum(i))^2, in integers;
+//   - a sweep of the whole range (and some way beyond, to tell a page that
+//     lies beyond it) every 0.32 degree on a copy reduced twice more, then
+//     a sweep every 0.04 degree around the best on the first copy, and the
+//     middle of that peak to 0.01 degree.
+// Angles are whole hundredths of a degree and ties go to the angle tried
+// first, so the result does not depend on the machine.
+//
+// Each row's prefix sums make one strip of columns that share a shift cost
+// one addition a row, so a score costs (number of strips) x rows.
+#include "stages/skew_search.h"
+
+#include <cstddef>
+#include <cstring>
+#include <initializer_list>
+
+#include "core/support.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr int32_t kSweepStep = 32;     // hundredths of a degree between the angles swept
+constexpr int32_t kFineStep = 4;       // the same on the fine level, around the best of the sweep
+constexpr int64_t kCellsAcross = 1000;  // the reduced copy is about this wide
+constexpr int64_t kDitherColumns = 8;  // columns that share one rounding offset
+// Ink and paper whose means differ by less than this (in sums of the three
+// bytes, 0 to 765) are one and the same: a blank page.
+constexpr int64_t kLeastContrast = 3 * 12;
+// Lines must stand out.  The best score must be this many times the score of
+// the worst angle (in 16ths: 1.5 times), which a photograph or noise does
+// not reach; and this many times the dark pixels scored times the most a
+// cell holds, where ink scattered at random gives about twice the pixels
+// times the cell at any angle, and text lines of n cells across and h rows
+// about 2 n / h times as much.
+constexpr uint64_t kLeastPeak16 = 16 * 3 / 2;
+constexpr uint64_t kLeastLines = 1;
+
+struct Level {
+    int64_t width = 0, height = 0;  // cells
+    // Column-major prefix sums: prefix[x * (height + 2) + 1 + y] = dark pixels
+    // in cells 0 ... x - 1 of row y, for x = 0 ... width, with an empty row
+    // above and below each column.
+    uint32_t* prefix = nullptr;
+    // Differences of adjacent row sums of the sheared copy, with room for the
+    // largest shift either way.
+    int64_t* steps = nullptr;
+    int64_t reach = 0;  // the largest shift within the range, in cell rows
+};
+
+void FreeLevel(Level* level)
+{
+    FreeMemory(&level->prefix);
+    FreeMemory(&level->steps);
+}
+
+// Sine and cosine from their Taylor series (|x| <= pi/4: twenty terms are
+// far more than double precision needs), so only +, * and / are used.
+double Tangent(double x)
+{
+    double sine = 0.0, cosine = 0.0;
+    double term = x;
+    for (int k = 1; k < 40; k += 2) {  // x^k / k!
+        sine = sine + term;
+        term = -term * x * x / double((k + 1) * (k + 2));
+    }
+    term = 1.0;
+    for (int k = 0; k < 40; k += 2) {
+        cosine = cosine + term;
+        term = -term * x * x / double((k + 1) * (k + 2));
+    }
+    return sine / cosine;
+}
+
+// Otsu's threshold on the histogram of b + g + r over values 0 ... end - 1:
+// dark pixels are those at or below it.  Sets *contrast to the distance
+// between the two class means and *dark_share to the dark class's count.
+int64_t OtsuThreshold(const uint64_t histogram[766], int end, int64_t* contrast, double* dark_share)
+{
+    double total = 0.0, weighted = 0.0;
+    for (int v = 0; v < end; v++) {
+        total = total + double(histogram[v]);
+        weighted = weighted + double(v) * double(histogram[v]);
+    }
+    double below = 0.0, below_weighted = 0.0, best = -1.0;
+    int64_t threshold = 0;
+    *contrast = 0;
+    *dark_share = 0.0;
+    for (int v = 0; v + 1 < end; v++) {
+        below = below + double(histogram[v]);
+        below_weighted = below_weighted + double(v) * double(histogram[v]);
+        double above = total - below;
+        if (below == 0.0 || above == 0.0) continue;
+        double dark_mean = below_weighted / below, light_mean = (weighted - below_weighted) / above;
+        double gap = light_mean - dark_mean;
+        double spread = below * above * gap * gap;
+        if (spread > best) {  // strictly: the first of equal cuts
+            best = spread;
+            threshold = v;
+            *contrast = int64_t(gap);
+            *dark_share = below / total;
+        }
+    }
+    return threshold;
+}
+
+// The ink threshold.  Ink is the smaller part of a page, so while the dark
+// side of the cut holds most of the pixels (white corners left by an earlier
+// turn, or a white scanner lid, split from paper and ink together) the cut
+// is made again within the dark side.
+int64_t InkThreshold(const uint64_t histogram[766], int64_t* contrast)
+{
+    int end = 766;
+    int64_t threshold = 0;
+    for (int round = 0; round < 3; round++) {
+        double dark_share = 0.0;
+        threshold = OtsuThreshold(histogram, end, contrast, &dark_share);
+        if (dark_share <= 0.5) break;
+        end = int(threshold) + 1;
+    }
+    return threshold;
+}
+
+// Counts dark pixels in cells of reduction x reduction pixels (the last
+// partial cells are left out) into counts, width x height row-major.  `dark`
+// holds one pixel row's flags.
+void CountDark(const BITMAP* page, int64_t threshold, int64_t reduction, uint16_t* counts, int64_t width,
+               int64_t height, uint8_t* dark)
+{
+    std::memset(counts, 0, size_t(width) * size_t(height) * sizeof(uint16_t));
+    int64_t used = width * reduction;  // pixels of a row that fall in whole cells
+    int32_t cut = int32_t(threshold);
+    for (int64_t y = 0; y < height * reduction; y++) {
+        const uint8_t* p = page->pixels + size_t(y) * page->width * 3;
+        for (int64_t x = 0; x < used; x++)
+            dark[x] = uint8_t(int32_t(p[3 * x]) + int32_t(p[3 * x + 1]) + int32_t(p[3 * x + 2]) <= cut);
+        uint16_t* row = counts + size_t(y / reduction) * size_t(width);
+        if (reduction == 1) {
+            for (int64_t x = 0; x < width; x++) row[x] = uint16_t(row[x] + dark[x]);
+            continue;
+        }
+        for (int64_t x = 0; x < width; x++) {
+            unsigned n = 0;
+            for (int64_t k = 0; k < reduction; k++) n += dark[x * reduction + k];
+            row[x] = uint16_t(row[x] + n);
+        }
+    }
+}
+
+size_t StepCount(const Level& level) { return size_t(level.height + 2 * level.reach + 2); }
+
+// Builds a level from cell counts; 0 after "Not enough memory\n".
+int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, double range_tangent, Level* level)
+{
+    level->width = width;
+    level->height = height;
+    level->reach = int64_t(range_tangent * double(width) * 0.5) + 2;
+    int64_t column_size = height + 2;
+    level->prefix = static_cast<uint32_t*>(AllocMemory((size_t(width) + 1) * size_t(column_size) * sizeof(uint32_t)));
+    level->steps = static_cast<int64_t*>(AllocMemory(StepCount(*level) * sizeof(int64_t)));
+    if (level->prefix == nullptr || level->steps == nullptr) return 0;
+    uint32_t* prefix = level->prefix;
+    std::memset(prefix, 0, size_t(column_size) * sizeof(uint32_t));
+    for (int64_t x = 1; x <= width; x++) {  // the empty rows
+        prefix[size_t(x) * size_t(column_size)] = 0;
+        prefix[(size_t(x) + 1) * size_t(column_size) - 1] = 0;
+    }
+    // Blocks of columns, so that the rows of counts are read in order while
+    // the columns of the prefix sums are written in order.
+    constexpr int64_t kBlock = 32;
+    for (int64_t x0 = 0; x0 < width; x0 += kBlock) {
+        int64_t x1 = x0 + kBlock < width ? x0 + kBlock : width;
+        for (int64_t y = 0; y < height; y++) {
+            const uint16_t* row = counts + size_t(y) * size_t(width);
+            for (int64_t x = x0; x < x1; x++) {
+                size_t at = size_t(x) * size_t(column_size) + size_t(1 + y);
+                prefix[at + size_t(column_size)] = prefix[at] + row[x];
+            }
+        }
+    }
+    return 1;
+}
+
+// The row that column x moves to, relative to its own: (x + 0.5 -
+// width / 2) x tangent, plus a fixed offset for each block of
+// kDitherColumns columns, rounded.  Plain rounding would move no column at
+// all near 0 degrees and blur the profile by up to a row elsewhere, which
+// favours 0 over its neighbours.  The offset is the sum of two terms spread
+// evenly from -0.5 to 0.5 over the blocks (an additive recurrence in two
+// dimensions): a triangular dither, with which the rounding blurs the
+// profile alike at every angle, and each column moves by its exact shift on
+// average.  The score then varies smoothly with the angle.
+int64_t Shift(int64_t x, int64_t width, double tangent)
+{
+    uint32_t block = uint32_t(x / kDitherColumns);
+    double first = double(uint32_t(block * 3242174889u)) * (1.0 / 4294967296.0);  // 0 <= first < 1
+    double second = double(uint32_t(block * 2447445414u)) * (1.0 / 4294967296.0);
+    double offset = (double(x) + 0.5 - double(width) * 0.5) * tangent + (first + second - 0.5);
+    int64_t whole = int64_t(offset);
+    return double(whole) > offset ? whole - 1 : whole;  // floor
+}
+
+// The row sums of a strip of columns moved by `shift` rows step by
+// count(y) - count(y - 1) at row y + shift; the steps of all strips are
+// summed, then squared.  Rows within the largest shift of the top and bottom
+// are left out at every angle: there the page's own edges, cut slantwise by
+// the shear, would score.
+uint64_t Score(const Level& level, int32_t hundredths)
+{
+    double tangent = TangentOfHundredths(hundredths);
+    int64_t width = level.width, height = level.height, reach = level.reach;
+    int64_t column_size = height + 2;
+    std::memset(level.steps, 0, StepCount(level) * sizeof(int64_t));
+    int64_t first = 0, shift = Shift(0, width, tangent);
+    for (int64_t x = 1; x <= width; x++) {
+        int64_t next = x < width ? Shift(x, width, tangent) : shift + 1;
+        if (next == shift) continue;
+        // Columns first ... x - 1 move by `shift` rows; the count of row
+        // y (from -1 to height) is right[y] - left[y].
+        const uint32_t* left = level.prefix + size_t(first) * size_t(column_size);
+        const uint32_t* right = level.prefix + size_t(x) * size_t(column_size);
+        int64_t* steps = level.steps + (reach + 1 + shift);
+        int64_t above = 0;
+        for (int64_t y = 0; y <= height; y++, steps++) {
+            int64_t count = int64_t(right[y + 1]) - int64_t(left[y + 1]);
+            *steps += count - above;
+            above = count;
+        }
+        first = x;
+        shift = next;
+    }
+    int64_t margin = reach < height / 4 ? reach : height / 4;
+    uint64_t score = 0;
+    for (int64_t j = reach + 1 + margin; j < reach + 1 + height - margin; j++) {
+        int64_t step = level.steps[j];
+        score += uint64_t(step * step);
+    }
+    return score;
+}
+
+// Sweeps the coarse level from -outer to outer, through -limit and limit
+// themselves; returns the best angle and sets *worst to the lowest score.
+int32_t Sweep(const Level& coarse, int32_t limit, int32_t outer, uint64_t* best_score, uint64_t* worst)
+{
+    int32_t best = -outer;
+    *best_score = 0;
+    *worst = UINT64_MAX;
+    for (int32_t angle = -outer; angle <= outer;) {
+        uint64_t score = Score(coarse, angle);
+        if (score < *worst) *worst = score;
+        if (score > *best_score) {
+            *best_score = score;
+            best = angle;
+        }
+        int32_t next = (angle + outer) / kSweepStep * kSweepStep - outer + kSweepStep;  // grid from -outer
+        if (angle < -limit && next > -limit) next = -limit;
+        if (angle < limit && next > limit) next = limit;
+        if (angle < outer && next > outer) next = outer;
+        angle = next > angle ? next : angle + 1;
+    }
+    return best;
+}
+
+// Dark pixels of the coarse level in the rows that are scored.
+uint64_t DarkScored(const Level& level)
+{
+    int64_t margin = level.reach < level.height / 4 ? level.reach : level.height / 4;
+    const uint32_t* total = level.prefix + size_t(level.width) * size_t(level.height + 2);
+    uint64_t dark = 0;
+    for (int64_t y = margin; y < level.height - margin; y++) dark += total[1 + y];
+    return dark;
+}
+
+// On the fine level: a sweep every kFineStep within a coarse step of start,
+// then the top of a parabola through the best score and those two steps to
+// either side of it.  Near its peak the score of a real page is flat to
+// within a row of drift and has small bumps of its own; the parabola finds
+// the middle of the peak where the best single angle would wander over it.
+int32_t Refine(const Level& fine, int32_t start, int32_t limit)
+{
+    constexpr int kCount = 2 * kSweepStep / kFineStep + 1;
+    uint64_t scores[kCount];
+    int best = -1;
+    for (int i = 0; i < kCount; i++) {
+        int32_t angle = start - kSweepStep + i * kFineStep;
+        scores[i] = (angle < -limit || angle > limit) ? 0 : Score(fine, angle);
+        if (angle >= -limit && angle <= limit && (best < 0 || scores[i] > scores[best])) best = i;
+    }
+    int32_t angle = start - kSweepStep + best * kFineStep;
+    auto within = [&](int i) {
+        int32_t a = start - kSweepStep + i * kFineStep;
+        return i >= 0 && i < kCount && a >= -limit && a <= limit;
+    };
+    int reach = within(best - 2) && within(best + 2) ? 2 : within(best - 1) && within(best + 1) ? 1 : 0;
+    if (reach == 0) return angle;
+    double below = double(scores[best - reach]), top = double(scores[best]), above = double(scores[best + reach]);
+    double curve = below - 2.0 * top + above;  // < 0 at a peak
+    if (!(curve < 0.0)) return angle;
+    double span = double(reach * kFineStep);
+    double offset = 0.5 * span * (below - above) / curve;  // within +-span / 2 of the best
+    double vertex = double(angle) + offset;
+    int32_t found = int32_t(vertex < 0.0 ? vertex - 0.5 : vertex + 0.5);  // to the nearest hundredth
+    return found < -limit ? -limit : found > limit ? limit : found;
+}
+
+// Sums 2 x 2 cells into one (last odd row and column left out).
+void HalveCounts(const uint16_t* counts, int64_t width, int64_t height, uint16_t* half)
+{
+    int64_t half_width = width / 2, half_height = height / 2;
+    for (int64_t y = 0; y < half_height; y++) {
+        const uint16_t* a = counts + size_t(2 * y) * size_t(width);
+        const uint16_t* b = a + width;
+        for (int64_t x = 0; x < half_width; x++)
+            half[size_t(y) * size_t(half_width) + size_t(x)] =
+                uint16_t(a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1]);
+    }
+}
+
+}  // namespace
+
+double TangentOfHundredths(int32_t hundredths)
+{
+    return Tangent(double(hundredths) * (kPi / 18000.0));
+}
+
+int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
+{
+    *result = {0, 0, 0};
+    double cut = !(range >= 0.01) ? 0.01 : range > 45.0 ? 45.0 : range;  // also a range that is no number
+    int32_t limit = int32_t(cut * 100.0 + 0.5);
+    int64_t reduction = page->width / kCellsAcross > 1 ? page->width / kCellsAcross : 1;
+    int64_t width = page->width / reduction, height = page->height / reduction;
+    if (width < 8 || height < 8) return 1;  // nothing that could hold a line of text
+
+    // One pixel in eight is plenty for a histogram of ink and paper.
+    uint64_t histogram[766] = {};
+    for (int64_t y = 0; y < page->height; y += 4) {
+        const uint8_t* p = page->pixels + size_t(y) * page->width * 3;
+        for (int64_t x = 0; x < page->width; x += 2, p += 6) histogram[p[0] + p[1] + p[2]]++;
+    }
+    int64_t contrast = 0;
+    int64_t threshold = InkThreshold(histogram, &contrast);
+    if (contrast < kLeastContrast) return 1;
+
+    // The sweep looks half as far again beyond the range, to tell a page
+    // that lies beyond it from one that lies within.
+    int32_t outer = limit + limit / 2 + 100 < 4500 ? limit + limit / 2 + 100 : 4500;
+    double range_tangent = TangentOfHundredths(outer);
+    uint16_t* counts = static_cast<uint16_t*>(AllocMemory(size_t(width) * size_t(height) * sizeof(uint16_t)));
+    uint16_t* half = static_cast<uint16_t*>(AllocMemory(size_t(width / 2) * size_t(height / 2) * sizeof(uint16_t)));
+    Level fine, coarse;
+    uint8_t* dark = static_cast<uint8_t*>(AllocMemory(size_t(width * reduction)));
+    int ok = counts != nullptr && half != nullptr && dark != nullptr;
+    if (ok) {
+        CountDark(page, threshold, reduction, counts, width, height, dark);
+        HalveCounts(counts, width, height, half);
+        ok = MakeLevel(counts, width, height, range_tangent, &fine) &&
+             MakeLevel(half, width / 2, height / 2, range_tangent, &coarse);
+    }
+    FreeMemory(&counts);
+    FreeMemory(&half);
+    FreeMemory(&dark);
+    if (ok) {
+        uint64_t best_score = 0, worst = 0;
+        int32_t start = Sweep(coarse, limit, outer, &best_score, &worst);
+        uint64_t cell = uint64_t(4 * reduction * reduction);  // the most a coarse cell counts
+        uint64_t ink = DarkScored(coarse);
+        if (best_score * 16 >= worst * kLeastPeak16 && best_score >= kLeastLines * ink * cell) {
+            int beyond = start < -limit || start > limit;
+            if (beyond) start = start < 0 ? -limit : limit;
+            int32_t angle = Refine(fine, start, limit);
+            *result = {angle, 1, beyond || angle == limit || angle == -limit};
+        }
+    }
+    FreeLevel(&fine);
+    FreeLevel(&coarse);
+    return ok;
+}
+

@@ -1,0 +1,190 @@
+// The precise skew search: drawn pages at known angles, pages without text,
+// the edge of the range, the default path left as it was, and real scans.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "stages/background.h"
+#include "stages/blur.h"
+#include "stages/rotation.h"
+#include "stages/skew_search.h"
+#include "tests/stages/stage_fixture.h"
+#include "tests/support/test_support.h"
+#include "tga/tga.h"
+
+using namespace testing_support;
+
+namespace {
+
+constexpr int kWidth = 900, kHeight = 1200;
+
+uint32_t Mix(uint32_t a, uint32_t b)
+{
+    uint32_t h = a * 0x9E3779B1u ^ (b + 0x7F4A7C15u) * 0x85EBCA77u;
+    h ^= h >> 15;
+    h *= 0x2C1B3C6Du;
+    return h ^ (h >> 13);
+}
+
+// Grey of the paper at (u, v), the point before the turn.
+using Paper = std::function<double(double u, double v)>;
+
+// Two columns of word-like bars; the left column gives its middle to a
+// photograph (smooth shading, no lines) under a dark frame.
+double TwoColumnsAndFigure(double u, double v)
+{
+    bool figure = u >= 90 && u < 420 && v >= 420 && v < 700;
+    if (figure) return (u < 96 || u >= 414 || v < 426 || v >= 694) ? 30.0 : 120.0 + 60.0 * std::sin(u / 41.0) * std::cos(v / 29.0);
+    int column = u < 450 ? 0 : 1;
+    double left = column == 0 ? 90 : 480, right = column == 0 ? 420 : 810;
+    if (u < left || u >= right || v < 100 || v >= kHeight - 100) return 245.0;
+    int line = int(v - 100) / 34;
+    if (int(v - 100) % 34 >= 10) return 245.0;
+    // Words of 30 to 90 pixels with gaps of 9.
+    double x = left;
+    for (uint32_t k = 0; x < right; k++) {
+        double end = x + 30 + Mix(uint32_t(line * 2 + column), k) % 61;
+        if (u >= x && u < end) return 25.0;
+        x = end + 9;
+    }
+    return 245.0;
+}
+
+// The paper turned by angle degrees (positive: lines rise to the right) on a
+// grey scanner ground (none: paper to the edges), two samples a side for
+// scanner-like edges.
+BITMAP* Draw(const Paper& paper, double angle, int ground = 30)
+{
+    BITMAP* image = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
+    EXPECT_EQ(1, BITMAP_Create(image, kWidth, kHeight, PIXEL_BGR));
+    double c = std::cos(angle * M_PI / 180.0), s = std::sin(angle * M_PI / 180.0);
+    for (int y = 0; y < kHeight; y++) {
+        for (int x = 0; x < kWidth; x++) {
+            double total = 0;
+            for (int k = 0; k < 4; k++) {
+                double px = x + 0.25 + 0.5 * (k & 1) - kWidth / 2.0, py = y + 0.25 + 0.5 * (k >> 1) - kHeight / 2.0;
+                double u = px * c - py * s + kWidth / 2.0, v = px * s + py * c + kHeight / 2.0;
+                bool on_paper = u >= ground && u < kWidth - ground && v >= ground && v < kHeight - ground;
+                total += on_paper ? paper(u, v) : 110.0;
+            }
+            int grain = int(Mix(uint32_t(x), uint32_t(y)) % 7) - 3;
+            double grey = std::min(255.0, std::max(0.0, total / 4 + grain));
+            uint8_t* p = image->pixels + (size_t(y) * kWidth + x) * 3;
+            p[0] = p[1] = p[2] = uint8_t(grey);
+        }
+    }
+    return image;
+}
+
+SkewSearchResult Find(const Paper& paper, double angle, double range = 10.0, int ground = 30)
+{
+    BITMAP* page = Draw(paper, angle, ground);
+    SkewSearchResult found{-1, -1, -1};
+    EXPECT_EQ(1, FindSkewPrecise(page, range, &found));
+    FreeHeap(&page);
+    return found;
+}
+
+struct NiveloRun {
+    std::string output;
+    std::string result;  // bytes of the final image
+};
+
+// nivelo on a page with the given extra configuration lines.
+NiveloRun RunOn(const BITMAP* page, const std::string& config)
+{
+    ScratchDir dir;
+    EXPECT_EQ(1, SaveTGA((dir / "page.tga").c_str(), page));
+    std::filesystem::create_directory(dir / "out");
+    WriteFileBytes(dir / "config.txt", "SAUVEGARDE1=N\nREPERTOIRE2=" + dir.path + "out/\n" + config);
+    RunResult run = RunNivelo({"/cconfig.txt", "page.tga"}, dir.path);
+    EXPECT_EQ(0, run.status);
+    return {run.output, ReadFileBytes(dir / "out/page.tga")};
+}
+
+}  // namespace
+
+TEST_F(StageTest, DrawnPagesGiveTheirAngle)
+{
+    for (double angle : {-7.5, -4.6, -2.15, -0.8, -0.25, 0.35, 1.3, 3.05, 5.7, 7.5}) {
+        SkewSearchResult found = Find(TwoColumnsAndFigure, angle);
+        EXPECT_NEAR(angle, found.hundredths / 100.0, 0.05) << angle;
+        EXPECT_EQ(1, found.measured);
+        EXPECT_EQ(0, found.at_edge) << angle;
+    }
+}
+
+TEST_F(StageTest, PagesWithoutLinesAreNotMeasuredAndEdgesAreTold)
+{
+    Paper blank = [](double, double) { return 240.0; };
+    // Overlapping soft shapes, nothing in rows.
+    Paper photo = [](double u, double v) {
+        return 128.0 + 50.0 * std::sin(u / 57.0 + v / 83.0) + 40.0 * std::cos(u / 31.0 - v / 47.0) +
+               30.0 * std::sin(std::hypot(u - 300, v - 500) / 23.0);
+    };
+    for (const Paper& paper : {blank, photo}) {
+        SkewSearchResult found = Find(paper, 1.5, 10.0, -10);
+        EXPECT_EQ(0, found.measured);
+        EXPECT_EQ(0, found.hundredths);
+    }
+    SkewSearchResult beyond = Find(TwoColumnsAndFigure, 6.0, 3.0);
+    EXPECT_EQ(1, beyond.at_edge);
+    EXPECT_GE(beyond.hundredths, 250);
+
+    // Both methods say so before the angle line.
+    BITMAP* page = Draw(blank, 0.0, -10);
+    for (const char* config : {"", "AFFINAGE=O\n"})
+        EXPECT_NE(std::string::npos, RunOn(page, config).output.find("aucune ligne de texte trouvée : angle 0\n0.000000\n"));
+    FreeHeap(&page);
+    page = Draw(TwoColumnsAndFigure, 6.0);
+    EXPECT_NE(std::string::npos,
+              RunOn(page, "AFFINAGE=O\nAFFINAGE_PLAGE=3\n").output.find("angle au bord de la plage de recherche\n"));
+    FreeHeap(&page);
+}
+
+// Without AFFINAGE (or with it set to no) the result is the five filters'
+// turn, byte for byte: the stages called as the pipeline always called them.
+TEST_F(StageTest, WithoutTheKeyThePageIsTurnedAsBefore)
+{
+    BITMAP* page = Draw(TwoColumnsAndFigure, 1.2);
+    NiveloRun without = RunOn(page, ""), set_no = RunOn(page, "AFFINAGE=N\nAFFINAGE_PLAGE=3\n");
+    NiveloRun precise = RunOn(page, "AFFINAGE=O\n");
+
+    uint8_t background[3];
+    GetBackgroundColour(page, background);
+    double angle = 0;
+    ASSERT_EQ(1, CropStage(&page, background));
+    ASSERT_EQ(1, BlurStage(&page));
+    ASSERT_EQ(1, DetectSkewAngle(page, &angle));
+    ASSERT_EQ(1, RotatePage(&page, angle, background));
+    ASSERT_EQ(1, CropStage(&page, background));
+    ScratchDir dir;
+    ASSERT_EQ(1, SaveTGA((dir / "expected.tga").c_str(), page));
+    FreeHeap(&page);
+    std::string expected = ReadFileBytes(dir / "expected.tga");
+    EXPECT_TRUE(without.result == expected);
+    EXPECT_TRUE(set_no.result == expected);
+    EXPECT_EQ(without.output, set_no.output);
+    EXPECT_FALSE(precise.result == expected);
+    EXPECT_NEAR(1.2, std::strtod(precise.output.c_str(), nullptr), 0.05) << precise.output;
+}
+
+// Real scans whose skew two independent estimators agree on to 0.1 degree;
+// the bound is twice the largest error measured on them.
+TEST_F(StageTest, RealScansEndToEnd)
+{
+    const struct {
+        const char* file;
+        double skew;
+    } kScans[] = {{"italic.tif", -0.17}, {"words.44.tif", 0.115}, {"table.27.tif", 0.005}};
+    for (const auto& scan : kScans) {
+        ScratchDir dir;
+        WriteFileBytes(dir / "config.txt", "SAUVEGARDE1=N\nSAUVEGARDE2=N\nAFFINAGE=O\n");
+        RunResult run = RunNivelo({"/cconfig.txt", std::string(NIVELO_SOURCE_DIR) + "/bench/realpages/" + scan.file}, dir.path);
+        EXPECT_NEAR(scan.skew, std::strtod(run.output.c_str(), nullptr), 0.08) << scan.file << run.output;
+    }
+}
