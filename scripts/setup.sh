@@ -12,6 +12,7 @@ packages=(
   imagemagick             # screenshot conversion and foreign-made test images
   python3                 # writes the test page of the real-window test
   libtiff-tools           # tiffinfo/tiffcp check the TIFF files we write
+  parallel rsync          # nivelo-batch schedules with GNU parallel; rsync moves pages with --trc
 )
 
 case "${1:-}" in
