@@ -39,36 +39,18 @@ std::string LzwLiterals(const std::string& data, size_t stop)
     return out;
 }
 
-// PackBits, rows coded apart, literal runs of random length.
-std::string PackBitsRows(const std::string& data, size_t row_size, Random* random)
-{
-    std::string out;
-    for (size_t row = 0; row < data.size(); row += row_size)
-        for (size_t at = row; at < row + row_size;) {
-            size_t n = std::min<size_t>({row + row_size - at, 128, 1 + random->Below(40)});
-            out.push_back(char(n - 1));
-            out += data.substr(at, n);
-            at += n;
-        }
-    return out;
-}
-
-struct Loaded {
-    int result;
-    std::string pixels;
-};
-
-Loaded LoadWith(const std::string& path, bool plain)
+// The load's result and, when it succeeded, the pixels.
+std::string LoadWith(const std::string& path, bool plain)
 {
     setenv("NIVELO_THREADS", plain ? "1" : "3", 1);
     if (plain) setenv("NIVELO_PLAIN", "1", 1);
     BITMAP image;
-    Loaded l = {LoadTIFF(path.c_str(), &image), {}};
-    if (l.result == 1) l.pixels.assign(reinterpret_cast<char*>(image.pixels), BITMAP_ByteSize(image.width, image.height, image.type));
+    std::string loaded = std::to_string(LoadTIFF(path.c_str(), &image));
+    if (image.pixels != nullptr) loaded.append(reinterpret_cast<char*>(image.pixels), BITMAP_ByteSize(image.width, image.height, image.type));
     BITMAP_Free(&image);
     unsetenv("NIVELO_THREADS");
     unsetenv("NIVELO_PLAIN");
-    return l;
+    return loaded;
 }
 
 }  // namespace
@@ -81,7 +63,7 @@ TEST(ReaderInPlace, SameResultAsStripByStripOnRandomFiles)
     for (int round = 0; round < 300; round++) {
         uint32_t photometric = 1 + random.Below(3), samples = photometric == 2 ? 3 : 1;
         uint32_t width = 1 + random.Below(40), height = 1 + random.Below(30);
-        uint32_t rows_per_strip = 1 + random.Below(height), compression = std::vector<uint32_t>{1, 5, 32773}[random.Below(3)];
+        uint32_t rows_per_strip = 1 + random.Below(height), compression = random.Below(3) ? 5 : 1;
         bool predictor = random.Below(2) == 0;
         size_t row_size = size_t(width) * samples;
         TiffBuilder b;
@@ -93,19 +75,16 @@ TEST(ReaderInPlace, SameResultAsStripByStripOnRandomFiles)
             size_t bytes = row_size * std::min(rows_per_strip, height - first);
             std::string data;
             for (size_t i = 0; i < bytes; i++) data.push_back(char(random.Below(4) ? random.Below(8) : random.Below(256)));
-            std::string strip = compression == 1 ? data
-                                : compression == 5 ? LzwLiterals(data, random.Below(6) ? bytes : random.Below(uint32_t(bytes) + 1))
-                                                   : PackBitsRows(data, row_size, &random);
-            if (random.Below(12) == 0 && !strip.empty()) strip[random.Below(uint32_t(strip.size()))] ^= char(1 + random.Below(255));
-            if (random.Below(15) == 0) strip.resize(random.Below(uint32_t(strip.size()) + 1));
+            // Some LZW strips end early: their last rows must come out zero.
+            std::string strip = compression == 1 ? data : LzwLiterals(data, random.Below(6) ? bytes : random.Below(uint32_t(bytes)));
+            if (random.Below(12) == 0) strip[random.Below(uint32_t(strip.size()))] ^= char(1 + random.Below(255));
             b.strips.push_back(strip);
         }
         std::string path = dir / "t.tif";
         WriteFileBytes(path, b.Build());
-        Loaded plain = LoadWith(path, true), fast = LoadWith(path, false);
-        ASSERT_EQ(fast.result, plain.result) << "round " << round;
-        ASSERT_EQ(fast.pixels, plain.pixels) << "round " << round;
-        decoded += plain.result;
+        std::string plain = LoadWith(path, true);
+        ASSERT_EQ(LoadWith(path, false), plain) << "round " << round;
+        decoded += plain[0] == '1';
     }
     EXPECT_GT(decoded, 150);  // most files decode, some fail: both kinds compared
 }
