@@ -5,6 +5,7 @@
 #include "batch/pipeline.h"
 #include "batch/source_guard.h"
 #include "core/blit.h"
+#include "stages/huge_pages.h"
 #include "tga/tga.h"
 #include "tiff/tiff.h"
 
@@ -48,6 +49,7 @@ void SaveStage(const BITMAP* image, const char* directory, int grey_source)
     }
     BITMAP grey;
     if (!BITMAP_Create(&grey, image->width, image->height, PIXEL_GREY)) return;
+    AdviseHugePages(grey.pixels, BITMAP_ByteSize(grey.width, grey.height, grey.type));
     BITMAP_Blt(image, &grey, 0, 0);
     if (g_command.flag_b)
         SaveTIFF(name, &grey);

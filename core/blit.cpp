@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/support.h"
+#include "stages/huge_pages.h"
 
 namespace {
 
@@ -138,12 +139,28 @@ int BITMAP_Convert(BITMAP** slot, unsigned type)
 {
     if (type == PIXEL_INDEXED) return 0;
     BITMAP* old = *slot;
+    // Between the two three-byte orders every pixel keeps its place: red and
+    // blue are swapped where they lie, the bytes BITMAP_Blt would write,
+    // without a second page to allocate and fault in.
+    bool swap = (old->type == PIXEL_RGB && type == PIXEL_BGR) || (old->type == PIXEL_BGR && type == PIXEL_RGB);
+    if (swap && old->pixels != nullptr) {
+        uint8_t* p = old->pixels;
+        size_t count = size_t(old->width) * old->height;
+        for (size_t i = 0; i < count; i++, p += 3) {
+            uint8_t red = p[0];
+            p[0] = p[2];
+            p[2] = red;
+        }
+        old->type = uint8_t(type);
+        return 1;
+    }
     BITMAP* fresh = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
     if (fresh == nullptr) return 0;
     if (!BITMAP_Create(fresh, old->width, old->height, type)) {
         FreeMemory(&fresh);
         return 0;
     }
+    AdviseHugePages(fresh->pixels, BITMAP_ByteSize(fresh->width, fresh->height, fresh->type));
     BITMAP_Blt(old, fresh, 0, 0);
     BITMAP_Free(old);
     FreeMemory(&old);

@@ -1,7 +1,11 @@
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <random>
+#include <string>
+#include <system_error>
 
+#include "core/durable_file.h"
 #include "core/support.h"
 
 namespace {
@@ -13,6 +17,25 @@ size_t DirectoryLength(const char* path)
     const char* backslash = std::strrchr(path, '\\');
     if (backslash != nullptr && (slash == nullptr || backslash > slash)) slash = backslash;
     return slash == nullptr ? 0 : size_t(slash - path + 1);
+}
+
+// Follows path's symbolic links (a relative link leads from its own folder)
+// to the file a write through the name would reach.  0 for a loop or a name
+// too long to keep.
+int ResolveLinks(const char* path, char* target, size_t size)
+{
+    namespace fs = std::filesystem;
+    fs::path current = path;
+    std::error_code error;
+    for (int hops = 0; fs::is_symlink(current, error); hops++) {
+        fs::path next = fs::read_symlink(current, error);
+        if (error || hops == 40) return 0;
+        current = next.is_absolute() ? next : current.parent_path() / next;
+    }
+    std::string text = current.string();
+    if (text.size() >= size) return 0;
+    std::memcpy(target, text.c_str(), text.size() + 1);
+    return 1;
 }
 
 }  // namespace
@@ -27,16 +50,20 @@ int OpenOutputFile(OutputFile* file, const char* path)
         return 0;
     }
     std::memcpy(file->path, path, length + 1);
+    if (!ResolveLinks(path, file->target, sizeof file->target)) {
+        ReportError("Could not open file %s\n", path);
+        return 0;
+    }
     // The temporary name is short and independent of the result's, so that
     // any name that fits can be saved; "x" makes the open fail rather than
     // share a file another run is writing, and random names get past files
     // left by runs that were killed.
-    size_t directory = DirectoryLength(path);
+    size_t directory = DirectoryLength(file->target);
     static std::random_device seed;
     static std::minstd_rand random(seed());
     for (int attempt = 0; attempt < 100 && file->stream == nullptr; attempt++) {
-        std::snprintf(file->temp, sizeof file->temp, "%.*s.nivelo-%08x.part", int(directory), path,
-                      unsigned(random()));
+        std::snprintf(file->temp, sizeof file->temp, "%.*s.nivelo-%08x.part", int(directory),
+                      file->target, unsigned(random()));
         file->stream = std::fopen(file->temp, "wbx");
     }
     if (file->stream == nullptr) {
@@ -44,6 +71,7 @@ int OpenOutputFile(OutputFile* file, const char* path)
         ReportError("Could not open file %s\n", path);
         return 0;
     }
+    RemoveOnInterrupt(file->temp);
     return 1;
 }
 
@@ -51,15 +79,21 @@ int CommitOutputFile(OutputFile* file)
 {
     bool ok = file->stream != nullptr;
     if (ok && std::fflush(file->stream) != 0) ok = false;
+    if (ok && !SyncStreamToDisk(file->stream)) ok = false;
     if (file->stream != nullptr && std::fclose(file->stream) != 0) ok = false;
     file->stream = nullptr;
-    if (ok && std::rename(file->temp, file->path) != 0) ok = false;
+    if (ok && std::rename(file->temp, file->target) != 0) ok = false;
     if (!ok) {
         ReportError("Error writing file %s\n", file->path);
         AbortOutputFile(file);
         return 0;
     }
+    RemoveOnInterrupt(nullptr);
     file->temp[0] = '\0';
+    // The result is complete under its name; syncing the folder makes the
+    // rename itself last.  Some file systems cannot sync a folder, and the
+    // earlier file is gone by now, so this cannot fail the save.
+    SyncFolderOf(file->target);
     return 1;
 }
 
@@ -67,5 +101,6 @@ void AbortOutputFile(OutputFile* file)
 {
     CloseFile(&file->stream);
     if (file->temp[0] != '\0') std::remove(file->temp);
+    RemoveOnInterrupt(nullptr);
     file->temp[0] = '\0';
 }

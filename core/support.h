@@ -36,19 +36,23 @@ int ReadBytes(FILE** stream, void* buffer, size_t count, const char* name);
 int WriteBytes(FILE** stream, const void* buffer, size_t count, const char* name);
 
 // A result file being written.  It is written under a temporary name in the
-// same directory and renamed over its own name only when complete, so that a
-// failed save (full disk, I/O error) leaves any earlier file of that name
-// intact and no partial file behind.  Messages name the intended file.
+// same directory and renamed over its own name only when complete and synced
+// to disk, so that a failed save (full disk, I/O error) or a power cut leaves
+// any earlier file of that name intact and no partial file behind.  A name
+// that is a symbolic link is written through it: the file it leads to is
+// replaced.  Messages name the intended file.
 struct OutputFile {
     FILE* stream;       // null once closed
     char path[256];     // the intended name
-    char temp[300];     // the name being written
+    char target[4096];  // the file replaced: path, or where its links lead
+    char temp[4400];    // the name being written, next to target
 };
 
 // Opens a new temporary file next to path for writing; 0 after
 // "Could not open file %s\n" (with path) when it cannot.
 int OpenOutputFile(OutputFile* file, const char* path);
-// Flushes, closes and renames the file over its name.  0 after
+// Flushes, syncs, closes and renames the file over its name, then syncs the
+// folder.  0 after
 // "Error writing file %s\n" when any of that fails; the temporary file is
 // then removed.
 int CommitOutputFile(OutputFile* file);

@@ -14,6 +14,7 @@ packages=(
   mandoc desktop-file-utils  # the install test lints the man pages and the desktop entry
   libtiff-tools           # tiffinfo/tiffcp check the TIFF files we write
   clang-14 libclang-rt-14-dev  # the sanitizer build of the tests, and libFuzzer
+  parallel rsync          # nivelo-batch schedules with GNU parallel; rsync moves pages with --trc
 )
 
 case "${1:-}" in

@@ -14,6 +14,7 @@
 #include "core/huge_pages.h"
 #include "tiff/codec_state.h"
 #include "tiff/decoders.h"
+#include "tiff/strip_threads.h"
 #include "tiff/tiff.h"
 
 namespace {
@@ -281,6 +282,14 @@ int ReadDirectoryEntry(TiffDirectory* d)
     return SeekTo(uint64_t(position) + 12);
 }
 
+// Bytes of all the strips together.
+uint64_t AllStripBytes(const TiffDirectory& d)
+{
+    uint64_t total = 0;
+    for (uint32_t i = 0; i < d.strip_count; i++) total += d.strips[i].byte_count;
+    return total;
+}
+
 // Rows of strip i: rows per strip, the last strip what is left of the height.
 uint32_t StripRows(const TiffDirectory& d, uint32_t i)
 {
@@ -395,6 +404,59 @@ int ReadStrip(const TiffDirectory& d, uint32_t i, BITMAP* image)
     return ok;
 }
 
+// 8-bit samples stored as they are placed (all but WhiteIsZero) decode
+// straight into the image's rows: no buffer of decoded rows, no copy.  All
+// the strips are read first, into one buffer, then decoded on every core,
+// strip i by thread i mod threads; the threads live for the whole image, as
+// each new thread would fault in its stack afresh.  Files whose strips add up
+// to more than the file (strips that overlap) take the strip-by-strip path.
+bool RowsPlacedAsDecoded(const TiffDirectory& d)
+{
+    return d.bits_per_sample == 8 && d.photometric != WHITE_IS_ZERO && TiffFastDecoders() &&
+           AllStripBytes(d) <= d.file_size;
+}
+
+struct StripWork {
+    const TiffDirectory* d;
+    BITMAP* image;
+    const uint8_t* bytes;  // every strip's bytes, back to back in strip order
+    unsigned threads;
+};
+
+int DecodeStripsInPlace(void* context, unsigned t)
+{
+    const StripWork& work = *static_cast<StripWork*>(context);
+    const TiffDirectory& d = *work.d;
+    const uint8_t* strip = work.bytes;
+    for (uint32_t i = 0; i < d.strip_count; strip += d.strips[i].byte_count, i++) {
+        if (i % work.threads != t) continue;
+        uint32_t rows = StripRows(d, i);
+        uint8_t* out = work.image->pixels + uint64_t(d.rows_per_strip) * i * d.row_size;
+        // The decoders write into cleared rows: an LZW strip may end early.
+        if (d.compression != COMPRESSION_NONE) std::memset(out, 0, size_t(uint64_t(d.row_size) * rows));
+        if (!DecodeStrip(d, strip, d.strips[i].byte_count, out, rows)) return 0;
+        if (d.predictor == 2) UndoHorizontalPredictor(out, rows, d.width, d.samples_per_pixel, d.row_size);
+    }
+    return 1;
+}
+
+int ReadStripsInPlace(const TiffDirectory& d, BITMAP* image)
+{
+    uint8_t* bytes = static_cast<uint8_t*>(AllocMemory(size_t(AllStripBytes(d))));
+    if (bytes == nullptr) return 0;
+    AdviseHugePages(bytes, AllStripBytes(d));
+    uint8_t* at = bytes;
+    int ok = 1;
+    for (uint32_t i = 0; ok && i < d.strip_count; at += d.strips[i].byte_count, i++)
+        ok = SeekTo(d.strips[i].offset) && ReadBytes(&g_tiff.stream, at, d.strips[i].byte_count, g_tiff.file_name);
+    unsigned threads = StripDecodeThreads();
+    if (threads > d.strip_count) threads = unsigned(d.strip_count);
+    StripWork work = {&d, image, bytes, threads};
+    if (ok) ok = RunStripWork(threads, DecodeStripsInPlace, &work);
+    FreeMemory(&bytes);
+    return ok;
+}
+
 // The most memory one strip holds while it is read: its bytes and its rows.
 uint64_t LargestStripBuffers(const TiffDirectory& d)
 {
@@ -416,11 +478,17 @@ int ReadDirectory(TiffDirectory* d, uint32_t offset, BITMAP* image)
     unsigned type = d->photometric == PHOTOMETRIC_RGB       ? PIXEL_RGB
                     : d->photometric == PHOTOMETRIC_PALETTE ? PIXEL_INDEXED
                                                             : PIXEL_GREY;
-    if (!CheckImageBudget(d->width, d->height, type, LargestStripBuffers(*d))) return 0;
+    bool in_place = RowsPlacedAsDecoded(*d);
+    if (!CheckImageBudget(d->width, d->height, type, in_place ? AllStripBytes(*d) : LargestStripBuffers(*d)))
+        return 0;
     if (!BITMAP_Create(image, d->width, d->height, type)) return 0;
     AdviseHugePages(image->pixels, BITMAP_ByteSize(image->width, image->height, image->type));
-    for (uint32_t i = 0; i < d->strip_count; i++)
-        if (!ReadStrip(*d, i, image)) return 0;
+    if (in_place) {
+        if (!ReadStripsInPlace(*d, image)) return 0;
+    } else {
+        for (uint32_t i = 0; i < d->strip_count; i++)
+            if (!ReadStrip(*d, i, image)) return 0;
+    }
     if (type == PIXEL_INDEXED) std::memcpy(image->palette, d->colour_map, 768);
     return 1;
 }

@@ -126,6 +126,18 @@ TEST(Blit, ConvertReplacesTheImageOrRefusesIndexed)
     EXPECT_EQ(std::string(reinterpret_cast<char*>(image->pixels), 6), std::string("\x07\x07\x07\xC8\xC8\xC8", 6));
     BITMAP_Free(image);
     FreeMemory(&image);
+    // Between RGB and BGR the bytes are swapped in place: the same as a blit.
+    Random rng(3);
+    BITMAP* rgb = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
+    ASSERT_EQ(BITMAP_Create(rgb, 5, 3, PIXEL_RGB), 1);
+    for (int i = 0; i < 45; i++) rgb->pixels[i] = uint8_t(rng.Next());
+    TestImage blitted(5, 3, PIXEL_BGR);
+    BITMAP_Blt(rgb, &blitted.bitmap, 0, 0);
+    ASSERT_EQ(BITMAP_Convert(&rgb, PIXEL_BGR), 1);
+    EXPECT_EQ(rgb->type, PIXEL_BGR);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(rgb->pixels), 45), Bytes(blitted));
+    BITMAP_Free(rgb);
+    FreeMemory(&rgb);
 }
 
 // Every pair of types, at random positions, against the conversion table
