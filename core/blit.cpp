@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "core/support.h"
-#include "stages/huge_pages.h"
+#include "core/huge_pages.h"
 
 namespace {
 
