@@ -5,7 +5,7 @@
 #include "batch/pipeline.h"
 #include "batch/source_guard.h"
 #include "core/blit.h"
-#include "stages/huge_pages.h"
+#include "core/huge_pages.h"
 #include "tga/tga.h"
 #include "tiff/tiff.h"
 
