@@ -82,6 +82,7 @@ const ControlResource kRotationControls[] = {
     {IDC_LABEL, CONTROL_LABEL, "B", 7, 107, 8, 8, 0},
     {IDC_FILL_GREEN, CONTROL_NUMBER_EDIT, nullptr, 17, 92, 22, 12, 0},
     {IDC_LABEL, CONTROL_LABEL, "V", 7, 94, 8, 8, 0},
+    {IDC_DETECTED_ANGLE, CONTROL_LABEL, "Angle détecté : -", 7, 124, 77, 8, 0},
 };
 
 const ControlResource kCrop2Controls[] = {
@@ -115,7 +116,7 @@ const DialogResource kFilter2Dialog = Dialog(DIALOG_FILTER2, kPanelY, 65, kFilte
 const DialogResource kFilter3Dialog = Dialog(DIALOG_FILTER3, kPanelY, 34, kFilter3Controls);
 const DialogResource kFilter4Dialog = Dialog(DIALOG_FILTER4, kPanelY, 23, kFilter4Controls);
 const DialogResource kFilter5Dialog = Dialog(DIALOG_FILTER5, kPanelY, 65, kFilter5Controls);
-const DialogResource kRotationDialog = Dialog(DIALOG_ROTATION, kPanelY, 126, kRotationControls);
+const DialogResource kRotationDialog = Dialog(DIALOG_ROTATION, kPanelY, 138, kRotationControls);
 const DialogResource kCrop2Dialog = Dialog(DIALOG_CROP2, kPanelY, 57, kCrop2Controls);
 const DialogResource kSave1Dialog = Dialog(DIALOG_SAVE1, kPanelY, 70, kSave1Controls);
 const DialogResource kSave2Dialog = Dialog(DIALOG_SAVE2, kPanelY, 55, kSave2Controls);

@@ -56,6 +56,7 @@ enum PanelControlIds {
     IDC_SAUVEGARDE2 = 1035,
     IDC_OFFSET_ANGLE = 1036,
     IDC_CHOOSE_COLOUR = 1037,
+    IDC_DETECTED_ANGLE = 1038,  // label: the skew angle of nivelo's last run
 };
 
 constexpr int kStageCount = 11;

@@ -13,6 +13,7 @@
 #include "gui/menu_commands.h"
 #include "gui/panels.h"
 #include "gui/resources.h"
+#include "gui/run_nivelo.h"
 
 char g_start_directory[260];
 char g_work_directory[260];
@@ -77,6 +78,26 @@ void OpenImageArgument(const char* argument)
 
 }  // namespace
 
+void ResizeViews(int width, int height)
+{
+    // Before start-up has made the surface, or once quitting released it,
+    // there is nothing to follow.
+    if (g_display.surface.pixels == nullptr) return;
+    PlatformRect area = {0, 0, width, height};
+    PlatformMetrics metrics;
+    PlatformGetMetrics(&metrics);
+    DisplayLayout layout;
+    ComputeLayout(area, metrics, &layout);
+    if (layout.surface_width == g_display.surface.width && layout.surface_height == g_display.surface.height)
+        return;
+    if (!CreateDisplaySurface(layout.surface_width, layout.surface_height)) return;
+    ClearImage(&g_display.surface, BACKDROP_GREY);
+    ApplyLayout(layout);
+    DrawSeparators();
+    UpdateScrollBars();
+    RenderViews();
+}
+
 int StartGui(int argc, char** argv)
 {
     if (!SetUpDirectories()) return 0;
@@ -86,7 +107,7 @@ int StartGui(int argc, char** argv)
     PlatformGetWorkArea(&area);
     PlatformGetMetrics(&metrics);
     if (!CreateMainWindow(&area, &g_main_menu, OnMenuCommand, OnScroll)) return 0;
-    PlatformSetWindowTitle("Nivelo gui v1.0");
+    ShowImageTitle();
 
     DisplayLayout layout;
     ComputeLayout(area, metrics, &layout);
@@ -111,6 +132,9 @@ int RunGui()
     }
     DestroyPanels();
     PlatformDestroyMainWindow();
+    // A large page leaves gigabytes of stage images; the next start makes
+    // them anew anyway.
+    DeleteStageImages();
     BITMAP_Free(&g_display.before);
     BITMAP_Free(&g_display.after);
     return 0;
