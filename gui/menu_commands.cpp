@@ -181,12 +181,12 @@ void OnMenuCommand(int id)
 namespace {
 
 // Opens where the user worked last: the given folder, else the last one
-// used; the name is proposed only when it is a file of that folder, so that
+// used, else the current image's; the name is proposed only when it is a file of that folder, so that
 // no name left from another folder shows.  The filter last chosen stays.
 int RunFileDialog(int mode, const char* title, const FileFilter* filters, const char* directory, const char* name,
                   std::vector<std::string>* paths)
 {
-    const char* folder = directory[0] != '\0' ? directory : g_last_folder;
+    const char* folder = directory[0] != '\0' ? directory : g_last_folder[0] != '\0' ? g_last_folder : g_image_directory;
     char proposed[kGuiPathSize];
     struct stat info;
     bool keep = name[0] != '\0' && JoinPath(proposed, sizeof proposed, folder, name) &&

@@ -31,7 +31,8 @@ void AcceptImage();
 // File dialogs.  Modes FILE_OPEN_ONE and FILE_SAVE: buffer (kGuiPathSize
 // bytes) receives the chosen full path, or is emptied on cancel or error.
 // filters holds two pairs; the one last chosen is selected.  The dialog
-// opens in directory, or the folder last used when it is empty; name is
+// opens in directory, or the folder last used when it is empty, or the
+// current image's; name is
 // proposed only when that folder holds such a file.
 void FileDialog(char* buffer, int mode, const char* title, const FileFilter* filters, const char* directory,
                 const char* name);

@@ -21,6 +21,7 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -624,7 +625,7 @@ int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
     Fl_File_Chooser::filename_label = "Nom :";
     Fl_File_Chooser::show_label = "Types :";
     Fl_File_Chooser::all_files_label = "Tous les fichiers (*)";
-    Fl_File_Chooser::existing_file_label = "Ce fichier existe déjà. Le remplacer ?";
+    Fl_File_Chooser::existing_file_label = "Choisissez un fichier existant.";
     Fl_File_Chooser::new_directory_label = "Nouveau répertoire ?";
     Fl_File_Chooser::save_label = "Enregistrer";
     Fl_File_Chooser::preview_label = "Aperçu";
@@ -978,6 +979,9 @@ int PlatformGetListSelection(const PlatformDialog* dialog, int id)
 
 void PlatformMessageBox(int kind, const char* title, const char* text)
 {
+    // Also on the standard error, for whoever started the program from a
+    // terminal or a script: the box's text can be read there after it closes.
+    std::fprintf(stderr, "%s: %s%s", title, text, text[0] != '\0' && text[std::strlen(text) - 1] == '\n' ? "" : "\n");
     fl_open_display();
     fl_message_title(title);
     if (kind == MESSAGE_ERROR) fl_alert("%s", text);
@@ -1006,7 +1010,11 @@ int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, i
     chooser.filter(filter.c_str());
     chooser.filter_value(*filter_index >= 0 && *filter_index < filter_count ? *filter_index : 0);
     if (directory != nullptr && directory[0] != '\0') chooser.directory(directory);
-    if (name != nullptr && name[0] != '\0') chooser.preset_file(name);
+    // FLTK's chooser takes a bare name from the process's current directory
+    // and opens there: the name goes with its folder.
+    std::string preset = name != nullptr ? name : "";
+    if (!preset.empty() && preset[0] != '/' && directory != nullptr) preset = directory + preset;
+    if (!preset.empty()) chooser.preset_file(preset.c_str());
     if (chooser.show() != 0) return 0;
     *filter_index = chooser.filter_value();
     for (int i = 0; i < chooser.count(); ++i) {

@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -68,6 +70,10 @@ void OpenImageArgument(const char* argument)
 {
     std::string name = argument;
     if (!name.empty() && name[0] != '/') name = g_start_directory + name;
+    // "../page.tif" as a folder "start/../" would confuse the file dialogs
+    // that open there later.
+    char resolved[PATH_MAX];
+    if (realpath(name.c_str(), resolved) != nullptr) name = resolved;
     if (!CopyText(g_image_name, sizeof g_image_name, name.c_str())) {
         ReportError("Chemin trop long (plus de %zu caractères): %s\n", sizeof g_image_name - 1, name.c_str());
         return;
