@@ -117,12 +117,13 @@ int PrepareOutputFolders()
         {g_gui_params.REPERTOIRE1, g_gui_params.SAUVEGARDE1, "répertoire de \"Sauvegarde 1\"", IDC_REPERTOIRE1},
         {g_gui_params.REPERTOIRE2, g_gui_params.SAUVEGARDE2, "répertoire de \"Sauvegarde 2\"", IDC_REPERTOIRE2},
     };
-    bool defaults = false;
-    for (const OutputFolder& f : folders) defaults |= f.used && IsWindowsDefault(f.value);
-    if (defaults) {
-        PlatformMessageBox(MESSAGE_INFORMATION, kBoxTitle,
-                           "Les répertoires de sortie sont encore ceux par défaut, c:\\t\\ et c:\\trot\\, "
-                           "des chemins Windows.\n\nChoisissez les répertoires où écrire les images.");
+    std::string defaults;
+    for (const OutputFolder& f : folders)
+        if (f.used && IsWindowsDefault(f.value)) defaults += std::string(defaults.empty() ? "" : " et ") + f.value;
+    if (!defaults.empty()) {
+        std::string text = "Répertoire de sortie encore celui par défaut, un chemin Windows : " + defaults +
+                           ".\n\nChoisissez où écrire les images.";
+        PlatformMessageBox(MESSAGE_INFORMATION, kBoxTitle, text.c_str());
         for (OutputFolder& f : folders)
             if (f.used && IsWindowsDefault(f.value) && !ChooseInstead(&f)) return 0;
     }

@@ -192,7 +192,7 @@ TEST_F(DailyUse, WindowsDefaultFoldersAreReplacedBeforeAConversion)
     HeadlessQueueFileAnswer({"/scans/a.tga"});
     HeadlessChooseMenu(ID_CONVERT);  // the folder chooser is cancelled
     ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_NE(HeadlessMessages()[0].text.find("c:\\t\\ et c:\\trot\\"), std::string::npos);
+    EXPECT_NE(HeadlessMessages()[0].text.find(": c:\\t\\ et c:\\trot\\."), std::string::npos);
     EXPECT_EQ(Runs(), 0u);
 
     std::filesystem::create_directories(start_ + "choisi");
