@@ -15,6 +15,7 @@
 #include "gui/previews.h"
 #include "gui/resources.h"
 #include "gui/run_nivelo.h"
+#include "gui/run_report.h"
 #include "tga/tga.h"
 #include "tiff/tiff.h"
 
@@ -122,6 +123,17 @@ void SetFileCommandDefaults()
     g_image_filter_index = g_config_filter_index = 0;
 }
 
+// A refused or abandoned page is not the current image: the views of the
+// page before it must not stay on screen as if they were its own.
+static void LeaveNoImage(const std::string& title_end)
+{
+    g_image_name[0] = '\0';
+    g_display.image_loaded = 0;
+    PlatformSetWindowTitle((kTitle + title_end).c_str());
+    UpdateScrollBars();
+    RenderViews();
+}
+
 void ShowImageTitle()
 {
     std::string title = kTitle;
@@ -148,18 +160,13 @@ void AcceptImage()
     if (g_image_name[0] != '\0' && JoinPath(path, sizeof path, g_image_directory, g_image_name) &&
         CheckImageFile(path)) {
         g_display.image_loaded = 1;
+        g_angle_known = 0;  // the last angle was another page's
         ShowImageTitle();
-        FullRefresh();
+        if (FullRefresh() == RUN_CANCELLED && !PlatformQuitPosted())
+            LeaveNoImage(std::string(" - aucune image (chargement de ") + g_image_name + " annulé)");
         return;
     }
-    // A refused file is not the current image: the views of the page before
-    // it must not stay on screen as if they were its own.
-    std::string refused = g_image_name;
-    g_image_name[0] = '\0';
-    g_display.image_loaded = 0;
-    PlatformSetWindowTitle((std::string(kTitle) + " - aucune image (" + refused + " refusée)").c_str());
-    UpdateScrollBars();
-    RenderViews();
+    LeaveNoImage(std::string(" - aucune image (") + g_image_name + " refusée)");
 }
 
 void OnMenuCommand(int id)

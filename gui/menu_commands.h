@@ -23,8 +23,9 @@ void OnMenuCommand(int id);
 
 // Takes the current image (directory and name above) when the TIFF or the
 // TGA reader accepts it: image loaded, then the full refresh.  When the name
-// is empty or the readers refuse the file (they have said why), no image is
-// current: the name is emptied, the views turn grey and the title says so.
+// is empty or the readers refuse the file (they have said why), or the user
+// cancels its first run, no image is current: the name is emptied, the views
+// turn grey and the title says so.
 // Used by "Charger Image..." and by `nivelo_gui <image>`.
 void AcceptImage();
 

@@ -57,10 +57,16 @@ TEST_F(DailyUse, StripIsDrawnAfterEveryViewUpdate)
 
 TEST_F(DailyUse, CancelOrCloseEndsThatNiveloAndLeavesTheViewsAsTheyWere)
 {
+    UseSleepingNivelo();
+    HeadlessQueueAction([] { HeadlessClick(DIALOG_WAIT, IDC_WAIT_CANCEL); });
+    LoadImage(MakePage("autre.tga"));  // its first run cancelled: no page open
+    EXPECT_STREQ(g_image_name, "");
+    EXPECT_FALSE(g_display.image_loaded);
+    HeadlessRunProcessesForReal(0);
     LoadImage(MakePage());
     ChooseStage(1);
     ExpectPair(1, 2);
-    UseSleepingNivelo();
+    HeadlessRunProcessesForReal(1);
     long pid = 0;
     HeadlessQueueAction([&pid] {
         pid = HeadlessProcessRuns().back().pid;
