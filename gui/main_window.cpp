@@ -26,6 +26,9 @@ long MainWindowProc(int message, uint32_t wparam)
     case MSG_DESTROY:
         ReleaseDisplay();
         break;
+    case MSG_SIZE:
+        ResizeViews(int(wparam & 0xFFFF), int(wparam >> 16));
+        break;
     case MSG_PAINT:
     case MSG_ACTIVATEAPP:
         PresentDisplay();
@@ -56,6 +59,9 @@ int CreateDisplaySurface(int width, int height)
 void PresentDisplay()
 {
     PlatformPresentSurface(&g_display.surface);
+    // The views' drawing area lies under the left strip: without this the
+    // chooser, the panel and the update bar vanish behind the surface's grey.
+    PlatformRedrawDialogs();
 }
 
 void ReleaseDisplay()

@@ -27,6 +27,10 @@ void ReleaseDisplay();
 // timer ended the pass.
 int PumpMessages();
 
+// The main window's client area became width x height: the views and the
+// surface follow it (startup.cpp).
+void ResizeViews(int width, int height);
+
 // Start-up sequence up to the message loop: directories, window, surface,
 // layout, defaults; with an image argument, that image in both views.
 // Returns 1, or 0 after a message when the program cannot start.

@@ -1,10 +1,13 @@
 #include "gui/menu_commands.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include "core/support.h"
 #include "gui/config_file.h"
+#include "gui/conversion.h"
 #include "gui/display.h"
 #include "gui/file_names.h"
 #include "gui/main_window.h"
@@ -12,7 +15,9 @@
 #include "gui/previews.h"
 #include "gui/resources.h"
 #include "gui/run_nivelo.h"
+#include "gui/run_report.h"
 #include "tga/tga.h"
+#include "tiff/tiff.h"
 
 char g_image_name[kGuiPathSize];
 char g_image_directory[kGuiPathSize];
@@ -21,17 +26,28 @@ char g_config_directory[kGuiPathSize];
 
 namespace {
 
-const FileFilter kImageFilter[2] = {{"Targa Files (.tga)", "*.tga"}, {"Tiff Files (*.tif)", "*.tif"}};
+const FileFilter kImageFilter[2] = {{"Targa Files (.tga)", "*.tga"}, {"Tiff Files (*.tif, *.tiff)", "*.tif;*.tiff"}};
 const FileFilter kConfigFilter[2] = {{"Text Files (.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}};
+
+// The filter last chosen in each kind of dialog, and the folder last used.
+int g_image_filter_index;
+int g_config_filter_index;
+char g_last_folder[kGuiPathSize];
+
+const char kTitle[] = "Nivelo gui v1.0";
 
 void ReportLongPath(const char* path)
 {
     ReportError("Chemin trop long (plus de %d caractères): %s\n", kGuiPathSize - 1, path);
 }
 
+// A cancelled dialog changes nothing: the current image and its views stay.
 void LoadImageCommand()
 {
-    FileDialog(g_image_name, FILE_OPEN_ONE, "Charger une image", kImageFilter, g_image_directory, g_image_name);
+    char chosen[kGuiPathSize];
+    FileDialog(chosen, FILE_OPEN_ONE, "Charger une image", kImageFilter, g_image_directory, g_image_name);
+    if (chosen[0] == '\0') return;
+    std::memcpy(g_image_name, chosen, sizeof chosen);
     SplitPath(g_image_name, g_image_directory);
     AcceptImage();
 }
@@ -59,42 +75,42 @@ void LoadConfigCommand()
     if (g_display.image_loaded) FullRefresh();
 }
 
+// An existing file is replaced only when the user says so.
+int MayWrite(const char* path)
+{
+    struct stat info;
+    if (stat(path, &info) != 0) return 1;
+    std::string question = std::string("Le fichier ") + path + " existe déjà.\n\nLe remplacer ?";
+    return PlatformAskYesNo("Sauver Config...", question.c_str());
+}
+
 void SaveConfigCommand()
 {
     FileDialog(g_config_name, FILE_SAVE, "Sauver un fichier de config", kConfigFilter, g_config_directory,
                g_config_name);
     SplitPath(g_config_name, g_config_directory);
     char path[kGuiPathSize];
-    if (g_config_name[0] == '\0' || !ConfigPath(path)) return;
+    if (g_config_name[0] == '\0' || !ConfigPath(path) || !MayWrite(path)) return;
     WriteConfigFile(path, g_gui_params.REPERTOIRE1, g_gui_params.REPERTOIRE2);
 }
 
-// One run of nivelo a chosen image, in order, each under the wait box with
-// its progress.  A single file becomes the current image for later previews;
-// the views are neither reloaded nor redrawn.
+// The conversion leaves the current image and its views alone.
 void ConvertCommand()
 {
-    std::vector<std::string> paths =
-        FileDialogMany("Choisir les images", kImageFilter, g_image_directory, g_image_name);
-    size_t count = paths.size();
-    for (size_t i = 0; i < count; i++) {
-        char name[kGuiPathSize], directory[kGuiPathSize];
-        if (!CopyText(name, sizeof name, paths[i].c_str())) {
-            ReportLongPath(paths[i].c_str());
-            break;
-        }
-        SplitPath(name, directory);
-        if (count == 1) {
-            std::memcpy(g_image_name, name, sizeof name);
-            std::memcpy(g_image_directory, directory, sizeof directory);
-        }
-        char progress[64];
-        std::snprintf(progress, sizeof progress, "Conversion: image %zu / %zu", i + 1, count);
-        OpenWaitBox(progress);
-        // A run that could not start has said why; the next would say it again.
-        if (!RunConversion(directory, name)) break;
-    }
-    CloseWaitBox();
+    ConvertImages(FileDialogMany("Choisir les images", kImageFilter, g_image_directory, g_image_name));
+}
+
+// Reads the file with the reader nivelo ends up using: the TIFF reader for a
+// file that begins as a TIFF, the TGA reader for any other (the TIFF reader
+// passes those on).  Only one reader tries, so a refused file gets one
+// message: a TIFF the TIFF reader refused would only add a TGA complaint
+// about alpha bits that hides the reason.
+int CheckImageFile(const char* path)
+{
+    BITMAP check = {};
+    int read = HasTiffSignature(path) ? LoadTIFF(path, &check) : LoadTGA(path, &check);
+    BITMAP_Free(&check);
+    return read;
 }
 
 }  // namespace
@@ -103,22 +119,54 @@ void SetFileCommandDefaults()
 {
     g_image_name[0] = g_image_directory[0] = '\0';
     g_config_name[0] = g_config_directory[0] = '\0';
+    g_last_folder[0] = '\0';
+    g_image_filter_index = g_config_filter_index = 0;
+}
+
+// A refused or abandoned page is not the current image: the views of the
+// page before it must not stay on screen as if they were its own.
+static void LeaveNoImage(const std::string& title_end)
+{
+    g_image_name[0] = '\0';
+    g_display.image_loaded = 0;
+    PlatformSetWindowTitle((kTitle + title_end).c_str());
+    UpdateScrollBars();
+    RenderViews();
+}
+
+void ShowImageTitle()
+{
+    std::string title = kTitle;
+    if (g_image_name[0] != '\0') title += std::string(" - ") + g_image_name;
+    PlatformSetWindowTitle(title.c_str());
+}
+
+int HasTiffSignature(const char* path)
+{
+    unsigned char head[4] = {0, 0, 0, 0};
+    FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return 0;
+    size_t got = std::fread(head, 1, 4, file);
+    std::fclose(file);
+    if (got != 4) return 0;
+    return (head[0] == 'I' && head[1] == 'I' && head[2] == 42 && head[3] == 0) ||
+           (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && head[3] == 42);
 }
 
 void AcceptImage()
 {
     char path[kGuiPathSize];
-    BITMAP check = {};
     // The file is read only to check it: the views show what nivelo writes.
     if (g_image_name[0] != '\0' && JoinPath(path, sizeof path, g_image_directory, g_image_name) &&
-        LoadTGA(path, &check)) {
-        BITMAP_Free(&check);
+        CheckImageFile(path)) {
         g_display.image_loaded = 1;
-        FullRefresh();
+        g_angle_known = 0;  // the last angle was another page's
+        ShowImageTitle();
+        if (FullRefresh() == RUN_CANCELLED && !PlatformQuitPosted())
+            LeaveNoImage(std::string(" - aucune image (chargement de ") + g_image_name + " annulé)");
         return;
     }
-    g_display.image_loaded = 0;
-    UpdateScrollBars();
+    LeaveNoImage(std::string(" - aucune image (") + g_image_name + " refusée)");
 }
 
 void OnMenuCommand(int id)
@@ -137,13 +185,39 @@ void OnMenuCommand(int id)
     }
 }
 
+namespace {
+
+// Opens where the user worked last: the given folder, else the last one
+// used, else the current image's; the name is proposed only when it is a file of that folder, so that
+// no name left from another folder shows.  The filter last chosen stays.
+int RunFileDialog(int mode, const char* title, const FileFilter* filters, const char* directory, const char* name,
+                  std::vector<std::string>* paths)
+{
+    const char* folder = directory[0] != '\0' ? directory : g_last_folder[0] != '\0' ? g_last_folder : g_image_directory;
+    char proposed[kGuiPathSize];
+    struct stat info;
+    bool keep = name[0] != '\0' && JoinPath(proposed, sizeof proposed, folder, name) &&
+                stat(proposed, &info) == 0 && S_ISREG(info.st_mode);
+    int* filter_index = filters == kConfigFilter ? &g_config_filter_index : &g_image_filter_index;
+    int chosen = PlatformFileDialog(mode, title, filters, 2, filter_index, folder, keep ? name : "", paths);
+    if (!chosen || paths->empty()) {
+        paths->clear();
+        return 0;
+    }
+    char last[kGuiPathSize];
+    if (CopyText(last, sizeof last, paths->front().c_str())) SplitPath(last, g_last_folder);
+    return 1;
+}
+
+}  // namespace
+
 void FileDialog(char* buffer, int mode, const char* title, const FileFilter* filters, const char* directory,
                 const char* name)
 {
     std::vector<std::string> paths;
-    int chosen = PlatformFileDialog(mode, title, filters, 2, directory, name, &paths);
+    int chosen = RunFileDialog(mode, title, filters, directory, name, &paths);
     buffer[0] = '\0';
-    if (!chosen || paths.empty()) return;
+    if (!chosen) return;
     if (!CopyText(buffer, kGuiPathSize, paths[0].c_str())) ReportLongPath(paths[0].c_str());
 }
 
@@ -151,14 +225,18 @@ std::vector<std::string> FileDialogMany(const char* title, const FileFilter* fil
                                         const char* name)
 {
     std::vector<std::string> paths;
-    if (!PlatformFileDialog(FILE_OPEN_MANY, title, filters, 2, directory, name, &paths)) paths.clear();
+    RunFileDialog(FILE_OPEN_MANY, title, filters, directory, name, &paths);
     return paths;
 }
 
 void ShowAbout()
 {
+    // Lines broken by hand: the box does not wrap, and one long line would
+    // make it as wide as the screen.
     PlatformMessageBox(MESSAGE_INFORMATION, "A propos de Nivelo gui",
                        "Nivelo gui v1.0\n\n"
-                       "Règle les étapes de nivelo (recadrage, flou, redressement) sur une page scannée, "
-                       "en montrant l'image avant et après chaque étape, puis convertit des lots d'images.");
+                       "Règle les étapes de nivelo (recadrage, flou,\n"
+                       "redressement) sur une page scannée, en montrant\n"
+                       "l'image avant et après chaque étape,\n"
+                       "puis convertit des lots d'images.");
 }

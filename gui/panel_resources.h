@@ -58,6 +58,7 @@ enum PanelControlIds {
     IDC_CHOOSE_COLOUR = 1037,
     IDC_AFFINAGE = 1038,
     IDC_AFFINAGE_PLAGE = 1039,
+    IDC_DETECTED_ANGLE = 1040,  // label: the skew angle of nivelo's last run
 };
 
 constexpr int kStageCount = 11;

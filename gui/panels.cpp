@@ -11,6 +11,7 @@
 #include "core/support.h"
 #include "gui/gui_params.h"
 #include "gui/panel_resources.h"
+#include "gui/run_report.h"
 
 int g_current_panel;
 PlatformDialog* g_current_panel_window;
@@ -303,6 +304,8 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetEditInteger(dialog, IDC_FILL_GREEN, g_gui_params.fill_colour[1]);
     SetEditInteger(dialog, IDC_FILL_BLUE, g_gui_params.fill_colour[2]);
     SetEditText(dialog, IDC_REPERTOIRE2, g_gui_params.REPERTOIRE2);
+    PlatformSetControlText(dialog, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    if (creating) SetPanelTooltips(dialog);
 }
 
 void SetEditText(PlatformDialog* dialog, int id, const char* text)

@@ -34,6 +34,9 @@ int PanelProc(PlatformDialog* dialog, int message, int id, int code);
 // back, so reals come back as single precision with six decimals.
 void FillPanel(PlatformDialog* dialog, int creating);
 
+// Tooltips with each value's useful range (panel_tips.cpp).
+void SetPanelTooltips(PlatformDialog* dialog);
+
 // Edit access; every routine skips a control the dialog lacks.
 void SetEditText(PlatformDialog* dialog, int id, const char* text);
 // Parse the edit's first line as "%d" / "%f" (single precision).  Return 1

@@ -29,9 +29,12 @@
 //                       PlatformClearList, PlatformAddListItem,
 //                       PlatformListCount, PlatformSetListSelection,
 //                       PlatformGetListSelection
-//   Modal boxes         PlatformMessageBox, PlatformFileDialog,
+//   Modal boxes         PlatformMessageBox, PlatformAskYesNo, PlatformFileDialog,
 //                       PlatformChooseColour, PlatformChooseFolder
-//   Processes           PlatformExecutableDirectory, PlatformRunProcess
+//   Input and redraw    PlatformRedrawDialogs, PlatformBlockInput,
+//                       PlatformSetControlTooltip
+//   Processes           PlatformExecutableDirectory, PlatformStartProcess,
+//                       PlatformProcessEnded, PlatformKillProcess
 //
 // Everything runs on the GUI's one thread.  Results are 1 for success and 0
 // for failure unless stated.  Texts are UTF-8.
@@ -48,6 +51,7 @@
 
 enum PlatformMessage {
     MSG_DESTROY = 0x0002,      // main window closed by the user
+    MSG_SIZE = 0x0005,         // main window resized; wparam = client width | height << 16
     MSG_PAINT = 0x000F,        // window needs its surface shown again
     MSG_ACTIVATEAPP = 0x001C,  // application activated
     MSG_INITDIALOG = 0x0110,   // dialog built, its controls exist
@@ -204,8 +208,11 @@ struct PlatformSurface {
 int PlatformCreateSurface(int width, int height, PlatformSurface* surface);
 // Copies the whole surface to the drawing area at (0, 0) (clipped to it).
 // The drawing area repaints exposed parts from this copy by itself, so a
-// backend may never send MSG_PAINT.
+// backend may never send MSG_PAINT.  The drawing area lies under the child
+// dialogs: drawing it covers them until PlatformRedrawDialogs.
 void PlatformPresentSurface(const PlatformSurface* surface);
+// Draws every child dialog again over the drawing area.
+void PlatformRedrawDialogs();
 // Releases the pixels; the record becomes empty.  Harmless when empty.
 void PlatformReleaseSurface(PlatformSurface* surface);
 
@@ -227,6 +234,11 @@ void PlatformWaitEvents();
 // Asks the loop to end: PlatformQuitPosted becomes 1.
 void PlatformPostQuit(int exit_code);
 int PlatformQuitPosted();
+
+// While blocked, the menu, the scroll bars, the drawing area and the child
+// dialogs take no input from the user; popups and the main window's close
+// request still arrive.
+void PlatformBlockInput(int blocked);
 
 // ---------------------------------------------------------------------------
 // Dialogs.  PlatformCreateDialog builds the dialog and its controls from the
@@ -256,6 +268,9 @@ void PlatformSetControlText(PlatformDialog* dialog, int id, const char* text);
 // at a character boundary, terminated.  Returns the number of bytes copied.
 size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer, size_t size);
 
+// Text shown when the pointer rests on the control.
+void PlatformSetControlTooltip(PlatformDialog* dialog, int id, const char* text);
+
 void PlatformSetCheck(PlatformDialog* dialog, int id, int checked);
 int PlatformGetCheck(const PlatformDialog* dialog, int id);
 
@@ -271,6 +286,9 @@ int PlatformGetListSelection(const PlatformDialog* dialog, int id);
 
 enum MessageBoxKind { MESSAGE_ERROR = 1, MESSAGE_INFORMATION = 2 };
 void PlatformMessageBox(int kind, const char* title, const char* text);
+// A question with the buttons "Oui" and "Non"; 1 for "Oui", 0 for "Non" or a
+// closed box.
+int PlatformAskYesNo(const char* title, const char* text);
 
 struct FileFilter {
     const char* description;  // e.g. "Targa Files (.tga)"
@@ -284,10 +302,13 @@ enum FileDialogMode {
 };
 
 // Runs a file dialog opening in directory (null or empty: the current one)
-// with name proposed.  The first filter is selected.  Returns 1 with the
-// chosen full paths in paths (one for modes 0 and 1), or 0 when cancelled.
+// with name proposed (null or empty: none).  *filter_index (0-based) is the
+// filter selected when it opens, and receives the one last chosen.  Returns
+// 1 with the chosen full paths in paths (one for modes 0 and 1), or 0 when
+// cancelled.
 int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, int filter_count,
-                       const char* directory, const char* name, std::vector<std::string>* paths);
+                       int* filter_index, const char* directory, const char* name,
+                       std::vector<std::string>* paths);
 
 // Colour chooser; colour values hold red in bits 0-7, green 8-15, blue
 // 16-23.  Returns 1 with the choice in chosen, 0 when cancelled.
@@ -312,7 +333,12 @@ struct ProcessRequest {
     const char* working_directory;  // null: the current one
 };
 
-// Starts the program without a shell, waits for it to end.  Returns 1 with
-// its exit status (-1 when it did not exit normally), or 0 with the system's
-// error number when it could not be started (output file, missing program).
-int PlatformRunProcess(const ProcessRequest* request, int* exit_status, int* error_number);
+// Starts the program without a shell and returns at once: 1 with its process
+// id, or 0 with the system's error number when it could not be started
+// (output file, missing program).
+int PlatformStartProcess(const ProcessRequest* request, long* pid, int* error_number);
+// 1 once the process has ended (it is then reaped; exit status -1 when it did
+// not exit normally), 0 while it runs.
+int PlatformProcessEnded(long pid, int* exit_status);
+// Ends the process at once and reaps it.
+void PlatformKillProcess(long pid);

@@ -11,6 +11,7 @@
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Color_Chooser.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input.H>
@@ -20,6 +21,7 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -58,6 +60,8 @@ void Send(int message, uint32_t wparam)
 
 // --- main window ------------------------------------------------------------
 
+void LayOutMainWindow();
+
 class MainWindow : public Fl_Double_Window {
 public:
     MainWindow(int x, int y, int w, int h) : Fl_Double_Window(x, y, w, h) {}
@@ -66,6 +70,16 @@ public:
         // FLTK closes a window on Escape by default; the main window must not.
         if (event == FL_SHORTCUT && Fl::event_key() == FL_Escape) return 0;
         return Fl_Double_Window::handle(event);
+    }
+    // Resized by the user or the window manager (maximised): the drawing
+    // area and the bars follow, then the GUI lays out its views anew.
+    void resize(int x, int y, int w, int h) override
+    {
+        bool sized = w != this->w() || h != this->h();
+        Fl_Double_Window::resize(x, y, w, h);
+        if (!sized) return;
+        LayOutMainWindow();
+        Send(MSG_SIZE, uint32_t(w & 0xFFFF) | uint32_t(h & 0xFFFF) << 16);
     }
 };
 
@@ -92,6 +106,36 @@ public:
             out[3 * i] = in[3 * i + 2];
             out[3 * i + 1] = in[3 * i + 1];
             out[3 * i + 2] = in[3 * i];
+        }
+    }
+
+    // Wheel (shift: sideways), arrow keys and Page Up/Down scroll as the
+    // bars' arrows and troughs do, once a click has given the view the focus.
+    int handle(int event) override
+    {
+        switch (event) {
+        case FL_PUSH: take_focus(); return 1;
+        case FL_FOCUS:
+        case FL_UNFOCUS: return 1;
+        case FL_MOUSEWHEEL: {
+            int dx = Fl::event_dx(), dy = Fl::event_dy();
+            bool sideways = dx != 0 || (Fl::event_state() & FL_SHIFT);
+            int steps = dx != 0 ? dx : dy;
+            for (int i = 0; i < (steps < 0 ? -steps : steps); i++)
+                Send(sideways ? MSG_HSCROLL : MSG_VSCROLL, steps < 0 ? SCROLL_LINE_UP : SCROLL_LINE_DOWN);
+            return steps != 0;
+        }
+        case FL_KEYBOARD:
+            switch (Fl::event_key()) {
+            case FL_Left: Send(MSG_HSCROLL, SCROLL_LINE_UP); return 1;
+            case FL_Right: Send(MSG_HSCROLL, SCROLL_LINE_DOWN); return 1;
+            case FL_Up: Send(MSG_VSCROLL, SCROLL_LINE_UP); return 1;
+            case FL_Down: Send(MSG_VSCROLL, SCROLL_LINE_DOWN); return 1;
+            case FL_Page_Up: Send(MSG_VSCROLL, SCROLL_PAGE_UP); return 1;
+            case FL_Page_Down: Send(MSG_VSCROLL, SCROLL_PAGE_DOWN); return 1;
+            default: return 0;
+            }
+        default: return Fl_Widget::handle(event);
         }
     }
 
@@ -258,7 +302,51 @@ private:
 MainWindow* g_window = nullptr;
 SurfaceView* g_view = nullptr;
 ScrollBar* g_bars[2] = {nullptr, nullptr};
+Fl_Box* g_corner = nullptr;  // between the two bars
 Fl_Menu_Bar* g_menu_bars[2] = {nullptr, nullptr};  // main, and the right-aligned help popup
+int g_help_width = 0;
+std::vector<Fl_Group*> g_child_groups;  // the child dialogs, drawn over the drawing area
+bool g_input_blocked = false;
+
+void LayOutMainWindow()
+{
+    if (g_window == nullptr || g_view == nullptr) return;
+    int width = g_window->w(), height = g_window->h();
+    int view_w = width - kScrollBarSize > 1 ? width - kScrollBarSize : 1;
+    int view_h = height - kMenuHeight - kScrollBarSize > 1 ? height - kMenuHeight - kScrollBarSize : 1;
+    g_view->resize(0, kMenuHeight, view_w, view_h);
+    g_bars[SCROLL_BAR_HORIZONTAL]->resize(0, kMenuHeight + view_h, view_w, kScrollBarSize);
+    g_bars[SCROLL_BAR_VERTICAL]->resize(view_w, kMenuHeight, kScrollBarSize, view_h);
+    g_corner->resize(view_w, kMenuHeight + view_h, kScrollBarSize, kScrollBarSize);
+    g_menu_bars[0]->resize(0, 0, width - g_help_width, kMenuHeight);
+    g_menu_bars[1]->resize(width - g_help_width, 0, g_help_width, kMenuHeight);
+    g_window->redraw();
+}
+
+// While a run blocks the user's input, the main window gets no mouse or key
+// event; its close request and the wait box's events still pass.
+int DispatchEvent(int event, Fl_Window* window)
+{
+    if (g_input_blocked && window == g_window) {
+        switch (event) {
+        case FL_PUSH:
+        case FL_RELEASE:
+        case FL_DRAG:
+        case FL_MOUSEWHEEL:
+        case FL_KEYBOARD:
+        case FL_KEYUP:
+        case FL_SHORTCUT:
+        case FL_PASTE:
+        case FL_DND_ENTER:
+        case FL_DND_DRAG:
+        case FL_DND_RELEASE:
+            return 0;
+        default:
+            break;
+        }
+    }
+    return Fl::handle_(event, window);
+}
 std::vector<Fl_Menu_Item> g_menu_items[2];
 std::map<int, int> g_menu_checked;
 
@@ -477,7 +565,14 @@ std::string FilterText(const FileFilter* filters, int count)
         for (const char* p = filters[i].description; *p != '\0'; ++p)
             if (*p != '(' && *p != ')') out.push_back(*p);
         out += "\t";
-        out += filters[i].pattern;
+        // "*.tif;*.tiff" is written "{*.tif,*.tiff}" for FLTK.
+        std::string pattern = filters[i].pattern;
+        if (pattern.find(';') != std::string::npos) {
+            for (char& c : pattern)
+                if (c == ';') c = ',';
+            pattern = "{" + pattern + "}";
+        }
+        out += pattern;
     }
     return out;
 }
@@ -520,6 +615,23 @@ int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
     // FLTK's own file chooser: the GTK one stops FLTK's timers while open.
     Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
     Fl::scrollbar_size(kScrollBarSize);
+    Fl::event_dispatch(DispatchEvent);
+    // The boxes speak French, as the rest of the interface.
+    fl_close = "Fermer";
+    fl_ok = "OK";
+    fl_yes = "Oui";
+    fl_no = "Non";
+    fl_cancel = "Annuler";
+    Fl_File_Chooser::filename_label = "Nom :";
+    Fl_File_Chooser::show_label = "Types :";
+    Fl_File_Chooser::all_files_label = "Tous les fichiers (*)";
+    Fl_File_Chooser::existing_file_label = "Choisissez un fichier existant.";
+    Fl_File_Chooser::new_directory_label = "Nouveau répertoire ?";
+    Fl_File_Chooser::save_label = "Enregistrer";
+    Fl_File_Chooser::preview_label = "Aperçu";
+    Fl_File_Chooser::hidden_label = "Fichiers cachés";
+    Fl_File_Chooser::favorites_label = "Favoris";
+    Fl_File_Chooser::filesystems_label = "Systèmes de fichiers";
     g_procedure = procedure;
     int width = rect->right - rect->left, height = rect->bottom - rect->top;
     if (width < 64) width = 64;
@@ -533,17 +645,20 @@ int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
     g_view = new SurfaceView(0, kMenuHeight, view_w, view_h);
     g_bars[SCROLL_BAR_HORIZONTAL] = new ScrollBar(SCROLL_BAR_HORIZONTAL, 0, kMenuHeight + view_h, view_w, kScrollBarSize);
     g_bars[SCROLL_BAR_VERTICAL] = new ScrollBar(SCROLL_BAR_VERTICAL, view_w, kMenuHeight, kScrollBarSize, view_h);
-    new Fl_Box(FL_FLAT_BOX, view_w, kMenuHeight + view_h, kScrollBarSize, kScrollBarSize, nullptr);
+    g_corner = new Fl_Box(FL_FLAT_BOX, view_w, kMenuHeight + view_h, kScrollBarSize, kScrollBarSize, nullptr);
 
     BuildMenus(menu);
     int help_w = MenuWidth(g_menu_items[1]);
+    g_help_width = help_w;
     g_menu_bars[0] = new Fl_Menu_Bar(0, 0, width - help_w, kMenuHeight);
     g_menu_bars[0]->menu(g_menu_items[0].data());
     g_menu_bars[1] = new Fl_Menu_Bar(width - help_w, 0, help_w, kMenuHeight);
     g_menu_bars[1]->menu(g_menu_items[1].data());
     if (help_w == 0) g_menu_bars[1]->hide();
     g_window->end();
+    // No widget scales by itself: LayOutMainWindow places them at every size.
     g_window->resizable(nullptr);
+    g_window->size_range(320, 240);
     return 1;
 }
 
@@ -554,7 +669,17 @@ void PlatformSetWindowTitle(const char* title)
 
 void PlatformShowMainWindow()
 {
-    if (g_window != nullptr) g_window->show();
+    if (g_window == nullptr) return;
+    g_window->show();
+    g_window->wait_for_expose();
+    Fl::check();
+    // A window manager puts its frame and title bar outside the window, so a
+    // window the size of the work area would push its bottom scroll bar off
+    // the screen: the window gives up what the decorations take.
+    int extra_w = g_window->decorated_w() - g_window->w(), extra_h = g_window->decorated_h() - g_window->h();
+    if (extra_w > 0 || extra_h > 0)
+        g_window->resize(g_window->x(), g_window->y(), g_window->w() - (extra_w > 0 ? extra_w : 0),
+                         g_window->h() - (extra_h > 0 ? extra_h : 0));
 }
 
 void PlatformDestroyMainWindow()
@@ -566,6 +691,8 @@ void PlatformDestroyMainWindow()
     delete g_window;
     g_window = nullptr;
     g_view = nullptr;
+    g_corner = nullptr;
+    g_child_groups.clear();
     g_bars[0] = g_bars[1] = nullptr;
     g_menu_bars[0] = g_menu_bars[1] = nullptr;
     g_procedure = nullptr;
@@ -592,6 +719,16 @@ void PlatformPresentSurface(const PlatformSurface* surface)
         std::memcpy(g_view->pixels.data() + size_t(y) * size_t(surface->width) * 3,
                     surface->pixels + size_t(y) * size_t(surface->pitch), size_t(surface->width) * 3);
     g_view->redraw();
+}
+
+void PlatformRedrawDialogs()
+{
+    for (Fl_Group* group : g_child_groups) group->redraw();
+}
+
+void PlatformBlockInput(int blocked)
+{
+    g_input_blocked = blocked != 0;
 }
 
 void PlatformSetScrollBar(int bar, int maximum, int page, int position)
@@ -663,7 +800,10 @@ PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProce
         dialog->controls.push_back(std::move(control));
     }
     dialog->group->end();
-    if (resource->style != DIALOG_POPUP) g_window->add(dialog->group);  // on top of the drawing area
+    if (resource->style != DIALOG_POPUP) {
+        g_window->add(dialog->group);  // on top of the drawing area
+        g_child_groups.push_back(dialog->group);
+    }
 
     PlatformDialog* result = dialog.release();
     if (procedure != nullptr) procedure(result, MSG_INITDIALOG, 0, 0);
@@ -678,6 +818,8 @@ void PlatformDestroyDialog(PlatformDialog** dialog)
     *dialog = nullptr;
     if (d == nullptr) return;
     d->group->hide();
+    for (size_t i = 0; i < g_child_groups.size(); ++i)
+        if (g_child_groups[i] == d->group) g_child_groups.erase(g_child_groups.begin() + long(i));
     if (d->group->parent() != nullptr) d->group->parent()->remove(d->group);
     // Deferred: the dialog may be destroyed from one of its own callbacks.
     Fl::delete_widget(d->group);
@@ -762,6 +904,12 @@ size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer
     return length;
 }
 
+void PlatformSetControlTooltip(PlatformDialog* dialog, int id, const char* text)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c != nullptr) c->widget->copy_tooltip(text);
+}
+
 void PlatformSetCheck(PlatformDialog* dialog, int id, int checked)
 {
     FltkControl* c = FindControl(dialog, id);
@@ -831,14 +979,26 @@ int PlatformGetListSelection(const PlatformDialog* dialog, int id)
 
 void PlatformMessageBox(int kind, const char* title, const char* text)
 {
+    // Also on the standard error, for whoever started the program from a
+    // terminal or a script: the box's text can be read there after it closes.
+    std::fprintf(stderr, "%s: %s%s", title, text, text[0] != '\0' && text[std::strlen(text) - 1] == '\n' ? "" : "\n");
     fl_open_display();
     fl_message_title(title);
     if (kind == MESSAGE_ERROR) fl_alert("%s", text);
     else fl_message("%s", text);
 }
 
+int PlatformAskYesNo(const char* title, const char* text)
+{
+    fl_open_display();
+    fl_message_title(title);
+    // Button 0 ("Non") is also what closing the box gives.
+    return fl_choice("%s", fl_no, fl_yes, nullptr, text) == 1;
+}
+
 int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, int filter_count,
-                       const char* directory, const char* name, std::vector<std::string>* paths)
+                       int* filter_index, const char* directory, const char* name,
+                       std::vector<std::string>* paths)
 {
     paths->clear();
     Fl_Native_File_Chooser chooser;
@@ -848,10 +1008,15 @@ int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, i
     chooser.title(title);
     std::string filter = FilterText(filters, filter_count);
     chooser.filter(filter.c_str());
-    chooser.filter_value(0);
+    chooser.filter_value(*filter_index >= 0 && *filter_index < filter_count ? *filter_index : 0);
     if (directory != nullptr && directory[0] != '\0') chooser.directory(directory);
-    if (name != nullptr && name[0] != '\0') chooser.preset_file(name);
+    // FLTK's chooser takes a bare name from the process's current directory
+    // and opens there: the name goes with its folder.
+    std::string preset = name != nullptr ? name : "";
+    if (!preset.empty() && preset[0] != '/' && directory != nullptr) preset = directory + preset;
+    if (!preset.empty()) chooser.preset_file(preset.c_str());
     if (chooser.show() != 0) return 0;
+    *filter_index = chooser.filter_value();
     for (int i = 0; i < chooser.count(); ++i) {
         const char* path = chooser.filename(i);
         if (path == nullptr || path[0] == '\0') continue;
@@ -882,7 +1047,11 @@ int PlatformChooseFolder(const char* title, std::string* path)
     return 1;
 }
 
-int PlatformRunProcess(const ProcessRequest* request, int* exit_status, int* error_number)
+int PlatformStartProcess(const ProcessRequest* request, long* pid, int* error_number)
 {
-    return RunProcessPosix(request, exit_status, error_number);
+    return StartProcessPosix(request, pid, error_number);
 }
+
+int PlatformProcessEnded(long pid, int* exit_status) { return ProcessEndedPosix(pid, exit_status); }
+
+void PlatformKillProcess(long pid) { KillProcessPosix(pid); }

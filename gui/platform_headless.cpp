@@ -18,6 +18,7 @@ struct HeadlessControl {
     int enabled = 1;
     std::vector<std::string> items;
     int selection = -1;
+    std::string tooltip;
 };
 
 struct PlatformDialog {
@@ -25,6 +26,7 @@ struct PlatformDialog {
     DialogProcedure procedure;
     std::vector<HeadlessControl> controls;
     int alive = 1;
+    int drawn = 1;  // child dialogs: drawn over the surface since it was last presented
 };
 
 namespace {
@@ -61,6 +63,8 @@ struct State {
     std::deque<std::vector<std::string>> file_answers;
     std::deque<ColourAnswer> colour_answers;
     std::deque<FolderAnswer> folder_answers;
+    std::deque<int> question_answers;
+    int input_blocked = 0;
     std::vector<HeadlessMessage> messages;
     std::vector<HeadlessFileDialogCall> file_dialogs;
     std::vector<HeadlessProcessRun> runs;
@@ -96,6 +100,13 @@ void Notify(PlatformDialog* dialog, int id, int code)
 bool IsEdit(const HeadlessControl* c)
 {
     return c->resource->kind == CONTROL_EDIT || c->resource->kind == CONTROL_NUMBER_EDIT;
+}
+
+// The user's actions on the main window and its child dialogs, refused while
+// a run blocks them.
+bool Accepts(const PlatformDialog* dialog)
+{
+    return !HeadlessState().input_blocked || (dialog != nullptr && dialog->resource->style == DIALOG_POPUP);
 }
 
 bool IsList(const HeadlessControl* c)
@@ -155,7 +166,16 @@ void PlatformPresentSurface(const PlatformSurface* surface)
     for (int y = 0; y < surface->height; ++y)
         std::memcpy(s.presented.data() + size_t(y) * size_t(surface->width) * 3,
                     surface->pixels + size_t(y) * size_t(surface->pitch), size_t(surface->width) * 3);
+    for (auto& d : s.dialogs)
+        if (d->resource->style == DIALOG_CHILD) d->drawn = 0;
 }
+
+void PlatformRedrawDialogs()
+{
+    for (auto& d : HeadlessState().dialogs) d->drawn = 1;
+}
+
+void PlatformBlockInput(int blocked) { HeadlessState().input_blocked = blocked != 0; }
 
 void PlatformSetScrollBar(int bar, int maximum, int page, int position)
 {
@@ -260,6 +280,11 @@ size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer
     return length;
 }
 
+void PlatformSetControlTooltip(PlatformDialog* dialog, int id, const char* text)
+{
+    if (HeadlessControl* c = FindControl(dialog, id)) c->tooltip = text;
+}
+
 void PlatformSetCheck(PlatformDialog* dialog, int id, int checked)
 {
     if (HeadlessControl* c = FindControl(dialog, id)) c->checked = checked != 0;
@@ -309,8 +334,19 @@ void PlatformMessageBox(int kind, const char* title, const char* text)
     HeadlessState().messages.push_back({kind, title, text});
 }
 
+int PlatformAskYesNo(const char* title, const char* text)
+{
+    State& s = HeadlessState();
+    s.messages.push_back({kHeadlessQuestion, title, text});
+    if (s.question_answers.empty()) return 0;
+    int yes = s.question_answers.front();
+    s.question_answers.pop_front();
+    return yes;
+}
+
 int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, int filter_count,
-                       const char* directory, const char* name, std::vector<std::string>* paths)
+                       int* filter_index, const char* directory, const char* name,
+                       std::vector<std::string>* paths)
 {
     State& s = HeadlessState();
     HeadlessFileDialogCall call;
@@ -319,6 +355,7 @@ int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, i
     call.filters.assign(filters, filters + filter_count);
     call.directory = directory != nullptr ? directory : "";
     call.name = name != nullptr ? name : "";
+    call.filter_index = *filter_index;
     s.file_dialogs.push_back(call);
     paths->clear();
     if (s.file_answers.empty()) return 0;
@@ -348,7 +385,7 @@ int PlatformChooseFolder(const char*, std::string* path)
     return answer.chosen;
 }
 
-int PlatformRunProcess(const ProcessRequest* request, int* exit_status, int* error_number)
+int PlatformStartProcess(const ProcessRequest* request, long* pid, int* error_number)
 {
     State& s = HeadlessState();
     HeadlessProcessRun run;
@@ -360,13 +397,28 @@ int PlatformRunProcess(const ProcessRequest* request, int* exit_status, int* err
     for (const auto& dialog : s.dialogs)
         if (dialog->alive && dialog->resource->style == DIALOG_POPUP)
             for (const HeadlessControl& c : dialog->controls) run.popup_texts.push_back(c.text);
+    run.pid = 0;
+    if (s.run_for_real) {
+        int started = StartProcessPosix(request, pid, error_number);
+        run.pid = *pid;
+        s.runs.push_back(run);
+        return started;
+    }
     s.runs.push_back(run);
-    if (s.run_for_real) return RunProcessPosix(request, exit_status, error_number);
     if (s.stand_in && s.run_started) s.stand_in(run);
-    *exit_status = s.run_status;
+    *pid = -1;  // recorded only: ended as soon as it is asked
     *error_number = s.run_error;
     return s.run_started;
 }
+
+int PlatformProcessEnded(long pid, int* exit_status)
+{
+    if (pid > 0) return ProcessEndedPosix(pid, exit_status);
+    *exit_status = HeadlessState().run_status;
+    return 1;
+}
+
+void PlatformKillProcess(long pid) { KillProcessPosix(pid); }
 
 // --- platform_headless.h -------------------------------------------------
 
@@ -381,13 +433,13 @@ void HeadlessReset(const PlatformRect& work_area, const PlatformMetrics& metrics
 void HeadlessChooseMenu(int id)
 {
     State& s = HeadlessState();
-    if (s.procedure != nullptr && s.enabled[id]) s.procedure(MSG_COMMAND, uint32_t(id));
+    if (s.procedure != nullptr && s.enabled[id] && !s.input_blocked) s.procedure(MSG_COMMAND, uint32_t(id));
 }
 
 void HeadlessScroll(int bar, int code, int position)
 {
     State& s = HeadlessState();
-    if (s.procedure == nullptr) return;
+    if (s.procedure == nullptr || s.input_blocked) return;
     uint32_t request = uint32_t(code & 0xFFFF) | (uint32_t(position & 0xFFFF) << 16);
     s.procedure(bar == SCROLL_BAR_HORIZONTAL ? MSG_HSCROLL : MSG_VSCROLL, request);
 }
@@ -402,7 +454,7 @@ void HeadlessClick(int dialog_id, int control_id)
 {
     PlatformDialog* dialog = HeadlessFindDialog(dialog_id);
     HeadlessControl* c = FindControl(dialog, control_id);
-    if (c == nullptr || !c->enabled) return;
+    if (c == nullptr || !Accepts(dialog) || !c->enabled) return;
     if (c->resource->kind == CONTROL_CHECK_BOX) c->checked = !c->checked;
     else if (c->resource->kind != CONTROL_BUTTON) return;
     Notify(dialog, control_id, NOTIFY_CLICKED);
@@ -412,7 +464,7 @@ void HeadlessType(int dialog_id, int control_id, const char* keys)
 {
     PlatformDialog* dialog = HeadlessFindDialog(dialog_id);
     HeadlessControl* c = FindControl(dialog, control_id);
-    if (c == nullptr || !c->enabled || !IsEdit(c)) return;
+    if (c == nullptr || !Accepts(dialog) || !c->enabled || !IsEdit(c)) return;
     for (const char* k = keys; *k != '\0'; ++k) {
         if (c->resource->kind == CONTROL_NUMBER_EDIT && (*k < '0' || *k > '9')) continue;
         c->text.push_back(*k);
@@ -424,7 +476,7 @@ void HeadlessClearEdit(int dialog_id, int control_id)
 {
     PlatformDialog* dialog = HeadlessFindDialog(dialog_id);
     HeadlessControl* c = FindControl(dialog, control_id);
-    if (c == nullptr || !c->enabled || !IsEdit(c)) return;
+    if (c == nullptr || !Accepts(dialog) || !c->enabled || !IsEdit(c)) return;
     c->text.clear();
     Notify(dialog, control_id, NOTIFY_CHANGE);
 }
@@ -433,7 +485,7 @@ void HeadlessChooseListItem(int dialog_id, int control_id, int index)
 {
     PlatformDialog* dialog = HeadlessFindDialog(dialog_id);
     HeadlessControl* c = FindControl(dialog, control_id);
-    if (c == nullptr || !c->enabled || !IsList(c) || index < 0 || index >= int(c->items.size())) return;
+    if (c == nullptr || !Accepts(dialog) || !c->enabled || !IsList(c) || index < 0 || index >= int(c->items.size())) return;
     c->selection = index;
     Notify(dialog, control_id, NOTIFY_SELENDOK);
 }
@@ -442,6 +494,7 @@ void HeadlessQueueAction(std::function<void()> action) { HeadlessState().actions
 void HeadlessQueueFileAnswer(const std::vector<std::string>& paths) { HeadlessState().file_answers.push_back(paths); }
 void HeadlessQueueColourAnswer(int chosen, uint32_t colour) { HeadlessState().colour_answers.push_back({chosen, colour}); }
 void HeadlessQueueFolderAnswer(int chosen, const std::string& path) { HeadlessState().folder_answers.push_back({chosen, path}); }
+void HeadlessQueueQuestionAnswer(int yes) { HeadlessState().question_answers.push_back(yes); }
 
 const std::vector<HeadlessMessage>& HeadlessMessages() { return HeadlessState().messages; }
 const std::vector<HeadlessFileDialogCall>& HeadlessFileDialogs() { return HeadlessState().file_dialogs; }
@@ -496,6 +549,29 @@ uint32_t HeadlessPresentedPixel(int x, int y)
     if (x < 0 || y < 0 || x >= s.presented_width || y >= s.presented_height) return 0xFFFFFFFFu;
     const uint8_t* p = s.presented.data() + (size_t(y) * size_t(s.presented_width) + size_t(x)) * 3;
     return p[2] + 256u * p[1] + 65536u * p[0];
+}
+
+uint32_t HeadlessScreenPixel(int x, int y)
+{
+    State& s = HeadlessState();
+    for (auto it = s.dialogs.rbegin(); it != s.dialogs.rend(); ++it) {
+        const PlatformDialog& d = **it;
+        if (!d.alive || d.resource->style != DIALOG_CHILD || !d.drawn) continue;
+        const DialogResource* r = d.resource;
+        int left = DialogUnitsToPixelsX(r->x, kDialogBaseX), top = DialogUnitsToPixelsY(r->y, kDialogBaseY);
+        if (x >= left && y >= top && x < left + DialogUnitsToPixelsX(r->width, kDialogBaseX) &&
+            y < top + DialogUnitsToPixelsY(r->height, kDialogBaseY))
+            return kHeadlessDialogFace;
+    }
+    return HeadlessPresentedPixel(x, y);
+}
+
+int HeadlessInputBlocked() { return HeadlessState().input_blocked; }
+
+std::string HeadlessControlTooltip(int dialog_id, int control_id)
+{
+    HeadlessControl* c = FindControlOf(dialog_id, control_id);
+    return c != nullptr ? c->tooltip : std::string();
 }
 
 PlatformDialog* HeadlessFindDialog(int dialog_id)

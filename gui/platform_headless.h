@@ -43,8 +43,11 @@ void HeadlessQueueAction(std::function<void()> action);
 void HeadlessQueueFileAnswer(const std::vector<std::string>& paths);  // empty: cancel
 void HeadlessQueueColourAnswer(int chosen, uint32_t colour);          // chosen 0: cancel
 void HeadlessQueueFolderAnswer(int chosen, const std::string& path);
+void HeadlessQueueQuestionAnswer(int yes);  // none queued: "Non"
 
 // --- what the GUI asked for -----------------------------------------------
+// Questions (PlatformAskYesNo) are recorded with the messages, of this kind.
+constexpr int kHeadlessQuestion = 100;
 struct HeadlessMessage {
     int kind;
     std::string title;
@@ -56,6 +59,7 @@ struct HeadlessFileDialogCall {
     std::vector<FileFilter> filters;
     std::string directory;
     std::string name;
+    int filter_index;  // selected when it opened
 };
 struct HeadlessScrollBar {
     int maximum;
@@ -73,6 +77,7 @@ struct HeadlessProcessRun {
     std::string output_header;
     std::string working_directory;
     std::vector<std::string> popup_texts;  // texts of the popup dialogs' controls shown during the run
+    long pid;  // of a real run; runs that are only recorded end at once
 };
 const std::vector<HeadlessProcessRun>& HeadlessProcessRuns();
 // Called for every recorded run that is not run for real, in place of the
@@ -80,7 +85,8 @@ const std::vector<HeadlessProcessRun>& HeadlessProcessRuns();
 void HeadlessSetProcessStandIn(std::function<void(const HeadlessProcessRun&)> stand_in);
 // Exit status that recorded runs report (default 0); the process is not run.
 void HeadlessSetProcessResult(int started, int exit_status, int error_number);
-// Runs requested processes for real instead of recording only.
+// Runs requested processes for real instead of recording only (the stand-in
+// is then not called).
 void HeadlessRunProcessesForReal(int yes);
 
 int HeadlessMainWindowExists();
@@ -99,6 +105,13 @@ int HeadlessSurfaceWidth();
 int HeadlessSurfaceHeight();
 // Colour value (red in bits 0-7) of a presented pixel; 0xFFFFFFFF outside.
 uint32_t HeadlessPresentedPixel(int x, int y);
+// What the screen shows at (x, y) of the client area: the presented surface,
+// under the child dialogs drawn since it was presented, which show as
+// kHeadlessDialogFace.
+constexpr uint32_t kHeadlessDialogFace = 0xC8D0D4;
+uint32_t HeadlessScreenPixel(int x, int y);
+int HeadlessInputBlocked();
+std::string HeadlessControlTooltip(int dialog_id, int control_id);
 
 // Dialogs alive, by resource id (the newest when several).
 PlatformDialog* HeadlessFindDialog(int dialog_id);

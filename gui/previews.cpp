@@ -12,6 +12,7 @@
 #include "gui/display.h"
 #include "gui/main_window.h"
 #include "gui/menu_commands.h"
+#include "gui/panel_resources.h"
 #include "gui/panels.h"
 #include "gui/run_nivelo.h"
 #include "tga/tga.h"
@@ -27,16 +28,25 @@ int StageMask(int first, int last)
     return mask;
 }
 
-// A run removes the images it asks for before it starts: when it fails, the
-// limit drops below the first of them and the views turn grey (as after a
-// failed read) instead of showing images of another run.
-void RunFailed(int first_image)
+// A run removes the images it asks for before it starts: when it fails or
+// is cancelled, the limit drops below the first of them.  A failed run
+// turns the views grey (as a failed read does); a cancelled one leaves them
+// showing what they showed, from the images already in memory.  A close
+// request has released the display: nothing is drawn then.
+void RunNotDone(int outcome, int first_image)
 {
     int below = first_image - 1 < 0 ? 0 : first_image - 1;
     if (g_valid_limit > below) g_valid_limit = below;
-    g_display.image_loaded = 0;
+    if (PlatformQuitPosted()) return;
+    if (outcome != RUN_CANCELLED) g_display.image_loaded = 0;
     UpdateScrollBars();
     RenderViews();
+}
+
+// The Rotation panel shows the angle of the last run that printed one.
+void ShowAngle()
+{
+    PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
 }
 
 int HaveImage() { return g_image_name[0] != '\0'; }
@@ -76,8 +86,10 @@ void RefreshPreviews()
     int c = g_current_panel;
     if (c >= g_valid_limit) {
         int first = g_valid_limit + 1;
-        if (!RunPreview(g_image_directory, g_image_name, StageMask(first, c + 1))) {
-            RunFailed(first);
+        int outcome = RunPreview(g_image_directory, g_image_name, StageMask(first, c + 1));
+        ShowAngle();
+        if (outcome != RUN_DONE) {
+            RunNotDone(outcome, first);
             return;
         }
         g_valid_limit = c + 1;
@@ -94,21 +106,26 @@ void RunUpdateCommand()
     }
     int c = g_current_panel;
     g_valid_limit = c + 1;
-    if (!RunPreview(g_image_directory, g_image_name, StageMask(c + 1, c + 1))) {
-        RunFailed(c + 1);
+    int outcome = RunPreview(g_image_directory, g_image_name, StageMask(c + 1, c + 1));
+    ShowAngle();
+    if (outcome != RUN_DONE) {
+        RunNotDone(outcome, c + 1);
         return;
     }
     LoadStageImages();
     RenderViews();
 }
 
-void FullRefresh()
+int FullRefresh()
 {
-    if (!RunPreview(g_image_directory, g_image_name, kAllStageImages)) {
-        RunFailed(0);
-        return;
+    int outcome = RunPreview(g_image_directory, g_image_name, kAllStageImages);
+    ShowAngle();
+    if (outcome != RUN_DONE) {
+        RunNotDone(outcome, 0);
+        return outcome;
     }
     g_valid_limit = kStageImageCount;
     LoadStageImages();
     RenderViews();
+    return outcome;
 }

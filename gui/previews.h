@@ -13,7 +13,8 @@ int AfterImageOf(int panel);
 void LoadStageImages();
 
 // Runs nivelo for all twelve stage images, then shows the current pair.
-void FullRefresh();
+// Returns the run's RunOutcome.
+int FullRefresh();
 
 // RefreshPreviews and RunUpdateCommand are declared with the panels, which
 // call them.

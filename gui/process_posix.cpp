@@ -4,6 +4,7 @@
 #include "gui/process_posix.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,9 +27,9 @@ int PlatformExecutableDirectory(std::string* directory)
     return 1;
 }
 
-int RunProcessPosix(const ProcessRequest* request, int* exit_status, int* error_number)
+int StartProcessPosix(const ProcessRequest* request, long* pid, int* error_number)
 {
-    *exit_status = -1;
+    *pid = 0;
     *error_number = 0;
     int fd = open(request->output_path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
@@ -57,23 +58,37 @@ int RunProcessPosix(const ProcessRequest* request, int* exit_status, int* error_
     if (request->working_directory != nullptr)
         posix_spawn_file_actions_addchdir_np(&actions, request->working_directory);
 
-    pid_t pid;
+    pid_t child;
     bool search = std::strchr(request->program, '/') == nullptr;
-    int result = search ? posix_spawnp(&pid, request->program, &actions, nullptr, argv.data(), environ)
-                        : posix_spawn(&pid, request->program, &actions, nullptr, argv.data(), environ);
+    int result = search ? posix_spawnp(&child, request->program, &actions, nullptr, argv.data(), environ)
+                        : posix_spawn(&child, request->program, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fd);
     if (result != 0) {
         *error_number = result;
         return 0;
     }
-    int status;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) {
-            *error_number = errno;
-            return 0;
-        }
-    }
-    *exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    *pid = long(child);
     return 1;
+}
+
+int ProcessEndedPosix(long pid, int* exit_status)
+{
+    int status;
+    pid_t result;
+    do result = waitpid(pid_t(pid), &status, WNOHANG);
+    while (result < 0 && errno == EINTR);
+    if (result == 0) return 0;
+    // Not our child any more (reaped elsewhere): ended, outcome unknown.
+    *exit_status = result > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return 1;
+}
+
+void KillProcessPosix(long pid)
+{
+    if (pid <= 0) return;
+    kill(pid_t(pid), SIGKILL);
+    int status;
+    while (waitpid(pid_t(pid), &status, 0) < 0 && errno == EINTR) {
+    }
 }

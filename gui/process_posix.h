@@ -3,5 +3,8 @@
 
 #include "gui/platform.h"
 
-// PlatformRunProcess for POSIX systems.
-int RunProcessPosix(const ProcessRequest* request, int* exit_status, int* error_number);
+// PlatformStartProcess, PlatformProcessEnded and PlatformKillProcess for
+// POSIX systems.
+int StartProcessPosix(const ProcessRequest* request, long* pid, int* error_number);
+int ProcessEndedPosix(long pid, int* exit_status);
+void KillProcessPosix(long pid);

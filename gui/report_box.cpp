@@ -1,5 +1,5 @@
 // ReportError for nivelo_gui: the message goes into a modal box titled
-// "Error" with the error icon.
+// "Erreur" with the error icon.
 #include <cstdarg>
 #include <cstdio>
 
@@ -34,5 +34,5 @@ void ReportError(const char* format, ...)
     // A long path may not fit: vsnprintf has cut it at a byte; move the cut
     // back to a character boundary.
     if (size_t(length) >= sizeof message) message[WholeCharacters(message, sizeof message - 1)] = '\0';
-    PlatformMessageBox(MESSAGE_ERROR, "Error", message);
+    PlatformMessageBox(MESSAGE_ERROR, "Erreur", message);
 }

@@ -24,14 +24,20 @@ const char kProgramName[] = "nivelo";
 
 const ControlResource kWaitControls[] = {
     {IDC_WAIT_LINE1, CONTROL_LABEL, "Mise à jour des images", 7, 22, 133, 8, CONTROL_CENTERED},
-    {IDC_WAIT_LINE2, CONTROL_LABEL, "Veuillez patienter", 7, 40, 133, 8, CONTROL_CENTERED},
+    {IDC_WAIT_LINE2, CONTROL_LABEL, "Veuillez patienter", 7, 36, 133, 8, CONTROL_CENTERED},
+    {IDC_WAIT_CANCEL, CONTROL_BUTTON, "Annuler", 48, 50, 51, 14, 0},
 };
-const DialogResource kWaitDialog = {DIALOG_WAIT, DIALOG_POPUP, "Mise à jour", 0, 0, 147, 70, kWaitControls, 2};
+const DialogResource kWaitDialog = {DIALOG_WAIT, DIALOG_POPUP, "Mise à jour", 0, 0, 147, 70, kWaitControls, 3};
 
 PlatformDialog* g_wait_box;
+int g_cancel_requested;
 
-// The box only shows text: it handles nothing.
-int WaitBoxProc(PlatformDialog*, int, int, int) { return 0; }
+int WaitBoxProc(PlatformDialog*, int message, int id, int code)
+{
+    if (message != MSG_COMMAND || id != IDC_WAIT_CANCEL || code != NOTIFY_CLICKED) return 0;
+    g_cancel_requested = 1;
+    return 1;
+}
 
 bool IsExecutableFile(const std::string& path)
 {
@@ -63,39 +69,67 @@ int BuildConfigPath(char* path)
     return 0;
 }
 
-std::string OutputPath() { return std::string(g_work_directory) + kOutputName; }
 
 int BuildCommand(char* command, const char* config_path, int mask, const char* directory, const char* name)
 {
     if (FormatCommand(command, config_path, g_gui_params.black_and_white, mask, directory, name,
-                      OutputPath().c_str()))
+                      RunOutputPath().c_str()))
         return 1;
     ReportError("Commande trop longue (plus de %zu caractères), nivelo n'est pas lancé pour %s%s\n",
                 kCommandSize - 1, directory, name);
     return 0;
 }
 
+// Lets the message loop run until nivelo ends; "Annuler" or a close request
+// ends it first.
+int WaitForNivelo(long pid)
+{
+    g_cancel_requested = 0;
+    PlatformBlockInput(1);
+    int outcome = RUN_DONE, status;
+    while (!PlatformProcessEnded(pid, &status)) {
+        if (g_cancel_requested || PlatformQuitPosted()) {
+            PlatformKillProcess(pid);
+            outcome = RUN_CANCELLED;
+            break;
+        }
+        PlatformWaitEvents();
+    }
+    PlatformBlockInput(0);
+    return outcome;
+}
+
 // Runs nivelo with the argument words after the program name, in
 // working_directory, its output into poil.txt headed by the command text.
-// Returns 1 when it ran to its end, 0 after a message.
+// Returns a RunOutcome; RUN_DONE here only means that nivelo ended.
 int StartNivelo(const char* command, const std::vector<std::string>& args, const char* working_directory)
 {
     std::string program = FindNivelo();
     if (program.empty()) {
-        ReportError("Programme nivelo introuvable: ni à côté de nivelo_gui, ni dans %s, ni dans le PATH\n",
+        ReportError("Programme nivelo introuvable : ni à côté de nivelo_gui, ni dans %s, ni dans le PATH\n",
                     g_start_directory);
-        return 0;
+        return RUN_FAILED;
     }
-    std::string output = OutputPath();
+    std::string output = RunOutputPath();
     std::string header = std::string(command) + "\n";
     ProcessRequest request{program.c_str(), args, output.c_str(), header.c_str(), working_directory};
     // Whatever the GUI has buffered goes out before the child writes.
     std::fflush(nullptr);
-    int status, error;
-    if (PlatformRunProcess(&request, &status, &error)) return 1;
-    ReportError("Impossible de lancer %s (sortie dans %s): %s\n", program.c_str(), output.c_str(),
+    long pid;
+    int error;
+    if (PlatformStartProcess(&request, &pid, &error)) return WaitForNivelo(pid);
+    ReportError("Impossible de lancer %s (sortie dans %s) : %s\n", program.c_str(), output.c_str(),
                 std::strerror(error));
-    return 0;
+    return RUN_FAILED;
+}
+
+// A run that ended without its "done." line: nivelo's own words say why.
+void ReportFailedRun(const RunReport& report, const char* directory, const char* name)
+{
+    if (report.messages.empty())
+        ReportError("nivelo s'est arrêté sans terminer %s%s, sans message\n", directory, name);
+    else
+        ReportError("nivelo n'a pas traité %s%s :\n%s", directory, name, report.messages.c_str());
 }
 
 std::vector<std::string> FlagWords(const char* config_path)
@@ -116,6 +150,12 @@ void RemoveStageImages(int mask)
     }
 }
 
+}  // namespace
+
+void DeleteStageImages() { RemoveStageImages(kAllStageImages); }
+
+std::string RunOutputPath() { return std::string(g_work_directory) + kOutputName; }
+
 // Output folders are relative to the start directory, as they were when the
 // GUI ran nivelo from there; the conversion runs elsewhere.
 int ResolveFolder(char* resolved, const char* folder)
@@ -127,7 +167,16 @@ int ResolveFolder(char* resolved, const char* folder)
     return 0;
 }
 
-}  // namespace
+int ConfirmLongBlur()
+{
+    if (!g_gui_params.FLOU || g_gui_params.BLUR_RADIUS <= kLongBlurRadius) return 1;
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "Le flou de rayon %d peut durer plusieurs minutes : son temps croît comme le carré du rayon "
+                  "(au-delà de %d, c'est très long).\n\nLancer quand même ?",
+                  g_gui_params.BLUR_RADIUS, kLongBlurRadius);
+    return PlatformAskYesNo("Flou", text);
+}
 
 std::string FindNivelo()
 {
@@ -172,10 +221,13 @@ int RunPreview(const char* directory, const char* name, int mask)
 {
     char config_path[kConfigPathSize];
     char command[kCommandSize];
-    if (!BuildConfigPath(config_path) || !BuildCommand(command, config_path, mask, directory, name)) return 0;
+    if (!BuildConfigPath(config_path) || !BuildCommand(command, config_path, mask, directory, name))
+        return RUN_FAILED;
+    // Stage images from 2 on come after the blur.
+    if ((mask >> 2) != 0 && !ConfirmLongBlur()) return RUN_CANCELLED;
 
     // nivelo would read an older file: no run without this one.
-    if (!WriteConfigFile(config_path, "", g_work_directory)) return 0;
+    if (!WriteConfigFile(config_path, "", g_work_directory)) return RUN_FAILED;
     OpenWaitBox(nullptr);
     RemoveStageImages(mask);
     std::vector<std::string> args = FlagWords(config_path);
@@ -184,23 +236,38 @@ int RunPreview(const char* directory, const char* name, int mask)
     // taken as an empty image name.
     std::string image = std::string(directory) + name;
     if (!image.empty()) args.push_back(image);
-    int ran = StartNivelo(command, args, g_start_directory);
+    int outcome = StartNivelo(command, args, g_start_directory);
     CloseWaitBox();
+    if (outcome == RUN_DONE) {
+        RunReport report = ReadRunReport(RunOutputPath());
+        if (report.angle_found) {
+            g_angle_known = 1;
+            g_detected_angle = report.angle;
+        }
+        if (!report.done) {
+            ReportFailedRun(report, directory, name);
+            outcome = RUN_FAILED;
+        }
+    }
     UpdateScrollBars();
-    return ran;
+    return outcome;
 }
 
-int RunConversion(const char* directory, const char* name)
+int RunConversion(const char* directory, const char* name, RunReport* report)
 {
+    *report = RunReport{0, 0, 0.0, ""};
     char config_path[kConfigPathSize];
     char command[kCommandSize];
     char folder1[kGuiPathSize], folder2[kGuiPathSize];
-    if (!BuildConfigPath(config_path) || !BuildCommand(command, config_path, -1, directory, name)) return 0;
+    if (!BuildConfigPath(config_path) || !BuildCommand(command, config_path, -1, directory, name)) return RUN_FAILED;
     if (!ResolveFolder(folder1, g_gui_params.REPERTOIRE1) || !ResolveFolder(folder2, g_gui_params.REPERTOIRE2))
-        return 0;
+        return RUN_FAILED;
 
-    if (!WriteConfigFile(config_path, folder1, folder2)) return 0;
+    if (!WriteConfigFile(config_path, folder1, folder2)) return RUN_FAILED;
     std::vector<std::string> args = FlagWords(config_path);
     args.push_back(name);
-    return StartNivelo(command, args, directory[0] != '\0' ? directory : g_start_directory);
+    int outcome = StartNivelo(command, args, directory[0] != '\0' ? directory : g_start_directory);
+    if (outcome != RUN_DONE) return outcome;
+    *report = ReadRunReport(RunOutputPath());
+    return report->done ? RUN_DONE : RUN_FAILED;
 }

@@ -40,10 +40,13 @@ uint32_t StepLimit(const BarRange& range)
     return range.maximum > range.page ? range.maximum - range.page : 0;
 }
 
+// The position never goes past the step limit: a position kept from 100 %
+// would show a strip of black beyond the page's edge at 50 %.
 void SetBar(int bar, uint32_t* position)
 {
     BarRange range = GetBarRange(bar);
-    if (*position > range.maximum) *position = range.maximum;
+    uint32_t limit = StepLimit(range);
+    if (*position > limit) *position = limit;
     PlatformSetScrollBar(bar, int(range.maximum), int(range.page), int(*position));
 }
 
@@ -66,14 +69,18 @@ void OnScroll(int message, uint32_t request)
     if (g_display.zoom_mode == ZOOM_FULL_PAGE) return;
     int bar = message == MSG_HSCROLL ? SCROLL_BAR_HORIZONTAL : SCROLL_BAR_VERTICAL;
     uint32_t* position = bar == SCROLL_BAR_HORIZONTAL ? &g_display.hpos : &g_display.vpos;
-    uint32_t limit = BarsActive() ? StepLimit(GetBarRange(bar)) : 0;
+    BarRange range = GetBarRange(bar);
+    uint32_t limit = BarsActive() ? StepLimit(range) : 0;
+    // An arrow moves a tenth of the view, in source pixels: one pixel a
+    // click would take a thousand clicks across a page.
+    uint32_t line = range.page / 10 > 0 ? range.page / 10 : 1;
     uint32_t thumb = request >> 16;
     switch (request & 0xFFFF) {
     case SCROLL_LINE_UP:
-        if (*position > 0) *position -= 1;
+        *position = *position > line ? *position - line : 0;
         break;
     case SCROLL_LINE_DOWN:
-        if (*position < limit) *position += 1;
+        if (*position < limit) *position = limit - *position > line ? *position + line : limit;
         break;
     case SCROLL_PAGE_UP:
         if (*position >= 100) *position -= 100;

@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -13,6 +15,7 @@
 #include "gui/menu_commands.h"
 #include "gui/panels.h"
 #include "gui/resources.h"
+#include "gui/run_nivelo.h"
 
 char g_start_directory[kGuiPathSize];
 char g_work_directory[kGuiPathSize];
@@ -67,6 +70,10 @@ void OpenImageArgument(const char* argument)
 {
     std::string name = argument;
     if (!name.empty() && name[0] != '/') name = g_start_directory + name;
+    // "../page.tif" as a folder "start/../" would confuse the file dialogs
+    // that open there later.
+    char resolved[PATH_MAX];
+    if (realpath(name.c_str(), resolved) != nullptr) name = resolved;
     if (!CopyText(g_image_name, sizeof g_image_name, name.c_str())) {
         ReportError("Chemin trop long (plus de %zu caractères): %s\n", sizeof g_image_name - 1, name.c_str());
         return;
@@ -77,6 +84,26 @@ void OpenImageArgument(const char* argument)
 
 }  // namespace
 
+void ResizeViews(int width, int height)
+{
+    // Before start-up has made the surface, or once quitting released it,
+    // there is nothing to follow.
+    if (g_display.surface.pixels == nullptr) return;
+    PlatformRect area = {0, 0, width, height};
+    PlatformMetrics metrics;
+    PlatformGetMetrics(&metrics);
+    DisplayLayout layout;
+    ComputeLayout(area, metrics, &layout);
+    if (layout.surface_width == g_display.surface.width && layout.surface_height == g_display.surface.height)
+        return;
+    if (!CreateDisplaySurface(layout.surface_width, layout.surface_height)) return;
+    ClearImage(&g_display.surface, BACKDROP_GREY);
+    ApplyLayout(layout);
+    DrawSeparators();
+    UpdateScrollBars();
+    RenderViews();
+}
+
 int StartGui(int argc, char** argv)
 {
     if (!SetUpDirectories()) return 0;
@@ -86,7 +113,7 @@ int StartGui(int argc, char** argv)
     PlatformGetWorkArea(&area);
     PlatformGetMetrics(&metrics);
     if (!CreateMainWindow(&area, &g_main_menu, OnMenuCommand, OnScroll)) return 0;
-    PlatformSetWindowTitle("Nivelo gui v1.0");
+    ShowImageTitle();
 
     DisplayLayout layout;
     ComputeLayout(area, metrics, &layout);
@@ -111,6 +138,9 @@ int RunGui()
     }
     DestroyPanels();
     PlatformDestroyMainWindow();
+    // A large page leaves gigabytes of stage images; the next start makes
+    // them anew anyway.
+    DeleteStageImages();
     BITMAP_Free(&g_display.before);
     BITMAP_Free(&g_display.after);
     return 0;

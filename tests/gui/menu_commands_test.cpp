@@ -34,7 +34,7 @@ TEST(SplitPath, SplitsAtTheLastBackslashColonOrSlash)
     }
 }
 
-TEST_F(PreviewTest, LoadImageOpensWhereTheLastOneWasAndACancelForgetsIt)
+TEST_F(PreviewTest, LoadImageOpensWhereTheLastOneWasAndACancelChangesNothing)
 {
     std::string page = MakePage();
     LoadImage(page);
@@ -51,12 +51,12 @@ TEST_F(PreviewTest, LoadImageOpensWhereTheLastOneWasAndACancelForgetsIt)
     EXPECT_EQ(call.name, "page.tga");
     ASSERT_EQ(call.filters.size(), 2u);
     EXPECT_STREQ(call.filters[0].description, "Targa Files (.tga)");
-    EXPECT_STREQ(call.filters[1].pattern, "*.tif");
+    EXPECT_STREQ(call.filters[1].pattern, "*.tif;*.tiff");
 
-    EXPECT_STREQ(g_image_name, "");
-    EXPECT_STREQ(g_image_directory, "");
-    EXPECT_FALSE(g_display.image_loaded);
-    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).maximum, 0);
+    EXPECT_STREQ(g_image_name, "page.tga");
+    EXPECT_EQ(std::string(g_image_directory), start_);
+    EXPECT_TRUE(g_display.image_loaded);
+    EXPECT_EQ(HeadlessWindowTitle(), "Nivelo gui v1.0 - page.tga");
     EXPECT_EQ(Runs(), 1u);
 }
 
@@ -142,6 +142,9 @@ TEST_F(PreviewTest, ConvertRunsOncePerImageInOrderAndLeavesThePreviewsAlone)
     int limit = g_valid_limit;
     int presented = HeadlessPresentCount();
     std::strcpy(g_gui_params.REPERTOIRE1, "sortie/");
+    std::strcpy(g_gui_params.REPERTOIRE2, "final/");
+    std::filesystem::create_directory(start_ + "sortie");
+    std::filesystem::create_directory(start_ + "final");
     HeadlessQueueFileAnswer({"/scans/a.tga", "/scans/b.tga", "/scans/c.tga"});
     HeadlessChooseMenu(ID_CONVERT);
 
@@ -157,30 +160,17 @@ TEST_F(PreviewTest, ConvertRunsOncePerImageInOrderAndLeavesThePreviewsAlone)
         EXPECT_EQ(run.output_header.compare(0, run.output_header.find(" >"),
                                             "nivelo /c\"" + conf + "\"  /scans/" + name),
                   0);
-        EXPECT_EQ(run.popup_texts[0], "Conversion: image " + std::to_string(i + 1) + " / 3");
+        EXPECT_EQ(run.popup_texts[0], "Conversion : image " + std::to_string(i + 1) + " / 3");
     }
     // The user's folders, relative ones taken from the start directory.
     std::string written = ReadFileBytes(conf);
     EXPECT_NE(written.find("REPERTOIRE1=\"" + start_ + "sortie/\"\n"), std::string::npos);
-    EXPECT_NE(written.find("REPERTOIRE2=\"" + start_ + "c:\\trot\\\"\n"), std::string::npos);
+    EXPECT_NE(written.find("REPERTOIRE2=\"" + start_ + "final/\"\n"), std::string::npos);
 
     EXPECT_EQ(g_valid_limit, limit);
     EXPECT_EQ(HeadlessPresentCount(), presented);
     EXPECT_EQ(std::string(g_image_directory), start_);  // several files: the current image stays
     EXPECT_EQ(HeadlessFindDialog(DIALOG_WAIT), nullptr);
-}
-
-TEST_F(PreviewTest, ConvertOneFileMakesItTheCurrentImageForLaterPreviews)
-{
-    LoadImage(MakePage());
-    HeadlessQueueFileAnswer({"/scans/seule.tga"});
-    HeadlessChooseMenu(ID_CONVERT);
-    EXPECT_STREQ(g_image_directory, "/scans/");
-    EXPECT_STREQ(g_image_name, "seule.tga");
-    EXPECT_TRUE(g_display.image_loaded);
-    ExpectPair(0, 1);  // views not redrawn
-    Update();
-    EXPECT_EQ(LastRun().args.back(), "/scans/seule.tga");
 }
 
 TEST_F(PreviewTest, AboutShowsTheVersion)

@@ -90,22 +90,44 @@ TEST_F(RealRuns, PathWithBlanksQuotesAndSemicolonRunsThatImageAndNothingElse)
     EXPECT_FALSE(FileExists(directory + "pwned"));
 }
 
-TEST_F(RealRuns, ConversionWritesIntoTheUsersFoldersUnderTheImageNames)
+// A batch with a page nivelo refuses, into a first folder that does not
+// exist yet: the folder is made when the user agrees, the good page is
+// converted, and the summary names the bad one with nivelo's own message.
+TEST_F(RealRuns, ConversionMakesTheMissingFolderLogsEveryImageAndSumsUp)
 {
     std::string scans = start_ + "scans du jour/";
     std::filesystem::create_directory(scans);
-    for (const char* name : {"p1.tga", "p2.tga"}) std::filesystem::copy_file(SourcePath("samples/page.tga"), scans + name);
-    std::filesystem::create_directory(start_ + "un");
+    std::filesystem::copy_file(SourcePath("samples/page.tga"), scans + "p1.tga");
+    testing_support::WriteFileBytes(scans + "mauvaise.tga", std::string("\0\0\x02", 3) + "bad");
     std::filesystem::create_directory(start_ + "deux");
-    std::strcpy(g_gui_params.REPERTOIRE1, "un/");  // relative: from the start directory
+    std::strcpy(g_gui_params.REPERTOIRE1, "un/");  // relative: from the start directory; missing
     std::strcpy(g_gui_params.REPERTOIRE2, (start_ + "deux/").c_str());
-    HeadlessQueueFileAnswer({scans + "p1.tga", scans + "p2.tga"});
+    LoadImage(MakePage());
+    size_t runs = HeadlessProcessRuns().size();
+    HeadlessQueueQuestionAnswer(1);  // create "un"
+    HeadlessQueueFileAnswer({scans + "p1.tga", scans + "mauvaise.tga"});
     HeadlessChooseMenu(ID_CONVERT);
-    EXPECT_TRUE(HeadlessMessages().empty()) << HeadlessMessages()[0].text;
-    EXPECT_EQ(testing_support::ListFiles(start_ + "un"), (std::vector<std::string>{"p1.tga", "p2.tga"}));
-    EXPECT_EQ(testing_support::ListFiles(start_ + "deux"), (std::vector<std::string>{"p1.tga", "p2.tga"}));
-    EXPECT_NE(Log().find("p2.tga done.\n"), std::string::npos) << Log();
-    EXPECT_FALSE(FileExists(Work() + "save0.tga"));  // no preview ran
+
+    ASSERT_EQ(HeadlessMessages().size(), 2u);
+    EXPECT_EQ(HeadlessMessages()[0].kind, kHeadlessQuestion);
+    EXPECT_NE(HeadlessMessages()[0].text.find(start_ + "un/ n'existe pas"), std::string::npos);
+    EXPECT_EQ(HeadlessProcessRuns().size(), runs + 2);
+    EXPECT_EQ(testing_support::ListFiles(start_ + "un"), std::vector<std::string>{"p1.tga"});
+    EXPECT_EQ(testing_support::ListFiles(start_ + "deux"), std::vector<std::string>{"p1.tga"});
+    const std::string& summary = HeadlessMessages()[1].text;
+    EXPECT_EQ(summary.rfind("1 image convertie, 1 en échec\n", 0), 0u) << summary;
+    std::string failure = scans + "mauvaise.tga :\nError reading file mauvaise.tga\n";
+    EXPECT_NE(summary.find(failure), std::string::npos) << summary;
+    std::string log = ReadFileBytes(Work() + "conversion.txt");
+    size_t first = log.find("=== " + scans + "p1.tga\n"), second = log.find("=== " + scans + "mauvaise.tga\n");
+    ASSERT_NE(first, std::string::npos) << log;
+    ASSERT_NE(second, std::string::npos) << log;
+    EXPECT_NE(log.find("p1.tga done.\n", first), std::string::npos);
+    EXPECT_NE(log.find("Error reading file mauvaise.tga\n", second), std::string::npos);
+    // The current image and its views are those of before the batch.
+    EXPECT_STREQ(g_image_name, "page.tga");
+    EXPECT_TRUE(g_display.image_loaded);
+    EXPECT_EQ(g_display.before.width, 64);
 }
 
 }  // namespace

@@ -56,6 +56,10 @@ protected:
             int mask = MaskOf(run);
             for (int k = 0; k < kStageImageCount; k++)
                 if (mask >= 0 && (mask & (1 << k)) && !skipped_.count(k)) WriteStageImage(k);
+            // What nivelo prints: said_, then the line of a finished run.
+            std::string image = run.args.empty() ? "" : run.args.back();
+            std::string done = fails_.count(image) ? "" : image + " done.\n";
+            testing_support::WriteFileBytes(run.output_path, run.output_header + said_ + done);
         });
     }
     void TearDown() override
@@ -97,6 +101,8 @@ protected:
     std::filesystem::path saved_;
     std::string start_;
     std::set<int> skipped_;  // stage images the stand-in fails to write
+    std::string said_;  // printed by the stand-in before its "done." line
+    std::set<std::string> fails_;  // images (last argument word) the stand-in gives no "done." line for
 };
 
 }  // namespace gui_testing

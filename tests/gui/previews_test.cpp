@@ -23,7 +23,7 @@ TEST_F(PreviewTest, CommandTextIsBuiltAndTheRunTakesSeparateWords)
     EXPECT_EQ(LastRun().output_path, log);
     EXPECT_EQ(LastRun().working_directory, start_);
     // The wait box was up during the run and is gone after it.
-    EXPECT_EQ(LastRun().popup_texts, (std::vector<std::string>{"Mise à jour des images", "Veuillez patienter"}));
+    EXPECT_EQ(LastRun().popup_texts, (std::vector<std::string>{"Mise à jour des images", "Veuillez patienter", "Annuler"}));
     EXPECT_EQ(HeadlessFindDialog(DIALOG_WAIT), nullptr);
     // The preview configuration sends results to the work directory only.
     std::string written = testing_support::ReadFileBytes(conf);
@@ -41,7 +41,7 @@ TEST_F(PreviewTest, OverlongCommandIsRefusedAndNothingRuns)
     EXPECT_EQ(RunPreview(directory.c_str(), "page1.tga", 4095), 0);
     EXPECT_EQ(Runs(), 0u);
     ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_EQ(HeadlessMessages()[0].title, "Error");
+    EXPECT_EQ(HeadlessMessages()[0].title, "Erreur");
     EXPECT_EQ(HeadlessMessages()[0].text.compare(0, 18, "Commande trop long"), 0);
 }
 
@@ -63,7 +63,7 @@ TEST_F(PreviewTest, NiveloIsLookedForInTheStartDirectoryThenOnThePath)
     setenv("PATH", saved_path.c_str(), 1);
     EXPECT_EQ(Runs(), 0u);
     ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_EQ(HeadlessMessages()[0].text.compare(0, 29, "Programme nivelo introuvable:"), 0);
+    EXPECT_EQ(HeadlessMessages()[0].text.compare(0, 28, "Programme nivelo introuvable"), 0);
     EXPECT_FALSE(g_display.image_loaded);
     EXPECT_EQ(LeftView(0, 0), BACKDROP_GREY);
 }

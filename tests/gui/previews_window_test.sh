@@ -56,8 +56,10 @@ screenshot "$shots_dir/e2e4_flou_rayon5.ppm"
 check match "$shots_dir/e2e4_flou_rayon5.ppm" "$(stage 1)" "$(stage 2)"
 check differ "$shots_dir/e2e3_flou.ppm" "$shots_dir/e2e4_flou_rayon5.ppm"
 
-quit_by_menu
+# Before quitting: nivelo_gui deletes its stage images when it quits.
 python3 "$here/check_views.py" <"$checks" || fail "screenshots do not show the stage images"
+quit_by_menu
+[[ -e $(stage 0) ]] && fail "stage images left in the work directory"
 echo "wait box seen during the update: $seen_wait_box"
 [[ -s $work/gui.log ]] && { echo "output:"; cat "$work/gui.log"; }
 echo "PASS"

@@ -167,9 +167,10 @@ TEST_F(GuiScroll, LineAndPageStepsStopAtTheLastFullPage)
 {
     EXPECT_EQ(AfterVertical(150, SCROLL_PAGE_UP), 50u);
     EXPECT_EQ(AfterVertical(99, SCROLL_PAGE_UP), 99u);
-    EXPECT_EQ(AfterVertical(0, SCROLL_LINE_UP), 0u);
-    EXPECT_EQ(AfterVertical(10, SCROLL_LINE_UP), 9u);
-    EXPECT_EQ(AfterVertical(10, SCROLL_LINE_DOWN), 11u);
+    // An arrow moves a tenth of the view: 40 rows, 30 columns.
+    EXPECT_EQ(AfterVertical(10, SCROLL_LINE_UP), 0u);
+    EXPECT_EQ(AfterVertical(100, SCROLL_LINE_UP), 60u);
+    EXPECT_EQ(AfterVertical(10, SCROLL_LINE_DOWN), 50u);
     EXPECT_EQ(AfterVertical(1599, SCROLL_LINE_DOWN), 1600u);
     EXPECT_EQ(AfterVertical(1600, SCROLL_LINE_DOWN), 1600u);
     EXPECT_EQ(AfterVertical(1500, SCROLL_PAGE_DOWN), 1600u);
@@ -181,7 +182,7 @@ TEST_F(GuiScroll, LineAndPageStepsStopAtTheLastFullPage)
     HeadlessScroll(SCROLL_BAR_HORIZONTAL, SCROLL_PAGE_DOWN, 0);
     EXPECT_EQ(g_display.hpos, 650u);
     HeadlessScroll(SCROLL_BAR_HORIZONTAL, SCROLL_LINE_DOWN, 0);
-    EXPECT_EQ(g_display.hpos, 651u);
+    EXPECT_EQ(g_display.hpos, 680u);
 }
 
 TEST_F(GuiScroll, EveryRequestRedrawsAndSetsTheBarsAndFullPageIgnoresThem)
@@ -189,12 +190,12 @@ TEST_F(GuiScroll, EveryRequestRedrawsAndSetsTheBarsAndFullPageIgnoresThem)
     int presents = HeadlessPresentCount();
     AfterVertical(300, SCROLL_LINE_DOWN);
     EXPECT_EQ(HeadlessPresentCount(), presents + 1);
-    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).position, 301);
-    EXPECT_EQ(LeftView(0, 0), PatternColour(0, 301));
+    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).position, 340);
+    EXPECT_EQ(LeftView(0, 0), PatternColour(0, 340));
 
     SetZoomMode(ZOOM_FULL_PAGE);
     presents = HeadlessPresentCount();
-    EXPECT_EQ(AfterVertical(301, SCROLL_PAGE_UP), 301u);
+    EXPECT_EQ(AfterVertical(340, SCROLL_PAGE_UP), 340u);
     EXPECT_EQ(HeadlessPresentCount(), presents);
 }
 
@@ -211,15 +212,17 @@ TEST_F(GuiScroll, ZoomSwitchKeepsThePositionAndClampsItToTheNewMaximum)
 
     // Views of 600 x 900 at 50 %: the horizontal page (1200) holds the whole
     // width, so that bar collapses and its position drops to 0; the vertical
-    // page (1800) does not, so its position stays.
+    // page (1800) does not, and the position kept from 100 % drops to the
+    // last full page (200): further down the views would show black.
     PlatformReleaseSurface(&g_display.surface);
     SetUpViews(600, 900);
     g_display.hpos = 1000;
     g_display.vpos = 1500;
     SetZoomMode(ZOOM_50);
     EXPECT_EQ(g_display.hpos, 0u);
-    EXPECT_EQ(g_display.vpos, 1500u);
+    EXPECT_EQ(g_display.vpos, 200u);
     EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).maximum, 2000);
+    EXPECT_NE(LeftView(0, 899), COLOUR_BLACK);
 }
 
 TEST_F(GuiScroll, ZoomCommandsMoveTheCheckMark)

@@ -90,7 +90,7 @@ TEST_F(GuiStartup, UnreadableImageArgumentGivesOneErrorBoxAndGreyViews)
     char* argv[] = {kProgram, name, nullptr};
     ASSERT_EQ(StartGui(2, argv), 1);
     ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_EQ(HeadlessMessages()[0].title, "Error");
+    EXPECT_EQ(HeadlessMessages()[0].title, "Erreur");
     EXPECT_EQ(HeadlessMessages()[0].kind, MESSAGE_ERROR);
     EXPECT_EQ(HeadlessMessages()[0].text, "Could not open file " + Current() + "missing.tga\n");
     EXPECT_FALSE(g_display.image_loaded);
@@ -138,6 +138,16 @@ TEST_F(GuiStartup, ErrorBoxCutsAnOverlongMessageOnACharacterBoundary)
     EXPECT_NE(last & 0xE0, 0xC0) << "message ends in half a character";
 }
 
+// Starts the program and waits for its end, as the GUI's run loop does.
+static int RunToEnd(const ProcessRequest* request, int* status, int* error)
+{
+    long pid;
+    if (!PlatformStartProcess(request, &pid, error)) return 0;
+    while (!PlatformProcessEnded(pid, status)) {
+    }
+    return 1;
+}
+
 TEST(GuiProcess, ArgumentsReachTheProgramUnchangedWithoutAShell)
 {
     ScratchDir dir;
@@ -145,9 +155,9 @@ TEST(GuiProcess, ArgumentsReachTheProgramUnchangedWithoutAShell)
     ProcessRequest request{"printf", {"[%s]", "a b;touch " + dir.path + "pwned", "\"q\""}, output.c_str(),
                            "header line\n", dir.path.c_str()};
     int status = -2, error = -2;
-    ASSERT_EQ(PlatformRunProcess(&request, &status, &error), 1);  // headless records without running
+    ASSERT_EQ(RunToEnd(&request, &status, &error), 1);  // headless records without running
     HeadlessRunProcessesForReal(1);
-    ASSERT_EQ(PlatformRunProcess(&request, &status, &error), 1);
+    ASSERT_EQ(RunToEnd(&request, &status, &error), 1);
     HeadlessRunProcessesForReal(0);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(testing_support::ReadFileBytes(output), "header line\n[a b;touch " + dir.path + "pwned][\"q\"]");
@@ -157,7 +167,7 @@ TEST(GuiProcess, ArgumentsReachTheProgramUnchangedWithoutAShell)
 
     ProcessRequest missing{"/nonexistent/nivelo", {}, output.c_str(), nullptr, nullptr};
     HeadlessRunProcessesForReal(1);
-    EXPECT_EQ(PlatformRunProcess(&missing, &status, &error), 0);
+    EXPECT_EQ(RunToEnd(&missing, &status, &error), 0);
     HeadlessRunProcessesForReal(0);
     EXPECT_EQ(error, ENOENT);
 }

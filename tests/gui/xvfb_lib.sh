@@ -41,11 +41,11 @@ start_gui() {
   gui_pid=$!
   local window=
   for _ in $(seq 100); do
-    window=$(xdotool search --name '^Nivelo gui v1\.0$' 2>/dev/null | head -n1)
+    window=$(xdotool search --name '^Nivelo gui v1\.0' 2>/dev/null | head -n1)
     [[ -n $window ]] && break
     sleep 0.1
   done
-  [[ -n $window ]] || fail "no window titled 'Nivelo gui v1.0'"
+  [[ -n $window ]] || fail "no window titled 'Nivelo gui v1.0...'"
 }
 
 # wait_run <text>: waits until the run whose command holds <text> has ended
