@@ -155,13 +155,13 @@ TEST_F(StageTest, WithoutTheKeyThePageIsTurnedAsBefore)
     NiveloRun precise = RunOn(page, "AFFINAGE=O\n");
 
     uint8_t background[3];
-    GetBackgroundColour(page, background);
+    GetBackgroundColour(page, background, g_params);
     double angle = 0;
-    ASSERT_EQ(1, CropStage(&page, background));
-    ASSERT_EQ(1, BlurStage(&page));
-    ASSERT_EQ(1, DetectSkewAngle(page, &angle));
+    ASSERT_EQ(1, CropStage(&page, background, g_params));
+    ASSERT_EQ(1, BlurStage(&page, g_params));
+    ASSERT_EQ(1, DetectSkewAngle(page, &angle, g_params));
     ASSERT_EQ(1, RotatePage(&page, angle, background));
-    ASSERT_EQ(1, CropStage(&page, background));
+    ASSERT_EQ(1, CropStage(&page, background, g_params));
     ScratchDir dir;
     ASSERT_EQ(1, SaveTGA((dir / "expected.tga").c_str(), page));
     FreeHeap(&page);
