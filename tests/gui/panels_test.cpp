@@ -13,7 +13,7 @@
 #include "gui/main_window.h"
 #include "gui/panel_resources.h"
 #include "gui/panels.h"
-#include "gui/platform_headless.h"
+#include "tests/gui/platform_headless.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;

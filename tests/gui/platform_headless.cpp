@@ -1,6 +1,6 @@
 // Headless backend: keeps the window system's state in memory, records what
 // the GUI asks for and lets a test play the user (platform_headless.h).
-#include "gui/platform_headless.h"
+#include "tests/gui/platform_headless.h"
 
 #include <cstring>
 #include <deque>
