@@ -392,12 +392,6 @@ void HeadlessScroll(int bar, int code, int position)
     s.procedure(bar == SCROLL_BAR_HORIZONTAL ? MSG_HSCROLL : MSG_VSCROLL, request);
 }
 
-void HeadlessCloseMainWindow()
-{
-    State& s = S();
-    if (s.procedure != nullptr) s.procedure(MSG_DESTROY, 0);
-}
-
 void HeadlessClick(int dialog_id, int control_id)
 {
     PlatformDialog* dialog = HeadlessFindDialog(dialog_id);
@@ -477,7 +471,6 @@ HeadlessScrollBar HeadlessGetScrollBar(int bar)
 }
 
 int HeadlessMenuChecked(int id) { return S().checked[id]; }
-int HeadlessMenuEnabled(int id) { return S().enabled[id]; }
 
 std::vector<std::string> HeadlessMenuTexts()
 {
@@ -525,26 +518,4 @@ std::vector<std::string> HeadlessListItems(int dialog_id, int control_id)
 {
     HeadlessControl* c = FindControlOf(dialog_id, control_id);
     return c != nullptr ? c->items : std::vector<std::string>();
-}
-
-PlatformRect HeadlessDialogRect(int dialog_id)
-{
-    PlatformDialog* d = HeadlessFindDialog(dialog_id);
-    if (d == nullptr) return {0, 0, 0, 0};
-    const DialogResource* r = d->resource;
-    int left = DialogUnitsToPixelsX(r->x, kDialogBaseX), top = DialogUnitsToPixelsY(r->y, kDialogBaseY);
-    return {left, top, left + DialogUnitsToPixelsX(r->width, kDialogBaseX),
-            top + DialogUnitsToPixelsY(r->height, kDialogBaseY)};
-}
-
-PlatformRect HeadlessControlRect(int dialog_id, int control_id)
-{
-    HeadlessControl* c = FindControlOf(dialog_id, control_id);
-    if (c == nullptr) return {0, 0, 0, 0};
-    PlatformRect d = HeadlessDialogRect(dialog_id);
-    const ControlResource* r = c->resource;
-    int left = d.left + DialogUnitsToPixelsX(r->x, kDialogBaseX);
-    int top = d.top + DialogUnitsToPixelsY(r->y, kDialogBaseY);
-    return {left, top, left + DialogUnitsToPixelsX(r->width, kDialogBaseX),
-            top + DialogUnitsToPixelsY(r->height, kDialogBaseY)};
 }
