@@ -18,24 +18,6 @@ std::string Bytes(const TestImage& img)
 
 }  // namespace
 
-TEST(Bitmap, CreateSizesBuffersAndPalette)
-{
-    BITMAP b;
-    ASSERT_EQ(BITMAP_Create(&b, 0, 5, PIXEL_BGR), 1);  // zero bytes is still a buffer
-    EXPECT_NE(b.pixels, nullptr);
-    BITMAP_Free(&b);
-    for (unsigned type : {1u, 2u, 3u, 4u}) {
-        ASSERT_EQ(BITMAP_Create(&b, 3, 2, type), 1);
-        EXPECT_EQ(b.palette != nullptr, type == 1) << type;
-        BITMAP_Free(&b);
-        EXPECT_EQ(b.pixels, nullptr);
-        EXPECT_EQ(b.palette, nullptr);
-        BITMAP_Free(&b);  // twice is harmless
-    }
-    EXPECT_EQ(BITMAP_ByteSize(65535, 65535, PIXEL_BGR), 65535ull * 65535ull * 3ull);
-    EXPECT_EQ(BITMAP_ByteSize(2, 3, 7), 42u);  // unknown codes count as bytes a pixel
-}
-
 TEST(Support, FileFailuresReportOnceAndCloseTheStream)
 {
     ScratchDir dir;
@@ -111,21 +93,6 @@ TEST(Blit, ClearFollowsTheByteOrderOfEachType)
     testing::internal::CaptureStdout();
     EXPECT_EQ(BITMAP_Clr(&empty, 1, 2, 3), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "BITMAP_Clr: no memory for bitmap\n");
-}
-
-TEST(Blit, ConvertReplacesTheImageOrRefusesIndexed)
-{
-    BITMAP* image = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
-    ASSERT_EQ(BITMAP_Create(image, 2, 1, PIXEL_GREY), 1);
-    image->pixels[0] = 7, image->pixels[1] = 200;
-    BITMAP* before = image;
-    EXPECT_EQ(BITMAP_Convert(&image, PIXEL_INDEXED), 0);
-    EXPECT_EQ(image, before);
-    ASSERT_EQ(BITMAP_Convert(&image, PIXEL_BGR), 1);
-    EXPECT_EQ(image->type, PIXEL_BGR);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(image->pixels), 6), std::string("\x07\x07\x07\xC8\xC8\xC8", 6));
-    BITMAP_Free(image);
-    FreeMemory(&image);
 }
 
 // Every pair of types, at random positions, against the conversion table
