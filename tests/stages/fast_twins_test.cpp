@@ -128,6 +128,7 @@ TEST_F(FastTwinTest, Blur)
     const int limits[] = {0, 1, 50, -50, 450, 255, 256};
     for (const Size& size : kSizes)
         for (int radius : {1, 2, 3, 5, 12, 120}) {
+            if (radius == 120 && size.width * size.height > 500) continue;  // slow, and small pages show it
             bool soft = radius % 2 == 1;
             g_params.BLUR_RADIUS = radius;
             g_params.BLUR_LIMIT = soft ? 255 : random.Below(3) == 0 ? int(random.Below(120)) : limits[random.Below(7)];
