@@ -3,7 +3,7 @@
 // The GUI's logic (main window procedure, renderer, panels, menu commands)
 // reaches the window system only through the functions below.  Two backends
 // implement them: platform_fltk.cpp (real windows, FLTK 1.3) and
-// platform_headless.cpp (records every request and lets tests play the user,
+// tests/gui/platform_headless.cpp (records every request and lets tests play the user,
 // see platform_headless.h).  A backend holds no GUI logic: it builds what the
 // resource tables describe, draws the display surface, and hands user actions
 // to the GUI's procedures as the message codes below.

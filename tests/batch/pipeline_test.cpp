@@ -1,4 +1,4 @@
-// The driver through the real executable: usage, names of results, types.
+// The driver through the real executable: names of results, types, the scan kept.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,17 +11,6 @@
 using namespace testing_support;
 
 namespace {
-
-const char kUsage[] =
-    "\n"
-    "  nivelo 1.0 : nettoyage et redressement de pages scannées\n"
-    "  usage: nivelo [flags] <fichier image>\n"
-    "\n"
-    "les flags possibles sont:\n"
-    "  /c<fichier de config> : le nom du fichier config a utiliser\n"
-    "                          exemple: nivelo /c\"config2.txt\" image1.tga\n"
-    "  /f : pour sauver les resultats des fitres dans le repertoire 2\n"
-    "  /b : pour sauver les images au format TIFF noir et blanc\n";
 
 const char kStagesOff[] = "RECADRAGE1=N\nFLOU=N\nSAUVEGARDE1=N\nROTATION=N\nRECADRAGE2=N\n";
 
@@ -49,25 +38,6 @@ Result Load(const std::string& path)
 }
 
 }  // namespace
-
-TEST(Driver, UsageTextAndConfigReadWithoutArguments)
-{
-    ScratchDir dir;
-    WriteFileBytes(dir / "config.txt", "FOO=1\nflou=o\n");
-    RunResult r = RunNivelo({}, dir.path);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.output, std::string("paramètre inconnu \"FOO\"\n") + kUsage);
-    r = RunNivelo({"/x", "page.tga"}, dir.path);  // the configuration is not read
-    EXPECT_EQ(r.output, std::string("parametre inconnu: \"/x\"\n") + kUsage);
-}
-
-TEST(Driver, MissingImageIsReportedByBothReaders)
-{
-    ScratchDir dir;
-    RunResult r = RunNivelo({"absent.tga"}, dir.path);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.output, "Could not open file absent.tga\nCould not open file absent.tga\n");
-}
 
 TEST(Driver, StagesOffSaveOnceInTheSourcesKind)
 {

@@ -18,24 +18,6 @@ std::string Bytes(const TestImage& img)
 
 }  // namespace
 
-TEST(Bitmap, CreateSizesBuffersAndPalette)
-{
-    BITMAP b;
-    ASSERT_EQ(BITMAP_Create(&b, 0, 5, PIXEL_BGR), 1);  // zero bytes is still a buffer
-    EXPECT_NE(b.pixels, nullptr);
-    BITMAP_Free(&b);
-    for (unsigned type : {1u, 2u, 3u, 4u}) {
-        ASSERT_EQ(BITMAP_Create(&b, 3, 2, type), 1);
-        EXPECT_EQ(b.palette != nullptr, type == 1) << type;
-        BITMAP_Free(&b);
-        EXPECT_EQ(b.pixels, nullptr);
-        EXPECT_EQ(b.palette, nullptr);
-        BITMAP_Free(&b);  // twice is harmless
-    }
-    EXPECT_EQ(BITMAP_ByteSize(65535, 65535, PIXEL_BGR), 65535ull * 65535ull * 3ull);
-    EXPECT_EQ(BITMAP_ByteSize(2, 3, 7), 42u);  // unknown codes count as bytes a pixel
-}
-
 TEST(Support, FileFailuresReportOnceAndCloseTheStream)
 {
     ScratchDir dir;

@@ -8,7 +8,7 @@
 #include "gui/display.h"
 #include "gui/main_window.h"
 #include "gui/menu_commands.h"
-#include "gui/platform_headless.h"
+#include "tests/gui/platform_headless.h"
 #include "gui/resources.h"
 
 namespace gui_testing {

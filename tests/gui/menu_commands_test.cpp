@@ -60,57 +60,6 @@ TEST_F(PreviewTest, LoadImageOpensWhereTheLastOneWasAndACancelChangesNothing)
     EXPECT_EQ(Runs(), 1u);
 }
 
-TEST_F(PreviewTest, ImageRefusedByTheReaderIsNotLoadedAndNotRun)
-{
-    testing_support::WriteFileBytes(start_ + "scan.tif", "II*\0 not a TGA file at all");
-    LoadImage(start_ + "scan.tif");
-    EXPECT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_FALSE(g_display.image_loaded);
-    EXPECT_EQ(Runs(), 0u);
-}
-
-TEST_F(PreviewTest, ImageArgumentActsAsLoadImage)
-{
-    MakePage();
-    char program[] = "nivelo_gui", name[] = "page.tga";
-    char* argv[] = {program, name, nullptr};
-    ASSERT_EQ(StartGui(2, argv), 1);
-    EXPECT_EQ(std::string(g_image_directory), start_);
-    EXPECT_STREQ(g_image_name, "page.tga");
-    ASSERT_EQ(Runs(), 1u);
-    EXPECT_EQ(MaskOf(LastRun()), 4095);
-    ExpectPair(0, 1);
-}
-
-TEST_F(PreviewTest, LoadConfigWithoutAnImageRefreshesThePanelAndRunsNothing)
-{
-    testing_support::WriteFileBytes(start_ + "reglages.txt", "DETECT_WIDTH=33\n");
-    HeadlessQueueFileAnswer({start_ + "reglages.txt"});
-    g_valid_limit = 5;
-    HeadlessChooseMenu(ID_LOAD_CONFIG);
-    EXPECT_EQ(HeadlessFileDialogs().back().title, "Charger un fichier de config");
-    EXPECT_STREQ(HeadlessFileDialogs().back().filters[0].pattern, "*.txt");
-    EXPECT_EQ(g_gui_params.DETECT_WIDTH, 33);
-    EXPECT_EQ(HeadlessControlText(DIALOG_CROP1, IDC_DETECT_WIDTH), "33");
-    EXPECT_EQ(g_valid_limit, 0);  // the refreshed edits count as edits on panel 0
-    EXPECT_EQ(Runs(), 0u);
-    EXPECT_STREQ(g_config_name, "reglages.txt");
-}
-
-TEST_F(PreviewTest, LoadConfigWithAnImageRunsTheFullRefresh)
-{
-    LoadImage(MakePage());
-    ChooseStage(1);
-    testing_support::WriteFileBytes(start_ + "reglages.txt", "BLUR_RADIUS=7\n");
-    HeadlessQueueFileAnswer({start_ + "reglages.txt"});
-    HeadlessChooseMenu(ID_LOAD_CONFIG);
-    ASSERT_EQ(Runs(), 2u);
-    EXPECT_EQ(MaskOf(LastRun()), 4095);
-    EXPECT_EQ(g_valid_limit, 12);
-    EXPECT_NE(ReadFileBytes(start_ + "nivelo_gui_conf.txt").find("BLUR_RADIUS=7\n"), std::string::npos);
-    ExpectPair(1, 2);
-}
-
 TEST_F(PreviewTest, SaveConfigWritesExactlyTheChosenNameAndSharesTheFolder)
 {
     std::filesystem::create_directory(start_ + "conf");
@@ -124,15 +73,6 @@ TEST_F(PreviewTest, SaveConfigWritesExactlyTheChosenNameAndSharesTheFolder)
     HeadlessChooseMenu(ID_LOAD_CONFIG);  // opens where the save left off
     EXPECT_EQ(HeadlessFileDialogs().back().directory, start_ + "conf/");
     EXPECT_EQ(HeadlessFileDialogs().back().name, "reglages");
-}
-
-TEST_F(PreviewTest, SaveConfigIntoAFolderThatCannotTakeItSaysSo)
-{
-    HeadlessQueueFileAnswer({start_ + "missing/reglages.txt"});
-    HeadlessChooseMenu(ID_SAVE_CONFIG);
-    ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_EQ(HeadlessMessages()[0].text,
-              "Impossible d'écrire le fichier de configuration " + start_ + "missing/reglages.txt\n");
 }
 
 TEST_F(PreviewTest, ConvertRunsOncePerImageInOrderAndLeavesThePreviewsAlone)
@@ -171,14 +111,6 @@ TEST_F(PreviewTest, ConvertRunsOncePerImageInOrderAndLeavesThePreviewsAlone)
     EXPECT_EQ(HeadlessPresentCount(), presented);
     EXPECT_EQ(std::string(g_image_directory), start_);  // several files: the current image stays
     EXPECT_EQ(HeadlessFindDialog(DIALOG_WAIT), nullptr);
-}
-
-TEST_F(PreviewTest, AboutShowsTheVersion)
-{
-    HeadlessChooseMenu(ID_ABOUT);
-    ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_EQ(HeadlessMessages()[0].kind, MESSAGE_INFORMATION);
-    EXPECT_NE(HeadlessMessages()[0].text.find("Nivelo gui v1.0"), std::string::npos);
 }
 
 }  // namespace

@@ -35,52 +35,6 @@ TEST_F(PreviewTest, CommandTextIsBuiltAndTheRunTakesSeparateWords)
     EXPECT_EQ(LastRun().args, (std::vector<std::string>{"/c" + conf, "/b", "/d4", "/scans/page1.tga"}));
 }
 
-TEST_F(PreviewTest, OverlongCommandIsRefusedAndNothingRuns)
-{
-    std::string directory = "/" + std::string(200, 'd') + "/";
-    EXPECT_EQ(RunPreview(directory.c_str(), "page1.tga", 4095), 0);
-    EXPECT_EQ(Runs(), 0u);
-    ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_EQ(HeadlessMessages()[0].title, "Erreur");
-    EXPECT_EQ(HeadlessMessages()[0].text.compare(0, 18, "Commande trop long"), 0);
-}
-
-TEST_F(PreviewTest, NiveloIsLookedForInTheStartDirectoryThenOnThePath)
-{
-    EXPECT_EQ(FindNivelo(), start_ + "nivelo");
-    std::filesystem::remove(start_ + "nivelo");
-    std::string saved_path = getenv("PATH") != nullptr ? getenv("PATH") : "";
-    std::filesystem::create_directory(start_ + "bin");
-    testing_support::WriteFileBytes(start_ + "bin/nivelo", "#!/bin/sh\n");
-    setenv("PATH", ("/nonexistent::" + start_ + "bin").c_str(), 1);
-    EXPECT_EQ(FindNivelo(), "");  // not executable yet
-    chmod((start_ + "bin/nivelo").c_str(), 0755);
-    EXPECT_EQ(FindNivelo(), start_ + "bin/nivelo");
-    setenv("PATH", "/nonexistent", 1);
-
-    // Missing everywhere: one error box, no run, grey views.
-    LoadImage(MakePage());
-    setenv("PATH", saved_path.c_str(), 1);
-    EXPECT_EQ(Runs(), 0u);
-    ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_EQ(HeadlessMessages()[0].text.compare(0, 28, "Programme nivelo introuvable"), 0);
-    EXPECT_FALSE(g_display.image_loaded);
-    EXPECT_EQ(LeftView(0, 0), BACKDROP_GREY);
-}
-
-TEST_F(PreviewTest, ProgramThatCannotStartIsReportedOnceAndViewsTurnGrey)
-{
-    LoadImage(MakePage());
-    ASSERT_TRUE(g_display.image_loaded);
-    HeadlessSetProcessResult(0, -1, ENOENT);
-    Update();
-    ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_NE(HeadlessMessages()[0].text.find("No such file or directory"), std::string::npos);
-    EXPECT_FALSE(g_display.image_loaded);
-    EXPECT_EQ(g_valid_limit, CROP1);  // image 1 was removed before the run
-    EXPECT_EQ(RightView(0, 0), BACKDROP_GREY);
-}
-
 TEST_F(PreviewTest, ImageAcceptedRunsAllTwelveThenSwitchesOnlyReadPairs)
 {
     LoadImage(MakePage());
@@ -135,25 +89,6 @@ TEST_F(PreviewTest, ValidLimitTransitionsOfEditsSwitchesAndUpdates)
     EXPECT_TRUE(HeadlessMessages().empty());
 }
 
-TEST_F(PreviewTest, MissingBeforeImageGivesOneErrorBoxAndGreyViews)
-{
-    skipped_ = {0};
-    LoadImage(MakePage());
-    ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_EQ(HeadlessMessages()[0].text, "Could not open file " + start_ + "nivelo_gui_work/save0.tga\n");
-    EXPECT_EQ(g_display.after.pixels, nullptr);  // not read
-    EXPECT_FALSE(g_display.image_loaded);
-    EXPECT_EQ(LeftView(0, 0), BACKDROP_GREY);
-    EXPECT_EQ(RightView(0, 0), BACKDROP_GREY);
-    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_HORIZONTAL).maximum, 0);
-
-    // A later successful read shows nothing until an image is accepted again.
-    skipped_.clear();
-    ChooseStage(BLUR);
-    EXPECT_FALSE(g_display.image_loaded);
-    EXPECT_EQ(LeftView(0, 0), BACKDROP_GREY);
-}
-
 TEST_F(PreviewTest, AFailedRunNeverShowsTheImagesOfAnEarlierOne)
 {
     LoadImage(MakePage());
@@ -163,15 +98,6 @@ TEST_F(PreviewTest, AFailedRunNeverShowsTheImagesOfAnEarlierOne)
     ASSERT_EQ(HeadlessMessages().size(), 1u);
     EXPECT_EQ(HeadlessMessages()[0].text, "Could not open file " + start_ + "nivelo_gui_work/save9.tga\n");
     EXPECT_EQ(RightView(0, 0), BACKDROP_GREY);
-}
-
-TEST_F(PreviewTest, WithoutAnImageNothingRunsAndNoBoxAppears)
-{
-    ChooseStage(ROTATION);
-    Update();
-    EXPECT_EQ(Runs(), 0u);
-    EXPECT_TRUE(HeadlessMessages().empty());
-    EXPECT_EQ(LeftView(0, 0), BACKDROP_GREY);
 }
 
 }  // namespace

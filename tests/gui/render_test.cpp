@@ -45,23 +45,6 @@ void ShowImages(uint32_t width, uint32_t height, uint32_t after_width = 0, uint3
 
 using GuiRender = GuiTest;
 
-TEST_F(GuiRender, NoImageLeavesBothViewsGreyInEveryMode)
-{
-    SetUpViews(40, 30);
-    for (int mode : {ZOOM_100, ZOOM_50, ZOOM_FULL_PAGE}) {
-        g_display.zoom_mode = mode;
-        RenderViews();
-        UpdateScrollBars();
-        for (int i = 0; i < 30; ++i)
-            for (int j = 0; j < 40; ++j) {
-                ASSERT_EQ(LeftView(j, i), BACKDROP_GREY);
-                ASSERT_EQ(RightView(j, i), BACKDROP_GREY);
-            }
-        ExpectOnlyViewsWritten();
-        ExpectBarsCollapsed();
-    }
-}
-
 TEST_F(GuiRender, FullPageScaleFollowsTheBeforeImagesHeight)
 {
     SetUpViews(500, 800);
@@ -79,20 +62,6 @@ TEST_F(GuiRender, FullPageScaleFollowsTheBeforeImagesHeight)
     ExpectOnlyViewsWritten();
     UpdateScrollBars();
     ExpectBarsCollapsed();
-}
-
-TEST_F(GuiRender, FullPageScaleFollowsTheBeforeImagesWidthAndAppliesToASmallerAfterImage)
-{
-    SetUpViews(500, 800);
-    ShowImages(1000, 600, 300, 200);  // 800 * 1000 / 500 = 1600 >= 600
-    RenderViews();
-    EXPECT_EQ(LeftView(7, 5), PatternColour(14, 10));
-    EXPECT_EQ(LeftView(499, 299), PatternColour(998, 598));
-    EXPECT_EQ(LeftView(0, 300), BACKDROP_GREY);  // source row 600 is past the image
-    EXPECT_EQ(RightView(149, 99), PatternColour(298, 198));
-    EXPECT_EQ(RightView(150, 0), BACKDROP_GREY);
-    EXPECT_EQ(RightView(0, 100), BACKDROP_GREY);
-    ExpectOnlyViewsWritten();
 }
 
 TEST_F(GuiRender, HundredPercentSmallImageSitsTopLeftOnGrey)
@@ -185,20 +154,6 @@ TEST_F(GuiScroll, LineAndPageStepsStopAtTheLastFullPage)
     EXPECT_EQ(g_display.hpos, 680u);
 }
 
-TEST_F(GuiScroll, EveryRequestRedrawsAndSetsTheBarsAndFullPageIgnoresThem)
-{
-    int presents = HeadlessPresentCount();
-    AfterVertical(300, SCROLL_LINE_DOWN);
-    EXPECT_EQ(HeadlessPresentCount(), presents + 1);
-    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).position, 340);
-    EXPECT_EQ(LeftView(0, 0), PatternColour(0, 340));
-
-    SetZoomMode(ZOOM_FULL_PAGE);
-    presents = HeadlessPresentCount();
-    EXPECT_EQ(AfterVertical(340, SCROLL_PAGE_UP), 340u);
-    EXPECT_EQ(HeadlessPresentCount(), presents);
-}
-
 TEST_F(GuiScroll, ZoomSwitchKeepsThePositionAndClampsItToTheNewMaximum)
 {
     g_display.hpos = 600;
@@ -223,52 +178,4 @@ TEST_F(GuiScroll, ZoomSwitchKeepsThePositionAndClampsItToTheNewMaximum)
     EXPECT_EQ(g_display.vpos, 200u);
     EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_VERTICAL).maximum, 2000);
     EXPECT_NE(LeftView(0, 899), COLOUR_BLACK);
-}
-
-TEST_F(GuiScroll, ZoomCommandsMoveTheCheckMark)
-{
-    for (auto [id, mode] : {std::pair{ID_ZOOM_50, ZOOM_50}, {ID_ZOOM_FULL_PAGE, ZOOM_FULL_PAGE}, {ID_ZOOM_100, ZOOM_100}}) {
-        OnMenuCommand(id);
-        EXPECT_EQ(g_display.zoom_mode, mode);
-        for (int other : {ID_ZOOM_100, ID_ZOOM_50, ID_ZOOM_FULL_PAGE}) EXPECT_EQ(HeadlessMenuChecked(other), other == id);
-    }
-}
-
-TEST(GuiLayout, ViewsFillTheWorkAreaRightOfThePanelStrip)
-{
-    DisplayLayout l;
-    ComputeLayout(WorkArea(0, 0, 1280, 1024), ClassicMetrics(), &l);
-    EXPECT_EQ(l.surface_width, 1280);
-    EXPECT_EQ(l.surface_height, 1024 - 6 - 19 - 19 - 17 - 1);
-    EXPECT_EQ(l.view_height, l.surface_height);
-    EXPECT_EQ(l.left_view_x, 201);
-    EXPECT_EQ(l.view_width, 527);
-    EXPECT_EQ(l.right_view_x, 730);
-    EXPECT_EQ(l.right_view_x + l.view_width - 1, 1280 - 6 - 17 - 1);  // ends just before column W
-
-    ComputeLayout(WorkArea(0, 0, 1281, 1024), ClassicMetrics(), &l);  // odd width: L moves left
-    EXPECT_EQ(l.left_view_x, 200);
-    EXPECT_EQ(l.view_width, 528);
-    EXPECT_EQ(l.right_view_x + l.view_width - 1, 1281 - 6 - 17 - 1);
-
-    ComputeLayout(WorkArea(100, 30, 1380, 1054), ClassicMetrics(), &l);  // area not at the origin
-    EXPECT_EQ(l.left_view_x, 301);
-    EXPECT_EQ(l.surface_width, 1380);
-    EXPECT_EQ(l.surface_height, 1054 - 6 - 19 - 19 - 17 - 1);
-}
-
-TEST_F(GuiRender, TooNarrowAWorkAreaGivesEmptyViewsWithoutFault)
-{
-    DisplayLayout l;
-    ComputeLayout(WorkArea(0, 0, 150, 40), ClassicMetrics(), &l);
-    EXPECT_EQ(l.view_width, 0);
-    EXPECT_GE(l.surface_height, 1);
-    ASSERT_EQ(PlatformCreateSurface(l.surface_width, l.surface_height, &g_display.surface), 1);
-    g_display.left_view_x = l.left_view_x;
-    g_display.right_view_x = l.right_view_x;
-    g_display.view_width = l.view_width;
-    g_display.view_height = l.view_height;
-    ShowImages(10, 10);
-    for (int id : {ID_ZOOM_FULL_PAGE, ID_ZOOM_100, ID_ZOOM_50}) OnMenuCommand(id);  // full page divides by the view width
-    EXPECT_EQ(HeadlessGetScrollBar(SCROLL_BAR_HORIZONTAL).maximum, 10);
 }

@@ -65,7 +65,7 @@ expect 410 35 "$RED" "100 %, band 2"
 expect 843 900 "$BLUE" "100 %, right view, band 1"
 
 # A click in the horizontal bar's trough right of the thumb: one page step.
-xdotool mousemove 1100 1015 click 1
+act xdotool mousemove 1100 1015 click 1
 snap
 expect 210 35 "$BLUE" "100 % after page right, source column 110"
 expect 310 35 "$RED" "100 % after page right, source column 210"

@@ -62,9 +62,35 @@ wait_run() {
   fail "no finished run of nivelo with '$1'"
 }
 
+# Waits are conditions with a deadline: the screen is read (as a checksum)
+# until it shows what is awaited.
+screen_sum() { xwd -root -silent | md5sum; }
+
+# act <command...>: runs it and waits until the screen changes.
+act() {
+  local before
+  before=$(screen_sum)
+  "$@"
+  for _ in $(seq 200); do [[ $(screen_sum) != "$before" ]] && return 0; sleep 0.02; done
+  fail "nothing changed on screen after: $*"
+}
+
+# settle: waits until two reads in a row show the same screen.
+settle() {
+  local a b
+  a=$(screen_sum)
+  for _ in $(seq 200); do
+    sleep 0.02
+    b=$(screen_sum)
+    [[ $a == "$b" ]] && return 0
+    a=$b
+  done
+  fail "screen never settled"
+}
+
 shots=0
-screenshot() {  # screenshot <file.ppm>, once the screen has stopped changing
-  sleep 0.5
+screenshot() {  # screenshot <file.ppm>
+  settle
   xwd -root -silent | convert xwd:- "$1" || fail "screenshot"
   # On a loaded machine the window may still be drawing: shoot again until
   # two shots agree.
@@ -80,19 +106,17 @@ screenshot() {  # screenshot <file.ppm>, once the screen has stopped changing
 }
 
 menu() {  # popup x, number of Down presses
-  xdotool mousemove "$1" 12 click 1
-  sleep 0.3
+  act xdotool mousemove "$1" 12 click 1
   for _ in $(seq "$2"); do xdotool key Down; done
-  xdotool key Return
+  act xdotool key Return
 }
 
 # choose_stage <Up|Down> <presses>: the stage chooser's list opens on the
 # entry shown.
 choose_stage() {
-  xdotool mousemove 60 46 click 1
-  sleep 0.3
+  act xdotool mousemove 60 46 click 1
   for _ in $(seq "$2"); do xdotool key "$1"; done
-  xdotool key Return
+  act xdotool key Return
 }
 
 quit_by_menu() {

@@ -78,19 +78,6 @@ TEST_F(BackgroundTest, ContentIsTheSumOfTheThreeDifferences)
     EXPECT_EQ(3, FindTopEdge(&image.bitmap, kPaper, g_params));
 }
 
-TEST_F(BackgroundTest, FindersSeeTheFirstLineFromTheirSide)
-{
-    TestImage image(60, 50, PIXEL_BGR);
-    Fill(image, kPaper);
-    PaintRow(image, 10, 3, 40, 0, 0, 0);
-    PaintRow(image, 30, 3, 40, 0, 0, 0);
-    for (unsigned y = 5; y < 45; y++) PaintRow(image, y, 12, 12, 0, 0, 0), PaintRow(image, y, 50, 50, 0, 0, 0);
-    EXPECT_EQ(10, FindTopEdge(&image.bitmap, kPaper, g_params));
-    EXPECT_EQ(30, FindBottomEdge(&image.bitmap, kPaper, g_params));
-    EXPECT_EQ(12, FindLeftEdge(&image.bitmap, kPaper, g_params));
-    EXPECT_EQ(50, FindRightEdge(&image.bitmap, kPaper, g_params));
-}
-
 TEST_F(BackgroundTest, LinesNotLongerThanARun)
 {
     // Everything is content, but a line of exactly DETECT_WIDTH pixels holds
@@ -108,19 +95,6 @@ TEST_F(BackgroundTest, LinesNotLongerThanARun)
     EXPECT_EQ(18, FindBottomEdge(&narrow.bitmap, kPaper, g_params));
     EXPECT_EQ(0, FindLeftEdge(&narrow.bitmap, kPaper, g_params));
     EXPECT_EQ(18, FindRightEdge(&narrow.bitmap, kPaper, g_params));
-}
-
-TEST_F(BackgroundTest, NoDifferenceThresholdMakesEveryPixelContent)
-{
-    TestImage image(30, 25, PIXEL_BGR);
-    Fill(image, kPaper);
-    for (int diff : {0, -5}) {
-        g_params.DETECT_DIFF = diff;
-        EXPECT_EQ(0, FindTopEdge(&image.bitmap, kPaper, g_params));
-        EXPECT_EQ(24, FindBottomEdge(&image.bitmap, kPaper, g_params));
-        EXPECT_EQ(0, FindLeftEdge(&image.bitmap, kPaper, g_params));
-        EXPECT_EQ(29, FindRightEdge(&image.bitmap, kPaper, g_params));
-    }
 }
 
 TEST_F(BackgroundTest, CropKeepsTheContentRectangle)
@@ -154,25 +128,6 @@ TEST_F(BackgroundTest, BlankPageComesOutWhole)
         ASSERT_EQ(50, slot->width);
         ASSERT_EQ(40, slot->height);
         EXPECT_EQ(0, std::memcmp(slot->pixels, image.bitmap.pixels, image.Size()));
-        FreeHeap(&slot);
-    }
-}
-
-TEST_F(BackgroundTest, EmptyImages)
-{
-    TestImage flat(7, 0, PIXEL_BGR), thin(0, 7, PIXEL_BGR);
-    EXPECT_EQ(0, FindTopEdge(&flat.bitmap, kPaper, g_params));
-    EXPECT_EQ(-1, FindBottomEdge(&flat.bitmap, kPaper, g_params));
-    EXPECT_EQ(0, FindLeftEdge(&thin.bitmap, kPaper, g_params));
-    EXPECT_EQ(-1, FindRightEdge(&thin.bitmap, kPaper, g_params));
-    for (unsigned w : {0u, 9u}) {
-        TestImage empty(w, 9 - w, PIXEL_BGR);
-        uint8_t colour[3] = {9, 9, 9};
-        GetBackgroundColour(&empty.bitmap, colour, g_params);
-        EXPECT_EQ(0, colour[0] | colour[1] | colour[2]);  // nothing to average: black
-        BITMAP* slot = HeapCopy(empty.bitmap);
-        ASSERT_EQ(1, CropStage(&slot, kPaper, g_params));
-        EXPECT_EQ(0, int(slot->width) * slot->height);
         FreeHeap(&slot);
     }
 }

@@ -100,16 +100,6 @@ TEST_F(FiltersTest, LowerBorderKeepsTheFootOfEachBand)
     EXPECT_EQ("....", Row(grey, 5));
 }
 
-TEST_F(FiltersTest, LineRisingToTheRightGivesAPositiveAngle)
-{
-    for (int rise : {10, -10}) {
-        TestImage grey(420, 40, PIXEL_GREY);
-        DrawTrace(grey, 5, 20, 400, rise);
-        EXPECT_DOUBLE_EQ(Degrees(rise, 400), LineAngleFilter(&grey.bitmap, 0, g_params)) << rise;
-    }
-    EXPECT_NEAR(1.432, Degrees(10, 400), 0.001);
-}
-
 // A trace counts from VISION_WIDTH3 (128) steps on, and only when flatter
 // than VISION_ANGLE (3 degrees).
 TEST_F(FiltersTest, OnlyLongFlatTracesCount)

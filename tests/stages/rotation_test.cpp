@@ -111,15 +111,3 @@ TEST_F(RotationTest, TurnByZeroKeepsEveryPixel)
         FreeHeap(&slot);
     }
 }
-
-TEST_F(RotationTest, EmptyPageStaysEmpty)
-{
-    TestImage image(0, 4, PIXEL_BGR);
-    BITMAP* slot = HeapCopy(image.bitmap);
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(1, RotationStage(&slot, kGrey, g_params));
-    EXPECT_EQ("0.000000\n", testing::internal::GetCapturedStdout());
-    EXPECT_EQ(0, slot->width);
-    EXPECT_EQ(4, slot->height);
-    FreeHeap(&slot);
-}

@@ -1,5 +1,5 @@
-// Strip decoders in memory, and the table-driven Modified Huffman decoder
-// against a plain twin that matches code texts bit by bit.
+// Strip decoders in memory; the fast LZW decoder and the table-driven Modified
+// Huffman decoder against plain twins.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -105,13 +105,6 @@ TEST(Lzw, CodesWidenOneCodeEarly)
     EXPECT_FALSE(Lzw(PackCodes(codes), &out, 1, uint32_t(expected.size())) == 1 && out == expected);
 }
 
-TEST(Lzw, CompleteWithoutEndOfInformation)
-{
-    Bytes out;
-    EXPECT_EQ(Lzw(PackCodes({{256, 9}, {9, 9}, {8, 9}}), &out, 1, 2), 1);
-    EXPECT_EQ(out, (Bytes{9, 8}));
-}
-
 TEST(Lzw, InvalidStripsFail)
 {
     Bytes out;
@@ -148,6 +141,84 @@ TEST(Lzw, FullTableStopsGrowing)
     Bytes out;
     EXPECT_EQ(Lzw(PackCodes(codes), &out, 1, uint32_t(expected.size())), 1);
     EXPECT_EQ(out, expected);
+}
+
+// The fast LZW decoder against the plain one: the same result for every
+// strip, and the same bytes when it decodes.  Strips are random code
+// sequences that follow the decoder's own table growth (so they reach the
+// strings added, the code not yet in the table, every code width, Clear in
+// the middle and a full table), then damaged in random ways.
+using LzwCodes = std::vector<std::pair<uint32_t, unsigned>>;
+
+// A strip as an encoder could write it.  Unless clean, with an occasional
+// Clear, End of Information or invalid code; a clean strip lets the table
+// grow until it is full.
+LzwCodes RandomCodes(testing_support::Random& random, unsigned count, bool clean)
+{
+    LzwCodes codes = {{256, 9}};
+    unsigned next = 258;
+    bool after_clear = true;
+    unsigned alphabet = 1 + random.Below(256);  // few symbols: long strings
+    for (unsigned i = 0; i < count; i++) {
+        unsigned width = WidthFor(next);
+        unsigned pick = clean ? 8 + random.Below(992) : random.Below(1000);
+        if (pick < 3) {
+            codes.push_back({256, width});
+            next = 258;
+            after_clear = true;
+            continue;
+        }
+        if (pick < 5) {
+            codes.push_back({257, width});
+            continue;
+        }
+        uint32_t code;
+        if (after_clear)
+            code = random.Below(alphabet);
+        else if (pick < 8)
+            code = next + 1 + random.Below(50);  // beyond the next code
+        else if (pick < 300)
+            code = random.Below(alphabet);
+        else
+            code = next == 258 ? random.Below(alphabet) : 258 + random.Below(next - 258 + 1);  // next itself too
+        if (code >= 4096) code = 4095;
+        codes.push_back({code, width});
+        if (!after_clear && next < 4096) next++;
+        after_clear = false;
+    }
+    return codes;
+}
+
+void ExpectSame(const Bytes& strip, uint32_t rows, uint32_t row_size, const std::string& where)
+{
+    Bytes plain(size_t(rows) * row_size, 0), fast(size_t(rows) * row_size, 0);
+    int plain_result = DecodeLZW(strip.data(), uint32_t(strip.size()), plain.data(), rows, row_size);
+    int fast_result = DecodeLZWFast(strip.data(), uint32_t(strip.size()), fast.data(), rows, row_size);
+    ASSERT_EQ(plain_result, fast_result) << where;
+    if (plain_result == 1) {
+        ASSERT_EQ(plain, fast) << where;
+    }
+}
+
+TEST(LzwFast, MatchesThePlainDecoderOnRandomStrips)
+{
+    testing_support::Random random(17);
+    for (int round = 0; round < 3000; round++) {
+        bool long_strip = round % 10 == 0;
+        LzwCodes codes = RandomCodes(random, 1 + random.Below(long_strip ? 6000 : 300), round % 20 == 0);
+        Bytes strip = PackCodes(codes);
+        // Outputs shorter than, about as long as and longer than the strip's.
+        uint32_t rows = 1 + random.Below(8), row_size = 1 + random.Below(long_strip ? 40000 : 200);
+        std::string where = "round " + std::to_string(round);
+        ExpectSame(strip, rows, row_size, where);
+        if (strip.size() > 2) {
+            Bytes damaged = strip;
+            damaged[random.Below(uint32_t(damaged.size()))] ^= uint8_t(1u << random.Below(8));
+            ExpectSame(damaged, rows, row_size, where + ", bit flipped");
+            damaged.resize(random.Below(uint32_t(damaged.size())));
+            ExpectSame(damaged, rows, row_size, where + ", cut short");
+        }
+    }
 }
 
 TEST(Predictor, RunningSumsModulo256)

@@ -70,25 +70,6 @@ TEST(EndToEnd, FlagBWritesBlackAndWhiteTiffFromColourTga)
     BITMAP_Free(&result);
 }
 
-TEST(EndToEnd, FlagBWritesBlackAndWhiteTiffFromTiff)
-{
-    ScratchDir dir;
-    WriteConfig(dir);
-    CopyFixture(dir, "fax_mh.tif", "fax.tif");
-    auto run = RunWithConfig(dir, "fax.tif", true);
-    EXPECT_EQ(run.output, "fax.tif done.\n");
-    BITMAP source, result;
-    ASSERT_EQ(LoadTIFF((dir / "fax.tif").c_str(), &source), 1);
-    ASSERT_EQ(LoadTIFF((dir / "out/fax.tif").c_str(), &result), 1);
-    ASSERT_EQ(result.width, source.width);
-    ASSERT_EQ(result.height, source.height);
-    // Black stays black, white stays white: the page is not inverted.
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(result.pixels), 37 * 23),
-              std::string(reinterpret_cast<char*>(source.pixels), 37 * 23));
-    BITMAP_Free(&source);
-    BITMAP_Free(&result);
-}
-
 // Pixels of a binary PNM file with maxval 255, as a TGA image of the type.
 void PnmToTga(const std::string& pnm, const std::string& tga, unsigned type, const std::string& palette = "")
 {

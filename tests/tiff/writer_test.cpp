@@ -153,22 +153,6 @@ void FillRandom(TestImage* image, uint64_t seed)
     for (size_t i = 0; i < image->Size(); i++) image->bitmap.pixels[i] = uint8_t(random.Below(256));
 }
 
-TEST(Writer, ReadBackByOurReader)
-{
-    ScratchDir dir;
-    TestImage image(203, 90, PIXEL_GREY);
-    FillRandom(&image, 3);
-    ASSERT_EQ(SaveTIFF((dir / "a.tif").c_str(), &image.bitmap), 1);
-    BITMAP back;
-    ASSERT_EQ(LoadTIFF((dir / "a.tif").c_str(), &back), 1);
-    EXPECT_EQ(back.type, PIXEL_GREY);
-    ASSERT_EQ(back.width, 203);
-    ASSERT_EQ(back.height, 90);
-    for (size_t i = 0; i < image.Size(); i++)
-        ASSERT_EQ(back.pixels[i], image.bitmap.pixels[i] > 127 ? 255 : 0) << i;
-    BITMAP_Free(&back);
-}
-
 // Rows of strip data as tiffinfo -d prints them, one hex byte a token.
 std::string TiffinfoData(const std::string& output)
 {

@@ -1,6 +1,6 @@
 // Headless backend: keeps the window system's state in memory, records what
 // the GUI asks for and lets a test play the user (platform_headless.h).
-#include "gui/platform_headless.h"
+#include "tests/gui/platform_headless.h"
 
 #include <cstring>
 #include <deque>
@@ -601,26 +601,4 @@ std::vector<std::string> HeadlessListItems(int dialog_id, int control_id)
 {
     HeadlessControl* c = FindControlOf(dialog_id, control_id);
     return c != nullptr ? c->items : std::vector<std::string>();
-}
-
-PlatformRect HeadlessDialogRect(int dialog_id)
-{
-    PlatformDialog* d = HeadlessFindDialog(dialog_id);
-    if (d == nullptr) return {0, 0, 0, 0};
-    const DialogResource* r = d->resource;
-    int left = DialogUnitsToPixelsX(r->x, kDialogBaseX), top = DialogUnitsToPixelsY(r->y, kDialogBaseY);
-    return {left, top, left + DialogUnitsToPixelsX(r->width, kDialogBaseX),
-            top + DialogUnitsToPixelsY(r->height, kDialogBaseY)};
-}
-
-PlatformRect HeadlessControlRect(int dialog_id, int control_id)
-{
-    HeadlessControl* c = FindControlOf(dialog_id, control_id);
-    if (c == nullptr) return {0, 0, 0, 0};
-    PlatformRect d = HeadlessDialogRect(dialog_id);
-    const ControlResource* r = c->resource;
-    int left = d.left + DialogUnitsToPixelsX(r->x, kDialogBaseX);
-    int top = d.top + DialogUnitsToPixelsY(r->y, kDialogBaseY);
-    return {left, top, left + DialogUnitsToPixelsX(r->width, kDialogBaseX),
-            top + DialogUnitsToPixelsY(r->height, kDialogBaseY)};
 }

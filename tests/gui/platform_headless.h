@@ -22,7 +22,6 @@ void HeadlessReset(const PlatformRect& work_area, const PlatformMetrics& metrics
 // --- the user -------------------------------------------------------------
 void HeadlessChooseMenu(int id);                        // MSG_COMMAND to the main window
 void HeadlessScroll(int bar, int code, int position);   // MSG_HSCROLL / MSG_VSCROLL
-void HeadlessCloseMainWindow();                         // MSG_DESTROY
 // Clicks a button or check box (a check box toggles first).  Nothing happens
 // when the control is missing or disabled.
 void HeadlessClick(int dialog_id, int control_id);
@@ -95,7 +94,6 @@ PlatformRect HeadlessMainWindowRect();
 int HeadlessTimerPeriod(int id);  // 0 when not set
 HeadlessScrollBar HeadlessGetScrollBar(int bar);
 int HeadlessMenuChecked(int id);
-int HeadlessMenuEnabled(int id);
 // Menu texts in order, popups included, separators as "-".
 std::vector<std::string> HeadlessMenuTexts();
 
@@ -119,7 +117,3 @@ int HeadlessDialogCount();
 int HeadlessDialogsCreated();  // ever created since the reset
 std::string HeadlessControlText(int dialog_id, int control_id);
 std::vector<std::string> HeadlessListItems(int dialog_id, int control_id);
-// Pixel rectangle of a control (dialog units converted), relative to the
-// main window's client area.
-PlatformRect HeadlessControlRect(int dialog_id, int control_id);
-PlatformRect HeadlessDialogRect(int dialog_id);

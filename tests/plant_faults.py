@@ -1,0 +1,215 @@
+#!/usr/bin/env python3
+"""Plants one-line faults, one at a time, and reports which the suite catches.
+
+    plant_faults.py BUILD_DIR [--only ID,ID...] [--asan ASAN_BUILD_DIR]
+
+BUILD_DIR is a configured build of this checkout (release, GUI on).  For each
+fault: the line is changed, the build brought up to date, the tests that
+usually see that subsystem run first, then, if they pass, the whole ctest
+suite (stopping at the first failure); the file is restored whatever happens.
+A fault whose original text is no longer in its file is "not applicable": its
+line has moved and the table needs re-aiming.  Faults marked `asan` only show
+as reads or writes past a buffer; with --asan they are also run in that
+sanitizer build.  The table printed at the end gives, for each fault, caught
+or missed and the first failing test.
+"""
+import argparse
+import os
+import re
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+# (id, subsystem, file, original text, replacement, description, first tests, asan)
+FAULTS = [
+    ("core-grey-round", "core", "core/blit.cpp",
+     "dp[j] = uint8_t((unsigned(sp[0]) + sp[1] + sp[2]) / 3);",
+     "dp[j] = uint8_t((unsigned(sp[0]) + sp[1] + sp[2] + 1) / 3);",
+     "grey of a colour pixel rounded instead of truncated", "core|Blit|tiff", False),
+    ("core-save-in-place", "core", "core/output_file.cpp",
+     'file->stream = std::fopen(file->temp, "wbx");', 'file->stream = std::fopen(file->path, "wb");',
+     "result written in place instead of through a temporary file", "Save|hostile", False),
+    ("tga-palette-256", "tga", "tga/tga.cpp",
+     "if (h.map_length > 256)", "if (h.map_length > 255)",
+     "a full 256-entry palette refused", "tga|Tga", False),
+    ("tga-rle-bytes", "tga", "tga/tga.cpp",
+     "if (bytes > total - position) {", "if (count > total - position) {",
+     "run-length packet checked in pixels, not bytes: overruns the image", "tga|Tga|hostile", True),
+    ("tga-flip-middle", "tga", "tga/tga.cpp",
+     "for (unsigned r = 0; r < image->height / 2u; r++) {",
+     "for (unsigned r = 0; r <= image->height / 2u; r++) {",
+     "bottom-up rows flipped one pair too many", "tga|Tga", False),
+    ("tiff-packbits-repeat", "tiff", "tiff/packbits.cpp",
+     "uint32_t count = uint32_t(1 - c);", "uint32_t count = uint32_t(-c);",
+     "PackBits repeat one byte short", "tiff|Tiff|PackBits", False),
+    ("tiff-lzw-fast-width", "tiff", "tiff/lzw_fast.cpp",
+     "if (next_code == 1023) width = 11;", "if (next_code == 1024) width = 11;",
+     "fast LZW widens to 11 bits one entry late", "tiff|Tiff|Lzw|LZW", False),
+    ("tiff-predictor-lane", "tiff", "tiff/predictor.cpp",
+     "uint8_t a = row[0], b = row[1], c = row[2];", "uint8_t a = row[0], b = row[1], c = row[1];",
+     "RGB predictor starts the blue sum from green", "tiff|Tiff|Predictor", False),
+    ("tiff-uncompressed-short", "tiff", "tiff/reader.cpp",
+     "s.byte_count < uint64_t(d->row_size) * StripRows(*d, i))",
+     "s.byte_count < uint64_t(d->row_size))",
+     "uncompressed strip checked for one row only: reads past the strip", "tiff|Tiff|hostile", True),
+    ("tiff-last-strip", "tiff", "tiff/reader.cpp",
+     "if (i + 1 < d.strip_count) return d.rows_per_strip;", "if (i < d.strip_count) return d.rows_per_strip;",
+     "last strip taken as full: rows beyond the height", "tiff|Tiff", False),
+    ("tiff-writer-cut", "tiff", "tiff/writer.cpp",
+     "for (int b = 0; b < 8; b++) bits = (bits << 1) | unsigned(g[b] > 127);",
+     "for (int b = 0; b < 8; b++) bits = (bits << 1) | unsigned(g[b] >= 127);",
+     "black-and-white cut at 127 inclusive in whole bytes only", "tiff|Tiff|Writer", False),
+    ("tiff-writer-last-count", "tiff", "tiff/writer.cpp",
+     "return WriteU32(l.last_strip_rows * l.row_size);", "return WriteU32(l.strip_size);",
+     "last strip's byte count written as a full strip", "tiff|Tiff|Writer", False),
+    ("crop-last-pixel", "crop", "stages/background.cpp",
+     "for (int32_t i = 0; i + 1 < line.length; i++, p += line.step) {",
+     "for (int32_t i = 0; i < line.length; i++, p += line.step) {",
+     "content run may use the line's last pixel", "stages|Background|Crop", False),
+    ("blur-limit-boundary", "blur", "stages/blur.cpp",
+     "if (d >= limit2) continue;", "if (d > limit2) continue;",
+     "plain blur admits a pixel exactly at the colour limit", "stages|Blur|Twin|Fast", False),
+    ("rotation-tie", "rotation", "stages/rotation.cpp",
+     "double nearest = (high - value < value - low) ? high : low;",
+     "double nearest = (high - value <= value - low) ? high : low;",
+     "plain rotation rounds ties up", "stages|Rotat|Twin|Fast", False),
+    ("blur-avx2-tail", "fast", "stages/blur_fast.cpp",
+     "x = BlurLanesAvx2Narrow(flat.data(), flat_count, centre, job.limit2, x, width - radius, out_row);",
+     "x = BlurLanesAvx2Narrow(flat.data(), flat_count, centre, job.limit2, x, width - radius + 1, out_row);",
+     "AVX2 blur runs one pixel into the clipped right border", "stages|Blur|Twin|Fast", False),
+    ("blur-avx512-limit", "fast", "stages/blur_fast.cpp",
+     "pass[i] = _mm512_cmple_epu16_mask(d, below);", "pass[i] = _mm512_cmplt_epu16_mask(d, below);",
+     "AVX-512 blur refuses a pixel one below the colour limit", "stages|Blur|Twin|Fast", False),
+    ("rotation-avx512-tie", "fast", "stages/rotation_fast.cpp",
+     "_mm512_sub_pd(value, low), _CMP_LT_OQ);", "_mm512_sub_pd(value, low), _CMP_LE_OQ);",
+     "AVX-512 rotation rounds ties up", "stages|Rotat|Twin|Fast", False),
+    ("rotation-avx2-colour", "fast", "stages/rotation_fast.cpp",
+     "__m256d p2 = _mm256_cvtepi32_pd(_mm_shuffle_epi8(taps, select[2]));",
+     "__m256d p2 = _mm256_cvtepi32_pd(_mm_shuffle_epi8(taps, select[1]));",
+     "AVX2 rotation takes the third colour from the second byte", "stages|Rotat|Twin|Fast", False),
+    ("filters-run-window", "filters", "stages/filters_fast.cpp",
+     "int64_t last = window <= 0 ? width : width - window;",
+     "int64_t last = window <= 0 ? width : width - window + 1;",
+     "fast run filter marks one pixel into the last window", "stages|Filter|Twin|Fast", False),
+    ("filters-mark-lane", "filters", "stages/filters_fast.cpp",
+     "for (int32_t k = x; k < x + 8; k++)", "for (int32_t k = x; k < x + 7; k++)",
+     "fast line-angle filter misses a mark in the eighth byte", "stages|Filter|Twin|Fast|Angle", False),
+    ("batch-long-line", "batch", "batch/command_line.cpp",
+     "if (n == sizeof line - 1 && line[n - 1] != '\\n' && !std::feof(file)) {",
+     "if (n == sizeof line && line[n - 1] != '\\n' && !std::feof(file)) {",
+     "configuration line over 255 characters cut and applied", "batch|Command|Config", False),
+    ("batch-source-guard", "batch", "batch/save_stage.cpp",
+     "if (IsSourceImage(name)) {", "if (IsSourceImage(directory)) {",
+     "source check on the directory: a result may overwrite the image", "batch|Pipeline|Save|hostile", False),
+    ("batch-name-length", "batch", "batch/save_stage.cpp",
+     "std::strlen(extension) >= size_t(kTextSize)) {", "std::strlen(extension) > size_t(kTextSize)) {",
+     "output name of exactly 256 characters overflows its buffer", "batch|Pipeline|Save", True),
+    ("batch-fill-order", "batch", "batch/pipeline.cpp",
+     "chosen[0] = g_params.fill_colour[2];", "chosen[0] = g_params.fill_colour[0];",
+     "fill colour's red and blue swapped", "batch|Pipeline|Preview", False),
+    ("batch-preview-turn", "batch", "batch/pipeline.cpp",
+     "bool turn = g_params.ROTATION && last >= 9;", "bool turn = g_params.ROTATION && last > 9;",
+     "preview of stage 9 shows the page unturned", "batch|Preview", False),
+    ("gui-writer-sides", "gui", "gui/config_file.cpp",
+     '(sides & 4) ? "G" : ""', '(sides & 8) ? "G" : ""',
+     "GUI writes G for the right side", "gui", False),
+    ("gui-split-path", "gui", "gui/file_names.cpp",
+     "directory[split + 1] = '\\0';", "directory[split] = '\\0';",
+     "directory of a chosen file loses its separator", "gui", False),
+]
+
+
+def run(command, cwd, timeout=3600, env=None):
+    result = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            text=True, errors="replace", timeout=timeout, env=env)
+    return result.returncode, result.stdout
+
+
+def first_failure(output):
+    failed = re.findall(r"^\s*\d+ - (\S+) \(", output, re.M)
+    if failed:
+        return failed[0]
+    match = re.search(r"(\S+) \.+\*+\w*Failed|\d+/\d+ Test +#\d+: (\S+) \.+\*", output)
+    return (match.group(1) or match.group(2)) if match else "?"
+
+
+def test_names(build):
+    _, out = run(["ctest", "-N"], build)
+    return re.findall(r"Test +#\d+: (\S+)", out)
+
+
+def suite(build, pattern, names):
+    """(caught, first failing test) for the tests matching pattern, all if None."""
+    env = dict(os.environ, LSAN_OPTIONS="suppressions=" + os.path.join(ROOT, "tests/lsan_suppressions.txt"))
+    command = ["ctest", "--stop-on-failure", "-j2", "--timeout", "300"]
+    if pattern is not None:
+        chosen = [n for n in names if re.search(pattern, n, re.I)]
+        if not chosen:
+            return False, ""
+        command += ["-R", "^(" + "|".join(re.escape(n) for n in chosen) + ")$"]
+    code, out = run(command, build, env=env)
+    return code != 0, first_failure(out) if code != 0 else ""
+
+
+def check(build, fault, names):
+    code, out = run(["cmake", "--build", build, "-j2"], build)
+    if code != 0:
+        return "build fails", out.strip().splitlines()[-1][:60] if out.strip() else ""
+    caught, test = suite(build, fault[6], names)
+    if not caught:
+        caught, test = suite(build, None, names)
+    return ("caught" if caught else "MISSED"), test
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build")
+    parser.add_argument("--only", default="")
+    parser.add_argument("--asan", default="")
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+    only = set(filter(None, args.only.split(",")))
+    faults = [f for f in FAULTS if not only or f[0] in only]
+    run(["cmake", "--build", build, "-j2"], build)
+    names = test_names(build)
+    asan_names = test_names(args.asan) if args.asan else []
+    rows = []
+    for fault in faults:
+        ident, subsystem, path, original, replacement, description = fault[:6]
+        full = os.path.join(ROOT, path)
+        with open(full, encoding="utf-8") as f:
+            text = f.read()
+        if text.count(original) != 1:
+            rows.append((ident, subsystem, "not applicable", "", description))
+            continue
+        started = time.time()
+        try:
+            with open(full, "w", encoding="utf-8") as f:
+                f.write(text.replace(original, replacement))
+            verdict, test = check(build, fault, names)
+            if fault[7] and args.asan:
+                asan_verdict, asan_test = check(os.path.abspath(args.asan), fault, asan_names)
+                if verdict != "caught":
+                    verdict, test = asan_verdict + " (sanitizer)", asan_test
+        finally:
+            with open(full, "w", encoding="utf-8") as f:
+                f.write(text)
+        rows.append((ident, subsystem, verdict, test, description))
+        print(f"{ident:26} {verdict:10} {test:40} {time.time() - started:5.0f} s", flush=True)
+    run(["cmake", "--build", build, "-j2"], build)
+    if args.asan:
+        run(["cmake", "--build", os.path.abspath(args.asan), "-j2"], args.asan)
+    print()
+    print(f"{'fault':26} {'subsystem':9} {'result':14} {'first failing test':44} description")
+    for ident, subsystem, verdict, test, description in rows:
+        print(f"{ident:26} {subsystem:9} {verdict:14} {test:44} {description}")
+    caught = sum(1 for r in rows if r[2].startswith("caught"))
+    applicable = sum(1 for r in rows if r[2] != "not applicable")
+    print(f"\n{caught} of {applicable} applicable faults caught ({len(rows)} planted)")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
