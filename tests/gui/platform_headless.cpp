@@ -602,3 +602,13 @@ std::vector<std::string> HeadlessListItems(int dialog_id, int control_id)
     HeadlessControl* c = FindControlOf(dialog_id, control_id);
     return c != nullptr ? c->items : std::vector<std::string>();
 }
+
+PlatformRect HeadlessDialogRect(int dialog_id)
+{
+    PlatformDialog* d = HeadlessFindDialog(dialog_id);
+    if (d == nullptr) return {0, 0, 0, 0};
+    const DialogResource* r = d->resource;
+    int left = DialogUnitsToPixelsX(r->x, kDialogBaseX), top = DialogUnitsToPixelsY(r->y, kDialogBaseY);
+    return {left, top, left + DialogUnitsToPixelsX(r->width, kDialogBaseX),
+            top + DialogUnitsToPixelsY(r->height, kDialogBaseY)};
+}

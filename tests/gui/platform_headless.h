@@ -22,6 +22,7 @@ void HeadlessReset(const PlatformRect& work_area, const PlatformMetrics& metrics
 // --- the user -------------------------------------------------------------
 void HeadlessChooseMenu(int id);                        // MSG_COMMAND to the main window
 void HeadlessScroll(int bar, int code, int position);   // MSG_HSCROLL / MSG_VSCROLL
+void HeadlessCloseMainWindow();                         // MSG_DESTROY
 // Clicks a button or check box (a check box toggles first).  Nothing happens
 // when the control is missing or disabled.
 void HeadlessClick(int dialog_id, int control_id);
@@ -117,3 +118,6 @@ int HeadlessDialogCount();
 int HeadlessDialogsCreated();  // ever created since the reset
 std::string HeadlessControlText(int dialog_id, int control_id);
 std::vector<std::string> HeadlessListItems(int dialog_id, int control_id);
+
+// Where a dialog lies, in pixels of the main window's client area.
+PlatformRect HeadlessDialogRect(int dialog_id);
