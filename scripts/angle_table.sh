@@ -31,8 +31,10 @@ row "sample, 1240 × 1754 grey" "samples/config.txt" "$drawn" "$(angle "$root/sa
 
 # The benchmark's A4 pages at 300 dpi, then the colour one at other slopes.
 printf 'REPERTOIRE1="out1/"\nREPERTOIRE2="out2/"\n' >defaults.txt
+printf 'AFFINAGE=O\n' | cat defaults.txt - >precise.txt
 for page in "colour 0.8" "grey 0.8" "colour -1.7" "colour 2.6"; do
   set -- $page
   "$build/bench/make_page" page.tga "$1" 2480 3508 "$2"
   row "bench page, A4 300 dpi, $1" "defaults" "$2" "$(angle defaults.txt page.tga)"
+  row "bench page, A4 300 dpi, $1" "AFFINAGE=O" "$2" "$(angle precise.txt page.tga)"
 done
