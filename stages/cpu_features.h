@@ -1,8 +1,9 @@
 // Which vector kernels the fast stage routines may use.
 //
-// The AVX2 and AVX-512 kernels are built with target attributes and chosen
-// at run time (ChooseVectorKernels), so the program still runs on any x86-64
-// (and builds elsewhere) with the portable kernels.  All do the same integer
+// The AVX2 and AVX-512 kernels live in files of their own compiled for their
+// instruction set and are chosen at run time (ChooseVectorKernels), so the
+// program still runs on any x86-64 (and builds elsewhere) with the portable
+// kernels.  All do the same integer
 // operations or the same double operations in the same order in every lane:
 // the choice never changes a byte.
 #pragma once
@@ -14,6 +15,3 @@
 #else
 #define NIVELO_X86_KERNELS 0
 #endif
-
-// The target attribute of the AVX-512 kernels.
-#define NIVELO_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512dq,avx512vbmi,avx512vnni")))
