@@ -37,6 +37,38 @@ template <class D> inline bool AllTapsInside(D fx, D fy, double width, double he
                    And(NotLess(fy, D(1.0)), Less(fy + D(2.0), D(height - 1.0)))));
 }
 
+// What the tap fetchers of every width share: the page's rows, one tap row
+// at a time.  How a lane reaches its bytes differs between widths and stays
+// in each width's file.
+struct TapRows {
+    const uint8_t* pixels;
+    size_t row_bytes;
+    const uint8_t* tap_row = nullptr;
+
+    explicit TapRows(const BITMAP* page) : pixels(page->pixels), row_bytes(size_t(page->width) * 3) {}
+    void StartRow(int row) { tap_row = pixels + size_t(row) * row_bytes; }
+};
+
+// The byte offset of each lane's first tap (column fx - 1, row fy - 1) from
+// the page's first byte.  Exact: pages reaching 2^31 bytes never come here.
+template <class D> inline D FirstTapOffsets(D fx, D fy, size_t row_bytes)
+{
+    return (fy - D(1.0)) * D(double(row_bytes)) + (fx - D(1.0)) * D(3.0);
+}
+
+// The fetcher that serves any points: each lane's tap is gathered, four
+// bytes from it, the fourth being the next pixel's.
+template <class D> struct GatheredTaps : TapRows {
+    decltype(Truncated(D(0.0))) base;  // byte offset of each lane's first tap
+
+    GatheredTaps(const BITMAP* page, D fx, D fy) : TapRows(page), base(Truncated(FirstTapOffsets(fx, fy, row_bytes))) {}
+    void Fetch(int column, D p[3])
+    {
+        auto words = GatherWords(tap_row + 3 * column, base);
+        for (int b = 0; b < 3; b++) p[b] = WordByte(words, b);
+    }
+};
+
 // The weighted sums of the sixteen taps, row by row.  taps.StartRow(row)
 // prepares a tap row, taps.Fetch(column, p) gives the three bytes of each
 // lane's tap as doubles.
@@ -57,8 +89,8 @@ template <class D, class Taps> inline void SumTaps(const D wx[4], const D wy[4],
 // The weighted sums of the sixteen taps of every lane's point (x, y), or
 // false when some tap lies outside the page or on its last row.  Shared
 // sets itself up from the floors and says whether its loads serve every
-// lane; Gathered, made from the floors, fetches each lane's taps alone.
-template <class D, class Shared, class Gathered>
+// lane; otherwise each lane's taps are gathered alone.
+template <class D, class Shared>
 inline bool SumLanes(const BITMAP* page, D x, D y, D* weight_sum, D sum[3])
 {
     D fx = Floor(x), fy = Floor(y);
@@ -70,7 +102,7 @@ inline bool SumLanes(const BITMAP* page, D x, D y, D* weight_sum, D sum[3])
     if (shared.SetUp(page, fx, fy)) {
         SumTaps(wx, wy, shared, weight_sum, sum);
     } else {
-        Gathered gathered(page, fx, fy);
+        GatheredTaps<D> gathered(page, fx, fy);
         SumTaps(wx, wy, gathered, weight_sum, sum);
     }
     return true;

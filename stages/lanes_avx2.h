@@ -5,6 +5,8 @@
 
 #include <immintrin.h>
 
+#include <cstdint>
+
 namespace {
 
 struct Lanes4d {
@@ -29,5 +31,19 @@ inline Mask4d And(Mask4d a, Mask4d b) { return _mm256_and_pd(a, b); }
 inline bool All(Mask4d m) { return _mm256_movemask_pd(m) == 0xF; }
 inline Lanes4d Select(Mask4d m, Lanes4d if_true, Lanes4d if_false) { return _mm256_blendv_pd(if_false.v, if_true.v, m); }
 inline Lanes4d KeepWhere(Mask4d m, Lanes4d a) { return _mm256_and_pd(a.v, m); }
+
+// Whole numbers in 32-bit lanes, one for each double lane.
+using Words4 = __m128i;
+inline Words4 Truncated(Lanes4d a) { return _mm256_cvttpd_epi32(a.v); }
+// The four bytes at base + offset of each lane.
+inline Words4 GatherWords(const uint8_t* base, Words4 offsets)
+{
+    return _mm_i32gather_epi32(reinterpret_cast<const int*>(base), offsets, 1);
+}
+// Byte b of each lane's word, as a double.
+inline Lanes4d WordByte(Words4 words, int b)
+{
+    return _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(words, 8 * b), _mm_set1_epi32(0xFF)));
+}
 
 }  // namespace

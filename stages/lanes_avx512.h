@@ -12,6 +12,8 @@
 
 #include <immintrin.h>
 
+#include <cstdint>
+
 namespace {
 
 struct Lanes8d {
@@ -36,5 +38,19 @@ inline Mask8d And(Mask8d a, Mask8d b) { return Mask8d(a & b); }
 inline bool All(Mask8d m) { return m == 0xFF; }
 inline Lanes8d Select(Mask8d m, Lanes8d if_true, Lanes8d if_false) { return _mm512_mask_blend_pd(m, if_false.v, if_true.v); }
 inline Lanes8d KeepWhere(Mask8d m, Lanes8d a) { return _mm512_maskz_mov_pd(m, a.v); }
+
+// Whole numbers in 32-bit lanes, one for each double lane.
+using Words8 = __m256i;
+inline Words8 Truncated(Lanes8d a) { return _mm512_cvttpd_epi32(a.v); }
+// The four bytes at base + offset of each lane.
+inline Words8 GatherWords(const uint8_t* base, Words8 offsets)
+{
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(base), offsets, 1);
+}
+// Byte b of each lane's word, as a double.
+inline Lanes8d WordByte(Words8 words, int b)
+{
+    return _mm512_cvtepi32_pd(_mm256_and_si256(_mm256_srli_epi32(words, 8 * b), _mm256_set1_epi32(0xFF)));
+}
 
 }  // namespace

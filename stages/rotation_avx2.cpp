@@ -8,8 +8,6 @@
 
 namespace {
 
-__m128i Floors(Lanes4d f) { return _mm256_cvttpd_epi32(f.v); }
-
 // Usually the four points share their tap rows and their first tap columns
 // are at most three apart: then one 16-byte load a tap covers all four lanes,
 // and a byte shuffle hands each lane its bytes.  The load may run past the
@@ -23,7 +21,7 @@ struct SharedRowTaps {
 
     bool SetUp(const BITMAP* page, Lanes4d fx, Lanes4d fy)
     {
-        __m128i ix = Floors(fx), iy = Floors(fy);
+        __m128i ix = Truncated(fx), iy = Truncated(fy);
         __m128i first_ix = _mm_shuffle_epi32(ix, 0), first_iy = _mm_shuffle_epi32(iy, 0);
         __m128i offsets = _mm_sub_epi32(ix, first_ix);  // columns from lane 0's
         bool same_rows = _mm_movemask_epi8(_mm_cmpeq_epi32(iy, first_iy)) == 0xFFFF;
@@ -46,36 +44,12 @@ struct SharedRowTaps {
     }
 };
 
-// Otherwise each lane's tap is gathered: four bytes from it, the fourth
-// being the next pixel's.
-struct GatheredTaps {
-    const uint8_t* pixels;
-    size_t row_bytes;
-    __m128i base;  // byte offset of each lane's first tap
-    const uint8_t* tap_row = nullptr;
-
-    GatheredTaps(const BITMAP* page, Lanes4d fx, Lanes4d fy)
-        : pixels(page->pixels), row_bytes(size_t(page->width) * 3)
-    {
-        int32_t row = int32_t(row_bytes);
-        base = _mm_add_epi32(_mm_mullo_epi32(_mm_sub_epi32(Floors(fy), _mm_set1_epi32(1)), _mm_set1_epi32(row)),
-                             _mm_mullo_epi32(_mm_sub_epi32(Floors(fx), _mm_set1_epi32(1)), _mm_set1_epi32(3)));
-    }
-    void StartRow(int row) { tap_row = pixels + size_t(row) * row_bytes; }
-    void Fetch(int column, Lanes4d p[3])
-    {
-        const __m128i byte = _mm_set1_epi32(0xFF);
-        __m128i taps = _mm_i32gather_epi32(reinterpret_cast<const int*>(tap_row + 3 * column), base, 1);
-        for (int b = 0; b < 3; b++) p[b] = _mm256_cvtepi32_pd(_mm_and_si128(_mm_srli_epi32(taps, 8 * b), byte));
-    }
-};
-
 }  // namespace
 
 int SampleFourAvx2(const BITMAP* page, const double* xs, const double* ys, uint8_t* out)
 {
     Lanes4d weight_sum(0.0), sum[3] = {weight_sum, weight_sum, weight_sum};
-    if (!SumLanes<Lanes4d, SharedRowTaps, GatheredTaps>(page, _mm256_loadu_pd(xs), _mm256_loadu_pd(ys), &weight_sum,
+    if (!SumLanes<Lanes4d, SharedRowTaps>(page, _mm256_loadu_pd(xs), _mm256_loadu_pd(ys), &weight_sum,
                                                          sum))
         return 0;
     Lanes4d scale = Lanes4d(1.0) / weight_sum;

@@ -8,8 +8,6 @@
 
 namespace {
 
-__m256i Floors(Lanes8d f) { return _mm512_cvttpd_epi32(f.v); }
-
 // Usually every lane's taps start on the lowest tap row or the one below it,
 // at most 17 columns from the first: then the taps of tap row r of all lanes
 // lie in the 64 bytes of row r (lanes on the lowest row) and the 64 bytes
@@ -26,7 +24,7 @@ struct WindowTaps {
     // Whether the window pair serves the eight lanes; sets it up when it does.
     bool SetUp(const BITMAP* page, Lanes8d fx, Lanes8d fy)
     {
-        __m256i ix = Floors(fx), iy = Floors(fy);
+        __m256i ix = Truncated(fx), iy = Truncated(fy);
         // The lowest tap row and first tap column among the lanes (the points
         // of a row are monotonic, so they are those of the first or last lane).
         __m256i first_ix = _mm256_min_epi32(_mm256_permutevar8x32_epi32(ix, _mm256_setzero_si256()),
@@ -75,36 +73,12 @@ struct WindowTaps {
     }
 };
 
-// Otherwise each lane's tap is gathered: four bytes from it, the fourth
-// being the next pixel's.
-struct GatheredTaps {
-    const uint8_t* pixels;
-    size_t row_bytes;
-    __m256i base;  // byte offset of each lane's first tap
-    const uint8_t* tap_row = nullptr;
-
-    GatheredTaps(const BITMAP* page, Lanes8d fx, Lanes8d fy)
-        : pixels(page->pixels), row_bytes(size_t(page->width) * 3)
-    {
-        __m256i row = _mm256_set1_epi32(int32_t(row_bytes));
-        base = _mm256_add_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(Floors(fy), _mm256_set1_epi32(1)), row),
-                                _mm256_mullo_epi32(_mm256_sub_epi32(Floors(fx), _mm256_set1_epi32(1)), _mm256_set1_epi32(3)));
-    }
-    void StartRow(int row) { tap_row = pixels + size_t(row) * row_bytes; }
-    void Fetch(int column, Lanes8d p[3])
-    {
-        const __m256i byte = _mm256_set1_epi32(0xFF);
-        __m256i taps = _mm256_i32gather_epi32(reinterpret_cast<const int*>(tap_row + 3 * column), base, 1);
-        for (int b = 0; b < 3; b++) p[b] = _mm512_cvtepi32_pd(_mm256_and_si256(_mm256_srli_epi32(taps, 8 * b), byte));
-    }
-};
-
 // The three colours of the eight pixels, interleaved into 24 bytes.
 void StorePixels(const Lanes8d value[3], uint8_t* out)
 {
-    __m128i b0 = _mm256_cvtepi32_epi8(_mm512_cvttpd_epi32(value[0].v));
-    __m128i b1 = _mm256_cvtepi32_epi8(_mm512_cvttpd_epi32(value[1].v));
-    __m128i b2 = _mm256_cvtepi32_epi8(_mm512_cvttpd_epi32(value[2].v));
+    __m128i b0 = _mm256_cvtepi32_epi8(Truncated(value[0]));
+    __m128i b1 = _mm256_cvtepi32_epi8(Truncated(value[1]));
+    __m128i b2 = _mm256_cvtepi32_epi8(Truncated(value[2]));
     __m128i colours = _mm_unpacklo_epi64(b0, b1);  // b0 in bytes 0-7, b1 in 8-15, b2 in 16-23
     __m256i all = _mm256_inserti128_si256(_mm256_castsi128_si256(colours), b2, 1);
     const __m256i order = _mm256_setr_epi8(0, 8, 16, 1, 9, 17, 2, 10, 18, 3, 11, 19, 4, 12, 20, 5, 13, 21, 6, 14, 22, 7,
@@ -120,7 +94,7 @@ void StorePixels(const Lanes8d value[3], uint8_t* out)
 int SampleEightAvx512(const BITMAP* page, const double* xs, const double* ys, uint8_t* out)
 {
     Lanes8d weight_sum(0.0), sum[3] = {weight_sum, weight_sum, weight_sum};
-    if (!SumLanes<Lanes8d, WindowTaps, GatheredTaps>(page, _mm512_loadu_pd(xs), _mm512_loadu_pd(ys), &weight_sum, sum))
+    if (!SumLanes<Lanes8d, WindowTaps>(page, _mm512_loadu_pd(xs), _mm512_loadu_pd(ys), &weight_sum, sum))
         return 0;
     Lanes8d scale = Lanes8d(1.0) / weight_sum;
     Lanes8d rounded[3] = {RoundedToByte(sum[0] * scale), RoundedToByte(sum[1] * scale), RoundedToByte(sum[2] * scale)};
