@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "stages/degrees.h"
 #include "stages/parallel.h"
@@ -50,21 +51,27 @@ void BridgeRow(BITMAP* grey, int32_t y, int32_t longest)
     }
 }
 
+// Every pixel from itself and the pixel below it, by rule; the last row,
+// which has nothing below it, becomes 0.
+template <class Rule> void WithRowBelow(BITMAP* grey, Rule rule)
+{
+    int32_t width = grey->width, height = grey->height;
+    for (int32_t y = 0; y + 1 < height; y++) {
+        uint8_t* row = Row(grey, y);
+        const uint8_t* below = Row(grey, y + 1);
+        for (int32_t x = 0; x < width; x++) row[x] = rule(row[x], below[x]);
+    }
+    if (height > 0) std::memset(Row(grey, height - 1), 0, size_t(width));
+}
+
 }  // namespace
 
 void VerticalStepFilter(BITMAP* grey, const ParameterSet& params)
 {
-    int32_t width = grey->width, height = grey->height;
     int32_t limit = params.VISION_LIMIT1;
-    for (int32_t y = 0; y < height; y++) {
-        uint8_t* row = Row(grey, y);
-        if (y == height - 1) {
-            for (int32_t x = 0; x < width; x++) row[x] = 0;
-            break;
-        }
-        const uint8_t* below = Row(grey, y + 1);
-        for (int32_t x = 0; x < width; x++) row[x] = std::abs(row[x] - below[x]) >= limit ? 255 : 0;
-    }
+    WithRowBelow(grey, [limit](uint8_t pixel, uint8_t below) -> uint8_t {
+        return std::abs(pixel - below) >= limit ? 255 : 0;
+    });
 }
 
 void RunFilter(BITMAP* grey, const ParameterSet& params)
@@ -110,16 +117,7 @@ void LowerBorderFilter(BITMAP* grey)
         LowerBorderFilterFast(grey);
         return;
     }
-    int32_t width = grey->width, height = grey->height;
-    for (int32_t y = 0; y < height; y++) {
-        uint8_t* row = Row(grey, y);
-        if (y == height - 1) {
-            for (int32_t x = 0; x < width; x++) row[x] = 0;
-            break;
-        }
-        const uint8_t* below = Row(grey, y + 1);
-        for (int32_t x = 0; x < width; x++) row[x] = (row[x] != 0 && below[x] == 0) ? 255 : 0;
-    }
+    WithRowBelow(grey, [](uint8_t pixel, uint8_t below) -> uint8_t { return (pixel != 0 && below == 0) ? 255 : 0; });
 }
 
 double LineAngleFilter(BITMAP* grey, int mark_counted, const ParameterSet& params, int* counted)
