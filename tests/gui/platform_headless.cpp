@@ -1,5 +1,6 @@
 #include "tests/gui/platform_headless.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "gui/process_posix.h"
@@ -15,6 +16,15 @@ HeadlessControl* Find(const PlatformDialog* dialog, int id)
     for (const HeadlessControl& c : dialog->controls)
         if (c.resource->id == id) return const_cast<HeadlessControl*>(&c);
     return nullptr;
+}
+
+// The control, or a blank one when the dialog lacks it: reads give nothing,
+// writes are lost.
+HeadlessControl& At(const PlatformDialog* dialog, int id)
+{
+    static HeadlessControl none;
+    HeadlessControl* c = Find(dialog, id);
+    return c != nullptr ? *c : (none = HeadlessControl{});
 }
 
 template <class T> bool Take(std::deque<T>& queue, T* answer)
@@ -59,17 +69,25 @@ void PlatformSetControlTooltip(PlatformDialog*, int, const char*) {}
 int PlatformChooseColour(uint32_t, uint32_t*) { return 0; }
 int PlatformChooseFolder(const char*, std::string* path) { return Take(g_headless.folder_answers, path); }
 void PlatformKillProcess(long pid) { KillProcessPosix(pid); }
+int PlatformHasControl(const PlatformDialog* dialog, int id) { return Find(dialog, id) != nullptr; }
+void PlatformSetControlText(PlatformDialog* dialog, int id, const char* text) { At(dialog, id).text = text; }
+void PlatformSetCheck(PlatformDialog* dialog, int id, int checked) { At(dialog, id).checked = checked != 0; }
+int PlatformGetCheck(const PlatformDialog* dialog, int id) { return At(dialog, id).checked; }
+void PlatformAddListItem(PlatformDialog* dialog, int id, const char* text) { At(dialog, id).items.push_back(text); }
+int PlatformGetListSelection(const PlatformDialog* dialog, int id) { return At(dialog, id).selection; }
+void PlatformSetListSelection(PlatformDialog* dialog, int id, int index)
+{
+    HeadlessControl& c = At(dialog, id);
+    c.selection = index < int(c.items.size()) ? index : -1;
+}
 
 void PlatformPresentSurface(const PlatformSurface* s)
 {
     Headless& h = g_headless;
     h.presents++;
     h.dialogs_drawn = 0;
-    h.width = s->width, h.height = s->height;
-    h.presented.resize(size_t(s->width) * size_t(s->height) * 3);
-    for (int y = 0; y < s->height; ++y)
-        std::memcpy(&h.presented[size_t(y) * size_t(s->width) * 3], s->pixels + size_t(y) * size_t(s->pitch),
-                    size_t(s->width) * 3);
+    h.width = s->width, h.height = s->height, h.pitch = s->pitch;
+    h.presented.assign(s->pixels, s->pixels + size_t(s->pitch) * size_t(s->height));
 }
 
 void PlatformSetScrollBar(int bar, int maximum, int page, int position)
@@ -102,10 +120,9 @@ PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProce
 
 void PlatformDestroyDialog(PlatformDialog** dialog)
 {
-    if (*dialog != nullptr) (*dialog)->alive = 0, *dialog = nullptr;
+    if (*dialog != nullptr) (*dialog)->alive = 0;
+    *dialog = nullptr;
 }
-
-int PlatformHasControl(const PlatformDialog* dialog, int id) { return Find(dialog, id) != nullptr; }
 
 void PlatformSetEditText(PlatformDialog* dialog, int id, const char* text)
 {
@@ -114,41 +131,13 @@ void PlatformSetEditText(PlatformDialog* dialog, int id, const char* text)
     dialog->procedure(dialog, MSG_COMMAND, id, NOTIFY_CHANGE);
 }
 
-void PlatformSetControlText(PlatformDialog* dialog, int id, const char* text)
-{
-    if (HeadlessControl* c = Find(dialog, id)) c->text = text;
-}
-
 size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer, size_t size)
 {
-    HeadlessControl* c = Find(dialog, id);
-    std::string line = c != nullptr ? c->text.substr(0, c->text.find('\n')) : "";
-    size_t length = line.size() < size - 1 ? line.size() : size - 1;
-    std::memcpy(buffer, line.data(), length);
+    const std::string& text = At(dialog, id).text;
+    size_t length = std::min({text.find('\n'), text.size(), size - 1});
+    std::memcpy(buffer, text.data(), length);
     buffer[length] = '\0';
     return length;
-}
-
-void PlatformSetCheck(PlatformDialog* dialog, int id, int checked)
-{
-    if (HeadlessControl* c = Find(dialog, id)) c->checked = checked != 0;
-}
-
-int PlatformGetCheck(const PlatformDialog* dialog, int id) { return Find(dialog, id) && Find(dialog, id)->checked; }
-
-void PlatformAddListItem(PlatformDialog* dialog, int id, const char* text)
-{
-    if (HeadlessControl* c = Find(dialog, id)) c->items.push_back(text);
-}
-
-void PlatformSetListSelection(PlatformDialog* dialog, int id, int index)
-{
-    if (HeadlessControl* c = Find(dialog, id)) c->selection = index < int(c->items.size()) ? index : -1;
-}
-
-int PlatformGetListSelection(const PlatformDialog* dialog, int id)
-{
-    return Find(dialog, id) ? Find(dialog, id)->selection : -1;
 }
 
 void PlatformMessageBox(int kind, const char* title, const char* text)
@@ -220,6 +209,6 @@ void HeadlessChoose(int dialog_id, int control_id, int index)
 uint32_t HeadlessPixel(int x, int y)
 {
     if (x < 0 || y < 0 || x >= g_headless.width || y >= g_headless.height) return 0xFFFFFFFFu;
-    const uint8_t* p = &g_headless.presented[(size_t(y) * size_t(g_headless.width) + size_t(x)) * 3];
+    const uint8_t* p = &g_headless.presented[size_t(y) * size_t(g_headless.pitch) + size_t(x) * 3];
     return p[2] + 256u * p[1] + 65536u * p[0];
 }

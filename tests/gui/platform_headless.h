@@ -1,9 +1,8 @@
-// The headless window system the GUI's logic is tested on: all its state is
-// in g_headless.  User actions reach the GUI's procedures at once, as the
-// window system would deliver them from its loop.  Modal boxes take their
-// answers from queues the test fills first; with none queued a box is
-// cancelled ("Non" for a question).  PlatformWaitEvents performs one queued
-// action, then sends one timer tick.
+// The headless window system the GUI's logic is tested on, its state all in
+// g_headless.  User actions reach the GUI's procedures at once.  Modal boxes
+// take their answers from queues the test fills first, and are cancelled
+// when none is queued.  PlatformWaitEvents performs one queued action, then
+// sends one timer tick.
 #pragma once
 
 #include <deque>
@@ -47,8 +46,8 @@ struct Headless {
     int quit_posted = 0, input_blocked = 0, checked_zoom = 0;
     int bars[2][3] = {};  // horizontal and vertical: maximum, page, position
     int presents = 0, dialogs_drawn = 1;  // drawn again since the last present
-    int width = 0, height = 0;
-    std::vector<uint8_t> presented;  // B, G, R, tightly packed
+    int width = 0, height = 0, pitch = 0;
+    std::vector<uint8_t> presented;  // the surface as last presented
     std::vector<std::unique_ptr<PlatformDialog>> dialogs;
     std::deque<std::function<void()>> actions;
     std::deque<std::vector<std::string>> file_answers;

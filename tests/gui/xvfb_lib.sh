@@ -41,16 +41,13 @@ act() {  # runs the command, then waits until the screen changes
 }
 settled() { local a; a=$(screen); sleep 0.2; [[ $(screen) == "$a" ]]; }
 screenshot() { until_ok 20 settled || fail "screen never settled"; xwd -root -silent | convert xwd:- "$1"; }
-menu() {  # menu <popup x> <Down presses>
-  act xdotool mousemove "$1" 12 click 1
-  for _ in $(seq "$2"); do xdotool key Down; done
+pick() {  # pick <x> <y> <key> <presses>: opens the menu or list there, moves, chooses
+  act xdotool mousemove "$1" "$2" click 1
+  for _ in $(seq "$4"); do xdotool key "$3"; done
   act xdotool key Return
 }
-choose_stage() {  # choose_stage <Up|Down> <presses>: the list opens on the entry shown
-  act xdotool mousemove 60 46 click 1
-  for _ in $(seq "$2"); do xdotool key "$1"; done
-  act xdotool key Return
-}
+menu() { pick "$1" 12 Down "$2"; }  # menu <popup x> <Down presses>
+choose_stage() { pick 60 46 "$1" "$2"; }  # choose_stage <Up|Down> <presses>, from the entry shown
 quit_by_menu() {
   menu 30 5  # Fichier > Quitter
   until_ok 10 eval '! kill -0 $gui_pid' || fail "still running after Quitter"
