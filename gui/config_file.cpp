@@ -17,7 +17,7 @@ void SetGuiParameterDefaults()
     // The GUI proposes Windows-style folders, unlike nivelo's own start values.
     std::strcpy(p.REPERTOIRE1, "c:\\t\\");
     std::strcpy(p.REPERTOIRE2, "c:\\trot\\");
-    p.automatic_colour = 1;
+    p.fill_colour_given = 0;
     p.black_and_white = 0;
     // Someone tuning a page should see the best angle nivelo can find.
     p.AFFINAGE = 1;
@@ -30,7 +30,7 @@ void ReadConfigFile(const char* name)
     uint8_t colour_given = 0;
     binding.colour_given = &colour_given;
     if (!ReadConfigValues(name, binding)) return;
-    params.automatic_colour = !colour_given;
+    params.fill_colour_given = colour_given;
 }
 
 int WriteConfigFile(const char* name, const char* directory1, const char* directory2)
@@ -46,7 +46,7 @@ int WriteConfigFile(const char* name, const char* directory1, const char* direct
     binding.slot[KEY_REPERTOIRE1] = const_cast<char*>(directory1);
     binding.slot[KEY_REPERTOIRE2] = const_cast<char*>(directory2);
     // Without COUL_REMPLISSAGE nivelo fills with the background it measures.
-    if (g_gui_params.automatic_colour) binding.slot[KEY_COUL_REMPLISSAGE] = nullptr;
+    if (!g_gui_params.fill_colour_given) binding.slot[KEY_COUL_REMPLISSAGE] = nullptr;
     for (int k = 0; k < KEY_COUNT; k++)
         if (binding.slot[k] != nullptr) WriteConfigValue(file, ConfigKeyId(k), binding.slot[k]);
     int failed = std::ferror(file);

@@ -149,8 +149,8 @@ int OnClick(PlatformDialog* dialog, int id)
     switch (id) {
     case IDC_AUTOMATIC_COLOUR:
         MarkStale();
-        g_gui_params.automatic_colour = PlatformGetCheck(dialog, id) ? 1 : 0;
-        EnableColourControls(dialog, !g_gui_params.automatic_colour);
+        g_gui_params.fill_colour_given = PlatformGetCheck(dialog, id) ? 0 : 1;
+        EnableColourControls(dialog, g_gui_params.fill_colour_given);
         return 1;
     case IDC_CHOOSE_COLOUR: ChooseColourFromButton(dialog); return 1;
     // The folders do not change any stage image: the valid limit stays.
@@ -298,8 +298,8 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetCheck(dialog, IDC_AFFINAGE, g_gui_params.AFFINAGE);
     SetEditReal(dialog, IDC_AFFINAGE_PLAGE, g_gui_params.AFFINAGE_PLAGE);
 
-    SetCheck(dialog, IDC_AUTOMATIC_COLOUR, g_gui_params.automatic_colour);
-    EnableColourControls(dialog, !g_gui_params.automatic_colour);
+    SetCheck(dialog, IDC_AUTOMATIC_COLOUR, !g_gui_params.fill_colour_given);
+    EnableColourControls(dialog, g_gui_params.fill_colour_given);
     SetEditInteger(dialog, IDC_FILL_RED, g_gui_params.fill_colour[0]);
     SetEditInteger(dialog, IDC_FILL_GREEN, g_gui_params.fill_colour[1]);
     SetEditInteger(dialog, IDC_FILL_BLUE, g_gui_params.fill_colour[2]);
@@ -335,7 +335,7 @@ int ReadEditReal(const PlatformDialog* dialog, int id, double* value)
 void ReadEditText(const PlatformDialog* dialog, int id, char* directory)
 {
     if (dialog == nullptr || !PlatformHasControl(dialog, id)) return;
-    PlatformGetControlText(dialog, id, directory, kGuiPathSize);
+    PlatformGetControlText(dialog, id, directory, kTextSize);
 }
 
 uint32_t ChooseFillColour(uint32_t colour)
@@ -350,8 +350,8 @@ void ChooseFolder(char* directory)
     if (!PlatformChooseFolder(kFolderTitle, &path) || path.empty()) return;
     // Directory values are joined to file names without a separator.
     if (path.back() != kPathSeparator) path += kPathSeparator;
-    if (path.size() >= size_t(kGuiPathSize)) {
-        ReportError("Répertoire trop long (plus de %d caractères): %s\n", kGuiPathSize - 1, path.c_str());
+    if (path.size() >= size_t(kTextSize)) {
+        ReportError("Répertoire trop long (plus de %d caractères): %s\n", kTextSize - 1, path.c_str());
         return;
     }
     std::memcpy(directory, path.c_str(), path.size() + 1);

@@ -44,14 +44,14 @@ void SetEditText(PlatformDialog* dialog, int id, const char* text);
 // missing or its text does not begin with a number.
 int ReadEditInteger(const PlatformDialog* dialog, int id, int32_t* value);
 int ReadEditReal(const PlatformDialog* dialog, int id, double* value);
-// The edit's first line, at most 259 bytes, into a 260-byte buffer.
+// The edit's first line into a folder value of the set (kTextSize bytes).
 void ReadEditText(const PlatformDialog* dialog, int id, char* directory);
 
 // Colour chooser starting from colour (red in bits 0-7); returns the
 // choice, or colour when the user cancels.
 uint32_t ChooseFillColour(uint32_t colour);
 // Folder browser: stores the chosen folder with its separator into the
-// 260-byte directory buffer; a cancel leaves it unchanged.
+// folder value of the set (kTextSize bytes); a cancel leaves it unchanged.
 void ChooseFolder(char* directory);
 
 // Provided by the preview runner: the "Mettre à jour" button, and what a

@@ -1,78 +1,101 @@
-// Shared set-up of the headless GUI tests: a fresh platform, an empty
-// display state and helpers to build views and images.
+// nivelo_gui started headless in a scratch start directory, with nivelo
+// played by a stand-in that writes stage image k as a plain (20 + k) x
+// (10 + k) image of its own colour, so that every view tells which stage
+// image it shows.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include "core/bitmap.h"
+#include <filesystem>
+#include <set>
+#include <string>
+
 #include "gui/display.h"
 #include "gui/main_window.h"
 #include "gui/menu_commands.h"
-#include "tests/gui/platform_headless.h"
+#include "gui/panel_resources.h"
+#include "gui/panels.h"
 #include "gui/resources.h"
+#include "gui/run_nivelo.h"
+#include "tests/gui/platform_headless.h"
+#include "tests/support/test_support.h"
+#include "tga/tga.h"
 
 namespace gui_testing {
+using namespace testing_support;
 
-constexpr uint32_t kSentinel = 0x123456;  // painted outside the views to catch stray writes
+inline uint32_t StageColour(int k) { return uint32_t(10 + 20 * k) | uint32_t(200 - 10 * k) << 8 | 0x300000u; }
+inline uint32_t LeftView(int j, int i) { return HeadlessPixel(g_display.left_view_x + j, i); }
+inline uint32_t RightView(int j, int i) { return HeadlessPixel(g_display.right_view_x + j, i); }
 
-inline PlatformRect WorkArea(int left, int top, int right, int bottom) { return {left, top, right, bottom}; }
-inline PlatformMetrics ClassicMetrics() { return {3, 19, 19, 17, 17}; }
-
-// Releases whatever the display state holds and starts from nothing.
-inline void ResetDisplay()
+// The mask of a run's /d word (the one before the image), or -1.
+inline int MaskOf(const HeadlessRun& run)
 {
-    PlatformReleaseSurface(&g_display.surface);
-    BITMAP_Free(&g_display.before);
-    BITMAP_Free(&g_display.after);
-    g_display = DisplayState{};
-    HeadlessReset(WorkArea(0, 0, 1280, 1024), ClassicMetrics());
-}
-
-// Two views of the given size with two separator columns before each, on a
-// surface painted with the sentinel colour and showing its separators.
-inline void SetUpViews(int view_width, int view_height)
-{
-    g_display.left_view_x = 3;
-    g_display.view_width = view_width;
-    g_display.view_height = view_height;
-    g_display.right_view_x = 3 + view_width + 2;
-    ASSERT_EQ(PlatformCreateSurface(g_display.right_view_x + view_width + 3, view_height, &g_display.surface), 1);
-    ClearImage(&g_display.surface, kSentinel);
-    DrawSeparators();
-    g_display.zoom_mode = ZOOM_FULL_PAGE;
-}
-
-// A BGR image whose every pixel has a colour derived from its position, so
-// that any pixel read from the wrong place shows.
-inline uint32_t PatternColour(int x, int y) { return uint32_t(x % 251 + 1) | uint32_t(y % 241 + 1) << 8 | 0x400000u; }
-
-inline void MakePatternImage(BITMAP* image, unsigned width, unsigned height)
-{
-    BITMAP_Free(image);
-    ASSERT_EQ(BITMAP_Create(image, width, height, PIXEL_BGR), 1);
-    for (unsigned y = 0; y < height; ++y)
-        for (unsigned x = 0; x < width; ++x) PutPixelColour(image, int(x), int(y), PatternColour(int(x), int(y)));
-}
-
-inline uint32_t LeftView(int j, int i) { return HeadlessPresentedPixel(g_display.left_view_x + j, i); }
-inline uint32_t RightView(int j, int i) { return HeadlessPresentedPixel(g_display.right_view_x + j, i); }
-
-// The main window with the GUI's own procedure, menu and handlers, so that
-// menu choices and scroll requests reach them as in the program.
-inline void OpenMainWindow()
-{
-    PlatformRect area = WorkArea(0, 0, 1280, 1024);
-    ASSERT_EQ(CreateMainWindow(&area, &g_main_menu, OnMenuCommand, OnScroll), 1);
+    const std::string& word = run.args.at(run.args.size() - 2);
+    return word.compare(0, 2, "/d") == 0 ? std::stoi(word.substr(2)) : -1;
 }
 
 class GuiTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetDisplay();
-        OpenMainWindow();
+        Reset();
+        saved_ = std::filesystem::current_path();
+        std::filesystem::current_path(scratch_.path);
+        char program[] = "nivelo_gui";
+        char* argv[] = {program, nullptr};
+        ASSERT_EQ(StartGui(1, argv), 1);
+        start_ = g_start_directory;
+        WriteFileBytes(start_ + "nivelo", "#!/bin/sh\n");  // found there; the stand-in plays it
+        chmod((start_ + "nivelo").c_str(), 0755);
+        g_headless.stand_in = [this](const HeadlessRun& run) {
+            for (int k = 0; k < kStageImageCount; k++)
+                if (MaskOf(run) >= 0 && (MaskOf(run) >> k & 1) && !skipped_.count(k)) {
+                    TestImage image(20 + k, 10 + k, PIXEL_BGR);
+                    ClearImage(&image.bitmap, StageColour(k));
+                    SaveTGA((std::string(g_work_directory) + "save" + std::to_string(k) + ".tga").c_str(), &image.bitmap);
+                }
+            std::string done = fails_ ? "" : run.args.back() + " done.\n";
+            WriteFileBytes(run.output_path, run.output_header + said_ + done);
+        };
     }
-    void TearDown() override { ResetDisplay(); }
+    void TearDown() override { Reset(), std::filesystem::current_path(saved_); }
+    static void Reset()
+    {
+        DestroyPanels();
+        PlatformReleaseSurface(&g_display.surface);
+        BITMAP_Free(&g_display.before);
+        BITMAP_Free(&g_display.after);
+        g_display = DisplayState{};
+        HeadlessReset();
+    }
+    std::string MakePage(const std::string& name = "page.tga")  // a TGA page in the start directory
+    {
+        TestImage page(64, 48, PIXEL_BGR);
+        return SaveTGA((start_ + name).c_str(), &page.bitmap) ? start_ + name : "";
+    }
+    void LoadImage(const std::string& path)
+    {
+        g_headless.file_answers.push_back({path});
+        HeadlessMenu(ID_LOAD_IMAGE);
+    }
+    void ChooseStage(int stage) { HeadlessChoose(DIALOG_STAGE_CHOOSER, IDC_STAGE_CHOOSER, stage); }
+    void Update() { HeadlessClick(DIALOG_UPDATE_BAR, IDC_UPDATE); }
+    size_t Runs() const { return g_headless.runs.size(); }
+    // The views show stage images before and after.
+    void ExpectPair(int before, int after)
+    {
+        EXPECT_EQ(LeftView(0, 0), StageColour(before));
+        EXPECT_EQ(RightView(0, 0), StageColour(after));
+    }
+
+    ScratchDir scratch_;
+    std::filesystem::path saved_;
+    std::string start_;
+    std::set<int> skipped_;  // stage images the stand-in fails to write
+    std::string said_;       // printed by the stand-in before its "done." line
+    int fails_ = 0;          // the stand-in ends without its "done." line
 };
 
 }  // namespace gui_testing

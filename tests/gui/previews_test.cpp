@@ -1,103 +1,166 @@
-// Preview runs and the valid limit, with nivelo recorded and played by a
-// stand-in (preview_fixture.h).
+// Start-up, preview runs and the valid limit, the panels' edits, and runs
+// that fail or are cancelled, with nivelo played by the stand-in; then with
+// the real nivelo.
+#include <signal.h>
+#include <unistd.h>
+
 #include <cerrno>
 
-#include "gui/previews.h"
-#include "tests/gui/preview_fixture.h"
+#include "gui/gui_params.h"
+#include "tests/gui/gui_fixture.h"
 
 using namespace gui_testing;
 
-namespace {
-
-enum Stage { CROP1 = 0, BLUR = 1, SAVE1 = 2, FILTER1 = 3, FILTER3 = 5, ROTATION = 8, CROP2 = 9, SAVE2 = 10 };
-
-TEST_F(PreviewTest, CommandTextIsBuiltAndTheRunTakesSeparateWords)
+TEST_F(GuiTest, StartUpAndThePreviewCommand)
 {
-    std::string conf = start_ + "nivelo_gui_conf.txt";
-    std::string log = start_ + "nivelo_gui_work/poil.txt";
-    ASSERT_EQ(RunPreview("/scans/", "page1.tga", 4095), 1);
-    ASSERT_EQ(Runs(), 1u);
-    EXPECT_EQ(LastRun().program, start_ + "nivelo");
-    EXPECT_EQ(LastRun().output_header, "nivelo /c\"" + conf + "\"  /d4095 /scans/page1.tga >" + log + "\n");
-    EXPECT_EQ(LastRun().args, (std::vector<std::string>{"/c" + conf, "/d4095", "/scans/page1.tga"}));
-    EXPECT_EQ(LastRun().output_path, log);
-    EXPECT_EQ(LastRun().working_directory, start_);
-    // The wait box was up during the run and is gone after it.
-    EXPECT_EQ(LastRun().popup_texts, (std::vector<std::string>{"Mise à jour des images", "Veuillez patienter", "Annuler"}));
+    EXPECT_TRUE(std::filesystem::is_directory(start_ + "nivelo_gui_work"));
+    std::string conf = start_ + "nivelo_gui_conf.txt", log = start_ + "nivelo_gui_work/poil.txt";
+    ASSERT_EQ(RunPreview("/scans/", "page1.tga", 4095), RUN_DONE);
+    const HeadlessRun& run = g_headless.runs.back();
+    EXPECT_EQ(run.program + "|" + run.output_path + "|" + run.working_directory, start_ + "nivelo|" + log + "|" + start_);
+    EXPECT_EQ(run.output_header, "nivelo /c\"" + conf + "\"  /d4095 /scans/page1.tga >" + log + "\n");
+    EXPECT_EQ(run.args, (std::vector<std::string>{"/c" + conf, "/d4095", "/scans/page1.tga"}));
+    EXPECT_EQ(run.popup_texts, (std::vector<std::string>{"Mise à jour des images", "Veuillez patienter", "Annuler"}));
     EXPECT_EQ(HeadlessFindDialog(DIALOG_WAIT), nullptr);
-    // The preview configuration sends results to the work directory only.
-    std::string written = testing_support::ReadFileBytes(conf);
-    EXPECT_NE(written.find("REPERTOIRE1=\"\"\nREPERTOIRE2=\"" + start_ + "nivelo_gui_work/\"\n"), std::string::npos);
-
+    // The preview sends its results to the work directory only.
+    EXPECT_NE(ReadFileBytes(conf).find("REPERTOIRE1=\"\"\nREPERTOIRE2=\"" + start_ + "nivelo_gui_work/\"\n"),
+              std::string::npos);
     g_gui_params.black_and_white = 1;
-    ASSERT_EQ(RunPreview("/scans/", "page1.tga", 4), 1);
-    EXPECT_EQ(LastRun().output_header, "nivelo /c\"" + conf + "\" /b /d4 /scans/page1.tga >" + log + "\n");
-    EXPECT_EQ(LastRun().args, (std::vector<std::string>{"/c" + conf, "/b", "/d4", "/scans/page1.tga"}));
+    ASSERT_EQ(RunPreview("/scans/", "page1.tga", 4), RUN_DONE);
+    EXPECT_EQ(g_headless.runs.back().args, (std::vector<std::string>{"/c" + conf, "/b", "/d4", "/scans/page1.tga"}));
 }
 
-TEST_F(PreviewTest, ImageAcceptedRunsAllTwelveThenSwitchesOnlyReadPairs)
+// Each step: what the user does, the mask of the run it starts (-1: none),
+// then the valid limit and the stage images shown.
+TEST_F(GuiTest, ValidLimitAndMasksOfLoadsEditsSwitchesAndUpdates)
 {
-    LoadImage(MakePage());
-    ASSERT_EQ(Runs(), 1u);
-    EXPECT_EQ(MaskOf(LastRun()), 4095);
-    EXPECT_EQ(LastRun().args.back(), start_ + "page.tga");
-    EXPECT_EQ(g_valid_limit, 12);
-    EXPECT_TRUE(g_display.image_loaded);
-    ExpectPair(0, 1);
-    for (int stage : {SAVE2, ROTATION, FILTER1, CROP1}) {
-        ChooseStage(stage);
-        ExpectPair(stage == ROTATION ? 3 : stage, stage + 1);
+    enum { LOAD, STAGE, EDIT, UPDATE };
+    int steps[][6] = {
+        {LOAD, 0, 4095, 12, 0, 1},     {STAGE, 10, -1, 12, 10, 11},   {STAGE, 8, -1, 12, 3, 9},
+        {STAGE, 1, -1, 12, 1, 2},      {EDIT, 0, -1, 1, 1, 2},        {STAGE, 5, 124, 6, 5, 6},
+        {STAGE, 3, -1, 6, 3, 4},       {STAGE, 8, 896, 9, 3, 9},      {UPDATE, 0, 512, 9, 3, 9},
+        {STAGE, 10, 3072, 11, 10, 11}, {UPDATE, 0, 2048, 11, 10, 11}, {STAGE, 0, -1, 11, 0, 1},
+        {UPDATE, 0, 2, 1, 0, 1},
+    };
+    std::string page = MakePage();
+    for (auto& s : steps) {
+        size_t runs = Runs();
+        if (s[0] == LOAD) LoadImage(page);
+        if (s[0] == STAGE) ChooseStage(s[1]);
+        if (s[0] == EDIT) PlatformSetEditText(g_current_panel_window, IDC_BLUR_RADIUS, "5");
+        if (s[0] == UPDATE) Update();
+        SCOPED_TRACE(&s - steps);
+        ASSERT_EQ(Runs(), runs + (s[2] >= 0));
+        EXPECT_EQ(s[2] >= 0 ? MaskOf(g_headless.runs.back()) : -1, s[2]);
+        EXPECT_EQ(g_valid_limit, s[3]);
+        ExpectPair(s[4], s[5]);
     }
-    EXPECT_EQ(Runs(), 1u);
-    EXPECT_TRUE(HeadlessMessages().empty());
+    EXPECT_EQ(g_gui_params.BLUR_RADIUS, 5);
+    EXPECT_TRUE(g_headless.messages.empty());
 }
 
-TEST_F(PreviewTest, ValidLimitTransitionsOfEditsSwitchesAndUpdates)
+TEST_F(GuiTest, PanelEditsReachTheParameterSet)
 {
-    LoadImage(MakePage());
-    ChooseStage(BLUR);
-    HeadlessClearEdit(DIALOG_BLUR, IDC_BLUR_RADIUS);
-    HeadlessType(DIALOG_BLUR, IDC_BLUR_RADIUS, "5");
-    EXPECT_EQ(g_valid_limit, BLUR);
-    EXPECT_EQ(Runs(), 1u);  // editing runs nothing
-
-    ChooseStage(FILTER3);  // images 2 to 6
-    ASSERT_EQ(Runs(), 2u);
-    EXPECT_EQ(MaskOf(LastRun()), 124);
-    EXPECT_EQ(g_valid_limit, 6);
-    ExpectPair(5, 6);
-    ChooseStage(FILTER1);  // below the limit
-    EXPECT_EQ(Runs(), 2u);
-    ExpectPair(3, 4);
-
-    ChooseStage(ROTATION);  // images 7 to 9
-    EXPECT_EQ(MaskOf(LastRun()), 896);
-    Update();
-    EXPECT_EQ(MaskOf(LastRun()), 512);
-    EXPECT_EQ(g_valid_limit, 9);
-    ExpectPair(3, 9);
-
-    ChooseStage(SAVE2);  // images 10 and 11
-    EXPECT_EQ(MaskOf(LastRun()), 3072);
-    EXPECT_EQ(g_valid_limit, 11);
-    Update();
-    EXPECT_EQ(MaskOf(LastRun()), 2048);
-    ChooseStage(CROP1);
-    Update();  // an update lowers a higher limit to the panel's after image
-    EXPECT_EQ(MaskOf(LastRun()), 2);
-    EXPECT_EQ(g_valid_limit, 1);
-    EXPECT_TRUE(HeadlessMessages().empty());
+    GuiParameterSet& p = g_gui_params;
+    g_valid_limit = 12;
+    HeadlessClick(DIALOG_CROP1, IDC_SIDE_TOP);  // B and D at start
+    EXPECT_EQ(p.COTE_RECADRAGE, SIDE_TOP | SIDE_BOTTOM | SIDE_RIGHT);
+    EXPECT_EQ(g_valid_limit, 0);
+    HeadlessChoose(DIALOG_CROP1, IDC_COTE_FOND, 2);
+    HeadlessClick(DIALOG_CROP1, IDC_RECADRAGE1);
+    EXPECT_EQ(p.COTE_FOND, SIDE_LEFT);
+    EXPECT_EQ(p.RECADRAGE1, 0);
+    ChooseStage(8);
+    g_valid_limit = 12;
+    HeadlessClick(DIALOG_ROTATION, IDC_AFFINAGE);
+    PlatformSetEditText(g_current_panel_window, IDC_OFFSET_ANGLE, "0.5");
+    EXPECT_EQ(p.AFFINAGE, 0);
+    EXPECT_EQ(p.OFFSET_ANGLE, 0.5);
+    EXPECT_EQ(g_valid_limit, 8);
+    ChooseStage(10);  // the folders change no stage image
+    g_headless.folder_answers.push_back("/tmp/sortie");
+    HeadlessClick(DIALOG_SAVE2, IDC_BROWSE2);
+    EXPECT_STREQ(p.REPERTOIRE2, "/tmp/sortie/");
+    EXPECT_EQ(HeadlessFind(DIALOG_SAVE2, IDC_REPERTOIRE2)->text, "/tmp/sortie/");
+    EXPECT_EQ(g_valid_limit, 8);
 }
 
-TEST_F(PreviewTest, AFailedRunNeverShowsTheImagesOfAnEarlierOne)
+TEST_F(GuiTest, FailedRunsShowNiveloOwnWordsAndNoEarlierImage)
 {
+    said_ = "1.380000\n";
     LoadImage(MakePage());
-    ChooseStage(ROTATION);
+    ChooseStage(8);
+    EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_DETECTED_ANGLE)->text, "Angle détecté : 1.38°");
     skipped_ = {9};  // this run writes no image 9; the earlier one must not be shown
     Update();
-    ASSERT_EQ(HeadlessMessages().size(), 1u);
-    EXPECT_EQ(HeadlessMessages()[0].text, "Could not open file " + start_ + "nivelo_gui_work/save9.tga\n");
+    ASSERT_EQ(g_headless.messages.size(), 1u);
+    EXPECT_EQ(g_headless.messages[0].text, "Could not open file " + start_ + "nivelo_gui_work/save9.tga\n");
     EXPECT_EQ(RightView(0, 0), BACKDROP_GREY);
+    said_ = "p.tga: alpha not supported\n";
+    fails_ = 1;
+    LoadImage(MakePage("p.tga"));
+    ASSERT_EQ(g_headless.messages.size(), 2u);
+    EXPECT_EQ(g_headless.messages[1].text, "nivelo n'a pas traité " + start_ + "p.tga :\n" + said_);
+    EXPECT_FALSE(g_display.image_loaded);
+    EXPECT_EQ(LeftView(0, 0), BACKDROP_GREY);
 }
 
+// A long blur is asked about first; "Annuler" or closing the window ends
+// the nivelo that runs and leaves the views as they were.
+TEST_F(GuiTest, LongBlursAreAskedAboutAndRunsCanBeCancelled)
+{
+    LoadImage(MakePage());
+    ChooseStage(1);
+    PlatformSetEditText(g_current_panel_window, IDC_BLUR_RADIUS, "99999");
+    Update();  // "Non"
+    EXPECT_EQ(Runs(), 1u);
+    PlatformSetEditText(g_current_panel_window, IDC_BLUR_RADIUS, "3");
+    WriteFileBytes(start_ + "nivelo", "#!/bin/sh\nexec sleep 30\n");
+    g_headless.run_for_real = 1;
+    for (int close : {0, 1}) {
+        g_headless.actions.push_back([close] {
+            HeadlessMenu(ID_ZOOM_100);  // refused during a run
+            if (close) g_headless.procedure(MSG_DESTROY, 0);
+            else HeadlessClick(DIALOG_WAIT, IDC_WAIT_CANCEL);
+        });
+        Update();
+        EXPECT_TRUE(kill(pid_t(g_headless.runs.back().pid), 0) != 0 && errno == ESRCH);
+        EXPECT_EQ(g_display.zoom_mode, ZOOM_FULL_PAGE);
+        EXPECT_EQ(g_valid_limit, 1);  // image 2 was asked for and is gone
+    }
+    ExpectPair(1, 2);
+    EXPECT_EQ(PumpMessages(), 0);
+}
+
+namespace {
+
+class RealRuns : public GuiTest {
+protected:
+    void SetUp() override
+    {
+        GuiTest::SetUp();
+        std::filesystem::remove(start_ + "nivelo");
+        ASSERT_EQ(symlink(NIVELO_BINARY, (start_ + "nivelo").c_str()), 0);
+        g_headless.run_for_real = 1;
+    }
+};
+
 }  // namespace
+
+// A path with blanks, quotes and a semicolon reaches nivelo as one word;
+// nivelo knows every key the GUI writes.
+TEST_F(RealRuns, PreviewsShowTheStageImagesNiveloWrote)
+{
+    g_gui_params.fill_colour_given = 1;
+    std::string directory = start_ + "a b;touch pwned;\"c/";
+    std::filesystem::create_directory(directory);
+    std::filesystem::copy_file(SourcePath("samples/page.tga"), directory + "page 1.tga");
+    LoadImage(directory + "page 1.tga");
+    ASSERT_TRUE(g_headless.messages.empty()) << g_headless.messages[0].text;
+    std::string said = ReadFileBytes(RunOutputPath());
+    EXPECT_NE(said.find(directory + "page 1.tga done.\n"), std::string::npos) << said;
+    EXPECT_EQ(said.find("inconnu"), std::string::npos) << said;
+    EXPECT_FALSE(FileExists(start_ + "pwned") || FileExists(directory + "pwned"));
+    EXPECT_TRUE(g_display.image_loaded);
+    EXPECT_NE(LeftView(100, 100), BACKDROP_GREY);
+}

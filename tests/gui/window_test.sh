@@ -1,81 +1,87 @@
 #!/usr/bin/env bash
-# Real-window test of nivelo_gui: a virtual X server on a free display, the
-# program on a striped test page (its preview run crops nothing the checks
-# look at), screenshots checked pixel by pixel at the three zooms and after a
-# scroll, then "Quitter" from the menu.
-#
-# Usage: window_test.sh <nivelo_gui>.  Exit 77 (skipped) when the X tools are
-# missing.  Only the processes started here are stopped, by their pid.
+# window_test.sh <nivelo_gui> <sample page>: the real window on a virtual X
+# server with the real nivelo: the views at the three zooms and after a
+# scroll, a panel, a long blur asked about and cancelled, a configuration
+# loaded, a batch with a bad page, "Quitter".  Exit 77 when a tool is missing.
 set -u
-
-here=$(dirname "$(realpath "$0")")
-gui=$(realpath "$1")
-source "$here/xvfb_lib.sh"
+gui=$(realpath "$1") sample=$(realpath "$2")
+source "$(dirname "$(realpath "$0")")/xvfb_lib.sh"
 require_tools
-
-# Test page 1200 x 1400, true colour, top-down: vertical bands 100 pixels
-# wide, red (220, 30, 30) for even bands and blue (30, 30, 220) for odd ones.
-python3 - "$work/page.tga" <<'EOF'
-import struct, sys
-w, h = 1200, 1400
-red, blue = bytes((30, 30, 220)), bytes((220, 30, 30))  # B, G, R
-row = b"".join((red if (x // 100) % 2 == 0 else blue) for x in range(w))
-with open(sys.argv[1], "wb") as f:
-    f.write(struct.pack("<BBBHHBHHHHBB", 0, 0, 2, 0, 0, 0, 0, 0, w, h, 24, 0x20))
-    f.write(row * h)
-EOF
-
-start_xvfb
-start_gui "$gui" ../page.tga
-[[ -d $work/start/nivelo_gui_work ]] || fail "work directory not created"
-# The image argument starts a preview run of nivelo under the wait box: the
-# views show its stage images once the run's log ends and the box is gone.
-wait_run " /d4095 "
-
-# Each screenshot is shot<n>.ppm; $shot names the latest.
-snap() { shot=$work/shot$((shots + 1)).ppm; screenshot "$shot"; }
-# Colour of a screen pixel as "r,g,b".
-pixel() { convert "$shot" -format "%[fx:int(255*p{$1,$2}.r+.5)],%[fx:int(255*p{$1,$2}.g+.5)],%[fx:int(255*p{$1,$2}.b+.5)]" info:; }
-expect() {  # x y colour what
-  local got
-  got=$(pixel "$1" "$2")
+snap() { shot=$work/$1.ppm; screenshot "$shot"; }
+expect() {  # expect <x> <y> <#RRGGBB> <what>
+  local got; got=$(convert "$shot" -crop "1x1+$1+$2" -depth 8 txt:- | grep -o '#[0-9A-F]\{6\}')
   [[ $got == "$3" ]] || fail "$4: pixel ($1, $2) is $got, expected $3"
 }
-RED=220,30,30 BLUE=30,30,220 GREY=160,160,160 BLACK=0,0,0 WHITE=255,255,255
+strip() { convert "$shot" -crop 195x180+0+25 +repage ppm:- | md5sum; }
+geometry() { window "$1" | head -n1 | xargs xdotool getwindowgeometry --shell | awk -F= '/^X=/{x=$2} /^Y=/{y=$2} END{print x, y}'; }
 
-snap
-dark=$(convert "$shot" -crop 120x20+0+2 -threshold 50% -format "%[fx:int(w*h*(1-mean))]" info:)
-((dark > 30)) || fail "menu bar texts not drawn ($dark dark pixels)"
-expect 199 500 "$BLACK" "separator of the left view"
-expect 198 500 "$WHITE" "separator of the left view"
-expect 732 500 "$BLACK" "separator of the right view"
-expect 100 500 "$GREY" "panel strip"
-# Full page, scale from the width: view column j shows source j * 1200 / 531.
-expect 210 35 "$RED" "full page, left view, band 0"
-expect 260 35 "$BLUE" "full page, left view, band 1"
-expect 743 35 "$RED" "full page, right view, band 0"
-expect 793 35 "$BLUE" "full page, right view, band 1"
-expect 400 1000 "$GREY" "full page, below the image"
+# A 1200 x 1400 page of vertical bands 100 pixels wide, red and blue.
+R='#DC1E1E' B='#1E1EDC'
+mkdir -p "$work/pages" "$work/start/out1" "$work/start/out2"
+convert -size 100x1400 "xc:$R" "xc:$B" +append -write mpr:bands +delete -size 1200x1400 tile:mpr:bands \
+  -type TrueColor -compress none "$work/pages/z.tga"
+start_xvfb
+start_gui "$gui" ../pages/z.tga
+until_ok 10 window '^Nivelo gui v1\.0 - z\.tga$' || fail "the title does not name the page"
+wait_run " /d4095 "
 
+# Views 531 wide from x = 200 and 733, under a 25-pixel menu bar.  Full page
+# scales by the width: view column j shows source column j * 1200 / 531.
+snap full
+expect 199 500 '#000000' "separator"
+expect 210 35 $R "full page, band 0"
+expect 260 35 $B "full page, band 1"
+expect 793 35 $B "full page, right view, band 1"
+expect 400 1000 '#A0A0A0' "full page, below the page"
 menu 90 1  # Zoom > 100%
-snap
-expect 210 35 "$RED" "100 %, band 0"
-expect 310 35 "$BLUE" "100 %, band 1"
-expect 410 35 "$RED" "100 %, band 2"
-expect 843 900 "$BLUE" "100 %, right view, band 1"
-
-# A click in the horizontal bar's trough right of the thumb: one page step.
-act xdotool mousemove 1100 1015 click 1
-snap
-expect 210 35 "$BLUE" "100 % after page right, source column 110"
-expect 310 35 "$RED" "100 % after page right, source column 210"
-
+snap z100
+expect 310 35 $B "100 %, band 1"
+before=$(strip)
+act xdotool mousemove 1100 1015 click 1  # the trough right of the thumb: a page step
+snap scrolled
+expect 210 35 $B "100 % after a page step, source column 110"
+[[ $(strip) == "$before" ]] || fail "panel strip not drawn again after the scroll"
 menu 90 2  # Zoom > 50%: source column 100 + 2 j
-snap
-expect 205 35 "$BLUE" "50 %, source column 110"
-expect 260 35 "$RED" "50 %, source column 220"
-expect 310 35 "$BLUE" "50 %, source column 320"
+snap z50
+expect 260 35 $R "50 %, source column 220"
+expect 310 35 $B "50 %, source column 320"
 
-quit_by_menu
-[[ -s $work/gui.log ]] && { echo "output:"; cat "$work/gui.log"; }
-echo "PASS"
+# "Flou": a panel of its own; Rayon 99999, "Mettre à jour", "Oui", "Annuler".
+choose_stage Down 1
+snap flou
+[[ $(strip) != "$before" ]] || fail "the stage chooser did not change the panel"
+xdotool mousemove 69 154 click 1
+xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace
+xdotool type 99999
+xdotool mousemove 69 384 click 1
+until_ok 10 window '^Flou$' || fail "no question before a blur of radius 99999"
+xdotool key Return
+until_ok 10 pgrep -P "$gui_pid" || fail "nivelo not started"
+read -r bx by < <(geometry '^Mise')
+xdotool mousemove $((bx + 110)) $((by + 92)) click 1
+until_ok 1 eval '! window "^Mise"' || fail "wait box still up 1 s after Annuler"
+until_ok 1 eval '! pgrep -P $gui_pid' || fail "nivelo still running 1 s after Annuler"
+
+# Output folders from a configuration file beside the page, then a batch of
+# a good and a bad page: the dialog lists a.tga, b.tga, z.tga.
+printf 'REPERTOIRE1="out1/"\nREPERTOIRE2="out2/"\nBLUR_RADIUS=3\n' >"$work/pages/sorties.txt"
+cp "$sample" "$work/pages/a.tga"
+printf 'not an image' >"$work/pages/b.tga"
+menu 30 2  # Fichier > Charger Config...
+until_ok 10 window '^Charger un fichier de config$' || fail "no configuration dialog"
+xdotool type sorties.txt
+xdotool key Return
+wait_run " /d4095 "
+menu 30 4  # Fichier > Convertir...
+until_ok 10 window '^Choisir les images$' || fail "no file dialog"
+read -r fx fy < <(geometry '^Choisir les images$')
+xdotool mousemove $((fx + 40)) $((fy + 74)) click 1 keydown shift mousemove $((fx + 40)) $((fy + 93)) click 1 keyup shift
+xdotool mousemove $((fx + 343)) $((fy + 357)) click 1
+until_ok 60 grep -q 'en échec' "$work/gui.log" || fail "no conversion summary: $(cat "$work/gui.log")"
+grep -q '^Convertir...: 1 image convertie, 1 en échec$' "$work/gui.log" || fail "summary: $(cat "$work/gui.log")"
+grep -q "^$work/pages/b.tga :\$" "$work/gui.log" || fail "the summary does not name b.tga"
+[[ -s $work/start/out2/a.tga ]] || fail "a.tga not converted"
+xdotool key Return
+quit_by_menu  # the stage images go with the program
+[[ -e $work/start/nivelo_gui_work/save0.tga ]] && fail "stage images left in the work directory"
+echo PASS

@@ -1,130 +1,56 @@
-# Helpers of the real-window tests, sourced by them: a virtual X server on a
-# free display, nivelo_gui started in a scratch start directory, screenshots,
-# menu choices with xdotool.  Only the processes started here are stopped, by
-# their pid.  NIVELO_SHOT_DIR=<dir> keeps every screenshot there as PNG.
-#
-# Layout for a 1280 x 1024 screen: a 25-pixel menu bar; the surface from
-# y = 25, the views 531 wide from x = 200 and x = 733.
-
-work=$(mktemp -d)
-xvfb_pid=
-gui_pid=
+# Helpers of the real-window test (and of scripts/readme_images.sh), sourced:
+# a virtual X server, nivelo_gui started in $work/start, screenshots, menu
+# choices with xdotool.  Every wait is a condition with a deadline; only the
+# processes started here are stopped, by their pid.
+work=$(mktemp -d) xvfb_pid= gui_pid=
 cleanup() {
   [[ -n $gui_pid ]] && kill "$gui_pid" 2>/dev/null && wait "$gui_pid" 2>/dev/null
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-fail() { echo "FAIL: $*"; exit 1; }
-
+fail() { echo "FAIL: $*"; [[ -n ${NIVELO_SHOT_DIR:-} ]] && xwd -root -silent | convert xwd:- "$NIVELO_SHOT_DIR/fail.png"; exit 1; }
 require_tools() {  # exit 77 (skipped) when one is missing
-  for tool in Xvfb xdotool xwd convert python3 "$@"; do
-    command -v "$tool" >/dev/null || { echo "missing $tool: skipped"; exit 77; }
-  done
+  for tool in Xvfb xdotool xwd convert; do command -v $tool >/dev/null || { echo "no $tool: skipped"; exit 77; }; done
 }
-
+until_ok() {  # until_ok <seconds> <command...>: fails at the deadline
+  local deadline=$((SECONDS + $1)); shift
+  until "$@" >/dev/null 2>&1; do ((SECONDS < deadline)) || return 1; sleep 0.05; done
+}
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
   xvfb_pid=$!
-  for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-  [[ -s $work/display ]] || fail "Xvfb did not start"
+  until_ok 10 test -s "$work/display" || fail "Xvfb did not start"
   export DISPLAY=:$(head -n1 "$work/display")
 }
-
-# start_gui <nivelo_gui> [args...]: runs it in $work/start, waits for its window.
-start_gui() {
-  local gui=$1
-  shift
+window() { xdotool search --name "$1"; }
+start_gui() {  # start_gui <nivelo_gui> [image]
   mkdir -p "$work/start"
-  (cd "$work/start" && exec "$gui" "$@") >"$work/gui.log" 2>&1 &
+  (cd "$work/start" && exec "$@") >"$work/gui.log" 2>&1 &
   gui_pid=$!
-  local window=
-  for _ in $(seq 100); do
-    window=$(xdotool search --name '^Nivelo gui v1\.0' 2>/dev/null | head -n1)
-    [[ -n $window ]] && break
-    sleep 0.1
-  done
-  [[ -n $window ]] || fail "no window titled 'Nivelo gui v1.0...'"
+  until_ok 10 window '^Nivelo gui v1\.0' || fail "no window titled 'Nivelo gui v1.0...'"
 }
-
-# wait_run <text>: waits until the run whose command holds <text> has ended
-# (its log in the work directory ends with "done.") and the wait box is gone.
-wait_run() {
-  local log=$work/start/nivelo_gui_work/poil.txt
-  for _ in $(seq 300); do
-    if head -n1 "$log" 2>/dev/null | grep -qF -- "$1" && grep -q ' done\.$' "$log" &&
-       ! xdotool search --name '^Mise' >/dev/null 2>&1; then
-      return 0
-    fi
-    sleep 0.1
-  done
-  fail "no finished run of nivelo with '$1'"
+# wait_run <text>: the run whose command holds <text> has ended and its wait box is gone.
+ran() { local log=$work/start/nivelo_gui_work/poil.txt; head -n1 "$log" | grep -qF -- "$1" && grep -q ' done\.$' "$log" && ! window '^Mise'; }
+wait_run() { until_ok 60 ran "$1" || fail "no finished run of nivelo with '$1'"; }
+screen() { xwd -root -silent | md5sum; }
+changed() { [[ $(screen) != "$1" ]]; }
+act() {  # runs the command, then waits until the screen changes
+  local before; before=$(screen); "$@"
+  until_ok 10 changed "$before" || fail "nothing changed on screen after: $*"
 }
-
-# Waits are conditions with a deadline: the screen is read (as a checksum)
-# until it shows what is awaited.
-screen_sum() { xwd -root -silent | md5sum; }
-
-# act <command...>: runs it and waits until the screen changes.
-act() {
-  local before
-  before=$(screen_sum)
-  "$@"
-  for _ in $(seq 200); do [[ $(screen_sum) != "$before" ]] && return 0; sleep 0.02; done
-  fail "nothing changed on screen after: $*"
-}
-
-# settle: waits until two reads in a row show the same screen.
-settle() {
-  local a b
-  a=$(screen_sum)
-  for _ in $(seq 200); do
-    sleep 0.02
-    b=$(screen_sum)
-    [[ $a == "$b" ]] && return 0
-    a=$b
-  done
-  fail "screen never settled"
-}
-
-shots=0
-screenshot() {  # screenshot <file.ppm>
-  settle
-  xwd -root -silent | convert xwd:- "$1" || fail "screenshot"
-  # On a loaded machine the window may still be drawing: shoot again until
-  # two shots agree.
-  for _ in $(seq 20); do
-    sleep 0.3
-    xwd -root -silent | convert xwd:- "$work/again.ppm" || fail "screenshot"
-    cmp -s "$1" "$work/again.ppm" && break
-    mv "$work/again.ppm" "$1"
-  done
-  shots=$((shots + 1))
-  [[ -n ${NIVELO_SHOT_DIR:-} ]] && convert "$1" "$NIVELO_SHOT_DIR/$(basename "$1" .ppm).png"
-  return 0
-}
-
-menu() {  # popup x, number of Down presses
-  act xdotool mousemove "$1" 12 click 1
-  for _ in $(seq "$2"); do xdotool key Down; done
+settled() { local a; a=$(screen); sleep 0.2; [[ $(screen) == "$a" ]]; }
+screenshot() { until_ok 20 settled || fail "screen never settled"; xwd -root -silent | convert xwd:- "$1"; }
+pick() {  # pick <x> <y> <key> <presses>: opens the menu or list there, moves, chooses
+  act xdotool mousemove "$1" "$2" click 1
+  for _ in $(seq "$4"); do xdotool key "$3"; done
   act xdotool key Return
 }
-
-# choose_stage <Up|Down> <presses>: the stage chooser's list opens on the
-# entry shown.
-choose_stage() {
-  act xdotool mousemove 60 46 click 1
-  for _ in $(seq "$2"); do xdotool key "$1"; done
-  act xdotool key Return
-}
-
+menu() { pick "$1" 12 Down "$2"; }  # menu <popup x> <Down presses>
+choose_stage() { pick 60 46 "$1" "$2"; }  # choose_stage <Up|Down> <presses>, from the entry shown
 quit_by_menu() {
   menu 30 5  # Fichier > Quitter
-  for _ in $(seq 50); do kill -0 "$gui_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$gui_pid" 2>/dev/null && fail "still running after Quitter"
-  wait "$gui_pid"
-  local status=$?
+  until_ok 10 eval '! kill -0 $gui_pid' || fail "still running after Quitter"
+  wait "$gui_pid" || fail "exit status $?"
   gui_pid=
-  ((status == 0)) || fail "exit status $status"
 }

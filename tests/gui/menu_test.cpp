@@ -1,0 +1,117 @@
+// The menu's file commands and the configuration files they write.
+#include <cstring>
+
+#include "gui/config_file.h"
+#include "gui/file_names.h"
+#include "gui/gui_params.h"
+#include "tests/gui/gui_fixture.h"
+#include "tiff/tiff.h"
+
+using namespace gui_testing;
+
+TEST(GuiSplitPath, SplitsAtTheLastBackslashColonOrSlash)
+{
+    const char* cases[][3] = {{"D:\\scans\\page1.tga", "D:\\scans\\", "page1.tga"}, {"C:page.tga", "C:", "page.tga"},
+                              {"a/b\\c.tga", "a/b\\", "c.tga"}, {"page.tga", "", "page.tga"}, {"", "", ""}};
+    for (auto& c : cases) {
+        char path[kGuiPathSize], directory[kGuiPathSize] = "old";
+        std::strcpy(path, c[0]);
+        SplitPath(path, directory);
+        EXPECT_STREQ(directory, c[1]) << c[0];
+        EXPECT_STREQ(path, c[2]) << c[0];
+    }
+}
+
+// The start values give these lines; a file written, read back and written
+// again is the same file, so every value came back.
+TEST_F(GuiTest, ConfigurationFilesRoundTrip)
+{
+    const std::string start =
+        "DETECT_WIDTH=20\nDETECT_DIFF=25\nVISION_LIMIT1=64\nVISION_LIMIT2=3\nVISION_WIDTH1=16\nVISION_WIDTH2=16\n"
+        "VISION_WIDTH3=128\nVISION_ANGLE=3.000000\nBLUR_RADIUS=3\nBLUR_LIMIT=50\nREPERTOIRE1=\"c:\\t\\\"\n"
+        "REPERTOIRE2=\"c:\\trot\\\"\nCOTE_RECADRAGE=BD\nCOTE_FOND=D\nOFFSET_ANGLE=0.000000\nRECADRAGE1=O\nFLOU=O\n"
+        "SAUVEGARDE1=O\nROTATION=O\nRECADRAGE2=O\nSAUVEGARDE2=O\nAFFINAGE=O\nAFFINAGE_PLAGE=10.000000\n";
+    std::string path = start_ + "conf.txt";
+    GuiParameterSet& p = g_gui_params;
+    auto write = [&] { return WriteConfigFile(path.c_str(), p.REPERTOIRE1, p.REPERTOIRE2) ? ReadFileBytes(path) : ""; };
+    EXPECT_EQ(write(), start);
+    p = GuiParameterSet{{-7, 2147483647, 1, 2, 3, 4, 5, 2.25, 6, 7, "/data/un dossier/", "d:\\sortie\\", 5, 4, 0, 0,
+                         0, 0, 0, 0, -0.5, 1, {1, 2, 250}, 0, 4.5}, 0};
+    std::string written = write();
+    EXPECT_NE(written.find("COTE_RECADRAGE=HG\nCOTE_FOND=G\n"), std::string::npos);
+    EXPECT_NE(written.find("\nCOUL_REMPLISSAGE=1,2,250\n"), std::string::npos);
+    SetGuiParameterDefaults();
+    ReadConfigFile(path.c_str());
+    EXPECT_EQ(write(), written);
+    WriteFileBytes(path, "offset_angle=1.5\n");  // no colour line: the colour is automatic again
+    ReadConfigFile(path.c_str());
+    EXPECT_EQ(p.OFFSET_ANGLE, 1.5);
+    EXPECT_EQ(p.fill_colour_given, 0);
+    EXPECT_EQ(p.fill_colour[2], 250);
+}
+
+TEST_F(GuiTest, LoadImageKeepsItsFolderAndRefusesBrokenFiles)
+{
+    LoadImage(MakePage());
+    HeadlessMenu(ID_LOAD_IMAGE);  // cancelled: nothing changes
+    EXPECT_EQ(g_headless.file_dialogs.back(), start_ + "|page.tga");
+    EXPECT_EQ(std::string(g_image_directory) + g_image_name, start_ + "page.tga");
+    EXPECT_TRUE(g_display.image_loaded);
+    EXPECT_EQ(g_headless.title, "Nivelo gui v1.0 - page.tga");
+
+    TestImage grey(40, 30, PIXEL_GREY);
+    ASSERT_EQ(SaveTIFF((start_ + "scan.tiff").c_str(), &grey.bitmap), 1);
+    LoadImage(start_ + "scan.tiff");
+    EXPECT_EQ(g_headless.runs.back().args.back(), start_ + "scan.tiff");
+    WriteFileBytes(start_ + "broken.tif", std::string("II*\0\x08\0\0\0", 8));
+    LoadImage(start_ + "broken.tif");
+    ASSERT_EQ(g_headless.messages.size(), 1u);  // the TIFF reader's message alone
+    EXPECT_FALSE(g_display.image_loaded);
+    EXPECT_EQ(LeftView(0, 0), BACKDROP_GREY);
+    EXPECT_EQ(g_headless.title, "Nivelo gui v1.0 - aucune image (broken.tif refusée)");
+}
+
+TEST_F(GuiTest, SaveConfigWritesTheChosenNameAndSharesItsFolder)
+{
+    std::filesystem::create_directory(start_ + "conf");
+    g_headless.file_answers.push_back({start_ + "conf/reglages"});
+    HeadlessMenu(ID_SAVE_CONFIG);
+    EXPECT_EQ(ListFiles(start_ + "conf"), std::vector<std::string>{"reglages"});
+    HeadlessMenu(ID_LOAD_CONFIG);  // opens where the save left off
+    EXPECT_EQ(g_headless.file_dialogs.back(), start_ + "conf/|reglages");
+    WriteFileBytes(start_ + "conf/reglages", "ancien\n");
+    g_headless.file_answers.push_back({start_ + "conf/reglages"});
+    HeadlessMenu(ID_SAVE_CONFIG);  // "Remplacer ?" answered "Non"
+    EXPECT_EQ(ReadFileBytes(start_ + "conf/reglages"), "ancien\n");
+}
+
+TEST_F(GuiTest, ConvertRunsOncePerImageInOrderAndLeavesThePreviewsAlone)
+{
+    g_headless.file_answers.push_back({"/scans/a.tga"});
+    HeadlessMenu(ID_CONVERT);  // Windows folders, and the chooser cancelled: no run
+    EXPECT_NE(g_headless.messages.at(0).text.find(": c:\\t\\ et c:\\trot\\."), std::string::npos);
+    EXPECT_EQ(Runs(), 0u);
+
+    LoadImage(MakePage());
+    ChooseStage(3);
+    int presents = g_headless.presents;
+    std::strcpy(g_gui_params.REPERTOIRE1, "sortie/");  // relative: from the start directory; made when asked
+    std::strcpy(g_gui_params.REPERTOIRE2, start_.c_str());
+    g_headless.question_answers.push_back(1);
+    g_headless.file_answers.push_back({"/scans/a.tga", "/scans/b.tga", "/scans/c.tga"});
+    HeadlessMenu(ID_CONVERT);
+    ASSERT_EQ(Runs(), 4u);
+    std::string conf = start_ + "nivelo_gui_conf.txt";
+    for (int i = 0; i < 3; i++) {
+        const HeadlessRun& run = g_headless.runs[1 + i];
+        std::string name = std::string(1, char('a' + i)) + ".tga";
+        EXPECT_EQ(run.args, (std::vector<std::string>{"/c" + conf, name}));
+        EXPECT_EQ(run.working_directory, "/scans/");
+        EXPECT_EQ(run.popup_texts[0], "Conversion : image " + std::to_string(i + 1) + " / 3");
+    }
+    EXPECT_NE(ReadFileBytes(conf).find("REPERTOIRE1=\"" + start_ + "sortie/\"\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_directory(start_ + "sortie"));
+    EXPECT_EQ(g_valid_limit, 12);
+    EXPECT_EQ(g_headless.presents, presents);
+    EXPECT_STREQ(g_image_name, "page.tga");
+}
