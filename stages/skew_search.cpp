@@ -66,6 +66,7 @@ struct Level {
     // each thread, with room for the largest shift either way.
     int64_t* steps = nullptr;
     int64_t reach = 0;  // the largest shift within the range, in cell rows
+    int64_t aspect = 1;  // cell rows that a slope of one moves across one cell column
     int threads = 1;
 };
 
@@ -142,41 +143,42 @@ int64_t InkThreshold(const uint64_t histogram[766], int64_t* contrast)
     return threshold;
 }
 
-// Counts dark pixels in cells of reduction x reduction pixels (the last
-// partial cells are left out) into counts, width cells a row, for cell rows
+// Counts dark pixels in cells of `reduction` pixels of one row (the last
+// partial cell is left out) into counts, width cells a row, for rows
 // first ... end - 1.  `dark` holds one pixel row's flags.
 void CountDark(const BITMAP* page, int64_t threshold, int64_t reduction, uint16_t* counts, int64_t width,
                int64_t first, int64_t end, uint8_t* dark)
 {
-    std::memset(counts + size_t(first) * size_t(width), 0, size_t(width) * size_t(end - first) * sizeof(uint16_t));
     int64_t used = width * reduction;  // pixels of a row that fall in whole cells
     int32_t cut = int32_t(threshold);
-    for (int64_t y = first * reduction; y < end * reduction; y++) {
+    for (int64_t y = first; y < end; y++) {
         const uint8_t* p = page->pixels + size_t(y) * page->width * 3;
         for (int64_t x = 0; x < used; x++)
             dark[x] = uint8_t(int32_t(p[3 * x]) + int32_t(p[3 * x + 1]) + int32_t(p[3 * x + 2]) <= cut);
-        uint16_t* row = counts + size_t(y / reduction) * size_t(width);
-        if (reduction == 1) {
-            for (int64_t x = 0; x < width; x++) row[x] = uint16_t(row[x] + dark[x]);
+        uint16_t* row = counts + size_t(y) * size_t(width);
+        if (reduction == 2) {  // the common case, in a loop the compiler can widen
+            for (int64_t x = 0; x < width; x++) row[x] = uint16_t(dark[2 * x] + dark[2 * x + 1]);
             continue;
         }
         for (int64_t x = 0; x < width; x++) {
             unsigned n = 0;
             for (int64_t k = 0; k < reduction; k++) n += dark[x * reduction + k];
-            row[x] = uint16_t(row[x] + n);
+            row[x] = uint16_t(n);
         }
     }
 }
 
 size_t StepCount(const Level& level) { return size_t(level.height + 2 * level.reach + 2); }
 
-// Builds a level from cell counts; 0 after "Not enough memory\n".
-int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, double range_tangent, int threads,
-              Level* level)
+// Builds a level from cell counts, its cells `aspect` times as wide as
+// they are tall; 0 after "Not enough memory\n".
+int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, int64_t aspect, double range_tangent,
+              int threads, Level* level)
 {
     level->width = width;
     level->height = height;
-    level->reach = int64_t(range_tangent * double(width) * 0.5) + 2;
+    level->aspect = aspect;
+    level->reach = int64_t(range_tangent * double(aspect) * double(width) * 0.5) + 2;
     level->threads = threads;
     int64_t column_size = height + 2;
     level->prefix = static_cast<uint32_t*>(AllocMemory((size_t(width) + 1) * size_t(column_size) * sizeof(uint32_t)));
@@ -188,19 +190,25 @@ int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, double rang
         prefix[size_t(x) * size_t(column_size)] = 0;
         prefix[(size_t(x) + 1) * size_t(column_size) - 1] = 0;
     }
-    // Blocks of columns, so that the rows of counts are read in order while
-    // the columns of the prefix sums are written in order.
+    // Each row's sums are its own, so the threads take bands of rows.
+    // Within a band, blocks of columns, so that the rows of counts are read
+    // in order while the columns of the prefix sums are written in order.
     constexpr int64_t kBlock = 32;
-    for (int64_t x0 = 0; x0 < width; x0 += kBlock) {
-        int64_t x1 = x0 + kBlock < width ? x0 + kBlock : width;
-        for (int64_t y = 0; y < height; y++) {
-            const uint16_t* row = counts + size_t(y) * size_t(width);
-            for (int64_t x = x0; x < x1; x++) {
-                size_t at = size_t(x) * size_t(column_size) + size_t(1 + y);
-                prefix[at + size_t(column_size)] = prefix[at] + row[x];
+    RunInBands(height, threads, [&](int, int64_t first, int64_t end) {
+        for (int64_t x0 = 0; x0 < width; x0 += kBlock) {
+            int64_t x1 = x0 + kBlock < width ? x0 + kBlock : width;
+            for (int64_t y = first; y < end; y++) {
+                const uint16_t* row = counts + size_t(y) * size_t(width);
+                uint32_t* out = prefix + size_t(x0) * size_t(column_size) + size_t(1 + y);
+                uint32_t sum = *out;
+                for (int64_t x = x0; x < x1; x++) {
+                    sum += row[x];
+                    out += column_size;
+                    *out = sum;
+                }
             }
         }
-    }
+    });
     return 1;
 }
 
@@ -231,7 +239,7 @@ int64_t Shift(int64_t x, int64_t width, double tangent)
 // array of steps.
 uint64_t Score(const Level& level, int32_t hundredths, int thread)
 {
-    double tangent = TangentOfHundredths(hundredths);
+    double tangent = TangentOfHundredths(hundredths) * double(level.aspect);
     int64_t width = level.width, height = level.height, reach = level.reach;
     int64_t column_size = height + 2;
     int64_t* own = level.steps + size_t(thread) * StepCount(level);
@@ -421,16 +429,18 @@ int32_t Refine(const Level& fine, int32_t start, int32_t limit, uint64_t* peak)
     return found < -limit ? -limit : found > limit ? limit : found;
 }
 
-// Sums 2 x 2 cells into one (last odd row and column left out).
-void HalveCounts(const uint16_t* counts, int64_t width, int64_t height, uint16_t* half)
+// Sums blocks of 2 cells across and `down` rows into one (the last partial
+// blocks left out).
+void ReduceCounts(const uint16_t* counts, int64_t width, int64_t height, int64_t down, uint16_t* reduced)
 {
-    int64_t half_width = width / 2, half_height = height / 2;
-    for (int64_t y = 0; y < half_height; y++) {
-        const uint16_t* a = counts + size_t(2 * y) * size_t(width);
-        const uint16_t* b = a + width;
-        for (int64_t x = 0; x < half_width; x++)
-            half[size_t(y) * size_t(half_width) + size_t(x)] =
-                uint16_t(a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1]);
+    int64_t reduced_width = width / 2, reduced_height = height / down;
+    for (int64_t y = 0; y < reduced_height; y++) {
+        uint16_t* out = reduced + size_t(y) * size_t(reduced_width);
+        std::memset(out, 0, size_t(reduced_width) * sizeof(uint16_t));
+        for (int64_t k = 0; k < down; k++) {
+            const uint16_t* a = counts + size_t(y * down + k) * size_t(width);
+            for (int64_t x = 0; x < reduced_width; x++) out[x] = uint16_t(out[x] + a[2 * x] + a[2 * x + 1]);
+        }
     }
 }
 
@@ -446,9 +456,14 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     *result = {0, 0, 0};
     double cut = !(range >= 0.01) ? 0.01 : range > 45.0 ? 45.0 : range;  // also a range that is no number
     int32_t limit = int32_t(cut * 100.0 + 0.5);
+    // The fine copy keeps every pixel row: the slope is measured in rows, so
+    // the rows set its precision, while cells of `reduction` pixels across
+    // keep it near kCellsAcross wide.  The coarse copy has square cells of
+    // 2 x reduction pixels a side.
     int64_t reduction = page->width / kCellsAcross > 1 ? page->width / kCellsAcross : 1;
-    int64_t width = page->width / reduction, height = page->height / reduction;
-    if (width < 8 || height < 8) return 1;  // nothing that could hold a line of text
+    int64_t width = page->width / reduction, height = page->height;
+    int64_t coarse_width = width / 2, coarse_height = height / (2 * reduction);
+    if (coarse_width < 4 || coarse_height < 4) return 1;  // nothing that could hold a line of text
 
     // One pixel in eight is plenty for a histogram of ink and paper.
     uint64_t histogram[766] = {};
@@ -465,7 +480,7 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     int32_t outer = limit + limit / 2 + 100 < 4500 ? limit + limit / 2 + 100 : 4500;
     double range_tangent = TangentOfHundredths(outer);
     uint16_t* counts = static_cast<uint16_t*>(AllocMemory(size_t(width) * size_t(height) * sizeof(uint16_t)));
-    uint16_t* half = static_cast<uint16_t*>(AllocMemory(size_t(width / 2) * size_t(height / 2) * sizeof(uint16_t)));
+    uint16_t* half = static_cast<uint16_t*>(AllocMemory(size_t(coarse_width) * size_t(coarse_height) * sizeof(uint16_t)));
     Level fine, coarse;
     int threads = UseFastStages() ? StageThreads() : 1;
     uint8_t* dark = static_cast<uint8_t*>(AllocMemory(size_t(threads) * size_t(width * reduction)));
@@ -474,9 +489,9 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
         RunInBands(height, threads, [&](int thread, int64_t first, int64_t end) {
             CountDark(page, threshold, reduction, counts, width, first, end, dark + size_t(thread) * size_t(width * reduction));
         });
-        HalveCounts(counts, width, height, half);
-        ok = MakeLevel(counts, width, height, range_tangent, threads, &fine) &&
-             MakeLevel(half, width / 2, height / 2, range_tangent, threads, &coarse);
+        ReduceCounts(counts, width, height, 2 * reduction, half);
+        ok = MakeLevel(counts, width, height, reduction, range_tangent, threads, &fine) &&
+             MakeLevel(half, coarse_width, coarse_height, 1, range_tangent, threads, &coarse);
     }
     FreeMemory(&counts);
     FreeMemory(&half);
