@@ -6,17 +6,18 @@
 // Method:
 //   - threshold from the page's own histogram (Otsu: the cut that best
 //     separates ink from paper), so light print and grey paper both work;
-//   - the page reduced to cells of R x R pixels, each holding its count of
-//     dark pixels (R keeps the copy near 1000 cells wide);
+//   - the page reduced to cells of R pixels of a row, each holding its
+//     count of dark pixels (R keeps the copy near 1000 cells wide; every
+//     pixel row is kept, since the rows set the precision of the slope);
 //   - the copy is sheared, not turned: column x moves by (x - centre) x
-//     tan a rows, which brings lines of slope tan a level exactly as a turn
-//     would (rounded with a dither, see Shift);
+//     tan a pixel rows, which brings lines of slope tan a level exactly as
+//     a turn would (rounded with a dither, see Shift);
 //   - score(a) = sum over rows of (rowsum(i + 1) - rowsum(i))^2, in integers;
 //   - a sweep of the whole range (and some way beyond, to tell a page that
-//     lies beyond it) every 0.32 degree on a copy reduced twice more, then
-//     a sweep every 0.04 degree around each of the highest peaks of the
-//     sweep on the first copy, and the top of a parabola fitted to the
-//     highest, to 0.01 degree.
+//     lies beyond it) every 0.32 degree on a coarser copy of square cells
+//     of 2R x 2R pixels, then a sweep every 0.04 degree around each of the
+//     highest peaks of the sweep on the first copy, and the top of a
+//     parabola fitted to the highest, to 0.01 degree.
 // Angles are whole hundredths of a degree and ties go to the angle tried
 // first, so the result does not depend on the machine.
 //
@@ -480,14 +481,16 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     int32_t outer = limit + limit / 2 + 100 < 4500 ? limit + limit / 2 + 100 : 4500;
     double range_tangent = TangentOfHundredths(outer);
     uint16_t* counts = static_cast<uint16_t*>(AllocMemory(size_t(width) * size_t(height) * sizeof(uint16_t)));
-    uint16_t* half = static_cast<uint16_t*>(AllocMemory(size_t(coarse_width) * size_t(coarse_height) * sizeof(uint16_t)));
+    size_t coarse_cells = size_t(coarse_width) * size_t(coarse_height);
+    uint16_t* half = static_cast<uint16_t*>(AllocMemory(coarse_cells * sizeof(uint16_t)));
     Level fine, coarse;
     int threads = UseFastStages() ? StageThreads() : 1;
     uint8_t* dark = static_cast<uint8_t*>(AllocMemory(size_t(threads) * size_t(width * reduction)));
     int ok = counts != nullptr && half != nullptr && dark != nullptr;
     if (ok) {
         RunInBands(height, threads, [&](int thread, int64_t first, int64_t end) {
-            CountDark(page, threshold, reduction, counts, width, first, end, dark + size_t(thread) * size_t(width * reduction));
+            uint8_t* own = dark + size_t(thread) * size_t(width * reduction);
+            CountDark(page, threshold, reduction, counts, width, first, end, own);
         });
         ReduceCounts(counts, width, height, 2 * reduction, half);
         ok = MakeLevel(counts, width, height, reduction, range_tangent, threads, &fine) &&
@@ -508,8 +511,8 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
             if (beyond) start = start < 0 ? -limit : limit;
             uint64_t peak = 0;
             int32_t angle = Refine(fine, start, limit, &peak);
-            // The copy reduced twice more may rank two peaks wrongly: the
-            // highest peaks of the sweep are each looked at on the fine copy.
+            // The coarse copy may rank two near peaks wrongly: the highest
+            // peaks of the sweep are each looked at on the fine copy.
             for (int k = 0; k < candidate_count && !beyond; k++) {
                 if (candidates[k] == start) continue;
                 uint64_t other_peak = 0;
