@@ -83,8 +83,13 @@ python3 "$root/bench/report.py" processes.json tiff.json peaks.txt
 # take minutes); delete the directory to measure them afresh.
 echo
 echo "== skew accuracy (degrees; turned pages and the peers' answers kept in $build/bench-skew)"
+# Leptonica's skew finder joins the peers where libleptonica-dev is installed.
+lept=$build/bench/lept_skew
+if pkg-config --exists lept 2>/dev/null; then
+  g++ -O2 "$root/bench/lept_skew.cpp" -o "$lept" $(pkg-config --cflags --libs lept)
+fi
 python3 "$root/bench/skew_accuracy.py" "$nivelo" "$build/bench/make_page" "$magick" "$root/bench/realpages" \
-  "$build/bench-skew"
+  "$build/bench-skew" "$lept"
 # Whole archives: 40 A4 pages through nivelo-batch, one job against one per
 # core.  Eight distinct pages (angles from -1.6 to 1.2 degrees), each linked
 # under five names, keep the disk use down.

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Skew accuracy of nivelo (AFFINAGE no and yes) beside ImageMagick's and
-unpaper's deskew, on three sets of pages:
+unpaper's deskew and, when bench/lept_skew was built, leptonica's
+sweep-and-search skew finder, on three sets of pages:
 
   real     the real scans of bench/realpages, against their established skew
   turned   the same scans turned by known angles (ImageMagick's distortion
@@ -14,7 +15,7 @@ Angles follow nivelo's convention: positive when the lines rise to the right
 (rows counted from the top).  ImageMagick's deskew:angle has the same sign;
 unpaper prints radians of the opposite sign.
 
-usage: skew_accuracy.py <nivelo> <make_page> <convert> <pages dir> <work dir>
+usage: skew_accuracy.py <nivelo> <make_page> <convert> <pages dir> <work dir> [<lept_skew>]
 """
 import hashlib
 import json
@@ -105,6 +106,26 @@ class Unpaper:
         return 0.0, True
 
 
+class Leptonica:
+    name = "leptonica sweep and search"
+
+    def __init__(self, binary, convert, work, cache):
+        self.binary, self.convert, self.work, self.cache = binary, convert, work, cache
+
+    def angle(self, path):
+        return self.cache.angle(self, path)
+
+    def measure(self, path):
+        if path.endswith(".tga"):  # leptonica reads no TGA
+            png = os.path.join(self.work, "lept_in.png")
+            run([self.convert, path, png])
+            path = png
+        out = run([self.binary, path]).stdout.split()
+        if len(out) != 2 or float(out[1]) == 0.0:  # no confidence: it would not turn the page
+            return 0.0, True
+        return float(out[0]), False
+
+
 def summary(errors, unmeasured):
     if not errors:
         return "| – | – | – | – | – | – | 0 |"
@@ -121,6 +142,8 @@ def main():
     cache = PeerCache(work)
     methods = [Nivelo(nivelo, work, False), Nivelo(nivelo, work, True), Magick(convert, cache),
                Unpaper(convert, work, cache)]
+    if len(sys.argv) > 6 and os.path.exists(sys.argv[6]):
+        methods.append(Leptonica(sys.argv[6], convert, work, cache))
     if os.environ.get("SKEW_ONLY"):  # e.g. SKEW_ONLY=AFFINAGE,unpaper: only the methods whose names hold one of these
         methods = [m for m in methods if any(w in m.name for w in os.environ["SKEW_ONLY"].split(","))]
     header = ("| method | mean | median | max | within 0.1° | within 0.5° | unmeasurable | pages |\n"

@@ -6,28 +6,35 @@
 // Method:
 //   - threshold from the page's own histogram (Otsu: the cut that best
 //     separates ink from paper), so light print and grey paper both work;
-//   - the page reduced to cells of R x R pixels, each holding its count of
-//     dark pixels (R keeps the copy near 1000 cells wide);
+//   - the page reduced to cells of R pixels of a row, each holding its
+//     count of dark pixels (R keeps the copy near 1000 cells wide; every
+//     pixel row is kept, since the rows set the precision of the slope);
 //   - the copy is sheared, not turned: column x moves by (x - centre) x
-//     tan a rows, which brings lines of slope tan a level exactly as a turn
-//     would (rounded with a dither, see Shift);
+//     tan a pixel rows, which brings lines of slope tan a level exactly as
+//     a turn would (rounded with a dither, see Shift);
 //   - score(a) = sum over rows of (rowsum(i + 1) - rowsum(i))^2, in integers;
 //   - a sweep of the whole range (and some way beyond, to tell a page that
-//     lies beyond it) every 0.32 degree on a copy reduced twice more, then
-//     a sweep every 0.04 degree around the best on the first copy, and the
-//     middle of that peak to 0.01 degree.
+//     lies beyond it) every 0.32 degree on a coarser copy of square cells
+//     of 2R x 2R pixels, then a sweep every 0.04 degree around each of the
+//     highest peaks of the sweep on the first copy, and the top of a
+//     parabola fitted to the highest, to 0.01 degree.
 // Angles are whole hundredths of a degree and ties go to the angle tried
 // first, so the result does not depend on the machine.
 //
-// Each row's prefix sums make one strip of columns that share a shift cost
-// one addition a row, so a score costs (number of strips) x rows.
+// Each row's prefix sums make one run of columns that share a shift cost
+// one addition a row, so a score costs (number of runs) x rows.  The
+// counting and the scores of the angles are shared among the threads; each
+// score is an integer of its own, so the result is the same for any number
+// of threads.
 #include "stages/skew_search.h"
 
 #include <cstddef>
 #include <cstring>
 #include <initializer_list>
 
+#include "core/environment.h"
 #include "core/support.h"
+#include "stages/parallel.h"
 
 namespace {
 
@@ -36,6 +43,8 @@ constexpr int32_t kSweepStep = 32;     // hundredths of a degree between the ang
 constexpr int32_t kFineStep = 4;       // the same on the fine level, around the best of the sweep
 constexpr int64_t kCellsAcross = 1000;  // the reduced copy is about this wide
 constexpr int64_t kDitherColumns = 8;  // columns that share one rounding offset
+constexpr int kCandidates = 3;         // peaks of the sweep looked at closely
+constexpr int kFitSteps = 4;           // fine steps each side of the best that the parabola fits
 // Ink and paper whose means differ by less than this (in sums of the three
 // bytes, 0 to 765) are one and the same: a blank page.
 constexpr int64_t kLeastContrast = 3 * 12;
@@ -54,10 +63,12 @@ struct Level {
     // in cells 0 ... x - 1 of row y, for x = 0 ... width, with an empty row
     // above and below each column.
     uint32_t* prefix = nullptr;
-    // Differences of adjacent row sums of the sheared copy, with room for the
-    // largest shift either way.
+    // Differences of adjacent row sums of the sheared copy, one array for
+    // each thread, with room for the largest shift either way.
     int64_t* steps = nullptr;
     int64_t reach = 0;  // the largest shift within the range, in cell rows
+    int64_t aspect = 1;  // cell rows that a slope of one moves across one cell column
+    int threads = 1;
 };
 
 void FreeLevel(Level* level)
@@ -133,43 +144,46 @@ int64_t InkThreshold(const uint64_t histogram[766], int64_t* contrast)
     return threshold;
 }
 
-// Counts dark pixels in cells of reduction x reduction pixels (the last
-// partial cells are left out) into counts, width x height row-major.  `dark`
-// holds one pixel row's flags.
+// Counts dark pixels in cells of `reduction` pixels of one row (the last
+// partial cell is left out) into counts, width cells a row, for rows
+// first ... end - 1.  `dark` holds one pixel row's flags.
 void CountDark(const BITMAP* page, int64_t threshold, int64_t reduction, uint16_t* counts, int64_t width,
-               int64_t height, uint8_t* dark)
+               int64_t first, int64_t end, uint8_t* dark)
 {
-    std::memset(counts, 0, size_t(width) * size_t(height) * sizeof(uint16_t));
     int64_t used = width * reduction;  // pixels of a row that fall in whole cells
     int32_t cut = int32_t(threshold);
-    for (int64_t y = 0; y < height * reduction; y++) {
+    for (int64_t y = first; y < end; y++) {
         const uint8_t* p = page->pixels + size_t(y) * page->width * 3;
         for (int64_t x = 0; x < used; x++)
             dark[x] = uint8_t(int32_t(p[3 * x]) + int32_t(p[3 * x + 1]) + int32_t(p[3 * x + 2]) <= cut);
-        uint16_t* row = counts + size_t(y / reduction) * size_t(width);
-        if (reduction == 1) {
-            for (int64_t x = 0; x < width; x++) row[x] = uint16_t(row[x] + dark[x]);
+        uint16_t* row = counts + size_t(y) * size_t(width);
+        if (reduction == 2) {  // the common case, in a loop the compiler can widen
+            for (int64_t x = 0; x < width; x++) row[x] = uint16_t(dark[2 * x] + dark[2 * x + 1]);
             continue;
         }
         for (int64_t x = 0; x < width; x++) {
             unsigned n = 0;
             for (int64_t k = 0; k < reduction; k++) n += dark[x * reduction + k];
-            row[x] = uint16_t(row[x] + n);
+            row[x] = uint16_t(n);
         }
     }
 }
 
 size_t StepCount(const Level& level) { return size_t(level.height + 2 * level.reach + 2); }
 
-// Builds a level from cell counts; 0 after "Not enough memory\n".
-int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, double range_tangent, Level* level)
+// Builds a level from cell counts, its cells `aspect` times as wide as
+// they are tall; 0 after "Not enough memory\n".
+int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, int64_t aspect, double range_tangent,
+              int threads, Level* level)
 {
     level->width = width;
     level->height = height;
-    level->reach = int64_t(range_tangent * double(width) * 0.5) + 2;
+    level->aspect = aspect;
+    level->reach = int64_t(range_tangent * double(aspect) * double(width) * 0.5) + 2;
+    level->threads = threads;
     int64_t column_size = height + 2;
     level->prefix = static_cast<uint32_t*>(AllocMemory((size_t(width) + 1) * size_t(column_size) * sizeof(uint32_t)));
-    level->steps = static_cast<int64_t*>(AllocMemory(StepCount(*level) * sizeof(int64_t)));
+    level->steps = static_cast<int64_t*>(AllocMemory(size_t(threads) * StepCount(*level) * sizeof(int64_t)));
     if (level->prefix == nullptr || level->steps == nullptr) return 0;
     uint32_t* prefix = level->prefix;
     std::memset(prefix, 0, size_t(column_size) * sizeof(uint32_t));
@@ -177,19 +191,25 @@ int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, double rang
         prefix[size_t(x) * size_t(column_size)] = 0;
         prefix[(size_t(x) + 1) * size_t(column_size) - 1] = 0;
     }
-    // Blocks of columns, so that the rows of counts are read in order while
-    // the columns of the prefix sums are written in order.
+    // Each row's sums are its own, so the threads take bands of rows.
+    // Within a band, blocks of columns, so that the rows of counts are read
+    // in order while the columns of the prefix sums are written in order.
     constexpr int64_t kBlock = 32;
-    for (int64_t x0 = 0; x0 < width; x0 += kBlock) {
-        int64_t x1 = x0 + kBlock < width ? x0 + kBlock : width;
-        for (int64_t y = 0; y < height; y++) {
-            const uint16_t* row = counts + size_t(y) * size_t(width);
-            for (int64_t x = x0; x < x1; x++) {
-                size_t at = size_t(x) * size_t(column_size) + size_t(1 + y);
-                prefix[at + size_t(column_size)] = prefix[at] + row[x];
+    RunInBands(height, threads, [&](int, int64_t first, int64_t end) {
+        for (int64_t x0 = 0; x0 < width; x0 += kBlock) {
+            int64_t x1 = x0 + kBlock < width ? x0 + kBlock : width;
+            for (int64_t y = first; y < end; y++) {
+                const uint16_t* row = counts + size_t(y) * size_t(width);
+                uint32_t* out = prefix + size_t(x0) * size_t(column_size) + size_t(1 + y);
+                uint32_t sum = *out;
+                for (int64_t x = x0; x < x1; x++) {
+                    sum += row[x];
+                    out += column_size;
+                    *out = sum;
+                }
             }
         }
-    }
+    });
     return 1;
 }
 
@@ -212,17 +232,19 @@ int64_t Shift(int64_t x, int64_t width, double tangent)
     return double(whole) > offset ? whole - 1 : whole;  // floor
 }
 
-// The row sums of a strip of columns moved by `shift` rows step by
-// count(y) - count(y - 1) at row y + shift; the steps of all strips are
-// summed, then squared.  Rows within the largest shift of the top and bottom
-// are left out at every angle: there the page's own edges, cut slantwise by
-// the shear, would score.
-uint64_t Score(const Level& level, int32_t hundredths)
+// The row sums of a run of columns moved by `shift` rows step by
+// count(y) - count(y - 1) at row y + shift; the steps of all runs are
+// summed, then squared.  Rows within the largest shift of the top and
+// bottom are left out at every angle: there the page's own edges, cut
+// slantwise by the shear, would score.  `thread` picks the thread's own
+// array of steps.
+uint64_t Score(const Level& level, int32_t hundredths, int thread)
 {
-    double tangent = TangentOfHundredths(hundredths);
+    double tangent = TangentOfHundredths(hundredths) * double(level.aspect);
     int64_t width = level.width, height = level.height, reach = level.reach;
     int64_t column_size = height + 2;
-    std::memset(level.steps, 0, StepCount(level) * sizeof(int64_t));
+    int64_t* own = level.steps + size_t(thread) * StepCount(level);
+    std::memset(own, 0, StepCount(level) * sizeof(int64_t));
     int64_t first = 0, shift = Shift(0, width, tangent);
     for (int64_t x = 1; x <= width; x++) {
         int64_t next = x < width ? Shift(x, width, tangent) : shift + 1;
@@ -231,7 +253,7 @@ uint64_t Score(const Level& level, int32_t hundredths)
         // y (from -1 to height) is right[y] - left[y].
         const uint32_t* left = level.prefix + size_t(first) * size_t(column_size);
         const uint32_t* right = level.prefix + size_t(x) * size_t(column_size);
-        int64_t* steps = level.steps + (reach + 1 + shift);
+        int64_t* steps = own + (reach + 1 + shift);
         int64_t above = 0;
         for (int64_t y = 0; y <= height; y++, steps++) {
             int64_t count = int64_t(right[y + 1]) - int64_t(left[y + 1]);
@@ -244,33 +266,76 @@ uint64_t Score(const Level& level, int32_t hundredths)
     int64_t margin = reach < height / 4 ? reach : height / 4;
     uint64_t score = 0;
     for (int64_t j = reach + 1 + margin; j < reach + 1 + height - margin; j++) {
-        int64_t step = level.steps[j];
+        int64_t step = own[j];
         score += uint64_t(step * step);
     }
     return score;
 }
 
-// Sweeps the coarse level from -outer to outer, through -limit and limit
-// themselves; returns the best angle and sets *worst to the lowest score.
-int32_t Sweep(const Level& coarse, int32_t limit, int32_t outer, uint64_t* best_score, uint64_t* worst)
+// Scores the angles angles[0 ... n - 1] into scores, on the level's threads.
+void ScoreAll(const Level& level, const int32_t* angles, int64_t n, uint64_t* scores)
 {
-    int32_t best = -outer;
-    *best_score = 0;
-    *worst = UINT64_MAX;
-    for (int32_t angle = -outer; angle <= outer;) {
-        uint64_t score = Score(coarse, angle);
-        if (score < *worst) *worst = score;
-        if (score > *best_score) {
-            *best_score = score;
-            best = angle;
-        }
+    RunInBands(n, level.threads, [&](int thread, int64_t first, int64_t end) {
+        for (int64_t i = first; i < end; i++) scores[i] = Score(level, angles[i], thread);
+    });
+}
+
+// Sweeps the coarse level from -outer to outer, through -limit and limit
+// themselves; returns the best angle (the first of equal ones) and sets
+// *worst to the lowest score.  0 after "Not enough memory\n".
+int Sweep(const Level& coarse, int32_t limit, int32_t outer, int32_t* best, uint64_t* best_score,
+          uint64_t* worst, int32_t candidates[kCandidates], int* candidate_count)
+{
+    int64_t most = 2 * int64_t(outer) / kSweepStep + 4;
+    int32_t* angles = static_cast<int32_t*>(AllocMemory(size_t(most) * sizeof(int32_t)));
+    uint64_t* scores = static_cast<uint64_t*>(AllocMemory(size_t(most) * sizeof(uint64_t)));
+    if (angles == nullptr || scores == nullptr) {
+        FreeMemory(&angles);
+        FreeMemory(&scores);
+        return 0;
+    }
+    int64_t n = 0;
+    for (int32_t angle = -outer; angle <= outer && n < most;) {
+        angles[n++] = angle;
         int32_t next = (angle + outer) / kSweepStep * kSweepStep - outer + kSweepStep;  // grid from -outer
         if (angle < -limit && next > -limit) next = -limit;
         if (angle < limit && next > limit) next = limit;
         if (angle < outer && next > outer) next = outer;
         angle = next > angle ? next : angle + 1;
     }
-    return best;
+    ScoreAll(coarse, angles, n, scores);
+    *best = -outer;
+    *best_score = 0;
+    *worst = UINT64_MAX;
+    for (int64_t i = 0; i < n; i++) {
+        if (scores[i] < *worst) *worst = scores[i];
+        if (scores[i] > *best_score) {
+            *best_score = scores[i];
+            *best = angles[i];
+        }
+    }
+    // The highest peaks within the range that come near the best (7/8 of its
+    // score), highest first (the first of equal ones first).
+    uint64_t heights[kCandidates];
+    *candidate_count = 0;
+    for (int64_t i = 0; i < n; i++) {
+        if (angles[i] < -limit || angles[i] > limit || scores[i] * 8 < *best_score * 7) continue;
+        if ((i > 0 && scores[i - 1] >= scores[i]) || (i + 1 < n && scores[i + 1] > scores[i])) continue;
+        int at = *candidate_count;
+        while (at > 0 && heights[at - 1] < scores[i]) at--;
+        if (at >= kCandidates) continue;
+        int last = *candidate_count < kCandidates ? *candidate_count : kCandidates - 1;
+        for (int k = last; k > at; k--) {
+            heights[k] = heights[k - 1];
+            candidates[k] = candidates[k - 1];
+        }
+        heights[at] = scores[i];
+        candidates[at] = angles[i];
+        if (*candidate_count < kCandidates) (*candidate_count)++;
+    }
+    FreeMemory(&angles);
+    FreeMemory(&scores);
+    return 1;
 }
 
 // Dark pixels of the coarse level in the rows that are scored.
@@ -284,47 +349,99 @@ uint64_t DarkScored(const Level& level)
 }
 
 // On the fine level: a sweep every kFineStep within a coarse step of start,
-// then the top of a parabola through the best score and those two steps to
-// either side of it.  Near its peak the score of a real page is flat to
-// within a row of drift and has small bumps of its own; the parabola finds
-// the middle of the peak where the best single angle would wander over it.
-int32_t Refine(const Level& fine, int32_t start, int32_t limit)
+// carried on step by step while the best lies within kFitSteps of either
+// end of what was scored, then the top of the parabola fitted by least
+// squares to the best score and kFitSteps steps to either side of it.  Near
+// its peak the score of a real page is flat to within a row of drift and has
+// small bumps of its own; the fitted parabola finds the middle of the peak
+// where the best single angle, or a parabola through three scores, would
+// wander over it.
+int32_t Refine(const Level& fine, int32_t start, int32_t limit, uint64_t* peak)
 {
-    constexpr int kCount = 2 * kSweepStep / kFineStep + 1;
-    uint64_t scores[kCount];
-    int best = -1;
-    for (int i = 0; i < kCount; i++) {
-        int32_t angle = start - kSweepStep + i * kFineStep;
-        scores[i] = (angle < -limit || angle > limit) ? 0 : Score(fine, angle);
-        if (angle >= -limit && angle <= limit && (best < 0 || scores[i] > scores[best])) best = i;
-    }
-    int32_t angle = start - kSweepStep + best * kFineStep;
-    auto within = [&](int i) {
-        int32_t a = start - kSweepStep + i * kFineStep;
-        return i >= 0 && i < kCount && a >= -limit && a <= limit;
+    constexpr int kSpan = 4 * kSweepStep / kFineStep + 1;  // start -+ 2 coarse steps
+    constexpr int kFirst = kSpan / 4, kLast = kSpan - 1 - kSpan / 4;  // start -+ 1 coarse step
+    int32_t base = start - 2 * kSweepStep;
+    auto valid = [&](int i) {
+        int32_t a = base + i * kFineStep;
+        return i >= 0 && i < kSpan && a >= -limit && a <= limit;
     };
-    int reach = within(best - 2) && within(best + 2) ? 2 : within(best - 1) && within(best + 1) ? 1 : 0;
-    if (reach == 0) return angle;
-    double below = double(scores[best - reach]), top = double(scores[best]), above = double(scores[best + reach]);
-    double curve = below - 2.0 * top + above;  // < 0 at a peak
-    if (!(curve < 0.0)) return angle;
-    double span = double(reach * kFineStep);
-    double offset = 0.5 * span * (below - above) / curve;  // within +-span / 2 of the best
-    double vertex = double(angle) + offset;
+    uint64_t scores[kSpan] = {};
+    int32_t angles[kSpan];
+    int have[kSpan] = {};
+    int64_t n = 0;
+    for (int i = kFirst; i <= kLast; i++)
+        if (valid(i)) angles[n++] = base + i * kFineStep;
+    uint64_t first_scores[kSpan];
+    ScoreAll(fine, angles, n, first_scores);
+    for (int64_t k = 0; k < n; k++) {
+        int i = (angles[k] - base) / kFineStep;
+        scores[i] = first_scores[k];
+        have[i] = 1;
+    }
+    auto get = [&](int i) {
+        if (!have[i]) scores[i] = Score(fine, base + i * kFineStep, 0);
+        have[i] = 1;
+        return scores[i];
+    };
+    int lo = kSpan, hi = -1, best = -1;
+    for (int i = kFirst; i <= kLast; i++) {
+        if (!valid(i)) continue;
+        lo = i < lo ? i : lo;
+        hi = i;
+        if (best < 0 || get(i) > get(best)) best = i;
+    }
+    *peak = 0;
+    if (best < 0) return start < -limit ? -limit : start > limit ? limit : start;
+    for (int moved = 1; moved;) {
+        moved = 0;
+        if (best - lo < kFitSteps && valid(lo - 1)) {
+            moved = 1;
+            if (get(--lo) > get(best)) best = lo;
+        }
+        if (hi - best < kFitSteps && valid(hi + 1)) {
+            moved = 1;
+            if (get(++hi) > get(best)) best = hi;
+        }
+    }
+    int32_t angle = base + best * kFineStep;
+    *peak = get(best);
+    for (int i = best - kFitSteps; i <= best + kFitSteps; i++)
+        if (!valid(i)) return angle;
+    // y = a x^2 + b x + c over x = -kFitSteps ... kFitSteps; with x and
+    // x^2 - mean(x^2) orthogonal, b and a are two plain quotients.
+    double mean_square = 0.0;
+    for (int x = -kFitSteps; x <= kFitSteps; x++) mean_square = mean_square + double(x * x);
+    mean_square = mean_square / double(2 * kFitSteps + 1);
+    double xy = 0.0, xx = 0.0, qy = 0.0, qq = 0.0;
+    for (int x = -kFitSteps; x <= kFitSteps; x++) {
+        double y = double(get(best + x)), q = double(x * x) - mean_square;
+        xy = xy + double(x) * y;
+        xx = xx + double(x * x);
+        qy = qy + q * y;
+        qq = qq + q * q;
+    }
+    double a = qy / qq, b = xy / xx;
+    if (!(a < 0.0)) return angle;  // no peak to fit
+    double offset = -b / (2.0 * a);
+    if (offset > double(kFitSteps)) offset = double(kFitSteps);
+    if (offset < -double(kFitSteps)) offset = -double(kFitSteps);
+    double vertex = double(angle) + offset * double(kFineStep);
     int32_t found = int32_t(vertex < 0.0 ? vertex - 0.5 : vertex + 0.5);  // to the nearest hundredth
     return found < -limit ? -limit : found > limit ? limit : found;
 }
 
-// Sums 2 x 2 cells into one (last odd row and column left out).
-void HalveCounts(const uint16_t* counts, int64_t width, int64_t height, uint16_t* half)
+// Sums blocks of 2 cells across and `down` rows into one (the last partial
+// blocks left out).
+void ReduceCounts(const uint16_t* counts, int64_t width, int64_t height, int64_t down, uint16_t* reduced)
 {
-    int64_t half_width = width / 2, half_height = height / 2;
-    for (int64_t y = 0; y < half_height; y++) {
-        const uint16_t* a = counts + size_t(2 * y) * size_t(width);
-        const uint16_t* b = a + width;
-        for (int64_t x = 0; x < half_width; x++)
-            half[size_t(y) * size_t(half_width) + size_t(x)] =
-                uint16_t(a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1]);
+    int64_t reduced_width = width / 2, reduced_height = height / down;
+    for (int64_t y = 0; y < reduced_height; y++) {
+        uint16_t* out = reduced + size_t(y) * size_t(reduced_width);
+        std::memset(out, 0, size_t(reduced_width) * sizeof(uint16_t));
+        for (int64_t k = 0; k < down; k++) {
+            const uint16_t* a = counts + size_t(y * down + k) * size_t(width);
+            for (int64_t x = 0; x < reduced_width; x++) out[x] = uint16_t(out[x] + a[2 * x] + a[2 * x + 1]);
+        }
     }
 }
 
@@ -340,9 +457,14 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     *result = {0, 0, 0};
     double cut = !(range >= 0.01) ? 0.01 : range > 45.0 ? 45.0 : range;  // also a range that is no number
     int32_t limit = int32_t(cut * 100.0 + 0.5);
+    // The fine copy keeps every pixel row: the slope is measured in rows, so
+    // the rows set its precision, while cells of `reduction` pixels across
+    // keep it near kCellsAcross wide.  The coarse copy has square cells of
+    // 2 x reduction pixels a side.
     int64_t reduction = page->width / kCellsAcross > 1 ? page->width / kCellsAcross : 1;
-    int64_t width = page->width / reduction, height = page->height / reduction;
-    if (width < 8 || height < 8) return 1;  // nothing that could hold a line of text
+    int64_t width = page->width / reduction, height = page->height;
+    int64_t coarse_width = width / 2, coarse_height = height / (2 * reduction);
+    if (coarse_width < 4 || coarse_height < 4) return 1;  // nothing that could hold a line of text
 
     // One pixel in eight is plenty for a histogram of ink and paper.
     uint64_t histogram[766] = {};
@@ -359,28 +481,47 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     int32_t outer = limit + limit / 2 + 100 < 4500 ? limit + limit / 2 + 100 : 4500;
     double range_tangent = TangentOfHundredths(outer);
     uint16_t* counts = static_cast<uint16_t*>(AllocMemory(size_t(width) * size_t(height) * sizeof(uint16_t)));
-    uint16_t* half = static_cast<uint16_t*>(AllocMemory(size_t(width / 2) * size_t(height / 2) * sizeof(uint16_t)));
+    size_t coarse_cells = size_t(coarse_width) * size_t(coarse_height);
+    uint16_t* half = static_cast<uint16_t*>(AllocMemory(coarse_cells * sizeof(uint16_t)));
     Level fine, coarse;
-    uint8_t* dark = static_cast<uint8_t*>(AllocMemory(size_t(width * reduction)));
+    int threads = UseFastStages() ? StageThreads() : 1;
+    uint8_t* dark = static_cast<uint8_t*>(AllocMemory(size_t(threads) * size_t(width * reduction)));
     int ok = counts != nullptr && half != nullptr && dark != nullptr;
     if (ok) {
-        CountDark(page, threshold, reduction, counts, width, height, dark);
-        HalveCounts(counts, width, height, half);
-        ok = MakeLevel(counts, width, height, range_tangent, &fine) &&
-             MakeLevel(half, width / 2, height / 2, range_tangent, &coarse);
+        RunInBands(height, threads, [&](int thread, int64_t first, int64_t end) {
+            uint8_t* own = dark + size_t(thread) * size_t(width * reduction);
+            CountDark(page, threshold, reduction, counts, width, first, end, own);
+        });
+        ReduceCounts(counts, width, height, 2 * reduction, half);
+        ok = MakeLevel(counts, width, height, reduction, range_tangent, threads, &fine) &&
+             MakeLevel(half, coarse_width, coarse_height, 1, range_tangent, threads, &coarse);
     }
     FreeMemory(&counts);
     FreeMemory(&half);
     FreeMemory(&dark);
     if (ok) {
         uint64_t best_score = 0, worst = 0;
-        int32_t start = Sweep(coarse, limit, outer, &best_score, &worst);
+        int32_t start = 0, candidates[kCandidates];
+        int candidate_count = 0;
+        ok = Sweep(coarse, limit, outer, &start, &best_score, &worst, candidates, &candidate_count);
         uint64_t cell = uint64_t(4 * reduction * reduction);  // the most a coarse cell counts
         uint64_t ink = DarkScored(coarse);
-        if (best_score * 16 >= worst * kLeastPeak16 && best_score >= kLeastLines * ink * cell) {
+        if (ok && best_score * 16 >= worst * kLeastPeak16 && best_score >= kLeastLines * ink * cell) {
             int beyond = start < -limit || start > limit;
             if (beyond) start = start < 0 ? -limit : limit;
-            int32_t angle = Refine(fine, start, limit);
+            uint64_t peak = 0;
+            int32_t angle = Refine(fine, start, limit, &peak);
+            // The coarse copy may rank two near peaks wrongly: the highest
+            // peaks of the sweep are each looked at on the fine copy.
+            for (int k = 0; k < candidate_count && !beyond; k++) {
+                if (candidates[k] == start) continue;
+                uint64_t other_peak = 0;
+                int32_t other = Refine(fine, candidates[k], limit, &other_peak);
+                if (other_peak > peak) {
+                    peak = other_peak;
+                    angle = other;
+                }
+            }
             *result = {angle, 1, beyond || angle == limit || angle == -limit};
         }
     }

@@ -1,9 +1,10 @@
-// The precise skew search: drawn pages at known angles, pages without text,
-// the edge of the range, the default path left as it was, and real scans.
+// The precise skew search: drawn pages at known angles (on every path),
+// pages without text, the edge of the range, the default path as it was, and real scans.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -80,18 +81,23 @@ BITMAP* Draw(const Paper& paper, double angle, int ground = 30)
     return image;
 }
 
+// The search on one thread, on three and on the plain path: one answer.
 SkewSearchResult Find(const Paper& paper, double angle, double range = 10.0, int ground = 30)
 {
     BITMAP* page = Draw(paper, angle, ground);
-    SkewSearchResult found{-1, -1, -1};
-    EXPECT_EQ(1, FindSkewPrecise(page, range, &found));
+    SkewSearchResult found[3];
+    for (int i = 0; i < 3; i++) {
+        setenv(i < 2 ? "NIVELO_THREADS" : "NIVELO_PLAIN", i == 1 ? "3" : "1", 1);
+        EXPECT_EQ(1, FindSkewPrecise(page, range, &found[i]));
+        EXPECT_EQ(0, std::memcmp(&found[i], &found[0], sizeof found[0])) << angle;
+    }
+    for (const char* name : {"NIVELO_THREADS", "NIVELO_PLAIN"}) unsetenv(name);
     FreeHeap(&page);
-    return found;
+    return found[0];
 }
 
 struct NiveloRun {
-    std::string output;
-    std::string result;  // bytes of the final image
+    std::string output, result;  // result: the bytes of the final image
 };
 
 // nivelo on a page with the given extra configuration lines.
@@ -113,8 +119,7 @@ TEST_F(StageTest, DrawnPagesGiveTheirAngle)
     for (double angle : {-7.5, -4.6, -2.15, -0.8, -0.25, 0.35, 1.3, 3.05, 5.7, 7.5}) {
         SkewSearchResult found = Find(TwoColumnsAndFigure, angle);
         EXPECT_NEAR(angle, found.hundredths / 100.0, 0.05) << angle;
-        EXPECT_EQ(1, found.measured);
-        EXPECT_EQ(0, found.at_edge) << angle;
+        EXPECT_TRUE(found.measured == 1 && found.at_edge == 0) << angle;
     }
 }
 
@@ -128,12 +133,10 @@ TEST_F(StageTest, PagesWithoutLinesAreNotMeasuredAndEdgesAreTold)
     };
     for (const Paper& paper : {blank, photo}) {
         SkewSearchResult found = Find(paper, 1.5, 10.0, -10);
-        EXPECT_EQ(0, found.measured);
-        EXPECT_EQ(0, found.hundredths);
+        EXPECT_TRUE(found.measured == 0 && found.hundredths == 0);
     }
     SkewSearchResult beyond = Find(TwoColumnsAndFigure, 6.0, 3.0);
-    EXPECT_EQ(1, beyond.at_edge);
-    EXPECT_GE(beyond.hundredths, 250);
+    EXPECT_TRUE(beyond.at_edge == 1 && beyond.hundredths >= 250) << beyond.hundredths;
 
     // Both methods say so before the angle line.
     BITMAP* page = Draw(blank, 0.0, -10);
@@ -166,8 +169,7 @@ TEST_F(StageTest, WithoutTheKeyThePageIsTurnedAsBefore)
     ASSERT_EQ(1, SaveTGA((dir / "expected.tga").c_str(), page));
     FreeHeap(&page);
     std::string expected = ReadFileBytes(dir / "expected.tga");
-    EXPECT_TRUE(without.result == expected);
-    EXPECT_TRUE(set_no.result == expected);
+    EXPECT_TRUE(without.result == expected && set_no.result == expected);
     EXPECT_EQ(without.output, set_no.output);
     EXPECT_FALSE(precise.result == expected);
     EXPECT_NEAR(1.2, std::strtod(precise.output.c_str(), nullptr), 0.05) << precise.output;
@@ -177,14 +179,12 @@ TEST_F(StageTest, WithoutTheKeyThePageIsTurnedAsBefore)
 // the bound is twice the largest error measured on them.
 TEST_F(StageTest, RealScansEndToEnd)
 {
-    const struct {
-        const char* file;
-        double skew;
-    } kScans[] = {{"italic.tif", -0.17}, {"words.44.tif", 0.115}, {"table.27.tif", 0.005}};
-    for (const auto& scan : kScans) {
+    const std::pair<const char*, double> kScans[] = {
+        {"italic.tif", -0.17}, {"words.44.tif", 0.115}, {"table.27.tif", 0.005}};
+    for (const auto& [file, skew] : kScans) {
         ScratchDir dir;
         WriteFileBytes(dir / "config.txt", "SAUVEGARDE1=N\nSAUVEGARDE2=N\nAFFINAGE=O\n");
-        RunResult run = RunNivelo({"/cconfig.txt", std::string(NIVELO_SOURCE_DIR) + "/bench/realpages/" + scan.file}, dir.path);
-        EXPECT_NEAR(scan.skew, std::strtod(run.output.c_str(), nullptr), 0.08) << scan.file << run.output;
+        RunResult run = RunNivelo({"/cconfig.txt", std::string(NIVELO_SOURCE_DIR) + "/bench/realpages/" + file}, dir.path);
+        EXPECT_NEAR(skew, std::strtod(run.output.c_str(), nullptr), 0.08) << file << run.output;
     }
 }
