@@ -113,6 +113,8 @@ int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
         return 0;
     if (!g_params.ROTATION) return 1;
     if (precise && !PreciseAngle(*slot, &angle, &measured, &at_edge)) return 0;
+    // What the intermediate save has to say comes before the angle line.
+    FinishSaveStage();
     // A page without measurable lines is not a straight page: say so.
     if (!measured) std::printf("aucune ligne de texte trouvée : angle 0\n");
     if (at_edge) std::printf("angle au bord de la plage de recherche\n");
@@ -153,12 +155,18 @@ void ProcessImage(BITMAP** slot)
         if (g_params.FLOU && BlurStage(slot, g_params) != 1) return;
         SaveStageImage(2, *slot);
         SaveStageImageAsSaved(3, *slot, grey_source);
-        if (saves && g_params.SAUVEGARDE1) SaveStage(*slot, g_params.REPERTOIRE1, grey_source);
+        // With /f the detection writes images of its own: the save is made
+        // first, so that messages come in the order of the files.
+        if (saves && g_params.SAUVEGARDE1 && g_command.flag_f)
+            SaveStage(*slot, g_params.REPERTOIRE1, grey_source);
+        else if (saves && g_params.SAUVEGARDE1)
+            StartSaveStage(*slot, g_params.REPERTOIRE1, grey_source);
     }
     if (last >= 4) {
         if (RotateStep(slot, background, last) != 1) return;
         SaveStageImage(9, *slot);
     }
+    FinishSaveStage();
     bool cropped = true;
     if (last >= 10) {
         cropped = !g_params.RECADRAGE2 || CropStage(slot, background, g_params) == 1;
@@ -184,6 +192,7 @@ int RunNivelo(int argc, char** argv)
     if (image == nullptr) return 0;
     BITMAP_Init(image, 0, 0, 0);
     ProcessImage(&image);
+    FinishSaveStage();  // a run given up during the detection
     BITMAP_Free(image);
     FreeMemory(&image);
     std::fflush(stdout);

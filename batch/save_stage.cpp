@@ -1,5 +1,7 @@
 #include <cstdio>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "batch/params.h"
 #include "batch/pipeline.h"
@@ -56,4 +58,25 @@ void SaveStage(const BITMAP* image, const char* directory, int grey_source)
     else
         SaveTGA(name, &grey);
     BITMAP_Free(&grey);
+}
+
+namespace {
+
+std::thread g_pending_save;
+
+}  // namespace
+
+void StartSaveStage(const BITMAP* image, const char* directory, int grey_source)
+{
+    FinishSaveStage();
+    try {
+        g_pending_save = std::thread(SaveStage, image, directory, grey_source);
+    } catch (const std::system_error&) {
+        SaveStage(image, directory, grey_source);
+    }
+}
+
+void FinishSaveStage()
+{
+    if (g_pending_save.joinable()) g_pending_save.join();
 }

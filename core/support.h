@@ -51,6 +51,10 @@ struct OutputFile {
 // Opens a new temporary file next to path for writing; 0 after
 // "Could not open file %s\n" (with path) when it cannot.
 int OpenOutputFile(OutputFile* file, const char* path);
+// WriteBytes for the bulk of a result: large buffers go out a few
+// megabytes at a time, each handed to the disk at once, so that the sync of
+// CommitOutputFile has little left to wait for.
+int WriteOutputBytes(OutputFile* file, const void* buffer, size_t count);
 // Flushes, syncs, closes and renames the file over its name, then syncs the
 // folder.  0 after
 // "Error writing file %s\n" when any of that fails; the temporary file is
