@@ -4,10 +4,15 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 // Prints a printf-style message.  nivelo prints it on standard output;
 // nivelo_gui shows it in a modal box titled "Error".  No newline is added.
 void ReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// nivelo only: while `into` is set, this thread's reports are appended to it
+// instead of printed, so that work done side by side can print its messages
+// in a fixed order afterwards.  Null prints again.
+void HoldReports(std::string* into);
 
 // Heap block of count bytes (contents undefined), or null after
 // "Not enough memory\n".  A count of 0 succeeds.
