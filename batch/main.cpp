@@ -17,5 +17,11 @@ int main(int argc, char** argv)
     mallopt(M_MMAP_THRESHOLD, 1 << 30);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
 #endif
+#if defined(M_ARENA_MAX)
+    // One heap for every thread: a copy made by the save running beside the
+    // detection reuses freed pages too, rather than faulting in a heap of
+    // its own.
+    mallopt(M_ARENA_MAX, 1);
+#endif
     return RunNivelo(argc, argv);
 }

@@ -1,6 +1,7 @@
 #include "batch/pipeline.h"
 
 #include <cstdio>
+#include <string>
 
 #include "batch/command_line.h"
 #include "batch/params.h"
@@ -97,27 +98,26 @@ int PreciseAngle(const BITMAP* page, double* angle, int* measured, int* at_edge)
 // Skew detection and turn.  A preview asking for a filter image runs the
 // detection even with ROTATION off, since the images only show what it sees.
 // The page turns by the detected angle plus OFFSET_ANGLE, its corners filled
-// with COUL_REMPLISSAGE when given, else with the background colour.
-int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
+// with COUL_REMPLISSAGE when given, else with the background colour.  The
+// angle lines go through ReportError, held with the step's other messages.
+// *turned receives the new page (null when there is none).
+int DetectAndTurn(const BITMAP* page, const uint8_t background[3], bool turn, bool filters_wanted,
+                  BITMAP** turned)
 {
-    bool filters_wanted = false;
-    for (int k = 4; k <= 8; k++) filters_wanted = filters_wanted || StageImageWanted(k);
-    bool turn = g_params.ROTATION && last >= 9;
-    if (!turn && !filters_wanted) return 1;
     // With AFFINAGE the five filters run only for their images.
     bool precise = g_params.ROTATION && g_params.AFFINAGE;
     double angle = 0.0;
     int measured = 1, at_edge = 0;
     if ((!precise || filters_wanted || g_command.flag_f) &&
-        !DetectSkewAngle(*slot, &angle, g_params, FilterImagesOfRun(), &measured))
+        !DetectSkewAngle(page, &angle, g_params, FilterImagesOfRun(), &measured))
         return 0;
     if (!g_params.ROTATION) return 1;
-    if (precise && !PreciseAngle(*slot, &angle, &measured, &at_edge)) return 0;
+    if (precise && !PreciseAngle(page, &angle, &measured, &at_edge)) return 0;
     // A page without measurable lines is not a straight page: say so.
-    if (!measured) std::printf("aucune ligne de texte trouvée : angle 0\n");
-    if (at_edge) std::printf("angle au bord de la plage de recherche\n");
+    if (!measured) ReportError("aucune ligne de texte trouvée : angle 0\n");
+    if (at_edge) ReportError("angle au bord de la plage de recherche\n");
     if (g_params.OFFSET_ANGLE != 0.0) angle += g_params.OFFSET_ANGLE;
-    std::printf("%f\n", angle);
+    ReportError("%f\n", angle);
     if (!turn) return 1;
     const uint8_t* fill = background;
     uint8_t chosen[3];
@@ -128,7 +128,32 @@ int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
         chosen[2] = g_params.fill_colour[0];
         fill = chosen;
     }
-    return RotatePage(slot, angle, fill);
+    *turned = TurnedCopy(page, angle, fill);
+    return *turned != nullptr;
+}
+
+// The intermediate save may still be reading the page and printing: the
+// step's messages are held and printed after the save's, as in a run that
+// saved first, and the page is replaced only once the save is over.
+int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
+{
+    bool filters_wanted = false;
+    for (int k = 4; k <= 8; k++) filters_wanted = filters_wanted || StageImageWanted(k);
+    bool turn = g_params.ROTATION && last >= 9;
+    if (!turn && !filters_wanted) return 1;
+    std::string said;
+    BITMAP* turned = nullptr;
+    HoldReports(&said);
+    int ok = DetectAndTurn(*slot, background, turn, filters_wanted, &turned);
+    HoldReports(nullptr);
+    FinishSaveStage();
+    std::fputs(said.c_str(), stdout);
+    if (turned != nullptr) {
+        BITMAP_Free(*slot);
+        FreeMemory(slot);
+        *slot = turned;
+    }
+    return ok;
 }
 
 // Steps 4 to 13 of a run on an allocated record; the caller frees it.  A
@@ -153,12 +178,18 @@ void ProcessImage(BITMAP** slot)
         if (g_params.FLOU && BlurStage(slot, g_params) != 1) return;
         SaveStageImage(2, *slot);
         SaveStageImageAsSaved(3, *slot, grey_source);
-        if (saves && g_params.SAUVEGARDE1) SaveStage(*slot, g_params.REPERTOIRE1, grey_source);
+        // With /f the detection writes images of its own: the save is made
+        // first, so that messages come in the order of the files.
+        if (saves && g_params.SAUVEGARDE1 && g_command.flag_f)
+            SaveStage(*slot, g_params.REPERTOIRE1, grey_source);
+        else if (saves && g_params.SAUVEGARDE1)
+            StartSaveStage(*slot, g_params.REPERTOIRE1, grey_source);
     }
     if (last >= 4) {
         if (RotateStep(slot, background, last) != 1) return;
         SaveStageImage(9, *slot);
     }
+    FinishSaveStage();
     bool cropped = true;
     if (last >= 10) {
         cropped = !g_params.RECADRAGE2 || CropStage(slot, background, g_params) == 1;
@@ -184,6 +215,7 @@ int RunNivelo(int argc, char** argv)
     if (image == nullptr) return 0;
     BITMAP_Init(image, 0, 0, 0);
     ProcessImage(&image);
+    FinishSaveStage();  // a run given up during the detection
     BITMAP_Free(image);
     FreeMemory(&image);
     std::fflush(stdout);

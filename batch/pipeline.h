@@ -11,6 +11,13 @@ int RunNivelo(int argc, char** argv);
 // /b results are saved as a grey copy.  Failures are reported by the writers.
 void SaveStage(const BITMAP* image, const char* directory, int grey_source);
 
+// SaveStage on a thread of its own, so that writing the intermediate result
+// and waiting for the disk overlap the angle detection.  The image must stay
+// unchanged until FinishSaveStage, which waits for the save (and does nothing
+// when none is under way).  Where no thread can be had the save is made at once.
+void StartSaveStage(const BITMAP* image, const char* directory, int grey_source);
+void FinishSaveStage();
+
 // Builds directory + image name with the extension replaced or appended.
 // Returns 0, with a message, when the name does not fit 255 characters.
 int BuildOutputName(const char* directory, const char* image_name, const char* extension, char* out);

@@ -1,11 +1,15 @@
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <system_error>
+#include <thread>
 
 #include "batch/params.h"
 #include "batch/pipeline.h"
 #include "batch/source_guard.h"
 #include "core/blit.h"
 #include "core/huge_pages.h"
+#include "core/support.h"
 #include "tga/tga.h"
 #include "tiff/tiff.h"
 
@@ -15,7 +19,7 @@ int BuildOutputName(const char* directory, const char* image_name, const char* e
     size_t name_length = std::strlen(image_name);
     // The extension may replace a shorter one or be appended: count it whole.
     if (dir_length + name_length + std::strlen(extension) >= size_t(kTextSize)) {
-        std::printf("nom de fichier trop long (plus de 255 caractères) pour le répertoire \"%s\" "
+        ReportError("nom de fichier trop long (plus de 255 caractères) pour le répertoire \"%s\" "
                     "et l'image \"%s\", sauvegarde abandonnée\n",
                     directory, image_name);
         return 0;
@@ -40,7 +44,7 @@ void SaveStage(const BITMAP* image, const char* directory, int grey_source)
     char name[kTextSize];
     if (!BuildOutputName(directory, g_command.image_name, g_command.flag_b ? ".tif" : ".tga", name)) return;
     if (IsSourceImage(name)) {
-        std::printf("%s: c'est l'image source, elle n'est pas écrasée\n", name);
+        ReportError("%s: c'est l'image source, elle n'est pas écrasée\n", name);
         return;
     }
     if (!grey_source && !g_command.flag_b) {
@@ -56,4 +60,36 @@ void SaveStage(const BITMAP* image, const char* directory, int grey_source)
     else
         SaveTGA(name, &grey);
     BITMAP_Free(&grey);
+}
+
+namespace {
+
+std::thread g_pending_save;
+std::string g_save_reports;  // what that save had to say, printed when it is waited for
+
+void SaveHoldingReports(const BITMAP* image, const char* directory, int grey_source)
+{
+    HoldReports(&g_save_reports);
+    SaveStage(image, directory, grey_source);
+    HoldReports(nullptr);
+}
+
+}  // namespace
+
+void StartSaveStage(const BITMAP* image, const char* directory, int grey_source)
+{
+    FinishSaveStage();
+    try {
+        g_pending_save = std::thread(SaveHoldingReports, image, directory, grey_source);
+    } catch (const std::system_error&) {
+        SaveStage(image, directory, grey_source);
+    }
+}
+
+void FinishSaveStage()
+{
+    if (!g_pending_save.joinable()) return;
+    g_pending_save.join();
+    std::fputs(g_save_reports.c_str(), stdout);
+    g_save_reports.clear();
 }

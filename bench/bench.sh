@@ -107,13 +107,17 @@ batch="NIVELO=$nivelo $root/batch/nivelo-batch -c config.txt -o batch.csv"
 hyperfine --style basic --runs "$batch_runs" --export-json batch.json \
   -n "colour, 1 job" "$batch -j 1 batch_colour" -n "colour, $cores jobs" "$batch -j $cores batch_colour" \
   -n "grey, 1 job" "$batch -j 1 batch_grey" -n "grey, $cores jobs" "$batch -j $cores batch_grey" \
+  -n "wrapper alone" "NIVELO=/bin/true $root/batch/nivelo-batch -c config.txt -o batch.csv -j $cores batch_colour || true" \
   >hyperfine_batch.txt 2>&1 || { cat hyperfine_batch.txt; exit 1; }
 python3 - batch.json <<'PY'
 import json, statistics, sys
-print("| %-16s | %9s | %8s |" % ("pages", "median s", "pages/s"))
-print("|%s|%s|%s|" % ("-" * 18, "-" * 11, "-" * 10))
+# CPU s a page (user + system, all processes): with every core busy, the
+# cores divided by it bound the pages per second.
+print("| %-16s | %9s | %8s | %10s |" % ("pages", "median s", "pages/s", "CPU s/page"))
+print("|%s|%s|%s|%s|" % ("-" * 18, "-" * 11, "-" * 10, "-" * 12))
 for r in json.load(open(sys.argv[1]))["results"]:
     t = statistics.median(r["times"])
-    print("| %-16s | %9.2f | %8.2f |" % (r["command"], t, 40 / t))
+    print("| %-16s | %9.2f | %8.2f | %10.3f |" % (r["command"], t, 40 / t, (r["user"] + r["system"]) / 40))
 print("Targets: >= 10 colour pages/s with every core; grey no slower than colour.")
+print("'wrapper alone' runs /bin/true in place of nivelo: GNU parallel's and the script's own cost.")
 PY

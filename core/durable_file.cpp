@@ -1,6 +1,7 @@
 #include "core/durable_file.h"
 
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 
 #if __has_include(<unistd.h>) && __has_include(<fcntl.h>)
@@ -41,6 +42,19 @@ int SyncStreamToDisk(FILE* stream)
 #else
     (void)stream;
     return 1;
+#endif
+}
+
+void StartWriteback(FILE* stream, uint64_t offset, uint64_t count)
+{
+#if defined(__linux__) && defined(SYNC_FILE_RANGE_WRITE)
+    // Only a hint: the sync before the rename still decides the outcome.
+    if (offset <= uint64_t(INT64_MAX) && count <= uint64_t(INT64_MAX))
+        (void)sync_file_range(fileno(stream), off64_t(offset), off64_t(count), SYNC_FILE_RANGE_WRITE);
+#else
+    (void)stream;
+    (void)offset;
+    (void)count;
 #endif
 }
 

@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -72,6 +73,26 @@ int OpenOutputFile(OutputFile* file, const char* path)
         return 0;
     }
     RemoveOnInterrupt(file->temp);
+    return 1;
+}
+
+int WriteOutputBytes(OutputFile* file, const void* buffer, size_t count)
+{
+    constexpr size_t kPiece = size_t(4) << 20;
+    const uint8_t* bytes = static_cast<const uint8_t*>(buffer);
+    while (count > 0) {
+        size_t piece = count < kPiece ? count : kPiece;
+        if (!WriteBytes(&file->stream, bytes, piece, file->path)) return 0;
+        if (std::fflush(file->stream) != 0) {
+            ReportError("Error writing file %s\n", file->path);
+            CloseFile(&file->stream);
+            return 0;
+        }
+        long end = std::ftell(file->stream);
+        if (end >= long(piece)) StartWriteback(file->stream, uint64_t(end) - piece, piece);
+        bytes += piece;
+        count -= piece;
+    }
     return 1;
 }
 

@@ -4,10 +4,15 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 // Prints a printf-style message.  nivelo prints it on standard output;
 // nivelo_gui shows it in a modal box titled "Error".  No newline is added.
 void ReportError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// nivelo only: while `into` is set, this thread's reports are appended to it
+// instead of printed, so that work done side by side can print its messages
+// in a fixed order afterwards.  Null prints again.
+void HoldReports(std::string* into);
 
 // Heap block of count bytes (contents undefined), or null after
 // "Not enough memory\n".  A count of 0 succeeds.
@@ -51,6 +56,10 @@ struct OutputFile {
 // Opens a new temporary file next to path for writing; 0 after
 // "Could not open file %s\n" (with path) when it cannot.
 int OpenOutputFile(OutputFile* file, const char* path);
+// WriteBytes for the bulk of a result: large buffers go out a few
+// megabytes at a time, each handed to the disk at once, so that the sync of
+// CommitOutputFile has little left to wait for.
+int WriteOutputBytes(OutputFile* file, const void* buffer, size_t count);
 // Flushes, syncs, closes and renames the file over its name, then syncs the
 // folder.  0 after
 // "Error writing file %s\n" when any of that fails; the temporary file is

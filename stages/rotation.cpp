@@ -89,21 +89,27 @@ void RotateInto(const BITMAP* page, BITMAP* destination, double angle, const uin
     }
 }
 
-int RotatePage(BITMAP** slot, double angle, const uint8_t colour[3])
+BITMAP* TurnedCopy(const BITMAP* page, double angle, const uint8_t colour[3])
 {
-    const BITMAP* page = *slot;
     if (BITMAP_BytesPerPixel(page->type) != 3) {
         ReportError("RotatePage: pixel type %u not supported\n", unsigned(page->type));
-        return 0;
+        return nullptr;
     }
     BITMAP* turned = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
-    if (turned == nullptr) return 0;
+    if (turned == nullptr) return nullptr;
     if (!BITMAP_Create(turned, page->width, page->height, page->type)) {
         FreeMemory(&turned);
-        return 0;
+        return nullptr;
     }
     AdviseHugePages(turned->pixels, BITMAP_ByteSize(turned->width, turned->height, turned->type));
     RotateInto(page, turned, angle, colour);
+    return turned;
+}
+
+int RotatePage(BITMAP** slot, double angle, const uint8_t colour[3])
+{
+    BITMAP* turned = TurnedCopy(*slot, angle, colour);
+    if (turned == nullptr) return 0;
     BITMAP_Free(*slot);
     FreeMemory(slot);
     *slot = turned;

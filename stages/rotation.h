@@ -69,6 +69,8 @@ int DetectSkewAngle(const BITMAP* page, double* angle, const ParameterSet& param
 // Replaces *slot by the page turned by angle degrees, corners filled with
 // colour; 1, or 0 with *slot unchanged.
 int RotatePage(BITMAP** slot, double angle, const uint8_t colour[3]);
+// RotatePage's new image, leaving the page as it is: null after a message.
+BITMAP* TurnedCopy(const BITMAP* page, double angle, const uint8_t colour[3]);
 
 // Detects the skew angle of *slot, prints it ("%f\n") and turns the page by
 // it, filling uncovered corners with colour; 1, or 0 with *slot unchanged.

@@ -45,7 +45,7 @@ FAULTS = [
      "uint32_t count = uint32_t(1 - c);", "uint32_t count = uint32_t(-c);",
      "PackBits repeat one byte short", "tiff|Tiff|PackBits", False),
     ("tiff-lzw-fast-width", "tiff", "tiff/lzw_fast.cpp",
-     "if (next_code == 1023) width = 11;", "if (next_code == 1024) width = 11;",
+     "next_code < 1023 ? 10", "next_code < 1024 ? 10",
      "fast LZW widens to 11 bits one entry late", "tiff|Tiff|Lzw|LZW", False),
     ("tiff-predictor-lane", "tiff", "tiff/predictor.cpp",
      "uint8_t a = row[0], b = row[1], c = row[2];", "uint8_t a = row[0], b = row[1], c = row[1];",

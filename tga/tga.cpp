@@ -199,7 +199,7 @@ int SaveTGA(const char* name, const BITMAP* image)
         ok = WriteBytes(&out.stream, map, sizeof map, name);
     }
     uint64_t size = BITMAP_ByteSize(image->width, image->height, image->type);
-    if (ok) ok = WriteBytes(&out.stream, image->pixels, size_t(size), name);
+    if (ok) ok = WriteOutputBytes(&out, image->pixels, size_t(size));
     if (!ok) {
         AbortOutputFile(&out);
         return 0;

@@ -21,7 +21,8 @@ int DecodePackBits(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint
 int DecodeLZW(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint32_t rows, uint32_t row_size);
 
 // The fast twin of DecodeLZW: the same result and the same bytes for every
-// strip.
+// strip.  Its output need not be zero-filled: what an early End of
+// Information leaves undecoded is cleared by the decoder.
 int DecodeLZWFast(const uint8_t* strip, uint32_t strip_size, uint8_t* out, uint32_t rows, uint32_t row_size);
 
 // 0 when NIVELO_PLAIN is 1: the reader then takes the plain decoders.

@@ -432,8 +432,10 @@ int DecodeStripsInPlace(void* context, unsigned t)
         if (i % work.threads != t) continue;
         uint32_t rows = StripRows(d, i);
         uint8_t* out = work.image->pixels + uint64_t(d.rows_per_strip) * i * d.row_size;
-        // The decoders write into cleared rows: an LZW strip may end early.
-        if (d.compression != COMPRESSION_NONE) std::memset(out, 0, size_t(uint64_t(d.row_size) * rows));
+        // The image's memory is not cleared: PackBits writes every byte of a
+        // strip that decodes, the fast LZW decoder clears what an early end
+        // leaves, and Modified Huffman (one bit a pixel) never comes here.
+        if (d.compression == COMPRESSION_MODIFIED_HUFFMAN) std::memset(out, 0, size_t(uint64_t(d.row_size) * rows));
         if (!DecodeStrip(d, strip, d.strips[i].byte_count, out, rows)) return 0;
         if (d.predictor == 2) UndoHorizontalPredictor(out, rows, d.width, d.samples_per_pixel, d.row_size);
     }
