@@ -39,28 +39,6 @@ TEST(Support, FileFailuresReportOnceAndCloseTheStream)
     CloseFile(&f);  // does nothing after the failure
 }
 
-TEST(Blit, ConvertsEveryPixelTypeByThePlainMean)
-{
-    TestImage rgb(3, 1, PIXEL_RGB);
-    const uint8_t px[] = {10, 20, 30, 0, 0, 0, 255, 255, 254};
-    std::memcpy(rgb.bitmap.pixels, px, 9);
-    TestImage grey(3, 1, PIXEL_GREY), bgr(3, 1, PIXEL_BGR), rgb2(3, 1, PIXEL_RGB);
-    BITMAP_Blt(&rgb.bitmap, &grey.bitmap, 0, 0);
-    BITMAP_Blt(&rgb.bitmap, &bgr.bitmap, 0, 0);
-    BITMAP_Blt(&bgr.bitmap, &rgb2.bitmap, 0, 0);
-    EXPECT_EQ(Bytes(grey), std::string("\x14\x00\xFE", 3));
-    EXPECT_EQ(Bytes(bgr), std::string("\x1E\x14\x0A\x00\x00\x00\xFE\xFF\xFF", 9));
-    EXPECT_EQ(Bytes(rgb2), Bytes(rgb));
-
-    TestImage indexed(1, 1, PIXEL_INDEXED);
-    indexed.bitmap.palette[0] = 255;  // entry 0 is (255, 0, 0)
-    TestImage g1(1, 1, PIXEL_GREY), b1(1, 1, PIXEL_BGR);
-    BITMAP_Blt(&indexed.bitmap, &g1.bitmap, 0, 0);
-    BITMAP_Blt(&indexed.bitmap, &b1.bitmap, 0, 0);
-    EXPECT_EQ(g1.bitmap.pixels[0], 85);
-    EXPECT_EQ(Bytes(b1), std::string("\x00\x00\xFF", 3));
-}
-
 TEST(Blit, NoOverlapCopiesNothingAndIndexedTargetsAreRefused)
 {
     // Partial overlaps are covered by the conversion-table test below.

@@ -16,6 +16,7 @@
 #include "stages/cpu_features.h"
 #include "stages/filters.h"
 #include "stages/rotation.h"
+#include "stages/rotation_kernels.h"
 #include "tests/stages/stage_fixture.h"
 #include "tests/stages/synthetic_page.h"
 #include "tests/support/test_support.h"
@@ -178,6 +179,33 @@ TEST_F(FastTwinTest, Rotation)
                 return BytesOf(&out.bitmap);
             }, {1, 3, 16});
         }
+}
+
+TEST_F(FastTwinTest, RotationKernelsRoundTiesDown)
+{
+    // A point a quarter pixel past a centre gets weights in 128ths that sum
+    // to 1, so values fall exactly on halves, which random turns never give.
+    Random random(5);
+    TestImage page(24, 24, PIXEL_BGR);
+    for (size_t i = 0; i < page.Size(); i++) page.bitmap.pixels[i] = uint8_t(random.Below(256));
+    const uint8_t colour[3] = {0, 0, 0};
+    for (const KernelPath& path : kPaths) {
+        if (path.kernels == kPortableKernels || !SelectPath(path)) continue;
+        int lanes = path.kernels == kAvx512Kernels ? 8 : 4;
+        for (int round = 0; round < 400; round++) {
+            double xs[8], ys[8];
+            uint8_t out[24], expected[24];
+            for (int k = 0; k < lanes; k++) {
+                xs[k] = 2.5 + random.Below(18) + 0.25 * random.Below(2);
+                ys[k] = 2.5 + random.Below(18) + 0.25 * random.Below(2);
+                SampleBicubic(&page.bitmap, xs[k], ys[k], colour, expected + 3 * k);
+            }
+            int ok = lanes == 8 ? SampleEightAvx512(&page.bitmap, xs, ys, out) : SampleFourAvx2(&page.bitmap, xs, ys, out);
+            ASSERT_EQ(1, ok);
+            ASSERT_EQ(0, std::memcmp(expected, out, size_t(3 * lanes))) << path.name << ", round " << round;
+        }
+    }
+    unsetenv("NIVELO_NOVECTOR");
 }
 
 TEST_F(FastTwinTest, Filters)

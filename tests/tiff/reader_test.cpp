@@ -427,26 +427,4 @@ TEST(ReaderState, EachLoadStartsFresh)
     EXPECT_EQ(le.loaded.result, 1);
 }
 
-TEST(ReaderRobustness, DamagedFixturesNeverReadOutOfBounds)
-{
-    // Random byte changes and cuts of real files: any result is fine, but
-    // a success must describe a whole image.
-    testing_support::Random random(11);
-    const char* names[] = {"grey8_lzw", "bilevel_mh", "rgb8_packbits", "pal4_lzw_strips", "grey8_lzw_predictor"};
-    for (unsigned trial = 0; trial < 400; trial++) {
-        std::string bytes = ReadFileBytes(Fixture(std::string(names[trial % 5]) + ".tif"));
-        for (unsigned i = 0, n = 1 + random.Below(6); i < n; i++)
-            bytes[random.Below(uint32_t(bytes.size()))] = char(random.Below(256));
-        if (random.Below(4) == 0) bytes.resize(random.Below(uint32_t(bytes.size())));
-        Loaded l = LoadBytes(bytes);
-        if (l.result == 1) {
-            EXPECT_NE(l.image.pixels, nullptr);
-            EXPECT_GT(l.image.width, 0);
-        } else {
-            EXPECT_EQ(l.image.pixels, nullptr);
-        }
-        BITMAP_Free(&l.image);
-    }
-}
-
 }  // namespace
