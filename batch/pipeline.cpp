@@ -180,10 +180,8 @@ void ProcessImage(BITMAP** slot)
         SaveStageImageAsSaved(3, *slot, grey_source);
         // With /f the detection writes images of its own: the save is made
         // first, so that messages come in the order of the files.
-        if (saves && g_params.SAUVEGARDE1 && g_command.flag_f)
-            SaveStage(*slot, g_params.REPERTOIRE1, grey_source);
-        else if (saves && g_params.SAUVEGARDE1)
-            StartSaveStage(*slot, g_params.REPERTOIRE1, grey_source);
+        if (saves && g_params.SAUVEGARDE1)
+            (g_command.flag_f ? SaveStage : StartSaveStage)(*slot, g_params.REPERTOIRE1, grey_source);
     }
     if (last >= 4) {
         if (RotateStep(slot, background, last) != 1) return;
@@ -215,7 +213,6 @@ int RunNivelo(int argc, char** argv)
     if (image == nullptr) return 0;
     BITMAP_Init(image, 0, 0, 0);
     ProcessImage(&image);
-    FinishSaveStage();  // a run given up during the detection
     BITMAP_Free(image);
     FreeMemory(&image);
     std::fflush(stdout);
