@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Plants one-line faults, one at a time, and reports which the suite catches.
 
-    plant_faults.py BUILD_DIR [--only ID,ID...] [--asan ASAN_BUILD_DIR]
+    plant_faults.py BUILD_DIR [--only ID,ID...] [--asan ASAN_BUILD_DIR] [--tests REGEX]
 
 BUILD_DIR is a configured build of this checkout (release, GUI on).  For each
 fault: the line is changed, the build brought up to date, the tests that
@@ -10,7 +10,8 @@ suite (stopping at the first failure); the file is restored whatever happens.
 A fault whose original text is no longer in its file is "not applicable": its
 line has moved and the table needs re-aiming.  Faults marked `asan` only show
 as reads or writes past a buffer; with --asan they are also run in that
-sanitizer build.  The table printed at the end gives, for each fault, caught
+sanitizer build.  --tests keeps only the tests whose names match, to see what
+a part of the suite catches alone.  The table printed at the end gives, for each fault, caught
 or missed and the first failing test.
 """
 import argparse
@@ -230,7 +231,7 @@ def check(build, fault, names):
         return "build fails", out.strip().splitlines()[-1][:60] if out.strip() else ""
     caught, test = suite(build, fault[6], names)
     if not caught:
-        caught, test = suite(build, None, names)
+        caught, test = suite(build, "", names)
     return ("caught" if caught else "MISSED"), test
 
 
@@ -239,13 +240,15 @@ def main():
     parser.add_argument("build")
     parser.add_argument("--only", default="")
     parser.add_argument("--asan", default="")
+    parser.add_argument("--tests", default="")
     args = parser.parse_args()
     build = os.path.abspath(args.build)
     only = set(filter(None, args.only.split(",")))
     faults = [f for f in FAULTS if not only or f[0] in only]
     run(["cmake", "--build", build, "-j2"], build)
-    names = test_names(build)
-    asan_names = test_names(args.asan) if args.asan else []
+    kept = lambda names: [n for n in names if re.search(args.tests, n)]
+    names = kept(test_names(build))
+    asan_names = kept(test_names(args.asan)) if args.asan else []
     rows = []
     for fault in faults:
         ident, subsystem, path, original, replacement, description = fault[:6]
