@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -20,7 +19,6 @@
 #include "tests/stages/stage_fixture.h"
 #include "tests/stages/synthetic_page.h"
 #include "tests/support/test_support.h"
-#include "tga/tga.h"
 
 using namespace testing_support;
 
@@ -265,31 +263,4 @@ TEST_F(FastTwinTest, Filters)
                 }, {1});
             }
         }
-}
-
-TEST_F(FastTwinTest, WholeRunGivesTheSameFiles)
-{
-    // The real program, plain and fast, on a drawn page: its output and
-    // every result file byte for byte.
-    ScratchDir dir;
-    PageText text{PageLayout{}};
-    TestImage page(text.layout.width, text.layout.height, PIXEL_BGR);
-    DrawPage(text, -0.9, &page.bitmap);
-    ASSERT_EQ(1, SaveTGA((dir / "page.tga").c_str(), &page.bitmap));
-    RunResult runs[2];
-    for (int fast = 0; fast < 2; fast++) {
-        std::string name = fast ? "fast" : "plain";
-        WriteFileBytes(dir / (name + ".txt"), "REPERTOIRE1=\"" + name + "1/\"\nREPERTOIRE2=\"" + name + "2/\"\n");
-        std::filesystem::create_directory(dir / (name + "1"));
-        std::filesystem::create_directory(dir / (name + "2"));
-        UsePlainRoutines(!fast);
-        runs[fast] = RunNivelo({"/c" + name + ".txt", "page.tga"}, dir.path);
-    }
-    UsePlainRoutines(false);
-    EXPECT_EQ(runs[0].output, runs[1].output);
-    for (const char* sub : {"1/page.tga", "2/page.tga"}) {
-        std::string expected = ReadFileBytes(dir / (std::string("plain") + sub));
-        ASSERT_FALSE(expected.empty());
-        EXPECT_EQ(expected, ReadFileBytes(dir / (std::string("fast") + sub))) << sub;
-    }
 }

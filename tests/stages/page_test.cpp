@@ -1,20 +1,14 @@
-// End to end: a page drawn at a known slope is found at that slope and comes
-// out with horizontal lines, both through the stage functions and through a
-// real run of nivelo.
+// A page drawn at a known slope is found at that slope and comes out with
+// horizontal lines.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <string>
 
-#include "batch/stage_images.h"
 #include "stages/rotation.h"
 #include "tests/stages/stage_fixture.h"
 #include "tests/stages/synthetic_page.h"
 #include "tests/support/test_support.h"
-#include "tga/tga.h"
 
 using namespace testing_support;
 
@@ -79,60 +73,3 @@ TEST_P(PageTest, SlopeIsFoundAndStraightened)
 }
 
 INSTANTIATE_TEST_SUITE_P(Slopes, PageTest, ::testing::Values(2.0, -2.0, 0.7, -1.3, 0.0));
-
-TEST_F(StageTest, DebugImagesDoNotChangeTheAngle)
-{
-    PageText text{PageLayout{}};
-    BITMAP* page = DrawSlot(text, 1.0);
-    ScratchDir dir;
-    std::strcpy(g_params.REPERTOIRE2, dir.path.c_str());
-    double plain = 0, debug = 0;
-    ASSERT_EQ(1, DetectSkewAngle(page, &plain, g_params));
-    EXPECT_TRUE(ListFiles(dir.path).empty());
-    g_command.flag_f = 1;
-    ASSERT_EQ(1, DetectSkewAngle(page, &debug, g_params, FilterImagesOfRun()));
-    EXPECT_EQ(plain, debug);
-    EXPECT_EQ((std::vector<std::string>{"nivelo_filtre1.tga", "nivelo_filtre2.tga", "nivelo_filtre3.tga",
-                                        "nivelo_filtre4.tga", "nivelo_filtre5.tga"}),
-              ListFiles(dir.path));
-    // Counted traces show white, traced but dropped ones mid-grey.
-    BITMAP shown;
-    ASSERT_EQ(1, LoadTGA((dir / "nivelo_filtre5.tga").c_str(), &shown));
-    size_t counted = 0;
-    for (size_t i = 0; i < size_t(shown.width) * shown.height; i++) counted += shown.pixels[i] == 255;
-    EXPECT_GT(counted, 1000u);
-    BITMAP_Free(&shown);
-
-    // A directory too long for the path buffer: the images are skipped with
-    // a message, the angle stays.
-    std::memset(g_params.REPERTOIRE2, 'd', 250);
-    g_params.REPERTOIRE2[250] = '\0';
-    testing::internal::CaptureStdout();
-    ASSERT_EQ(1, DetectSkewAngle(page, &debug, g_params, FilterImagesOfRun()));
-    std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(plain, debug);
-    EXPECT_NE(std::string::npos, output.find("nivelo_filtre5.tga"));
-    FreeHeap(&page);
-}
-
-TEST_F(StageTest, PipelinePrintsTheAngleAndStraightensThePage)
-{
-    for (double slope : {1.5, -1.5}) {
-        ScratchDir dir;
-        std::filesystem::create_directory(dir / "t");
-        std::filesystem::create_directory(dir / "trot");
-        PageText text{PageLayout{}};
-        BITMAP* page = DrawSlot(text, slope);
-        ASSERT_EQ(1, SaveTGA((dir / "page.tga").c_str(), page));
-        FreeHeap(&page);
-        WriteFileBytes(dir / "config.txt", "REPERTOIRE1=" + dir.path + "t/\nREPERTOIRE2=" + dir.path + "trot/\n");
-        RunResult run = RunNivelo({"/f", "page.tga"}, dir.path);
-        ASSERT_EQ(0, run.status);
-        double printed = std::strtod(run.output.c_str(), nullptr);
-        EXPECT_NEAR(slope, printed, kTolerance) << run.output;
-        EXPECT_NE(std::string::npos, run.output.find("\npage.tga done.\n")) << run.output;
-        EXPECT_TRUE(FileExists(dir / "t/page.tga"));
-        EXPECT_TRUE(FileExists(dir / "trot/page.tga"));
-        EXPECT_TRUE(FileExists(dir / "trot/nivelo_filtre5.tga"));
-    }
-}
