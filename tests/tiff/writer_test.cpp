@@ -110,42 +110,6 @@ TEST(Writer, StripLayouts)
     EXPECT_EQ(h.size(), 198u + 24 + 3 * 8192);
 }
 
-TEST(Writer, RowsArePackedFromTheLeftWithZeroPadding)
-{
-    ScratchDir dir;
-    TestImage image(10, 2, PIXEL_GREY);
-    for (unsigned x = 0; x < 10; x++) {
-        *image.At(x, 0) = 255;
-        *image.At(x, 1) = x % 2 ? 200 : 3;
-    }
-    ASSERT_EQ(SaveTIFF((dir / "a.tif").c_str(), &image.bitmap), 1);
-    std::string f = ReadFileBytes(dir / "a.tif");
-    ASSERT_EQ(f.size(), 198u + 4);
-    EXPECT_EQ(Hex(f.substr(198)), "FF C0 55 40 ");
-}
-
-TEST(Writer, RefusalsWriteNothing)
-{
-    ScratchDir dir;
-    TestImage bgr(2, 2, PIXEL_BGR), rgb(2, 2, PIXEL_RGB), indexed(2, 2, PIXEL_INDEXED), grey(2, 2, PIXEL_GREY);
-    BITMAP no_width = grey.bitmap, no_height = grey.bitmap;
-    no_width.width = 0;
-    no_height.height = 0;
-    int result = 1;
-    for (const BITMAP* b : {&bgr.bitmap, &rgb.bitmap, &indexed.bitmap, &no_width, &no_height}) {
-        EXPECT_EQ(Save(*b, dir / "a.tif", &result), "");
-        EXPECT_EQ(result, 0);
-        EXPECT_FALSE(FileExists(dir / "a.tif"));
-    }
-    EXPECT_EQ(Save(grey.bitmap, "", &result), "");
-    EXPECT_EQ(result, 0);
-    std::string long_name = dir.path + std::string(300, 'x') + ".tif";
-    EXPECT_EQ(Save(grey.bitmap, long_name, &result), "Could not open file " + long_name + "\n");
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(Save(grey.bitmap, dir / "missing/a.tif", &result), "Could not open file " + (dir / "missing/a.tif") + "\n");
-    EXPECT_EQ(result, 0);
-}
-
 // Random grey image, with values on both sides of the threshold.
 void FillRandom(TestImage* image, uint64_t seed)
 {
