@@ -16,11 +16,6 @@ using testing_support::ReadFileBytes;
 using testing_support::ScratchDir;
 using testing_support::TestImage;
 
-uint32_t U32(const std::string& f, size_t at)
-{
-    return uint32_t(uint8_t(f[at])) | uint32_t(uint8_t(f[at + 1])) << 8 | uint32_t(uint8_t(f[at + 2])) << 16 |
-           uint32_t(uint8_t(f[at + 3])) << 24;
-}
 
 std::string Save(const BITMAP& image, const std::string& path, int* result)
 {
@@ -71,43 +66,6 @@ TEST(Writer, OnePixelFileByteForByte)
         "80 ";
     EXPECT_EQ(f.size(), 199u);
     EXPECT_EQ(Hex(f), expected);
-}
-
-TEST(Writer, StripLayouts)
-{
-    ScratchDir dir;
-    // Width 9: 2 bytes a row, 4096 rows a strip, three strips.
-    TestImage tall(9, 2 * 4096 + 100, PIXEL_GREY);
-    ASSERT_EQ(SaveTIFF((dir / "a.tif").c_str(), &tall.bitmap), 1);
-    std::string f = ReadFileBytes(dir / "a.tif");
-    EXPECT_EQ(U32(f, 10 + 6 * 12 + 4), 3u);    // StripOffsets count
-    EXPECT_EQ(U32(f, 10 + 6 * 12 + 8), 198u);  // the offsets array
-    EXPECT_EQ(U32(f, 10 + 9 * 12 + 8), 210u);  // the byte counts array
-    EXPECT_EQ(uint8_t(f[10 + 8 * 12 + 8]) | uint8_t(f[10 + 8 * 12 + 9]) << 8, 4096);
-    EXPECT_EQ(U32(f, 198), 222u);
-    EXPECT_EQ(U32(f, 202), 222u + 8192);
-    EXPECT_EQ(U32(f, 206), 222u + 2 * 8192);
-    EXPECT_EQ(U32(f, 210), 8192u);
-    EXPECT_EQ(U32(f, 214), 8192u);
-    EXPECT_EQ(U32(f, 218), 200u);
-    EXPECT_EQ(f.size(), 222u + 2 * 8192 + 200);
-
-    // A height that is a multiple of the strip: the last count is whole.
-    TestImage even(8, 16384, PIXEL_GREY);
-    ASSERT_EQ(SaveTIFF((dir / "b.tif").c_str(), &even.bitmap), 1);
-    std::string g = ReadFileBytes(dir / "b.tif");
-    EXPECT_EQ(U32(g, 10 + 6 * 12 + 4), 2u);
-    EXPECT_EQ(U32(g, 198 + 8), 8192u);
-    EXPECT_EQ(U32(g, 198 + 12), 8192u);
-    EXPECT_EQ(g.size(), 198u + 16 + 16384);
-
-    // Width 65535: one row a strip.
-    TestImage widest(65535, 3, PIXEL_GREY);
-    ASSERT_EQ(SaveTIFF((dir / "c.tif").c_str(), &widest.bitmap), 1);
-    std::string h = ReadFileBytes(dir / "c.tif");
-    EXPECT_EQ(U32(h, 10 + 6 * 12 + 4), 3u);
-    EXPECT_EQ(U32(h, 198 + 4), 198u + 24 + 8192);
-    EXPECT_EQ(h.size(), 198u + 24 + 3 * 8192);
 }
 
 // Random grey image, with values on both sides of the threshold.
