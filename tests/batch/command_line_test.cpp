@@ -118,17 +118,6 @@ TEST(CommandLine, UnknownOrOverlongArgumentsEmptyTheImageName)
     EXPECT_EQ(std::string(g_command.image_name).size(), 255u);
 }
 
-TEST(CommandLine, StripQuotes)
-{
-    char out[64];
-    StripQuotes("\"c:/t/\"  ", out);
-    EXPECT_STREQ(out, "c:/t/");
-    StripQuotes("a\"b\" \"", out);  // only one quote at each end goes
-    EXPECT_STREQ(out, "a\"b\" ");
-    StripQuotes("\"", out);
-    EXPECT_STREQ(out, "");
-}
-
 TEST(CommandLine, AbsoluteImagePathsAreNotFlags)
 {
     ScratchDir dir;

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -14,7 +12,6 @@
 #include "core/support.h"
 #include "tests/support/test_support.h"
 #include "tga/tga.h"
-#include "tiff/tiff.h"
 
 using namespace testing_support;
 
@@ -49,28 +46,6 @@ int CountLines(const std::string& text, const std::string& line)
 }
 
 }  // namespace
-
-TEST(SafeSave, FailedTiffSaveKeepsTheEarlierFile)
-{
-    ScratchDir dir;
-    std::string path = dir / "page.tif";
-    WriteFileBytes(path, "earlier result");
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = {kFileLimit, kFileLimit};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        TestImage page(800, 200, PIXEL_GREY);  // 100 bytes a row: 20 KB of strips
-        _exit(SaveTIFF(path.c_str(), &page.bitmap) == 0 ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "the save should have failed";
-    EXPECT_EQ(ReadFileBytes(path), "earlier result");
-    EXPECT_EQ(ListFiles(dir.path), std::vector<std::string>{"page.tif"});
-}
 
 // Every kind of result of a run, each with an earlier file of its name.
 TEST(SafeSave, RunThatCannotWriteKeepsEveryEarlierResult)
