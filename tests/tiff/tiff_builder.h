@@ -1,5 +1,5 @@
-// Builds small TIFF files byte by byte for the reader's refusal and
-// edge-case tests, where no tool would write such a file.
+// Builds little-endian TIFF files byte by byte, for tests that need many
+// files of random layouts.
 #pragma once
 
 #include <cstdint>
@@ -12,27 +12,23 @@ struct Entry {
     uint16_t tag;
     uint16_t type;
     std::vector<uint32_t> values;
-    int64_t count = -1;  // -1: the number of values
 };
 
-constexpr uint16_t kByte = 1, kShort = 3, kLong = 4;
+constexpr uint16_t kShort = 3, kLong = 4;
 
 struct TiffBuilder {
-    bool big_endian = false;
-    std::vector<Entry> entries;  // written in this order
+    std::vector<Entry> entries;  // written in this order, then the strip entries
     std::vector<std::string> strips;
-    bool add_strip_offsets = true;
-    bool add_strip_byte_counts = true;
 
     // Replaces the entry of that tag where it stands, or appends it.
-    TiffBuilder& Set(uint16_t tag, uint16_t type, std::vector<uint32_t> values, int64_t count = -1)
+    TiffBuilder& Set(uint16_t tag, uint16_t type, std::vector<uint32_t> values)
     {
         for (Entry& e : entries)
             if (e.tag == tag) {
-                e = {tag, type, values, count};
+                e = {tag, type, values};
                 return *this;
             }
-        entries.push_back({tag, type, values, count});
+        entries.push_back({tag, type, values});
         return *this;
     }
     TiffBuilder& Remove(uint16_t tag)
@@ -41,21 +37,15 @@ struct TiffBuilder {
         return *this;
     }
 
-    void Put(std::string* out, uint32_t v, unsigned bytes) const
+    static void Put(std::string* out, uint32_t v, unsigned bytes)
     {
-        for (unsigned i = 0; i < bytes; i++) {
-            unsigned shift = big_endian ? 8 * (bytes - 1 - i) : 8 * i;
-            out->push_back(char((v >> shift) & 0xFF));
-        }
+        for (unsigned i = 0; i < bytes; i++) out->push_back(char((v >> (8 * i)) & 0xFF));
     }
-
-    static unsigned TypeSize(uint16_t type) { return type == kByte ? 1 : type == kShort ? 2 : 4; }
 
     std::string Build() const
     {
-        std::string file = big_endian ? "MM" : "II";
-        Put(&file, 42, 2);
-        Put(&file, 0, 4);  // IFD offset, set below
+        std::string file = "II*\0\0\0\0\0";  // the directory's offset is set below
+        file.resize(8);
         std::vector<uint32_t> offsets, counts;
         for (const std::string& s : strips) {
             offsets.push_back(uint32_t(file.size()));
@@ -63,41 +53,33 @@ struct TiffBuilder {
             file += s;
         }
         std::vector<Entry> all = entries;
-        if (add_strip_offsets) all.push_back({273, kLong, offsets});
-        if (add_strip_byte_counts) all.push_back({279, kLong, counts});
-        // Values that do not fit in place go before the IFD.
-        std::vector<uint32_t> value_fields;
+        all.push_back({273, kLong, offsets});
+        all.push_back({279, kLong, counts});
+        // Values that do not fit in the entry go before the directory.
+        std::vector<std::string> fields;
         for (const Entry& e : all) {
-            unsigned size = TypeSize(e.type);
-            if (size * e.values.size() <= 4) {
-                std::string field;
-                for (uint32_t v : e.values) Put(&field, v, size);
-                field.resize(4, '\0');
-                uint32_t packed = 0;
-                for (int i = 0; i < 4; i++) packed |= uint32_t(uint8_t(field[i])) << (8 * i);
-                value_fields.push_back(packed);  // raw bytes, little-endian packed
-            } else {
+            std::string values;
+            for (uint32_t v : e.values) Put(&values, v, e.type == kShort ? 2 : 4);
+            if (values.size() > 4) {
                 if (file.size() % 2) file.push_back('\0');
-                value_fields.push_back(uint32_t(file.size()) | 0x80000000u);
-                for (uint32_t v : e.values) Put(&file, v, size);
+                std::string offset;
+                Put(&offset, uint32_t(file.size()), 4);
+                file += values;
+                values = offset;
             }
+            values.resize(4, '\0');
+            fields.push_back(values);
         }
         if (file.size() % 2) file.push_back('\0');
-        uint32_t ifd = uint32_t(file.size());
-        std::string head;
-        Put(&head, ifd, 4);
-        file.replace(4, 4, head);
+        std::string directory;
+        Put(&directory, uint32_t(file.size()), 4);
+        file.replace(4, 4, directory);
         Put(&file, uint32_t(all.size()), 2);
         for (size_t i = 0; i < all.size(); i++) {
-            const Entry& e = all[i];
-            Put(&file, e.tag, 2);
-            Put(&file, e.type, 2);
-            Put(&file, e.count >= 0 ? uint32_t(e.count) : uint32_t(e.values.size()), 4);
-            if (value_fields[i] & 0x80000000u) {
-                Put(&file, value_fields[i] & 0x7FFFFFFFu, 4);
-            } else {
-                for (int b = 0; b < 4; b++) file.push_back(char((value_fields[i] >> (8 * b)) & 0xFF));
-            }
+            Put(&file, all[i].tag, 2);
+            Put(&file, all[i].type, 2);
+            Put(&file, uint32_t(all[i].values.size()), 4);
+            file += fields[i];
         }
         Put(&file, 0, 4);
         return file;
