@@ -35,10 +35,6 @@
 #include "core/environment.h"
 #include "core/support.h"
 #include "stages/parallel.h"
-#include "stages/skew_feet.h"
-#include <cstdlib>
-#include <cmath>
-#include <cstdio>
 
 namespace {
 
@@ -73,7 +69,6 @@ struct Level {
     int64_t reach = 0;  // the largest shift within the range, in cell rows
     int64_t aspect = 1;  // cell rows that a slope of one moves across one cell column
     int threads = 1;
-    int halves = 0;
 };
 
 void FreeLevel(Level* level)
@@ -251,11 +246,9 @@ uint64_t Score(const Level& level, int32_t hundredths, int thread)
     int64_t* own = level.steps + size_t(thread) * StepCount(level);
     std::memset(own, 0, StepCount(level) * sizeof(int64_t));
     int64_t first = 0, shift = Shift(0, width, tangent);
-    int64_t split = level.halves ? width / 2 : -1;
-    uint64_t left_score = 0;
     for (int64_t x = 1; x <= width; x++) {
         int64_t next = x < width ? Shift(x, width, tangent) : shift + 1;
-        if (next == shift && x != split) continue;
+        if (next == shift) continue;
         // Columns first ... x - 1 move by `shift` rows; the count of row
         // y (from -1 to height) is right[y] - left[y].
         const uint32_t* left = level.prefix + size_t(first) * size_t(column_size);
@@ -269,17 +262,9 @@ uint64_t Score(const Level& level, int32_t hundredths, int thread)
         }
         first = x;
         shift = next;
-        if (x == split) {
-            int64_t margin = reach < height / 4 ? reach : height / 4;
-            for (int64_t j = reach + 1 + margin; j < reach + 1 + height - margin; j++) {
-                int64_t step = own[j];
-                left_score += uint64_t(step * step);
-            }
-            std::memset(own, 0, StepCount(level) * sizeof(int64_t));
-        }
     }
     int64_t margin = reach < height / 4 ? reach : height / 4;
-    uint64_t score = left_score;
+    uint64_t score = 0;
     for (int64_t j = reach + 1 + margin; j < reach + 1 + height - margin; j++) {
         int64_t step = own[j];
         score += uint64_t(step * step);
@@ -420,23 +405,6 @@ int32_t Refine(const Level& fine, int32_t start, int32_t limit, uint64_t* peak)
     }
     int32_t angle = base + best * kFineStep;
     *peak = get(best);
-    if (getenv("CENTROID")) {
-        uint64_t num = uint64_t(atoi(getenv("CENTROID"))), den = 8;
-        int cap = getenv("CAP") ? atoi(getenv("CAP")) : 16;
-        int a = best, b = best;
-        while (best - a < cap && valid(a - 1) && get(a - 1) * den >= *peak * num) a--;
-        while (b - best < cap && valid(b + 1) && get(b + 1) * den >= *peak * num) b++;
-        double sw = 0.0, swa = 0.0;
-        for (int i = a; i <= b; i++) {
-            double w = double(get(i) * den - *peak * num);
-            sw = sw + w;
-            swa = swa + w * double(i - best);
-        }
-        double vertex = double(angle) + swa / sw * double(kFineStep);
-        if (getenv("FEET_DEBUG")) fprintf(stderr, "centroid %d..%d %.2f\n", a - best, b - best, vertex);
-        int32_t found = int32_t(vertex < 0.0 ? vertex - 0.5 : vertex + 0.5);
-        return found < -limit ? -limit : found > limit ? limit : found;
-    }
     for (int i = best - kFitSteps; i <= best + kFitSteps; i++)
         if (!valid(i)) return angle;
     // y = a x^2 + b x + c over x = -kFitSteps ... kFitSteps; with x and
@@ -528,6 +496,7 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
         ok = MakeLevel(counts, width, height, reduction, range_tangent, threads, &fine) &&
              MakeLevel(half, coarse_width, coarse_height, 1, range_tangent, threads, &coarse);
     }
+    FreeMemory(&counts);
     FreeMemory(&half);
     FreeMemory(&dark);
     if (ok) {
@@ -541,11 +510,6 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
             int beyond = start < -limit || start > limit;
             if (beyond) start = start < 0 ? -limit : limit;
             uint64_t peak = 0;
-            fine.halves = getenv("HALVES") != nullptr;
-            if (getenv("DUMP")) {
-                for (int32_t a = -300; a <= 400; a += 4) fprintf(stderr, "%d %llu %llu\n", a, (unsigned long long)Score(fine, a, 0), (unsigned long long)(a % 32 == 0 ? Score(coarse, a, 0) : 0));
-                fprintf(stderr, "start %d cands %d %d %d n %d\n", start, candidates[0], candidates[1], candidates[2], candidate_count);
-            }
             int32_t angle = Refine(fine, start, limit, &peak);
             // The coarse copy may rank two near peaks wrongly: the highest
             // peaks of the sweep are each looked at on the fine copy.
@@ -558,22 +522,9 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
                     angle = other;
                 }
             }
-            const char* mode = getenv("FEET");
-            if (mode && *mode != '0' && !beyond) {
-                double feet = 0;
-                int r = FitFeetLines(counts, width, height, reduction, angle, &feet);
-                if (getenv("FEET_DEBUG")) fprintf(stderr, "profile %d feet %d %.2f\n", angle, r, feet);
-                double maxd = getenv("FEET_MAX") ? atof(getenv("FEET_MAX")) : 1e9;
-                if (r == 1 && std::fabs(feet - angle) <= maxd) {
-                    double v = *mode == '1' ? feet : (feet + angle) / 2;
-                    angle = int32_t(v < 0 ? v - 0.5 : v + 0.5);
-                    angle = angle < -limit ? -limit : angle > limit ? limit : angle;
-                }
-            }
             *result = {angle, 1, beyond || angle == limit || angle == -limit};
         }
     }
-    FreeMemory(&counts);
     FreeLevel(&fine);
     FreeLevel(&coarse);
     return ok;
