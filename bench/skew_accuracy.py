@@ -11,6 +11,9 @@ sweep-and-search skew finder, on three sets of pages:
            skew at all
   drawn    synthetic pages of make_page drawn at known angles
 
+SKEW_PAGES=1 prints each page's errors (on the page and on its turned
+copies) on standard error.
+
 Angles follow nivelo's convention: positive when the lines rise to the right
 (rows counted from the top).  ImageMagick's deskew:angle has the same sign;
 unpaper prints radians of the opposite sign.
@@ -159,7 +162,7 @@ def main():
     for page in manifest:
         path = os.path.join(pages, page["file"])
         skew = page["skew_degrees"]
-        own = {}
+        own, own_turned = {}, {m.name: [] for m in methods}
         for m in methods:
             angle, unmeasured = m.angle(path)
             own[m.name] = angle
@@ -186,9 +189,16 @@ def main():
                 if angle is None or own[m.name] is None:
                     continue
                 turned[m.name].append(angle - (skew + turn))
+                own_turned[m.name].append(angle - (skew + turn))
                 turn_measured[m.name].append(angle - own[m.name] - turn)
                 counts["turned"][m.name] += unmeasured
         print("  %s" % page["file"], file=sys.stderr)
+        if os.environ.get("SKEW_PAGES"):  # each page's errors, to see which pages drive the means
+            for m in methods:
+                if own[m.name] is not None:
+                    print("    %-28s %s own %+.2f turned %s" % (
+                        m.name, page["confidence"][0], own[m.name] - skew,
+                        " ".join("%+.2f" % e for e in own_turned[m.name])), file=sys.stderr)
 
     drawn = {m.name: [] for m in methods}
     for angle in DRAWN:

@@ -66,7 +66,7 @@ struct Level {
     // Differences of adjacent row sums of the sheared copy, one array for
     // each thread, with room for the largest shift either way.
     int64_t* steps = nullptr;
-    int64_t reach = 0;  // the largest shift within the range, in cell rows
+    int64_t reach = 0;  // the largest shift at the angles scored, in cell rows
     int64_t aspect = 1;  // cell rows that a slope of one moves across one cell column
     int threads = 1;
 };
@@ -234,10 +234,10 @@ int64_t Shift(int64_t x, int64_t width, double tangent)
 
 // The row sums of a run of columns moved by `shift` rows step by
 // count(y) - count(y - 1) at row y + shift; the steps of all runs are
-// summed, then squared.  Rows within the largest shift of the top and
-// bottom are left out at every angle: there the page's own edges, cut
-// slantwise by the shear, would score.  `thread` picks the thread's own
-// array of steps.
+// summed, then squared.  Rows within the level's reach (the largest shift
+// at the angles it scores) of the top and bottom are left out at every
+// angle: there the page's own edges, cut slantwise by the shear, would
+// score.  `thread` picks the thread's own array of steps.
 uint64_t Score(const Level& level, int32_t hundredths, int thread)
 {
     double tangent = TangentOfHundredths(hundredths) * double(level.aspect);
@@ -346,6 +346,20 @@ uint64_t DarkScored(const Level& level)
     uint64_t dark = 0;
     for (int64_t y = margin; y < level.height - margin; y++) dark += total[1 + y];
     return dark;
+}
+
+// Cuts the level's reach to the shift at `farthest` (hundredths of a
+// degree) when that is less.  The fine level scores only angles near the
+// peaks of the sweep, so it need leave out only the rows that those angles
+// can cut at the top and bottom.  The sweep's margin (about a fifth of the
+// page each side at the default range) would throw away the headings,
+// mastheads and first and last lines, and which of them a page kept would
+// depend on where the scanner put it.
+void NarrowReach(Level* level, int32_t farthest)
+{
+    double tangent = TangentOfHundredths(farthest);
+    int64_t reach = int64_t(tangent * double(level->aspect) * double(level->width) * 0.5) + 2;
+    if (reach < level->reach) level->reach = reach;
 }
 
 // On the fine level: a sweep every kFineStep within a coarse step of start,
@@ -509,6 +523,14 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
         if (ok && best_score * 16 >= worst * kLeastPeak16 && best_score >= kLeastLines * ink * cell) {
             int beyond = start < -limit || start > limit;
             if (beyond) start = start < 0 ? -limit : limit;
+            // Refine looks at most two coarse steps from where it starts.
+            // One reach for all the peaks, so that their scores compare.
+            int32_t farthest = start < 0 ? -start : start;
+            for (int k = 0; k < candidate_count && !beyond; k++) {
+                int32_t distance = candidates[k] < 0 ? -candidates[k] : candidates[k];
+                farthest = distance > farthest ? distance : farthest;
+            }
+            NarrowReach(&fine, farthest + 2 * kSweepStep);
             uint64_t peak = 0;
             int32_t angle = Refine(fine, start, limit, &peak);
             // The coarse copy may rank two near peaks wrongly: the highest
