@@ -34,13 +34,15 @@ template <class T> bool Take(std::deque<T>& queue, T* answer)
     return true;
 }
 
-// A user action on a control, then its notification.
-void Act(int dialog_id, int id, int code, const std::function<void(HeadlessControl*)>& change)
+// A user action on a control (a click, or the choice of a list's entry),
+// then its notification.
+void Act(int dialog_id, int id, int code, int index)
 {
     PlatformDialog* d = HeadlessFindDialog(dialog_id);
     HeadlessControl* c = Find(d, id);
     if (c == nullptr || (g_headless.input_blocked && d->resource->style != DIALOG_POPUP)) return;
-    change(c);
+    if (code == NOTIFY_SELENDOK) c->selection = index;
+    else c->checked ^= c->resource->kind == CONTROL_CHECK_BOX;
     d->procedure(d, MSG_COMMAND, id, code);
 }
 
@@ -184,15 +186,8 @@ void HeadlessMenu(int id)
     if (!g_headless.input_blocked) g_headless.procedure(MSG_COMMAND, uint32_t(id));
 }
 
-void HeadlessClick(int dialog_id, int control_id)
-{
-    Act(dialog_id, control_id, NOTIFY_CLICKED, [](HeadlessControl* c) { c->checked ^= c->resource->kind == CONTROL_CHECK_BOX; });
-}
-
-void HeadlessChoose(int dialog_id, int control_id, int index)
-{
-    Act(dialog_id, control_id, NOTIFY_SELENDOK, [index](HeadlessControl* c) { c->selection = index; });
-}
+void HeadlessClick(int dialog_id, int control_id) { Act(dialog_id, control_id, NOTIFY_CLICKED, 0); }
+void HeadlessChoose(int dialog_id, int control_id, int index) { Act(dialog_id, control_id, NOTIFY_SELENDOK, index); }
 
 uint32_t HeadlessPixel(int x, int y)
 {
