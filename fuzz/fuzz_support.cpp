@@ -2,37 +2,40 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 
 namespace fuzz {
 
-const char* ScratchFile(const uint8_t* data, size_t size)
+const std::filesystem::path& ScratchDirectory()
 {
-    static std::string name;
-    if (name.empty()) {
-        // Memory-backed when the system has it: the readers take file names,
-        // and a disk file a run would halve the speed.
-        const char* dir = std::getenv("TMPDIR");
-        if (dir == nullptr) dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        name = std::string(dir) + "/nivelo_fuzz_" + std::to_string(getpid());
-        // One file a process; every replay in the test run would otherwise
-        // leave one behind in memory-backed /dev/shm.
-        std::atexit([] { std::remove(name.c_str()); });
+    static std::filesystem::path dir;
+    if (dir.empty()) {
+        // Memory-backed when the system has it: a disk file would halve the speed.
+        const char* base = std::getenv("TMPDIR");
+        if (base == nullptr) base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        dir = std::filesystem::path(base) / ("nivelo_fuzz_" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        // Every replay in the test run would otherwise leave one behind in
+        // memory-backed /dev/shm.
+        std::atexit([] {
+            std::error_code error;
+            std::filesystem::remove_all(dir, error);
+        });
     }
-    FILE* file = std::fopen(name.c_str(), "wb");
-    if (file == nullptr) std::abort();
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-    std::fclose(file);
-    return name.c_str();
+    return dir;
 }
 
-void CapMemory()
+void WriteBytes(const std::string& name, const void* data, size_t size)
 {
-    // The readers refuse any image whose run needs more than this.
-    static bool done = false;
-    if (!done) setenv("NIVELO_MEMORY_LIMIT", std::to_string(kMemoryLimit).c_str(), 1);
-    done = true;
+    if (!std::ofstream(name, std::ios::binary).write(static_cast<const char*>(data), std::streamsize(size))) std::abort();
+}
+
+const char* ScratchFile(const uint8_t* data, size_t size)
+{
+    static const std::string name = (ScratchDirectory() / "input").string();
+    WriteBytes(name, data, size);
+    return name.c_str();
 }
 
 }  // namespace fuzz

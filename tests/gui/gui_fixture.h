@@ -50,14 +50,13 @@ protected:
         WriteFileBytes(start_ + "nivelo", "#!/bin/sh\n");  // found there; the stand-in plays it
         chmod((start_ + "nivelo").c_str(), 0755);
         g_headless.stand_in = [this](const HeadlessRun& run) {
-            for (int k = 0; k < kStageImageCount; k++)
-                if (MaskOf(run) >= 0 && (MaskOf(run) >> k & 1) && !skipped_.count(k)) {
-                    TestImage image(20 + k, 10 + k, PIXEL_BGR);
-                    ClearImage(&image.bitmap, StageColour(k));
-                    SaveTGA((std::string(g_work_directory) + "save" + std::to_string(k) + ".tga").c_str(), &image.bitmap);
-                }
-            std::string done = fails_ ? "" : run.args.back() + " done.\n";
-            WriteFileBytes(run.output_path, run.output_header + said_ + done);
+            for (int k = 0; k < kStageImageCount; k++) {
+                if (MaskOf(run) < 0 || !(MaskOf(run) >> k & 1) || skipped_.count(k)) continue;
+                TestImage image(20 + k, 10 + k, PIXEL_BGR);
+                ClearImage(&image.bitmap, StageColour(k));
+                SaveTGA((std::string(g_work_directory) + "save" + std::to_string(k) + ".tga").c_str(), &image.bitmap);
+            }
+            WriteFileBytes(run.output_path, run.output_header + said_ + (fails_ ? "" : run.args.back() + " done.\n"));
         };
     }
     void TearDown() override { Reset(), std::filesystem::current_path(saved_); }
@@ -75,16 +74,11 @@ protected:
         TestImage page(64, 48, PIXEL_BGR);
         return SaveTGA((start_ + name).c_str(), &page.bitmap) ? start_ + name : "";
     }
-    void LoadImage(const std::string& path)
-    {
-        g_headless.file_answers.push_back({path});
-        HeadlessMenu(ID_LOAD_IMAGE);
-    }
+    void LoadImage(const std::string& path) { g_headless.file_answers.push_back({path}), HeadlessMenu(ID_LOAD_IMAGE); }
     void ChooseStage(int stage) { HeadlessChoose(DIALOG_STAGE_CHOOSER, IDC_STAGE_CHOOSER, stage); }
     void Update() { HeadlessClick(DIALOG_UPDATE_BAR, IDC_UPDATE); }
     size_t Runs() const { return g_headless.runs.size(); }
-    // The views show stage images before and after.
-    void ExpectPair(int before, int after)
+    void ExpectPair(int before, int after)  // the views show stage images before and after
     {
         EXPECT_EQ(LeftView(0, 0), StageColour(before));
         EXPECT_EQ(RightView(0, 0), StageColour(after));

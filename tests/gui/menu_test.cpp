@@ -11,30 +11,21 @@ using namespace gui_testing;
 
 TEST(GuiSplitPath, SplitsAtTheLastBackslashColonOrSlash)
 {
-    const char* cases[][3] = {{"D:\\scans\\page1.tga", "D:\\scans\\", "page1.tga"}, {"C:page.tga", "C:", "page.tga"},
-                              {"a/b\\c.tga", "a/b\\", "c.tga"}, {"page.tga", "", "page.tga"}, {"", "", ""}};
-    for (auto& c : cases) {
+    for (std::string c : {"D:\\scans\\|page1.tga", "C:|page.tga", "a/b\\|c.tga", "|page.tga", "|"}) {
         char path[kGuiPathSize], directory[kGuiPathSize] = "old";
-        std::strcpy(path, c[0]);
+        std::strcpy(path, (c.substr(0, c.find('|')) + c.substr(c.find('|') + 1)).c_str());
         SplitPath(path, directory);
-        EXPECT_STREQ(directory, c[1]) << c[0];
-        EXPECT_STREQ(path, c[2]) << c[0];
+        EXPECT_EQ(std::string(directory) + "|" + path, c);
     }
 }
 
-// The start values give these lines; a file written, read back and written
-// again is the same file, so every value came back.
+// A file written, read back and written again is the same file, so every
+// value came back.
 TEST_F(GuiTest, ConfigurationFilesRoundTrip)
 {
-    const std::string start =
-        "DETECT_WIDTH=20\nDETECT_DIFF=25\nVISION_LIMIT1=64\nVISION_LIMIT2=3\nVISION_WIDTH1=16\nVISION_WIDTH2=16\n"
-        "VISION_WIDTH3=128\nVISION_ANGLE=3.000000\nBLUR_RADIUS=3\nBLUR_LIMIT=50\nREPERTOIRE1=\"c:\\t\\\"\n"
-        "REPERTOIRE2=\"c:\\trot\\\"\nCOTE_RECADRAGE=BD\nCOTE_FOND=D\nOFFSET_ANGLE=0.000000\nRECADRAGE1=O\nFLOU=O\n"
-        "SAUVEGARDE1=O\nROTATION=O\nRECADRAGE2=O\nSAUVEGARDE2=O\nAFFINAGE=O\nAFFINAGE_PLAGE=10.000000\n";
     std::string path = start_ + "conf.txt";
     GuiParameterSet& p = g_gui_params;
     auto write = [&] { return WriteConfigFile(path.c_str(), p.REPERTOIRE1, p.REPERTOIRE2) ? ReadFileBytes(path) : ""; };
-    EXPECT_EQ(write(), start);
     p = GuiParameterSet{{-7, 2147483647, 1, 2, 3, 4, 5, 2.25, 6, 7, "/data/un dossier/", "d:\\sortie\\", 5, 4, 0, 0,
                          0, 0, 0, 0, -0.5, 1, {1, 2, 250}, 0, 4.5}, 0};
     std::string written = write();
@@ -50,7 +41,7 @@ TEST_F(GuiTest, ConfigurationFilesRoundTrip)
     EXPECT_EQ(p.fill_colour[2], 250);
 }
 
-TEST_F(GuiTest, LoadImageKeepsItsFolderAndRefusesBrokenFiles)
+TEST_F(GuiTest, FileCommandsKeepTheirFolderAndRefuseBrokenFiles)
 {
     LoadImage(MakePage());
     HeadlessMenu(ID_LOAD_IMAGE);  // cancelled: nothing changes
@@ -65,19 +56,18 @@ TEST_F(GuiTest, LoadImageKeepsItsFolderAndRefusesBrokenFiles)
     EXPECT_EQ(g_headless.runs.back().args.back(), start_ + "scan.tiff");
     WriteFileBytes(start_ + "broken.tif", std::string("II*\0\x08\0\0\0", 8));
     LoadImage(start_ + "broken.tif");
-    ASSERT_EQ(g_headless.messages.size(), 1u);  // the TIFF reader's message alone
+    EXPECT_EQ(g_headless.messages.size(), 1u);  // the TIFF reader's message alone
     EXPECT_FALSE(g_display.image_loaded);
     EXPECT_EQ(LeftView(0, 0), BACKDROP_GREY);
     EXPECT_EQ(g_headless.title, "Nivelo gui v1.0 - aucune image (broken.tif refusée)");
-}
 
-TEST_F(GuiTest, SaveConfigWritesTheChosenNameAndSharesItsFolder)
-{
+    // A configuration saved under the chosen name; loading opens where the
+    // save left off; an existing file is replaced only when the user says so.
     std::filesystem::create_directory(start_ + "conf");
     g_headless.file_answers.push_back({start_ + "conf/reglages"});
     HeadlessMenu(ID_SAVE_CONFIG);
     EXPECT_EQ(ListFiles(start_ + "conf"), std::vector<std::string>{"reglages"});
-    HeadlessMenu(ID_LOAD_CONFIG);  // opens where the save left off
+    HeadlessMenu(ID_LOAD_CONFIG);
     EXPECT_EQ(g_headless.file_dialogs.back(), start_ + "conf/|reglages");
     WriteFileBytes(start_ + "conf/reglages", "ancien\n");
     g_headless.file_answers.push_back({start_ + "conf/reglages"});
@@ -89,7 +79,7 @@ TEST_F(GuiTest, ConvertRunsOncePerImageInOrderAndLeavesThePreviewsAlone)
 {
     g_headless.file_answers.push_back({"/scans/a.tga"});
     HeadlessMenu(ID_CONVERT);  // Windows folders, and the chooser cancelled: no run
-    EXPECT_NE(g_headless.messages.at(0).text.find(": c:\\t\\ et c:\\trot\\."), std::string::npos);
+    EXPECT_NE(g_headless.messages.at(0).find(": c:\\t\\ et c:\\trot\\."), std::string::npos);
     EXPECT_EQ(Runs(), 0u);
 
     LoadImage(MakePage());
@@ -104,10 +94,8 @@ TEST_F(GuiTest, ConvertRunsOncePerImageInOrderAndLeavesThePreviewsAlone)
     std::string conf = start_ + "nivelo_gui_conf.txt";
     for (int i = 0; i < 3; i++) {
         const HeadlessRun& run = g_headless.runs[1 + i];
-        std::string name = std::string(1, char('a' + i)) + ".tga";
-        EXPECT_EQ(run.args, (std::vector<std::string>{"/c" + conf, name}));
-        EXPECT_EQ(run.working_directory, "/scans/");
-        EXPECT_EQ(run.popup_texts[0], "Conversion : image " + std::to_string(i + 1) + " / 3");
+        EXPECT_EQ(run.args, (std::vector<std::string>{"/c" + conf, std::string(1, char('a' + i)) + ".tga"}));
+        EXPECT_EQ(run.working_directory + run.popup_texts[0], "/scans/Conversion : image " + std::to_string(i + 1) + " / 3");
     }
     EXPECT_NE(ReadFileBytes(conf).find("REPERTOIRE1=\"" + start_ + "sortie/\"\n"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_directory(start_ + "sortie"));

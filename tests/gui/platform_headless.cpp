@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gui/process_posix.h"
 #include "gui/run_nivelo.h"
 
 Headless g_headless;
@@ -35,13 +34,15 @@ template <class T> bool Take(std::deque<T>& queue, T* answer)
     return true;
 }
 
-// A user action on a control, then its notification.
-void Act(int dialog_id, int id, int code, const std::function<void(HeadlessControl*)>& change)
+// A user action on a control (a click, or the choice of a list's entry),
+// then its notification.
+void Act(int dialog_id, int id, int code, int index)
 {
     PlatformDialog* d = HeadlessFindDialog(dialog_id);
     HeadlessControl* c = Find(d, id);
     if (c == nullptr || (g_headless.input_blocked && d->resource->style != DIALOG_POPUP)) return;
-    change(c);
+    if (code == NOTIFY_SELENDOK) c->selection = index;
+    else c->checked ^= c->resource->kind == CONTROL_CHECK_BOX;
     d->procedure(d, MSG_COMMAND, id, code);
 }
 
@@ -68,24 +69,23 @@ void PlatformEnableControl(PlatformDialog*, int, int) {}
 void PlatformSetControlTooltip(PlatformDialog*, int, const char*) {}
 int PlatformChooseColour(uint32_t, uint32_t*) { return 0; }
 int PlatformChooseFolder(const char*, std::string* path) { return Take(g_headless.folder_answers, path); }
-void PlatformKillProcess(long pid) { KillProcessPosix(pid); }
+void PlatformKillProcess(long) { g_headless.running = 0, g_headless.kills++; }
 int PlatformHasControl(const PlatformDialog* dialog, int id) { return Find(dialog, id) != nullptr; }
 void PlatformSetControlText(PlatformDialog* dialog, int id, const char* text) { At(dialog, id).text = text; }
 void PlatformSetCheck(PlatformDialog* dialog, int id, int checked) { At(dialog, id).checked = checked != 0; }
 int PlatformGetCheck(const PlatformDialog* dialog, int id) { return At(dialog, id).checked; }
-void PlatformAddListItem(PlatformDialog* dialog, int id, const char* text) { At(dialog, id).items.push_back(text); }
+void PlatformAddListItem(PlatformDialog* dialog, int id, const char*) { At(dialog, id).items++; }
 int PlatformGetListSelection(const PlatformDialog* dialog, int id) { return At(dialog, id).selection; }
 void PlatformSetListSelection(PlatformDialog* dialog, int id, int index)
 {
     HeadlessControl& c = At(dialog, id);
-    c.selection = index < int(c.items.size()) ? index : -1;
+    c.selection = index < c.items ? index : -1;
 }
 
 void PlatformPresentSurface(const PlatformSurface* s)
 {
     Headless& h = g_headless;
-    h.presents++;
-    h.dialogs_drawn = 0;
+    h.presents++, h.dialogs_drawn = 0;
     h.width = s->width, h.height = s->height, h.pitch = s->pitch;
     h.presented.assign(s->pixels, s->pixels + size_t(s->pitch) * size_t(s->height));
 }
@@ -100,6 +100,7 @@ void PlatformWaitEvents()
 {
     std::function<void()> action;
     if (Take(g_headless.actions, &action)) action();
+    else g_headless.running = 0;
     g_headless.procedure(MSG_TIMER, 0);
 }
 
@@ -112,7 +113,7 @@ PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProce
     for (int i = 0; i < resource->count; ++i) {
         const ControlResource* r = &resource->controls[i];
         bool list = r->kind == CONTROL_COMBO || r->kind == CONTROL_LIST_BOX;
-        d->controls.push_back({r, !list && r->text != nullptr ? r->text : "", 0, -1, {}});
+        d->controls.push_back({r, !list && r->text != nullptr ? r->text : "", 0, -1, 0});
     }
     procedure(d, MSG_INITDIALOG, 0, 0);
     return d;
@@ -120,15 +121,12 @@ PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProce
 
 void PlatformDestroyDialog(PlatformDialog** dialog)
 {
-    if (*dialog != nullptr) (*dialog)->alive = 0;
-    *dialog = nullptr;
+    if (*dialog != nullptr) (*dialog)->alive = 0, *dialog = nullptr;
 }
 
 void PlatformSetEditText(PlatformDialog* dialog, int id, const char* text)
 {
-    if (Find(dialog, id) == nullptr) return;
-    Find(dialog, id)->text = text;
-    dialog->procedure(dialog, MSG_COMMAND, id, NOTIFY_CHANGE);
+    if (HeadlessControl* c = Find(dialog, id)) c->text = text, dialog->procedure(dialog, MSG_COMMAND, id, NOTIFY_CHANGE);
 }
 
 size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer, size_t size)
@@ -140,14 +138,11 @@ size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer
     return length;
 }
 
-void PlatformMessageBox(int kind, const char* title, const char* text)
-{
-    g_headless.messages.push_back({kind, title, text});
-}
+void PlatformMessageBox(int, const char*, const char* text) { g_headless.messages.push_back(text); }
 
-int PlatformAskYesNo(const char* title, const char* text)
+int PlatformAskYesNo(const char*, const char* text)
 {
-    g_headless.messages.push_back({kHeadlessQuestion, title, text});
+    g_headless.messages.push_back(text);
     int yes = 0;
     return Take(g_headless.question_answers, &yes) && yes;
 }
@@ -161,24 +156,19 @@ int PlatformFileDialog(int mode, const char*, const FileFilter*, int, int*, cons
     return 1;
 }
 
-int PlatformStartProcess(const ProcessRequest* request, long* pid, int* error_number)
+int PlatformStartProcess(const ProcessRequest* request, long* pid, int*)
 {
     HeadlessRun run{request->program, request->args, request->output_path, request->output_header,
-                    request->working_directory, {}, -1};
+                    request->working_directory, {}};
     if (PlatformDialog* wait = HeadlessFindDialog(DIALOG_WAIT))
         for (const HeadlessControl& c : wait->controls) run.popup_texts.push_back(c.text);
-    int started = g_headless.run_for_real ? StartProcessPosix(request, &run.pid, error_number) : 1;
-    *pid = run.pid;  // -1: recorded only, ended as soon as it is asked
     g_headless.runs.push_back(run);
-    if (!g_headless.run_for_real) g_headless.stand_in(run);
-    return started;
+    g_headless.stand_in(run);
+    *pid = long(g_headless.runs.size());
+    return 1;
 }
 
-int PlatformProcessEnded(long pid, int* exit_status)
-{
-    *exit_status = 0;
-    return pid < 0 || ProcessEndedPosix(pid, exit_status);
-}
+int PlatformProcessEnded(long, int* exit_status) { return *exit_status = 0, !g_headless.running; }
 
 void HeadlessReset() { g_headless = Headless(); }
 
@@ -196,15 +186,8 @@ void HeadlessMenu(int id)
     if (!g_headless.input_blocked) g_headless.procedure(MSG_COMMAND, uint32_t(id));
 }
 
-void HeadlessClick(int dialog_id, int control_id)
-{
-    Act(dialog_id, control_id, NOTIFY_CLICKED, [](HeadlessControl* c) { c->checked ^= c->resource->kind == CONTROL_CHECK_BOX; });
-}
-
-void HeadlessChoose(int dialog_id, int control_id, int index)
-{
-    Act(dialog_id, control_id, NOTIFY_SELENDOK, [index](HeadlessControl* c) { c->selection = index; });
-}
+void HeadlessClick(int dialog_id, int control_id) { Act(dialog_id, control_id, NOTIFY_CLICKED, 0); }
+void HeadlessChoose(int dialog_id, int control_id, int index) { Act(dialog_id, control_id, NOTIFY_SELENDOK, index); }
 
 uint32_t HeadlessPixel(int x, int y)
 {

@@ -2,7 +2,7 @@
 // g_headless.  User actions reach the GUI's procedures at once.  Modal boxes
 // take their answers from queues the test fills first, and are cancelled
 // when none is queued.  PlatformWaitEvents performs one queued action, then
-// sends one timer tick.
+// sends one timer tick.  No process is started: the stand-in plays nivelo.
 #pragma once
 
 #include <deque>
@@ -16,8 +16,7 @@
 struct HeadlessControl {
     const ControlResource* resource;
     std::string text;
-    int checked = 0, selection = -1;
-    std::vector<std::string> items;
+    int checked = 0, selection = -1, items = 0;
 };
 
 struct PlatformDialog {
@@ -27,17 +26,11 @@ struct PlatformDialog {
     int alive = 1;
 };
 
-constexpr int kHeadlessQuestion = 100;  // kind of a PlatformAskYesNo among the messages
-struct HeadlessMessage {
-    int kind;
-    std::string title, text;
-};
 struct HeadlessRun {
     std::string program;
     std::vector<std::string> args;
     std::string output_path, output_header, working_directory;
     std::vector<std::string> popup_texts;  // the wait box's texts during the run
-    long pid;                              // of a real run, -1 for one only recorded
 };
 
 struct Headless {
@@ -53,11 +46,13 @@ struct Headless {
     std::deque<std::vector<std::string>> file_answers;
     std::deque<std::string> folder_answers;
     std::deque<int> question_answers;
-    std::vector<HeadlessMessage> messages;
+    std::vector<std::string> messages;      // texts of message boxes and questions
     std::vector<std::string> file_dialogs;  // "<directory>|<name>" each file dialog opened with
     std::vector<HeadlessRun> runs;
-    int run_for_real = 0;
-    std::function<void(const HeadlessRun&)> stand_in;  // plays nivelo for runs only recorded
+    std::function<void(const HeadlessRun&)> stand_in;  // plays nivelo
+    // A run goes on while this is set: until it is killed, or until no
+    // action is left to perform while it waits.
+    int running = 0, kills = 0;
 };
 extern Headless g_headless;
 

@@ -34,11 +34,11 @@ start_gui() {  # start_gui <nivelo_gui> [image]
 ran() { local log=$work/start/nivelo_gui_work/poil.txt; head -n1 "$log" | grep -qF -- "$1" && grep -q ' done\.$' "$log" && ! window '^Mise'; }
 wait_run() { until_ok 60 ran "$1" || fail "no finished run of nivelo with '$1'"; }
 screen() { xwd -root -silent | md5sum; }
-changed() { [[ $(screen) != "$1" ]]; }
 act() {  # runs the command, then waits until the screen changes
   local before; before=$(screen); "$@"
-  until_ok 10 changed "$before" || fail "nothing changed on screen after: $*"
+  until_ok 10 eval '[[ $(screen) != "$before" ]]' || fail "nothing changed on screen after: $*"
 }
+# A screenshot once the screen has stayed the same for 0.2 s.
 settled() { local a; a=$(screen); sleep 0.2; [[ $(screen) == "$a" ]]; }
 screenshot() { until_ok 20 settled || fail "screen never settled"; xwd -root -silent | convert xwd:- "$1"; }
 pick() {  # pick <x> <y> <key> <presses>: opens the menu or list there, moves, chooses
