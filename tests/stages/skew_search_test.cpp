@@ -1,18 +1,17 @@
 // The precise skew search: drawn pages at known angles (on every path),
-// pages without text, the edge of the range, and real scans.
+// pages without text, the edge of the range, and real scans.  What nivelo
+// prints for each is pinned by the whole-run cases.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <string>
 
 #include "stages/skew_search.h"
 #include "tests/stages/stage_fixture.h"
 #include "tests/support/test_support.h"
-#include "tga/tga.h"
 
 using namespace testing_support;
 
@@ -93,18 +92,6 @@ SkewSearchResult Find(const Paper& paper, double angle, double range = 10.0, int
     return found[0];
 }
 
-// nivelo's output on a page with the given extra configuration lines.
-std::string RunOn(const BITMAP* page, const std::string& config)
-{
-    ScratchDir dir;
-    EXPECT_EQ(1, SaveTGA((dir / "page.tga").c_str(), page));
-    std::filesystem::create_directory(dir / "out");
-    WriteFileBytes(dir / "config.txt", "SAUVEGARDE1=N\nREPERTOIRE2=" + dir.path + "out/\n" + config);
-    RunResult run = RunNivelo({"/cconfig.txt", "page.tga"}, dir.path);
-    EXPECT_EQ(0, run.status);
-    return run.output;
-}
-
 }  // namespace
 
 TEST_F(StageTest, DrawnPagesGiveTheirAngle)
@@ -130,16 +117,6 @@ TEST_F(StageTest, PagesWithoutLinesAreNotMeasuredAndEdgesAreTold)
     }
     SkewSearchResult beyond = Find(TwoColumnsAndFigure, 6.0, 3.0);
     EXPECT_TRUE(beyond.at_edge == 1 && beyond.hundredths >= 250) << beyond.hundredths;
-
-    // Both methods say so before the angle line.
-    BITMAP* page = Draw(blank, 0.0, -10);
-    for (const char* config : {"", "AFFINAGE=O\n"})
-        EXPECT_NE(std::string::npos, RunOn(page, config).find("aucune ligne de texte trouvée : angle 0\n0.000000\n"));
-    FreeHeap(&page);
-    page = Draw(TwoColumnsAndFigure, 6.0);
-    EXPECT_NE(std::string::npos,
-              RunOn(page, "AFFINAGE=O\nAFFINAGE_PLAGE=3\n").find("angle au bord de la plage de recherche\n"));
-    FreeHeap(&page);
 }
 
 // Real scans whose skew two independent estimators agree on to 0.1 degree;

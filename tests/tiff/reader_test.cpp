@@ -125,18 +125,6 @@ TEST(ReaderFixtures, EveryModifiedHuffmanCodeLength)
     EXPECT_EQ(Pixels(mh.loaded.image), Pixels(pb.loaded.image));
 }
 
-TEST(ReaderRefusals, KindsOutsideTheSubsetAreRefusedSilently)
-{
-    for (const char* name : {"refuse_deflate", "refuse_group3", "refuse_group4", "refuse_rgba", "refuse_grey16",
-                             "refuse_cmyk"}) {
-        Loaded l = Load(Fixture(std::string(name) + ".tif"));
-        EXPECT_EQ(l.result, 0) << name;
-        EXPECT_EQ(l.output, "") << name;
-        EXPECT_EQ(l.image.pixels, nullptr) << name;
-        EXPECT_EQ(l.image.palette, nullptr) << name;
-    }
-}
-
 TEST(ReaderRefusals, MissingFilesAndNamesTooLong)
 {
     ScratchDir dir;
