@@ -17,7 +17,6 @@
 #include "stages/rotation.h"
 #include "stages/rotation_kernels.h"
 #include "tests/stages/stage_fixture.h"
-#include "tests/stages/synthetic_page.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
