@@ -4,6 +4,17 @@
 
 #include "gui/gui_params.h"
 
+// On Windows a drive letter's colon and either slash end a directory; here
+// only "/" does: a colon or a backslash is part of a file's name.
+static bool IsDirectoryEnd(char c)
+{
+#ifdef _WIN32
+    return c == '\\' || c == ':' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
 void SplitPath(char* path, char* directory)
 {
     // Both buffers hold kGuiPathSize bytes, so the copy always fits.
@@ -12,7 +23,7 @@ void SplitPath(char* path, char* directory)
     std::memcpy(directory, path, length + 1);
     size_t split = length;
     for (size_t i = 0; i < length; i++)
-        if (path[i] == '\\' || path[i] == ':' || path[i] == '/') split = i;
+        if (IsDirectoryEnd(path[i])) split = i;
     if (split == length) {
         directory[0] = '\0';
         return;

@@ -9,9 +9,11 @@
 
 using namespace gui_testing;
 
-TEST(GuiSplitPath, SplitsAtTheLastBackslashColonOrSlash)
+TEST(GuiSplitPath, SplitsAtTheLastSlashOnly)
 {
-    for (std::string c : {"D:\\scans\\|page1.tga", "C:|page.tga", "a/b\\|c.tga", "|page.tga", "|"}) {
+    // A colon or a backslash is part of a name here, as in a scan named by
+    // its time.
+    for (std::string c : {"/scans/|page 12:30.tga", "a/|b\\c.tga", "|C:page.tga", "|"}) {
         char path[kGuiPathSize], directory[kGuiPathSize] = "old";
         std::strcpy(path, (c.substr(0, c.find('|')) + c.substr(c.find('|') + 1)).c_str());
         SplitPath(path, directory);
