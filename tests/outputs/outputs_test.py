@@ -37,7 +37,7 @@ def digest(nivelo, row, work):
     shutil.rmtree(work, ignore_errors=True)
     for folder in ("un", "deux"):
         os.makedirs(os.path.join(work, folder))
-    name = "page" + os.path.splitext(source.removesuffix(".gz"))[1]
+    name = os.path.basename(source.removesuffix(".gz"))
     with open(os.path.join(ROOT, source), "rb") as f:
         data = gzip.decompress(f.read()) if source.endswith(".gz") else f.read()
     with open(os.path.join(work, name), "wb") as f:
