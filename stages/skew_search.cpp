@@ -45,6 +45,7 @@ constexpr int64_t kCellsAcross = 1000;  // the reduced copy is about this wide
 constexpr int64_t kDitherColumns = 8;  // columns that share one rounding offset
 constexpr int kCandidates = 3;         // peaks of the sweep looked at closely
 constexpr int kFitSteps = 4;           // fine steps each side of the best that the parabola fits
+constexpr int32_t kRefineReach = 2 * kSweepStep;  // how far the fine sweep looks from where it starts
 // Ink and paper whose means differ by less than this (in sums of the three
 // bytes, 0 to 765) are one and the same: a blank page.
 constexpr int64_t kLeastContrast = 3 * 12;
@@ -171,6 +172,13 @@ void CountDark(const BITMAP* page, int64_t threshold, int64_t reduction, uint16_
 
 size_t StepCount(const Level& level) { return size_t(level.height + 2 * level.reach + 2); }
 
+// The largest shift, in cell rows, of a level `width` cells across whose
+// cells are `aspect` times as wide as tall, at an angle of that tangent.
+int64_t ReachAt(double tangent, int64_t aspect, int64_t width)
+{
+    return int64_t(tangent * double(aspect) * double(width) * 0.5) + 2;
+}
+
 // Builds a level from cell counts, its cells `aspect` times as wide as
 // they are tall; 0 after "Not enough memory\n".
 int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, int64_t aspect, double range_tangent,
@@ -179,7 +187,7 @@ int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, int64_t asp
     level->width = width;
     level->height = height;
     level->aspect = aspect;
-    level->reach = int64_t(range_tangent * double(aspect) * double(width) * 0.5) + 2;
+    level->reach = ReachAt(range_tangent, aspect, width);
     level->threads = threads;
     int64_t column_size = height + 2;
     level->prefix = static_cast<uint32_t*>(AllocMemory((size_t(width) + 1) * size_t(column_size) * sizeof(uint32_t)));
@@ -357,8 +365,7 @@ uint64_t DarkScored(const Level& level)
 // depend on where the scanner put it.
 void NarrowReach(Level* level, int32_t farthest)
 {
-    double tangent = TangentOfHundredths(farthest);
-    int64_t reach = int64_t(tangent * double(level->aspect) * double(level->width) * 0.5) + 2;
+    int64_t reach = ReachAt(TangentOfHundredths(farthest), level->aspect, level->width);
     if (reach < level->reach) level->reach = reach;
 }
 
@@ -372,9 +379,9 @@ void NarrowReach(Level* level, int32_t farthest)
 // wander over it.
 int32_t Refine(const Level& fine, int32_t start, int32_t limit, uint64_t* peak)
 {
-    constexpr int kSpan = 4 * kSweepStep / kFineStep + 1;  // start -+ 2 coarse steps
+    constexpr int kSpan = 2 * kRefineReach / kFineStep + 1;  // start -+ kRefineReach
     constexpr int kFirst = kSpan / 4, kLast = kSpan - 1 - kSpan / 4;  // start -+ 1 coarse step
-    int32_t base = start - 2 * kSweepStep;
+    int32_t base = start - kRefineReach;
     auto valid = [&](int i) {
         int32_t a = base + i * kFineStep;
         return i >= 0 && i < kSpan && a >= -limit && a <= limit;
@@ -523,14 +530,15 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
         if (ok && best_score * 16 >= worst * kLeastPeak16 && best_score >= kLeastLines * ink * cell) {
             int beyond = start < -limit || start > limit;
             if (beyond) start = start < 0 ? -limit : limit;
-            // Refine looks at most two coarse steps from where it starts.
-            // One reach for all the peaks, so that their scores compare.
+            // Refine looks at most kRefineReach from where it starts: the
+            // narrowed reach must cover it, or Score would write past its
+            // steps.  One reach for all the peaks, so that their scores compare.
             int32_t farthest = start < 0 ? -start : start;
             for (int k = 0; k < candidate_count && !beyond; k++) {
                 int32_t distance = candidates[k] < 0 ? -candidates[k] : candidates[k];
                 farthest = distance > farthest ? distance : farthest;
             }
-            NarrowReach(&fine, farthest + 2 * kSweepStep);
+            NarrowReach(&fine, farthest + kRefineReach);
             uint64_t peak = 0;
             int32_t angle = Refine(fine, start, limit, &peak);
             // The coarse copy may rank two near peaks wrongly: the highest

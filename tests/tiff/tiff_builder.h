@@ -44,8 +44,7 @@ struct TiffBuilder {
 
     std::string Build() const
     {
-        std::string file = "II*\0\0\0\0\0";  // the directory's offset is set below
-        file.resize(8);
+        std::string file("II*\0\0\0\0\0", 8);  // the directory's offset is set below
         std::vector<uint32_t> offsets, counts;
         for (const std::string& s : strips) {
             offsets.push_back(uint32_t(file.size()));
