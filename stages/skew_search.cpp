@@ -5,7 +5,8 @@
 //
 // Method:
 //   - threshold from the page's own histogram (Otsu: the cut that best
-//     separates ink from paper), so light print and grey paper both work;
+//     separates ink from paper), so light print and grey paper both work,
+//     made on the page evened for uneven light (ink_cut.h);
 //   - the page reduced to cells of R pixels of a row, each holding its
 //     count of dark pixels (R keeps the copy near 1000 cells wide; every
 //     pixel row is kept, since the rows set the precision of the slope);
@@ -34,6 +35,7 @@
 
 #include "core/environment.h"
 #include "core/support.h"
+#include "stages/ink_cut.h"
 #include "stages/parallel.h"
 
 namespace {
@@ -94,80 +96,6 @@ double Tangent(double x)
         term = -term * x * x / double((k + 1) * (k + 2));
     }
     return sine / cosine;
-}
-
-// Otsu's threshold on the histogram of b + g + r over values 0 ... end - 1:
-// dark pixels are those at or below it.  Sets *contrast to the distance
-// between the two class means and *dark_share to the dark class's count.
-int64_t OtsuThreshold(const uint64_t histogram[766], int end, int64_t* contrast, double* dark_share)
-{
-    double total = 0.0, weighted = 0.0;
-    for (int v = 0; v < end; v++) {
-        total = total + double(histogram[v]);
-        weighted = weighted + double(v) * double(histogram[v]);
-    }
-    double below = 0.0, below_weighted = 0.0, best = -1.0;
-    int64_t threshold = 0;
-    *contrast = 0;
-    *dark_share = 0.0;
-    for (int v = 0; v + 1 < end; v++) {
-        below = below + double(histogram[v]);
-        below_weighted = below_weighted + double(v) * double(histogram[v]);
-        double above = total - below;
-        if (below == 0.0 || above == 0.0) continue;
-        double dark_mean = below_weighted / below, light_mean = (weighted - below_weighted) / above;
-        double gap = light_mean - dark_mean;
-        double spread = below * above * gap * gap;
-        if (spread > best) {  // strictly: the first of equal cuts
-            best = spread;
-            threshold = v;
-            *contrast = int64_t(gap);
-            *dark_share = below / total;
-        }
-    }
-    return threshold;
-}
-
-// The ink threshold.  Ink is the smaller part of a page, so while the dark
-// side of the cut holds most of the pixels (white corners left by an earlier
-// turn, or a white scanner lid, split from paper and ink together) the cut
-// is made again within the dark side.
-int64_t InkThreshold(const uint64_t histogram[766], int64_t* contrast)
-{
-    int end = 766;
-    int64_t threshold = 0;
-    for (int round = 0; round < 3; round++) {
-        double dark_share = 0.0;
-        threshold = OtsuThreshold(histogram, end, contrast, &dark_share);
-        if (dark_share <= 0.5) break;
-        end = int(threshold) + 1;
-    }
-    return threshold;
-}
-
-// Counts dark pixels in cells of `reduction` pixels of one row (the last
-// partial cell is left out) into counts, width cells a row, for rows
-// first ... end - 1.  `dark` holds one pixel row's flags.
-void CountDark(const BITMAP* page, int64_t threshold, int64_t reduction, uint16_t* counts, int64_t width,
-               int64_t first, int64_t end, uint8_t* dark)
-{
-    int64_t used = width * reduction;  // pixels of a row that fall in whole cells
-    int32_t cut = int32_t(threshold);
-    for (int64_t y = first; y < end; y++) {
-        const uint8_t* p = page->pixels + size_t(y) * page->width * 3;
-        for (int64_t x = 0; x < used; x++)
-            dark[x] = uint8_t(int32_t(p[3 * x]) + int32_t(p[3 * x + 1]) + int32_t(p[3 * x + 2]) <= cut);
-        uint16_t* row = counts + size_t(y) * size_t(width);
-        if (reduction == 2) {  // the common case, in a loop the compiler can widen
-            for (int64_t x = 0; x < width; x++) row[x] = uint16_t(dark[2 * x] + dark[2 * x + 1]);
-            continue;
-        }
-        for (int64_t x = 0; x < width; x++) {
-            unsigned n = 0;
-            for (int64_t k = 0; k < reduction; k++) n += dark[x * reduction + k];
-            row[x] = uint16_t(n);
-        }
-    }
 }
 
 size_t StepCount(const Level& level) { return size_t(level.height + 2 * level.reach + 2); }
@@ -487,15 +415,12 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     int64_t coarse_width = width / 2, coarse_height = height / (2 * reduction);
     if (coarse_width < 4 || coarse_height < 4) return 1;  // nothing that could hold a line of text
 
-    // One pixel in eight is plenty for a histogram of ink and paper.
-    uint64_t histogram[766] = {};
-    for (int64_t y = 0; y < page->height; y += 4) {
-        const uint8_t* p = page->pixels + size_t(y) * page->width * 3;
-        for (int64_t x = 0; x < page->width; x += 2, p += 6) histogram[p[0] + p[1] + p[2]]++;
+    InkCut ink_cut;
+    if (!MakeInkCut(page, &ink_cut)) return 0;
+    if (ink_cut.contrast < kLeastContrast) {
+        FreeInkCut(&ink_cut);
+        return 1;
     }
-    int64_t contrast = 0;
-    int64_t threshold = InkThreshold(histogram, &contrast);
-    if (contrast < kLeastContrast) return 1;
 
     // The sweep looks half as far again beyond the range, to tell a page
     // that lies beyond it from one that lies within.
@@ -511,7 +436,7 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     if (ok) {
         RunInBands(height, threads, [&](int thread, int64_t first, int64_t end) {
             uint8_t* own = dark + size_t(thread) * size_t(width * reduction);
-            CountDark(page, threshold, reduction, counts, width, first, end, own);
+            CountInk(page, ink_cut, reduction, counts, width, first, end, own);
         });
         ReduceCounts(counts, width, height, 2 * reduction, half);
         ok = MakeLevel(counts, width, height, reduction, range_tangent, threads, &fine) &&
@@ -520,6 +445,7 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     FreeMemory(&counts);
     FreeMemory(&half);
     FreeMemory(&dark);
+    FreeInkCut(&ink_cut);
     if (ok) {
         uint64_t best_score = 0, worst = 0;
         int32_t start = 0, candidates[kCandidates];
