@@ -20,7 +20,10 @@ namespace {
 constexpr int kSums = 766;             // values of b + g + r
 constexpr int64_t kTilesAcross = 8;    // tiles are a page's width / 8 a side ...
 constexpr int64_t kLeastTile = 32;     // ... but at least this many pixels
-constexpr int64_t kGroup = 16;         // pixels of a row that share one cut
+// The light is taken as even over blocks of kGroup x kGroup pixels, which
+// share one level.
+constexpr int64_t kGroup = 16;
+constexpr int64_t kMostGroups = (65535 + kGroup - 1) / kGroup;  // across the widest page
 // The paper's level is the sum below which this share of the pixels lie
 // (in fifths): print covers far less of a page or of a tile than that, so
 // the level is the paper's own unless the tile is nearly all dark.
@@ -105,21 +108,21 @@ int64_t Between(const int64_t* values, int64_t n, int64_t stride, int64_t tile, 
     return a * 256 + (b - a) * rest / tile;
 }
 
-// The paper's level at column x of the row whose `column` levels are
-// given, in 256ths: never above the page's, never below 1 (a tile of pure
-// black, where Evened would divide by 0).
-uint32_t LevelAt(const InkCut& cut, const int64_t* column, int64_t x)
+// The paper's levels of the blocks of one row of blocks, in 256ths: the
+// tiles' levels taken linearly at each block's centre, never above the
+// page's and never below 1 (a tile of pure black, where Evened would
+// divide by 0).
+void BlockLevels(const InkCut& cut, int64_t width, int64_t block_row, uint32_t levels[kMostGroups])
 {
-    int64_t level = Between(column, cut.across, 1, cut.tile, x * 256 + 128) / 256;
-    int64_t most = cut.paper * 256;
-    return uint32_t(level > most ? most : level < 256 ? 256 : level);
-}
-
-// The paper's level of each column of tiles at row y, in 256ths.
-void ColumnLevels(const InkCut& cut, int64_t y, int64_t column[])
-{
+    int64_t column[kTilesAcross + 1];  // each column of tiles at the blocks' centre row
+    int64_t centre = block_row * kGroup + kGroup / 2;
     for (int64_t across = 0; across < cut.across; across++)
-        column[across] = Between(cut.levels + across, cut.down, cut.across, cut.tile, y * 256 + 128);
+        column[across] = Between(cut.levels + across, cut.down, cut.across, cut.tile, centre * 256);
+    int64_t most = cut.paper * 256;
+    for (int64_t block = 0; block * kGroup < width; block++) {
+        int64_t level = Between(column, cut.across, 1, cut.tile, (block * kGroup + kGroup / 2) * 256) / 256;
+        levels[block] = uint32_t(level > most ? most : level < 256 ? 256 : level);
+    }
 }
 
 // A pixel's sum scaled so that the paper's level is 765 (the page as if it
@@ -178,15 +181,11 @@ int MakeInkCut(const BITMAP* page, InkCut* cut)
     // The cut itself, on the same pixels evened; a pixel shares its row's
     // level with the kGroup pixels around it, as in CountInk.
     uint64_t evened[kSums] = {};
-    int64_t column[kTilesAcross + 1];
+    uint32_t levels[kMostGroups];
     for (int64_t y = 0; y < page->height; y += 4) {
-        ColumnLevels(*cut, y, column);
-        const uint8_t* row = page->pixels + size_t(y) * page->width * 3;
-        for (int64_t x0 = 0; x0 < page->width; x0 += kGroup) {
-            uint32_t level = LevelAt(*cut, column, x0 + kGroup / 2);
-            int64_t x1 = x0 + kGroup < page->width ? x0 + kGroup : page->width;
-            for (const uint8_t* p = row + x0 * 3; p < row + x1 * 3; p += 6) evened[Evened(p[0] + p[1] + p[2], level)]++;
-        }
+        if (y % kGroup == 0) BlockLevels(*cut, page->width, y / kGroup, levels);
+        const uint8_t* p = page->pixels + size_t(y) * page->width * 3;
+        for (int64_t x = 0; x < page->width; x += 2, p += 6) evened[Evened(p[0] + p[1] + p[2], levels[x / kGroup])]++;
     }
     int64_t evened_contrast = 0;
     cut->threshold = InkThreshold(evened, &evened_contrast);
@@ -199,14 +198,13 @@ void CountInk(const BITMAP* page, const InkCut& cut, int64_t reduction, uint16_t
               int64_t first, int64_t end, uint8_t* dark)
 {
     int64_t used = width * reduction;  // pixels of a row that fall in whole cells
-    int64_t column[kTilesAcross + 1];
+    uint32_t levels[kMostGroups];
     for (int64_t y = first; y < end; y++) {
-        ColumnLevels(cut, y, column);
+        if (y == first || y % kGroup == 0) BlockLevels(cut, used, y / kGroup, levels);
         const uint8_t* p = page->pixels + size_t(y) * page->width * 3;
         for (int64_t x0 = 0; x0 < used; x0 += kGroup) {
             // Evened(v) <= threshold exactly when v * 765 * 256 < (threshold + 1) * level.
-            int64_t level = LevelAt(cut, column, x0 + kGroup / 2);
-            int32_t at_most = int32_t(((cut.threshold + 1) * level - 1) / (765 * 256));
+            int32_t at_most = int32_t(((cut.threshold + 1) * int64_t(levels[x0 / kGroup]) - 1) / (765 * 256));
             int64_t x1 = x0 + kGroup < used ? x0 + kGroup : used;
             for (int64_t x = x0; x < x1; x++)
                 dark[x] = uint8_t(int32_t(p[3 * x]) + int32_t(p[3 * x + 1]) + int32_t(p[3 * x + 2]) <= at_most);
