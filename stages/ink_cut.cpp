@@ -20,10 +20,10 @@ namespace {
 constexpr int kSums = 766;             // values of b + g + r
 constexpr int64_t kTilesAcross = 8;    // tiles are a page's width / 8 a side ...
 constexpr int64_t kLeastTile = 32;     // ... but at least this many pixels
-// The light is taken as even over blocks of kGroup x kGroup pixels, which
-// share one level.
-constexpr int64_t kGroup = 16;
-constexpr int64_t kMostGroups = (65535 + kGroup - 1) / kGroup;  // across the widest page
+// The light is taken as even over blocks of kBlock x kBlock pixels: one
+// level, one division, a block.
+constexpr int64_t kBlock = 16;
+constexpr int64_t kMostBlocks = (65535 + kBlock - 1) / kBlock;  // across the widest page
 // The paper's level is the sum below which this share of the pixels lie
 // (in fifths): print covers far less of a page or of a tile than that, so
 // the level is the paper's own unless the tile is nearly all dark.
@@ -112,15 +112,15 @@ int64_t Between(const int64_t* values, int64_t n, int64_t stride, int64_t tile, 
 // tiles' levels taken linearly at each block's centre, never above the
 // page's and never below 1 (a tile of pure black, where Evened would
 // divide by 0).
-void BlockLevels(const InkCut& cut, int64_t width, int64_t block_row, uint32_t levels[kMostGroups])
+void BlockLevels(const InkCut& cut, int64_t width, int64_t block_row, uint32_t levels[kMostBlocks])
 {
     int64_t column[kTilesAcross + 1];  // each column of tiles at the blocks' centre row
-    int64_t centre = block_row * kGroup + kGroup / 2;
+    int64_t centre = block_row * kBlock + kBlock / 2;
     for (int64_t across = 0; across < cut.across; across++)
         column[across] = Between(cut.levels + across, cut.down, cut.across, cut.tile, centre * 256);
     int64_t most = cut.paper * 256;
-    for (int64_t block = 0; block * kGroup < width; block++) {
-        int64_t level = Between(column, cut.across, 1, cut.tile, (block * kGroup + kGroup / 2) * 256) / 256;
+    for (int64_t block = 0; block * kBlock < width; block++) {
+        int64_t level = Between(column, cut.across, 1, cut.tile, (block * kBlock + kBlock / 2) * 256) / 256;
         levels[block] = uint32_t(level > most ? most : level < 256 ? 256 : level);
     }
 }
@@ -178,14 +178,14 @@ int MakeInkCut(const BITMAP* page, InkCut* cut)
     // A page without contrast is blank, however it was lit: evening would
     // make a contrast of the paper's grain in the dark.
     InkThreshold(histogram, &cut->contrast);
-    // The cut itself, on the same pixels evened; a pixel shares its row's
-    // level with the kGroup pixels around it, as in CountInk.
+    // The cut itself, on the same pixels evened, each by its block's level
+    // as CountInk does.
     uint64_t evened[kSums] = {};
-    uint32_t levels[kMostGroups];
+    uint32_t levels[kMostBlocks];
     for (int64_t y = 0; y < page->height; y += 4) {
-        if (y % kGroup == 0) BlockLevels(*cut, page->width, y / kGroup, levels);
+        if (y % kBlock == 0) BlockLevels(*cut, page->width, y / kBlock, levels);
         const uint8_t* p = page->pixels + size_t(y) * page->width * 3;
-        for (int64_t x = 0; x < page->width; x += 2, p += 6) evened[Evened(p[0] + p[1] + p[2], levels[x / kGroup])]++;
+        for (int64_t x = 0; x < page->width; x += 2, p += 6) evened[Evened(p[0] + p[1] + p[2], levels[x / kBlock])]++;
     }
     int64_t evened_contrast = 0;
     cut->threshold = InkThreshold(evened, &evened_contrast);
@@ -198,14 +198,14 @@ void CountInk(const BITMAP* page, const InkCut& cut, int64_t reduction, uint16_t
               int64_t first, int64_t end, uint8_t* dark)
 {
     int64_t used = width * reduction;  // pixels of a row that fall in whole cells
-    uint32_t levels[kMostGroups];
+    uint32_t levels[kMostBlocks];
     for (int64_t y = first; y < end; y++) {
-        if (y == first || y % kGroup == 0) BlockLevels(cut, used, y / kGroup, levels);
+        if (y == first || y % kBlock == 0) BlockLevels(cut, used, y / kBlock, levels);
         const uint8_t* p = page->pixels + size_t(y) * page->width * 3;
-        for (int64_t x0 = 0; x0 < used; x0 += kGroup) {
+        for (int64_t x0 = 0; x0 < used; x0 += kBlock) {
             // Evened(v) <= threshold exactly when v * 765 * 256 < (threshold + 1) * level.
-            int32_t at_most = int32_t(((cut.threshold + 1) * int64_t(levels[x0 / kGroup]) - 1) / (765 * 256));
-            int64_t x1 = x0 + kGroup < used ? x0 + kGroup : used;
+            int32_t at_most = int32_t(((cut.threshold + 1) * int64_t(levels[x0 / kBlock]) - 1) / (765 * 256));
+            int64_t x1 = x0 + kBlock < used ? x0 + kBlock : used;
             for (int64_t x = x0; x < x1; x++)
                 dark[x] = uint8_t(int32_t(p[3 * x]) + int32_t(p[3 * x + 1]) + int32_t(p[3 * x + 2]) <= at_most);
         }
