@@ -29,7 +29,8 @@
 //                       PlatformClearList, PlatformAddListItem,
 //                       PlatformListCount, PlatformSetListSelection,
 //                       PlatformGetListSelection
-//   Modal boxes         PlatformMessageBox, PlatformAskYesNo, PlatformFileDialog,
+//   Modal boxes         PlatformMessageBox, PlatformAskYesNo, PlatformAskChoice,
+//                       PlatformFileDialog,
 //                       PlatformChooseColour, PlatformChooseFolder
 //   Input and redraw    PlatformRedrawDialogs, PlatformBlockInput,
 //                       PlatformSetControlTooltip
@@ -284,11 +285,17 @@ int PlatformGetListSelection(const PlatformDialog* dialog, int id);
 // ---------------------------------------------------------------------------
 // Modal boxes.  Each returns when the user has answered.
 
+// Every box is at most as wide as the screen: long lines are wrapped.
 enum MessageBoxKind { MESSAGE_ERROR = 1, MESSAGE_INFORMATION = 2 };
 void PlatformMessageBox(int kind, const char* title, const char* text);
 // A question with the buttons "Oui" and "Non"; 1 for "Oui", 0 for "Non" or a
-// closed box.
+// closed box.  Return answers "Non": nothing is done by a key pressed in haste.
 int PlatformAskYesNo(const char* title, const char* text);
+// A question with count (1 to 3) buttons, left to right.  Return presses
+// button default_button; Escape or closing the box gives cancel_button.
+// Returns the index of the button pressed.
+int PlatformAskChoice(const char* title, const char* text, const char* const* buttons, int count,
+                      int default_button, int cancel_button);
 
 struct FileFilter {
     const char* description;  // e.g. "Targa Files (.tga)"

@@ -16,6 +16,7 @@
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
@@ -977,23 +978,108 @@ int PlatformGetListSelection(const PlatformDialog* dialog, int id)
 
 // --- modal boxes --------------------------------------------------------------
 
-void PlatformMessageBox(int kind, const char* title, const char* text)
+namespace {
+
+struct BoxAnswer {
+    Fl_Window* window;
+    int index;
+};
+
+// The button's index is its argument; the answer hangs on its window.
+void BoxButtonCallback(Fl_Widget* button, long index)
 {
-    // Also on the standard error, for whoever started the program from a
-    // terminal or a script: the box's text can be read there after it closes.
-    std::fprintf(stderr, "%s: %s%s", title, text, text[0] != '\0' && text[std::strlen(text) - 1] == '\n' ? "" : "\n");
+    BoxAnswer* answer = static_cast<BoxAnswer*>(button->window()->user_data());
+    answer->index = int(index);
+    answer->window->hide();
+}
+
+void BoxCloseCallback(Fl_Widget* window, void*) { window->hide(); }
+
+// A modal box of text above a row of buttons, as wide as its longest line
+// but never wider than the screen: longer lines wrap (a long path would
+// otherwise push the buttons off the screen).
+int RunBox(const char* title, const char* text, const char* const* buttons, int count, int default_button,
+           int cancel_button)
+{
     fl_open_display();
-    fl_message_title(title);
-    if (kind == MESSAGE_ERROR) fl_alert("%s", text);
-    else fl_message("%s", text);
+    int sx, sy, sw, sh;
+    Fl::screen_work_area(sx, sy, sw, sh, 0);
+    const int margin = 14, button_h = 27, gap = 8;
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    int widths[3] = {0, 0, 0}, row = 0;
+    for (int i = 0; i < count && i < 3; i++) {
+        widths[i] = int(fl_width(buttons[i])) + 28;
+        if (widths[i] < 90) widths[i] = 90;
+        row += widths[i] + (i > 0 ? gap : 0);
+    }
+    int most = sw - 40 - 2 * margin;
+    if (most < 200) most = 200;
+    int tw = 0, th = 0;
+    fl_measure(text, tw, th, 0);
+    if (tw > most) {
+        tw = most, th = 0;
+        fl_measure(text, tw, th, 0);
+    }
+    tw += 8, th += 4;  // a label aligned to a side is drawn 3 pixels in
+    int w = (tw > row ? tw : row) + 2 * margin;
+    if (th > sh - 120) th = sh - 120;
+    int h = th + button_h + 3 * margin;
+
+    BoxAnswer answer = {nullptr, cancel_button};
+    Fl_Group::current(nullptr);
+    Fl_Double_Window window(sx + (sw - w) / 2, sy + (sh - h) / 3, w, h);
+    answer.window = &window;
+    window.copy_label(title);
+    // The window owns and deletes its children.
+    Fl_Box* message = new Fl_Box(margin, margin, w - 2 * margin, th);
+    message->label(text);
+    message->align(Fl_Align(FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_CLIP));
+    Fl_Button* focus = nullptr;
+    for (int i = 0, x = w - margin - row; i < count && i < 3; x += widths[i] + gap, i++) {
+        int y = h - margin - button_h;
+        Fl_Button* button = i == default_button ? new Fl_Return_Button(x, y, widths[i], button_h)
+                                                : new Fl_Button(x, y, widths[i], button_h);
+        button->label(buttons[i]);
+        button->callback(BoxButtonCallback, long(i));
+        if (i == default_button) focus = button;
+    }
+    window.end();
+    window.callback(BoxCloseCallback, &answer);  // Escape and the close button
+    window.set_modal();
+    window.show();
+    if (focus != nullptr) focus->take_focus();
+    while (window.shown()) Fl::wait();
+    return answer.index;
+}
+
+// Also on the standard error, for whoever started the program from a
+// terminal or a script: the box's text can be read there after it closes.
+void EchoBox(const char* title, const char* text)
+{
+    size_t length = std::strlen(text);
+    std::fprintf(stderr, "%s: %s%s", title, text, length > 0 && text[length - 1] == '\n' ? "" : "\n");
+}
+
+}  // namespace
+
+void PlatformMessageBox(int, const char* title, const char* text)
+{
+    EchoBox(title, text);
+    const char* close[] = {fl_close};
+    RunBox(title, text, close, 1, 0, 0);
 }
 
 int PlatformAskYesNo(const char* title, const char* text)
 {
-    fl_open_display();
-    fl_message_title(title);
-    // Button 0 ("Non") is also what closing the box gives.
-    return fl_choice("%s", fl_no, fl_yes, nullptr, text) == 1;
+    const char* buttons[] = {"Oui", "Non"};
+    return RunBox(title, text, buttons, 2, 1, 1) == 0;
+}
+
+int PlatformAskChoice(const char* title, const char* text, const char* const* buttons, int count,
+                      int default_button, int cancel_button)
+{
+    EchoBox(title, text);
+    return RunBox(title, text, buttons, count, default_button, cancel_button);
 }
 
 int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, int filter_count,

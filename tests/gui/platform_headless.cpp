@@ -147,6 +147,14 @@ int PlatformAskYesNo(const char*, const char* text)
     return Take(g_headless.question_answers, &yes) && yes;
 }
 
+// The queued answer is the index of the button pressed.
+int PlatformAskChoice(const char*, const char* text, const char* const*, int count, int, int cancel_button)
+{
+    g_headless.messages.push_back(text);
+    int answer = cancel_button;
+    return Take(g_headless.question_answers, &answer) && answer >= 0 && answer < count ? answer : cancel_button;
+}
+
 int PlatformFileDialog(int mode, const char*, const FileFilter*, int, int*, const char* directory, const char* name,
                        std::vector<std::string>* paths)
 {
@@ -158,8 +166,9 @@ int PlatformFileDialog(int mode, const char*, const FileFilter*, int, int*, cons
 
 int PlatformStartProcess(const ProcessRequest* request, long* pid, int*)
 {
-    HeadlessRun run{request->program, request->args, request->output_path, request->output_header,
-                    request->working_directory, {}};
+    auto text = [](const char* t) { return std::string(t != nullptr ? t : ""); };
+    HeadlessRun run{request->program, request->args, request->output_path, text(request->output_header),
+                    text(request->working_directory), {}};
     if (PlatformDialog* wait = HeadlessFindDialog(DIALOG_WAIT))
         for (const HeadlessControl& c : wait->controls) run.popup_texts.push_back(c.text);
     g_headless.runs.push_back(run);
