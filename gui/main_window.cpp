@@ -1,6 +1,7 @@
 // Main window procedure, message loop and display surface.
 #include "gui/main_window.h"
 
+#include "gui/conversion.h"
 #include "gui/display.h"
 
 namespace {
@@ -38,6 +39,7 @@ long MainWindowProc(int message, uint32_t wparam)
         break;
     case MSG_TIMER:
         if (wparam == 0) g_display.frame_flag = 1;
+        ReapFolderViewers();
         break;
     case MSG_HSCROLL:
     case MSG_VSCROLL:

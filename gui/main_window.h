@@ -35,5 +35,7 @@ void ResizeViews(int width, int height);
 // layout, defaults; with an image argument, that image in both views.
 // Returns 1, or 0 after a message when the program cannot start.
 int StartGui(int argc, char** argv);
+// Removes this window's work folder (at the end, and by the tests).
+void EndWorkFolder();
 // The message loop, then the window is closed.  Returns the exit status.
 int RunGui();

@@ -11,13 +11,12 @@
 #include "gui/display.h"
 #include "gui/file_names.h"
 #include "gui/main_window.h"
+#include "gui/panel_resources.h"
 #include "gui/panels.h"
 #include "gui/previews.h"
 #include "gui/resources.h"
 #include "gui/run_nivelo.h"
 #include "gui/run_report.h"
-#include "tga/tga.h"
-#include "tiff/tiff.h"
 
 char g_image_name[kGuiPathSize];
 char g_image_directory[kGuiPathSize];
@@ -46,10 +45,7 @@ void LoadImageCommand()
 {
     char chosen[kGuiPathSize];
     FileDialog(chosen, FILE_OPEN_ONE, "Charger une image", kImageFilter, g_image_directory, g_image_name);
-    if (chosen[0] == '\0') return;
-    std::memcpy(g_image_name, chosen, sizeof chosen);
-    SplitPath(g_image_name, g_image_directory);
-    AcceptImage();
+    if (chosen[0] != '\0') AcceptImage(chosen);
 }
 
 // The joined configuration path, or 0 after a message.
@@ -100,19 +96,6 @@ void ConvertCommand()
     ConvertImages(FileDialogMany("Choisir les images", kImageFilter, g_image_directory, g_image_name));
 }
 
-// Reads the file with the reader nivelo ends up using: the TIFF reader for a
-// file that begins as a TIFF, the TGA reader for any other (the TIFF reader
-// passes those on).  Only one reader tries, so a refused file gets one
-// message: a TIFF the TIFF reader refused would only add a TGA complaint
-// about alpha bits that hides the reason.
-int CheckImageFile(const char* path)
-{
-    BITMAP check = {};
-    int read = HasTiffSignature(path) ? LoadTIFF(path, &check) : LoadTGA(path, &check);
-    BITMAP_Free(&check);
-    return read;
-}
-
 }  // namespace
 
 void SetFileCommandDefaults()
@@ -123,17 +106,6 @@ void SetFileCommandDefaults()
     g_image_filter_index = g_config_filter_index = 0;
 }
 
-// A refused or abandoned page is not the current image: the views of the
-// page before it must not stay on screen as if they were its own.
-static void LeaveNoImage(const std::string& title_end)
-{
-    g_image_name[0] = '\0';
-    g_display.image_loaded = 0;
-    PlatformSetWindowTitle((kTitle + title_end).c_str());
-    UpdateScrollBars();
-    RenderViews();
-}
-
 void ShowImageTitle()
 {
     std::string title = kTitle;
@@ -141,32 +113,68 @@ void ShowImageTitle()
     PlatformSetWindowTitle(title.c_str());
 }
 
-int HasTiffSignature(const char* path)
+namespace {
+
+// What the open page needs to stay open while another is tried.
+struct OpenPage {
+    char name[kGuiPathSize];
+    char directory[kGuiPathSize];
+    int loaded, valid_limit, angle_known;
+    double angle;
+};
+
+void KeepPage(OpenPage* page)
 {
-    unsigned char head[4] = {0, 0, 0, 0};
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return 0;
-    size_t got = std::fread(head, 1, 4, file);
-    std::fclose(file);
-    if (got != 4) return 0;
-    return (head[0] == 'I' && head[1] == 'I' && head[2] == 42 && head[3] == 0) ||
-           (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && head[3] == 42);
+    std::memcpy(page->name, g_image_name, sizeof page->name);
+    std::memcpy(page->directory, g_image_directory, sizeof page->directory);
+    page->loaded = g_display.image_loaded;
+    page->valid_limit = g_valid_limit;
+    page->angle_known = g_angle_known;
+    page->angle = g_detected_angle;
 }
 
-void AcceptImage()
+void BringBack(const OpenPage& page)
 {
-    char path[kGuiPathSize];
-    // The file is read only to check it: the views show what nivelo writes.
-    if (g_image_name[0] != '\0' && JoinPath(path, sizeof path, g_image_directory, g_image_name) &&
-        CheckImageFile(path)) {
-        g_display.image_loaded = 1;
-        g_angle_known = 0;  // the last angle was another page's
-        ShowImageTitle();
-        if (FullRefresh() == RUN_CANCELLED && !PlatformQuitPosted())
-            LeaveNoImage(std::string(" - aucune image (chargement de ") + g_image_name + " annulé)");
+    std::memcpy(g_image_name, page.name, sizeof page.name);
+    std::memcpy(g_image_directory, page.directory, sizeof page.directory);
+    g_display.image_loaded = page.loaded;
+    g_valid_limit = page.valid_limit;
+    g_angle_known = page.angle_known;
+    g_detected_angle = page.angle;
+    RestoreStageImages();
+    ShowImageTitle();
+    PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    UpdateScrollBars();
+    RenderViews();
+}
+
+}  // namespace
+
+// nivelo itself decides whether it reads the file, so that the GUI opens
+// every format nivelo reads and its refusal gives the reader's own reason.
+// The open page's stage images are set aside meanwhile; its views stay in
+// memory.
+void AcceptImage(const char* path)
+{
+    char name[kGuiPathSize], directory[kGuiPathSize];
+    if (!CopyText(name, sizeof name, path)) {
+        ReportLongPath(path);
         return;
     }
-    LeaveNoImage(std::string(" - aucune image (") + g_image_name + " refusée)");
+    SplitPath(name, directory);
+    OpenPage page;
+    KeepPage(&page);
+    std::memcpy(g_image_name, name, sizeof name);
+    std::memcpy(g_image_directory, directory, sizeof directory);
+    SetStageImagesAside();
+    g_display.image_loaded = 1;
+    g_angle_known = 0;  // the last angle was another page's
+    ShowImageTitle();
+    if (FullRefresh() == RUN_DONE) {
+        DropStageImagesSetAside();
+        return;
+    }
+    if (!PlatformQuitPosted()) BringBack(page);
 }
 
 void OnMenuCommand(int id)

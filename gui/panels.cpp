@@ -21,6 +21,7 @@ namespace {
 
 PlatformDialog* g_stage_chooser;
 PlatformDialog* g_update_bar;
+int g_filling;  // FillPanel is putting the set into the controls
 
 const char kFolderTitle[] = "Choisissez un répertoire de sauvegarde";
 const char* const kSideNames[] = {"Haut", "Bas", "Gauche", "Droite"};
@@ -167,6 +168,20 @@ int OnClick(PlatformDialog* dialog, int id)
     }
 }
 
+// What the user types in a folder field is a folder: the value gets its
+// final separator, or the results would land beside the folder, named
+// "out2page.tga".  A value shown from a configuration file keeps its form, a
+// name prefix included.
+void ReadFolderEdit(PlatformDialog* dialog, int id, char* folder)
+{
+    ReadEditText(dialog, id, folder);
+    size_t length = std::strlen(folder);
+    // A full field keeps its text; the conversion then checks its folder.
+    if (g_filling || length == 0 || folder[length - 1] == kPathSeparator || length + 1 >= size_t(kTextSize)) return;
+    folder[length] = kPathSeparator;
+    folder[length + 1] = '\0';
+}
+
 int OnEditChange(PlatformDialog* dialog, int id)
 {
     if (int32_t* value = IntegerOf(id)) {
@@ -185,8 +200,8 @@ int OnEditChange(PlatformDialog* dialog, int id)
     case IDC_VISION_ANGLE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.VISION_ANGLE); return 1;
     case IDC_OFFSET_ANGLE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.OFFSET_ANGLE); return 1;
     case IDC_AFFINAGE_PLAGE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.AFFINAGE_PLAGE); return 1;
-    case IDC_REPERTOIRE1: ReadEditText(dialog, id, g_gui_params.REPERTOIRE1); return 1;
-    case IDC_REPERTOIRE2: ReadEditText(dialog, id, g_gui_params.REPERTOIRE2); return 1;
+    case IDC_REPERTOIRE1: ReadFolderEdit(dialog, id, g_gui_params.REPERTOIRE1); return 1;
+    case IDC_REPERTOIRE2: ReadFolderEdit(dialog, id, g_gui_params.REPERTOIRE2); return 1;
     default: return 0;
     }
 }
@@ -264,6 +279,7 @@ int PanelProc(PlatformDialog* dialog, int message, int id, int code)
 void FillPanel(PlatformDialog* dialog, int creating)
 {
     if (dialog == nullptr) return;
+    g_filling = 1;
     if (creating && PlatformHasControl(dialog, IDC_STAGE_CHOOSER)) {
         for (const char* name : kStageNames) PlatformAddListItem(dialog, IDC_STAGE_CHOOSER, name);
         PlatformSetListSelection(dialog, IDC_STAGE_CHOOSER, g_current_panel);
@@ -306,6 +322,7 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetEditText(dialog, IDC_REPERTOIRE2, g_gui_params.REPERTOIRE2);
     PlatformSetControlText(dialog, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
     if (creating) SetPanelTooltips(dialog);
+    g_filling = 0;
 }
 
 void SetEditText(PlatformDialog* dialog, int id, const char* text)

@@ -7,6 +7,7 @@
 // run nivelo on: the views are only redrawn (grey).
 #include "gui/previews.h"
 
+#include <cstdio>
 #include <string>
 
 #include "gui/display.h"
@@ -51,14 +52,40 @@ void ShowAngle()
 
 int HaveImage() { return g_image_name[0] != '\0'; }
 
+std::string StageImagePath(int k, const char* stem = "save")
+{
+    return std::string(g_work_directory) + stem + std::to_string(k) + ".tga";
+}
+
+const char kAsideStem[] = "avant";
+
 int LoadStageImage(int k, BITMAP* image)
 {
-    std::string path = std::string(g_work_directory) + "save" + std::to_string(k) + ".tga";
+    std::string path = StageImagePath(k);
     BITMAP_Free(image);
     return LoadTGA(path.c_str(), image);
 }
 
 }  // namespace
+
+void SetStageImagesAside()
+{
+    for (int k = 0; k < kStageImageCount; k++) std::rename(StageImagePath(k).c_str(), StageImagePath(k, kAsideStem).c_str());
+}
+
+void RestoreStageImages()
+{
+    for (int k = 0; k < kStageImageCount; k++) {
+        // What the refused page's run left must not pass for the open page's.
+        std::remove(StageImagePath(k).c_str());
+        std::rename(StageImagePath(k, kAsideStem).c_str(), StageImagePath(k).c_str());
+    }
+}
+
+void DropStageImagesSetAside()
+{
+    for (int k = 0; k < kStageImageCount; k++) std::remove(StageImagePath(k, kAsideStem).c_str());
+}
 
 int BeforeImageOf(int panel)
 {

@@ -63,9 +63,11 @@ std::string FindOnSearchPath()
 
 int BuildConfigPath(char* path)
 {
-    if (JoinPath(path, kConfigPathSize, g_start_directory, kConfigName)) return 1;
+    // In the window's own folder: two windows started in one folder would
+    // otherwise run nivelo on each other's settings.
+    if (JoinPath(path, kConfigPathSize, g_work_directory, kConfigName)) return 1;
     ReportError("Chemin du fichier de configuration trop long (plus de %zu caractères): %s%s\n",
-                kConfigPathSize - 1, g_start_directory, kConfigName);
+                kConfigPathSize - 1, g_work_directory, kConfigName);
     return 0;
 }
 
@@ -151,8 +153,6 @@ void RemoveStageImages(int mask)
 }
 
 }  // namespace
-
-void DeleteStageImages() { RemoveStageImages(kAllStageImages); }
 
 std::string RunOutputPath() { return std::string(g_work_directory) + kOutputName; }
 

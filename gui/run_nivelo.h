@@ -18,7 +18,7 @@
 #include "gui/run_report.h"
 
 constexpr size_t kCommandSize = 256;     // command text, terminator included
-constexpr size_t kConfigPathSize = 256;  // start directory + "nivelo_gui_conf.txt"
+constexpr size_t kConfigPathSize = 256;  // work directory + "nivelo_gui_conf.txt"
 
 // Stage images: "save0.tga" to "save11.tga"; bit k of a mask asks for image k.
 constexpr int kStageImageCount = 12;
@@ -76,9 +76,6 @@ int RunPreview(const char* directory, const char* name, int mask);
 // results after the image name as given.  Returns a RunOutcome; report gets
 // what nivelo said (a failure to start is reported at once and left empty).
 int RunConversion(const char* directory, const char* name, RunReport* report);
-
-// Removes the twelve stage images from the work directory.
-void DeleteStageImages();
 
 // poil.txt in the work directory.
 std::string RunOutputPath();
