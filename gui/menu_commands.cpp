@@ -25,8 +25,21 @@ char g_config_directory[kGuiPathSize];
 
 namespace {
 
-const FileFilter kImageFilter[2] = {{"Targa Files (.tga)", "*.tga"}, {"Tiff Files (*.tif, *.tiff)", "*.tif;*.tiff"}};
-const FileFilter kConfigFilter[2] = {{"Text Files (.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}};
+// The extensions of the formats nivelo reads: the "Images" filter is made
+// from this list alone.
+const char* const kImageExtensions[] = {"tga", "tif", "tiff", "png", "jpg", "jpeg"};
+
+std::string ImagePattern()
+{
+    std::string pattern;
+    for (const char* extension : kImageExtensions) pattern += std::string(pattern.empty() ? "" : ";") + "*." + extension;
+    return pattern;
+}
+
+const std::string kImagePattern = ImagePattern();
+const FileFilter kImageFilter[2] = {{"Images", kImagePattern.c_str()}, {"Tous les fichiers", "*"}};
+// Every file first: a configuration saved without ".txt" must show.
+const FileFilter kConfigFilter[2] = {{"Tous les fichiers", "*"}, {"Fichiers texte", "*.txt"}};
 
 // The filter last chosen in each kind of dialog, and the folder last used.
 int g_image_filter_index;

@@ -12,6 +12,7 @@
 #include <FL/Fl_Color_Chooser.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_File_Input.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input.H>
@@ -557,25 +558,80 @@ std::string MenuText(const char* text)
     return out;
 }
 
-// FLTK's filter parser is confused by parentheses in a description.
+// Fl_File_Chooser's filters: "Description (pattern)" separated by tabs; the
+// whole text is what the list shows.  "*.tif;*.tiff" is written
+// "*.{tif,tiff}".
 std::string FilterText(const FileFilter* filters, int count)
 {
     std::string out;
     for (int i = 0; i < count; ++i) {
-        if (i > 0) out += "\n";
-        for (const char* p = filters[i].description; *p != '\0'; ++p)
-            if (*p != '(' && *p != ')') out.push_back(*p);
-        out += "\t";
-        // "*.tif;*.tiff" is written "{*.tif,*.tiff}" for FLTK.
-        std::string pattern = filters[i].pattern;
-        if (pattern.find(';') != std::string::npos) {
-            for (char& c : pattern)
-                if (c == ';') c = ',';
-            pattern = "{" + pattern + "}";
+        if (i > 0) out += "\t";
+        std::string pattern = filters[i].pattern, braces;
+        for (size_t start = 0; start <= pattern.size();) {
+            size_t end = pattern.find(';', start);
+            if (end == std::string::npos) end = pattern.size();
+            std::string one = pattern.substr(start, end - start);
+            if (one.compare(0, 2, "*.") == 0 && one != "*.*") {
+                if (!braces.empty()) braces += ',';
+                braces.append(one, 2, std::string::npos);
+            }
+            start = end + 1;
         }
-        out += pattern;
+        bool several = braces.find(',') != std::string::npos;
+        out += filters[i].description;
+        out += " (";
+        if (braces.empty()) out += "*";
+        else out += several ? "*.{" + braces + "}" : "*." + braces;
+        out += ")";
     }
     return out;
+}
+
+Fl_Window* WindowTitled(const char* title)
+{
+    for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w))
+        if (w->label() != nullptr && std::strcmp(w->label(), title) == 0) return w;
+    return nullptr;
+}
+
+Fl_File_Input* FindNameInput(Fl_Group* group)
+{
+    for (int i = 0; i < group->children(); ++i) {
+        Fl_Widget* child = group->child(i);
+        if (Fl_File_Input* input = dynamic_cast<Fl_File_Input*>(child)) return input;
+        if (Fl_Group* inner = child->as_group())
+            if (Fl_File_Input* input = FindNameInput(inner)) return input;
+    }
+    return nullptr;
+}
+
+// Fl_File_Chooser makes a name typed without a folder absolute with the
+// process's current directory and puts it back with the cursor at the
+// start, so that each key lands before the folder it inserted the time
+// before ("mes_reglages" became ".../s.../e...").  The name field's own
+// callback is run on a name already joined to the chooser's folder, with
+// the cursor left after what was typed.
+struct NameFieldFix {
+    Fl_File_Chooser* chooser;
+    Fl_Callback* original;
+    void* original_data;
+};
+
+void NameFieldCallback(Fl_Widget* widget, void* data)
+{
+    NameFieldFix* fix = static_cast<NameFieldFix*>(data);
+    Fl_File_Input* input = static_cast<Fl_File_Input*>(widget);
+    const char* text = input->value();
+    const char* folder = fix->chooser->directory();
+    if (text[0] != '\0' && text[0] != '/' && text[0] != '~' && text[0] != '$' && folder != nullptr) {
+        std::string joined = folder;
+        if (joined.empty() || joined.back() != '/') joined += '/';
+        int typed_end = input->position() + int(joined.size());
+        joined += text;
+        input->value(joined.c_str());
+        input->position(typed_end, typed_end);
+    }
+    fix->original(widget, fix->original_data);
 }
 
 bool IsRegularFile(const char* path)
@@ -632,6 +688,7 @@ int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
     Fl_File_Chooser::preview_label = "Aperçu";
     Fl_File_Chooser::hidden_label = "Fichiers cachés";
     Fl_File_Chooser::favorites_label = "Favoris";
+    Fl_File_Chooser::custom_filter_label = "Autre filtre...";
     Fl_File_Chooser::filesystems_label = "Systèmes de fichiers";
     g_procedure = procedure;
     int width = rect->right - rect->left, height = rect->bottom - rect->top;
@@ -1087,24 +1144,29 @@ int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, i
                        std::vector<std::string>* paths)
 {
     paths->clear();
-    Fl_Native_File_Chooser chooser;
-    chooser.type(mode == FILE_SAVE ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
-                 : mode == FILE_OPEN_MANY ? Fl_Native_File_Chooser::BROWSE_MULTI_FILE
-                                          : Fl_Native_File_Chooser::BROWSE_FILE);
-    chooser.title(title);
+    int type = mode == FILE_SAVE ? Fl_File_Chooser::CREATE
+               : mode == FILE_OPEN_MANY ? Fl_File_Chooser::MULTI : Fl_File_Chooser::SINGLE;
+    std::string folder = directory != nullptr && directory[0] != '\0' ? directory : ".";
     std::string filter = FilterText(filters, filter_count);
-    chooser.filter(filter.c_str());
+    Fl_Group::current(nullptr);
+    Fl_File_Chooser chooser(folder.c_str(), filter.c_str(), type, title);
+    chooser.ok_label(mode == FILE_SAVE ? "Enregistrer" : "Ouvrir");
     chooser.filter_value(*filter_index >= 0 && *filter_index < filter_count ? *filter_index : 0);
-    if (directory != nullptr && directory[0] != '\0') chooser.directory(directory);
-    // FLTK's chooser takes a bare name from the process's current directory
-    // and opens there: the name goes with its folder.
-    std::string preset = name != nullptr ? name : "";
-    if (!preset.empty() && preset[0] != '/' && directory != nullptr) preset = directory + preset;
-    if (!preset.empty()) chooser.preset_file(preset.c_str());
-    if (chooser.show() != 0) return 0;
-    *filter_index = chooser.filter_value();
-    for (int i = 0; i < chooser.count(); ++i) {
-        const char* path = chooser.filename(i);
+    if (name != nullptr && name[0] != '\0') chooser.value((name[0] == '/' ? std::string(name) : folder + name).c_str());
+    chooser.show();
+    NameFieldFix fix = {&chooser, nullptr, nullptr};
+    Fl_Window* window = WindowTitled(title);
+    if (Fl_File_Input* input = window != nullptr ? FindNameInput(window) : nullptr) {
+        fix.original = input->callback();
+        fix.original_data = input->user_data();
+        input->callback(NameFieldCallback, &fix);
+    }
+    while (chooser.shown()) Fl::wait();
+    int chosen = chooser.count();
+    if (chosen <= 0 || chooser.value() == nullptr) return 0;
+    if (chooser.filter_value() < filter_count) *filter_index = chooser.filter_value();
+    for (int i = 1; i <= chosen; ++i) {
+        const char* path = chooser.value(i);
         if (path == nullptr || path[0] == '\0') continue;
         // Open modes take existing files only.
         if (mode != FILE_SAVE && !IsRegularFile(path)) continue;

@@ -2,8 +2,8 @@
 # window_test.sh <nivelo_gui> <sample page>: the real window on a virtual X
 # server with the real nivelo, one check a feature: the views at the three
 # zooms and after a scroll, a panel, a long blur asked about and cancelled, a
-# configuration loaded, a batch with a bad page, "Quitter".  Exit 77 when a
-# tool is missing.
+# configuration loaded, a batch with a bad page, a name typed in the save
+# dialog, "Quitter".  Exit 77 when a tool is missing.
 set -u
 gui=$(realpath "$1") sample=$(realpath "$2")
 source "$(dirname "$(realpath "$0")")/xvfb_lib.sh"
@@ -77,6 +77,14 @@ until_ok 60 grep -q '^Convertir...: 1 image convertie, 1 en échec$' "$work/gui.
   fail "no conversion summary: $(cat "$work/gui.log")"
 [[ -s $work/start/out2/a.tga ]] || fail "a.tga not converted"
 xdotool key Return
+
+# "Sauver Config...": a name typed into the emptied field is the name saved.
+menu 30 3
+until_ok 10 window '^Sauver un fichier de config$' || fail "no save dialog"
+xdotool key ctrl+a BackSpace
+xdotool type --delay 30 mes_reglages
+xdotool key Return
+until_ok 10 test -s "$pages/mes_reglages" || fail "typed name not saved: $(ls "$pages")"
 quit_by_menu  # the stage images go with the program
 [[ -e $work/start/nivelo_gui_work ]] && fail "work folder left behind"
 [[ -n $(find "$work" -name pwned) ]] && fail "a folder name was run as a command"
