@@ -134,6 +134,7 @@ struct OpenPage {
     char directory[kGuiPathSize];
     int loaded, valid_limit, angle_known;
     double angle;
+    std::string angle_note;
 };
 
 void KeepPage(OpenPage* page)
@@ -144,6 +145,7 @@ void KeepPage(OpenPage* page)
     page->valid_limit = g_valid_limit;
     page->angle_known = g_angle_known;
     page->angle = g_detected_angle;
+    page->angle_note = g_angle_note;
 }
 
 void BringBack(const OpenPage& page)
@@ -154,11 +156,14 @@ void BringBack(const OpenPage& page)
     g_valid_limit = page.valid_limit;
     g_angle_known = page.angle_known;
     g_detected_angle = page.angle;
+    g_angle_note = page.angle_note;
     RestoreStageImages();
     ShowImageTitle();
     PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    PlatformSetControlText(g_current_panel_window, IDC_ANGLE_NOTE, g_angle_note.c_str());
     UpdateScrollBars();
     RenderViews();
+    ShowViewsState();
 }
 
 }  // namespace
@@ -182,6 +187,7 @@ void AcceptImage(const char* path)
     SetStageImagesAside();
     g_display.image_loaded = 1;
     g_angle_known = 0;  // the last angle was another page's
+    g_angle_note.clear();
     ShowImageTitle();
     if (FullRefresh() == RUN_DONE) {
         DropStageImagesSetAside();

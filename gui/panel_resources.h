@@ -59,6 +59,8 @@ enum PanelControlIds {
     IDC_AFFINAGE = 1038,
     IDC_AFFINAGE_PLAGE = 1039,
     IDC_DETECTED_ANGLE = 1040,  // label: the skew angle of nivelo's last run
+    IDC_ANGLE_NOTE = 1041,      // label: what nivelo said about that angle
+    IDC_VIEWS_STATE = 1042,     // label: says when the views are out of date
 };
 
 constexpr int kStageCount = 11;

@@ -9,8 +9,10 @@
 #include <string>
 
 #include "core/support.h"
+#include "gui/display.h"
 #include "gui/gui_params.h"
 #include "gui/panel_resources.h"
+#include "gui/previews.h"
 #include "gui/run_report.h"
 
 int g_current_panel;
@@ -32,6 +34,7 @@ const uint8_t kSideBits[] = {SIDE_TOP, SIDE_BOTTOM, SIDE_LEFT, SIDE_RIGHT};  // 
 void MarkStale()
 {
     if (g_valid_limit > g_current_panel) g_valid_limit = g_current_panel;
+    ShowViewsState();
 }
 
 void SetEditInteger(PlatformDialog* dialog, int id, int32_t value)
@@ -43,9 +46,14 @@ void SetEditInteger(PlatformDialog* dialog, int id, int32_t value)
 
 void SetEditReal(PlatformDialog* dialog, int id, double value)
 {
+    // Six decimals, as a file holds them, but without the zeros that end
+    // them: 0.5 and 3 read better than 0.500000 and 3.000000.
     char text[256];
     std::snprintf(text, sizeof text, "%f", value);
-    SetEditText(dialog, id, text);
+    char* end = text + std::strlen(text);
+    while (end > text && end[-1] == '0') *--end = '\0';
+    if (end > text && end[-1] == '.') *--end = '\0';
+    SetEditText(dialog, id, std::strcmp(text, "-0") == 0 ? "0" : text);
 }
 
 void SetCheck(PlatformDialog* dialog, int id, int value)
@@ -233,6 +241,12 @@ int OnListChoice(PlatformDialog* dialog, int id)
 
 }  // namespace
 
+void ShowViewsState()
+{
+    bool stale = g_display.image_loaded && g_valid_limit < AfterImageOf(g_current_panel);
+    PlatformSetControlText(g_update_bar, IDC_VIEWS_STATE, stale ? "Vues pas à jour" : "");
+}
+
 void SetPanelDefaults()
 {
     g_current_panel = 0;
@@ -321,6 +335,7 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetEditInteger(dialog, IDC_FILL_BLUE, g_gui_params.fill_colour[2]);
     SetEditText(dialog, IDC_REPERTOIRE2, g_gui_params.REPERTOIRE2);
     PlatformSetControlText(dialog, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    PlatformSetControlText(dialog, IDC_ANGLE_NOTE, g_angle_note.c_str());
     if (creating) SetPanelTooltips(dialog);
     g_filling = 0;
 }

@@ -58,3 +58,7 @@ void ChooseFolder(char* directory);
 // confirmed choice in the stage chooser shows once the new panel is built.
 void RunUpdateCommand();
 void RefreshPreviews();
+
+// The update bar says whether the views still match the panels: an edit,
+// or a run cancelled or failed, leaves them out of date until a run.
+void ShowViewsState();

@@ -695,9 +695,14 @@ int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
     if (width < 64) width = 64;
     if (height < 64) height = 64;
 
+    // The desktop entry names the program nivelo_gui: its windows carry
+    // that class so that the desktop groups them under its icon.
+    Fl_Window::default_xclass("nivelo_gui");
     Fl_Group::current(nullptr);
     g_window = new MainWindow(rect->left, rect->top, width, height);
     g_window->callback(CloseCallback);
+    g_window->xclass("nivelo_gui");
+    g_window->iconlabel("nivelo_gui");
     int view_h = height - kMenuHeight - kScrollBarSize;
     int view_w = width - kScrollBarSize;
     g_view = new SurfaceView(0, kMenuHeight, view_w, view_h);

@@ -16,6 +16,7 @@
 #include "gui/panel_resources.h"
 #include "gui/panels.h"
 #include "gui/run_nivelo.h"
+#include "gui/run_report.h"
 #include "tga/tga.h"
 
 namespace {
@@ -27,6 +28,20 @@ int StageMask(int first, int last)
     for (int k = first; k <= last && k < kStageImageCount; k++)
         if (k >= 0) mask |= 1 << k;
     return mask;
+}
+
+// The Rotation panel shows the angle of the last run that printed one, and
+// what nivelo said about it.
+void ShowAngle()
+{
+    PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    PlatformSetControlText(g_current_panel_window, IDC_ANGLE_NOTE, g_angle_note.c_str());
+}
+
+void ShowViews()
+{
+    RenderViews();
+    ShowViewsState();
 }
 
 // A run removes the images it asks for before it starts: when it fails or
@@ -41,13 +56,7 @@ void RunNotDone(int outcome, int first_image)
     if (PlatformQuitPosted()) return;
     if (outcome != RUN_CANCELLED) g_display.image_loaded = 0;
     UpdateScrollBars();
-    RenderViews();
-}
-
-// The Rotation panel shows the angle of the last run that printed one.
-void ShowAngle()
-{
-    PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    ShowViews();
 }
 
 int HaveImage() { return g_image_name[0] != '\0'; }
@@ -107,7 +116,7 @@ void LoadStageImages()
 void RefreshPreviews()
 {
     if (!HaveImage()) {
-        RenderViews();
+        ShowViews();
         return;
     }
     int c = g_current_panel;
@@ -122,13 +131,13 @@ void RefreshPreviews()
         g_valid_limit = c + 1;
     }
     LoadStageImages();
-    RenderViews();
+    ShowViews();
 }
 
 void RunUpdateCommand()
 {
     if (!HaveImage()) {
-        RenderViews();
+        ShowViews();
         return;
     }
     int c = g_current_panel;
@@ -140,7 +149,7 @@ void RunUpdateCommand()
         return;
     }
     LoadStageImages();
-    RenderViews();
+    ShowViews();
 }
 
 int FullRefresh()
@@ -153,6 +162,6 @@ int FullRefresh()
     }
     g_valid_limit = kStageImageCount;
     LoadStageImages();
-    RenderViews();
+    ShowViews();
     return outcome;
 }

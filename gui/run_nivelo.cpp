@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -89,7 +90,16 @@ int WaitForNivelo(long pid)
     g_cancel_requested = 0;
     PlatformBlockInput(1);
     int outcome = RUN_DONE, status;
+    auto start = std::chrono::steady_clock::now();
+    long shown = 0;
     while (!PlatformProcessEnded(pid, &status)) {
+        long seconds = long(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count());
+        if (seconds != shown && g_wait_box != nullptr) {
+            // A long run must be seen to go on.
+            std::string line = "Veuillez patienter : " + std::to_string(seconds) + " s";
+            PlatformSetControlText(g_wait_box, IDC_WAIT_LINE2, line.c_str());
+            shown = seconds;
+        }
         if (g_cancel_requested || PlatformQuitPosted()) {
             PlatformKillProcess(pid);
             outcome = RUN_CANCELLED;
@@ -243,6 +253,7 @@ int RunPreview(const char* directory, const char* name, int mask)
         if (report.angle_found) {
             g_angle_known = 1;
             g_detected_angle = report.angle;
+            g_angle_note = report.messages;
         }
         if (!report.done) {
             ReportFailedRun(report, directory, name);

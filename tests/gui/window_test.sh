@@ -48,7 +48,7 @@ choose_stage Down 1
 snap flou
 [[ $(strip) != "$before" ]] || fail "the stage chooser did not change the panel"
 xdotool mousemove 69 154 click 1 key End BackSpace BackSpace BackSpace BackSpace BackSpace type 99999
-xdotool mousemove 69 384 click 1
+xdotool mousemove 69 443 click 1
 until_ok 10 window '^Flou$' || fail "no question before a blur of radius 99999"
 xdotool key Left space  # "Non" has the focus: a hasty Return starts nothing
 until_ok 10 pgrep -P "$gui_pid" || fail "nivelo not started"
