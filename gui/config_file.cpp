@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "config/grammar.h"
@@ -33,6 +34,34 @@ void ReadConfigFile(const char* name)
     params.fill_colour_given = colour_given;
 }
 
+namespace {
+
+void WriteSet(FILE* file, const char* directory1, const char* directory2)
+{
+    ConfigBinding binding = BindKeys(&g_gui_params, nullptr);
+    binding.slot[KEY_REPERTOIRE1] = const_cast<char*>(directory1);
+    binding.slot[KEY_REPERTOIRE2] = const_cast<char*>(directory2);
+    // Without COUL_REMPLISSAGE nivelo fills with the background it measures.
+    if (!g_gui_params.fill_colour_given) binding.slot[KEY_COUL_REMPLISSAGE] = nullptr;
+    for (int k = 0; k < KEY_COUNT; k++)
+        if (binding.slot[k] != nullptr) WriteConfigValue(file, ConfigKeyId(k), binding.slot[k]);
+}
+
+}  // namespace
+
+std::string ConfigText()
+{
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* file = open_memstream(&data, &size);
+    if (file == nullptr) return "";
+    WriteSet(file, g_gui_params.REPERTOIRE1, g_gui_params.REPERTOIRE2);
+    std::fclose(file);
+    std::string text(data, size);
+    std::free(data);
+    return text;
+}
+
 int WriteConfigFile(const char* name, const char* directory1, const char* directory2)
 {
     // Unreported, a failed write would leave nivelo reading an older file and
@@ -42,13 +71,7 @@ int WriteConfigFile(const char* name, const char* directory1, const char* direct
         ReportError("Impossible d'écrire le fichier de configuration %s\n", name);
         return 0;
     }
-    ConfigBinding binding = BindKeys(&g_gui_params, nullptr);
-    binding.slot[KEY_REPERTOIRE1] = const_cast<char*>(directory1);
-    binding.slot[KEY_REPERTOIRE2] = const_cast<char*>(directory2);
-    // Without COUL_REMPLISSAGE nivelo fills with the background it measures.
-    if (!g_gui_params.fill_colour_given) binding.slot[KEY_COUL_REMPLISSAGE] = nullptr;
-    for (int k = 0; k < KEY_COUNT; k++)
-        if (binding.slot[k] != nullptr) WriteConfigValue(file, ConfigKeyId(k), binding.slot[k]);
+    WriteSet(file, directory1, directory2);
     int failed = std::ferror(file);
     if (std::fclose(file) != 0 || failed) {
         ReportError("Impossible d'écrire le fichier de configuration %s\n", name);

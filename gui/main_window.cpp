@@ -3,6 +3,7 @@
 
 #include "gui/conversion.h"
 #include "gui/display.h"
+#include "gui/session.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ long MainWindowProc(int message, uint32_t wparam)
 {
     switch (message) {
     case MSG_DESTROY:
-        ReleaseDisplay();
+        if (ConfirmQuit()) ReleaseDisplay();
         break;
     case MSG_SIZE:
         ResizeViews(int(wparam & 0xFFFF), int(wparam >> 16));

@@ -30,6 +30,8 @@ int PumpMessages();
 // The main window's client area became width x height: the views and the
 // surface follow it (startup.cpp).
 void ResizeViews(int width, int height);
+// The main window's client size, as last known.
+void MainWindowSize(int* width, int* height);
 
 // Start-up sequence up to the message loop: directories, window, surface,
 // layout, defaults; with an image argument, that image in both views.

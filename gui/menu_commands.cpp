@@ -17,6 +17,7 @@
 #include "gui/resources.h"
 #include "gui/run_nivelo.h"
 #include "gui/run_report.h"
+#include "gui/session.h"
 
 char g_image_name[kGuiPathSize];
 char g_image_directory[kGuiPathSize];
@@ -78,6 +79,7 @@ void LoadConfigCommand()
     char path[kGuiPathSize];
     if (g_config_name[0] == '\0' || !ConfigPath(path)) return;
     ReadConfigFile(path);
+    MarkSettingsSaved();
     // Refreshing the panel shown lowers the valid limit through its edits'
     // change notifications, as editing them would.
     FillPanel(g_current_panel_window, 0);
@@ -100,7 +102,7 @@ void SaveConfigCommand()
     SplitPath(g_config_name, g_config_directory);
     char path[kGuiPathSize];
     if (g_config_name[0] == '\0' || !ConfigPath(path) || !MayWrite(path)) return;
-    WriteConfigFile(path, g_gui_params.REPERTOIRE1, g_gui_params.REPERTOIRE2);
+    if (WriteConfigFile(path, g_gui_params.REPERTOIRE1, g_gui_params.REPERTOIRE2)) MarkSettingsSaved();
 }
 
 // The conversion leaves the current image and its views alone.
@@ -203,7 +205,9 @@ void OnMenuCommand(int id)
     case ID_LOAD_CONFIG: LoadConfigCommand(); break;
     case ID_SAVE_CONFIG: SaveConfigCommand(); break;
     case ID_CONVERT: ConvertCommand(); break;
-    case ID_QUIT: ReleaseDisplay(); break;
+    case ID_QUIT:
+        if (ConfirmQuit()) ReleaseDisplay();
+        break;
     case ID_ZOOM_100: SetZoomMode(ZOOM_100); break;
     case ID_ZOOM_50: SetZoomMode(ZOOM_50); break;
     case ID_ZOOM_FULL_PAGE: SetZoomMode(ZOOM_FULL_PAGE); break;

@@ -738,11 +738,14 @@ void PlatformShowMainWindow()
     Fl::check();
     // A window manager puts its frame and title bar outside the window, so a
     // window the size of the work area would push its bottom scroll bar off
-    // the screen: the window gives up what the decorations take.
+    // the screen: the window gives up what the decorations take, when it
+    // would not fit with them.
     int extra_w = g_window->decorated_w() - g_window->w(), extra_h = g_window->decorated_h() - g_window->h();
-    if (extra_w > 0 || extra_h > 0)
-        g_window->resize(g_window->x(), g_window->y(), g_window->w() - (extra_w > 0 ? extra_w : 0),
-                         g_window->h() - (extra_h > 0 ? extra_h : 0));
+    int sx, sy, sw, sh;
+    Fl::screen_work_area(sx, sy, sw, sh, 0);
+    int w = g_window->w() + extra_w > sw ? sw - extra_w : g_window->w();
+    int h = g_window->h() + extra_h > sh ? sh - extra_h : g_window->h();
+    if (w != g_window->w() || h != g_window->h()) g_window->resize(g_window->x(), g_window->y(), w, h);
 }
 
 void PlatformDestroyMainWindow()

@@ -32,6 +32,7 @@ const DialogResource kWaitDialog = {DIALOG_WAIT, DIALOG_POPUP, "Mise à jour", 0
 
 PlatformDialog* g_wait_box;
 int g_cancel_requested;
+int g_running;
 
 int WaitBoxProc(PlatformDialog*, int message, int id, int code)
 {
@@ -88,6 +89,7 @@ int BuildCommand(char* command, const char* config_path, int mask, const char* d
 int WaitForNivelo(long pid)
 {
     g_cancel_requested = 0;
+    g_running = 1;
     PlatformBlockInput(1);
     int outcome = RUN_DONE, status;
     auto start = std::chrono::steady_clock::now();
@@ -108,6 +110,7 @@ int WaitForNivelo(long pid)
         PlatformWaitEvents();
     }
     PlatformBlockInput(0);
+    g_running = 0;
     return outcome;
 }
 
@@ -213,6 +216,8 @@ int FormatCommand(char* buffer, const char* config_path, int black_and_white, in
     buffer[0] = '\0';
     return 0;
 }
+
+int NiveloRunning() { return g_running; }
 
 void OpenWaitBox(const char* line)
 {

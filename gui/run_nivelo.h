@@ -70,6 +70,9 @@ void CloseWaitBox();
 // angle it printed becomes the detected angle.  Returns a RunOutcome.
 int RunPreview(const char* directory, const char* name, int mask);
 
+// 1 while the GUI waits for a nivelo it started.
+int NiveloRunning();
+
 // One conversion run into the user's REPERTOIRE1 and REPERTOIRE2 (relative
 // ones taken from the start directory), under the wait box the caller opened.
 // nivelo runs in the image's directory on the bare name, since it names its

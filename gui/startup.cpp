@@ -16,6 +16,7 @@
 #include "gui/panels.h"
 #include "gui/resources.h"
 #include "gui/run_nivelo.h"
+#include "gui/session.h"
 #include "gui/work_folder.h"
 
 char g_start_directory[kGuiPathSize];
@@ -24,6 +25,7 @@ char g_work_directory[kGuiPathSize];
 namespace {
 
 WorkFolder g_work_folder = {"", -1};
+int g_client_width, g_client_height;
 
 // Start directory = the current one with a separator; this window's own
 // work folder is made under it.
@@ -76,8 +78,16 @@ void OpenImageArgument(const char* argument)
 
 }  // namespace
 
+void MainWindowSize(int* width, int* height)
+{
+    *width = g_client_width;
+    *height = g_client_height;
+}
+
 void ResizeViews(int width, int height)
 {
+    g_client_width = width;
+    g_client_height = height;
     // Before start-up has made the surface, or once quitting released it,
     // there is nothing to follow.
     if (g_display.surface.pixels == nullptr) return;
@@ -103,6 +113,13 @@ int StartGui(int argc, char** argv)
     PlatformRect area;
     PlatformMetrics metrics;
     PlatformGetWorkArea(&area);
+    // The size the window had when it was last closed, when it still fits.
+    int width, height;
+    RememberedWindowSize(&width, &height);
+    if (width > 0 && width < area.right - area.left) area.right = area.left + width;
+    if (height > 0 && height < area.bottom - area.top) area.bottom = area.top + height;
+    g_client_width = area.right - area.left;
+    g_client_height = area.bottom - area.top;
     PlatformGetMetrics(&metrics);
     if (!CreateMainWindow(&area, &g_main_menu, OnMenuCommand, OnScroll)) return 0;
     ShowImageTitle();
@@ -116,9 +133,12 @@ int StartGui(int argc, char** argv)
     PresentDisplay();
 
     SetGuiDefaults();
+    ApplyRememberedSettings();
     PlatformShowMainWindow();
     UpdateScrollBars();
     if (!CreatePanels()) return 0;
+    // After the panels: filling them reads the reals back in single precision.
+    MarkSettingsSaved();
 
     if (argc > 1) OpenImageArgument(argv[1]);
     return 1;
@@ -133,6 +153,7 @@ int RunGui()
 {
     while (PumpMessages()) {
     }
+    RememberSettings();
     DestroyPanels();
     PlatformDestroyMainWindow();
     // A large page leaves gigabytes of stage images; the next start makes

@@ -42,6 +42,7 @@ protected:
     {
         Reset();
         saved_ = std::filesystem::current_path();
+        setenv("XDG_CONFIG_HOME", (scratch_.path + "xdg").c_str(), 1);  // never the user's own
         std::filesystem::current_path(scratch_.path);
         char program[] = "nivelo_gui";
         char* argv[] = {program, nullptr};

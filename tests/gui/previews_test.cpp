@@ -115,6 +115,7 @@ TEST_F(GuiTest, LongBlursAreAskedAboutAndRunsCanBeCancelled)
             else HeadlessClick(DIALOG_WAIT, IDC_WAIT_CANCEL);
         });
         g_headless.running = 1;
+        g_headless.question_answers = {1, 1};  // stop nivelo and quit; without saving the settings
         Update();
         EXPECT_EQ(g_headless.kills, 1 + close);
         EXPECT_EQ(g_display.zoom_mode, ZOOM_FULL_PAGE);

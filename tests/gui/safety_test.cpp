@@ -107,7 +107,7 @@ TEST_F(GuiTest, FolderFieldsAreFolders)
 TEST(GuiWorkFolder, OneFolderPerWindow)
 {
     ScratchDir start;
-    std::string base = start.path + "/";
+    std::string base = start.path;
     WorkFolder a, b, c;
     ASSERT_EQ(OpenWorkFolder(base.c_str(), &a), 1);
     ASSERT_EQ(OpenWorkFolder(base.c_str(), &b), 1);

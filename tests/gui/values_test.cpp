@@ -27,3 +27,57 @@ TEST_F(GuiTest, PanelsShowNiveloWordsAndStaleViews)
     EXPECT_EQ(state(), "Vues pas à jour");
     ExpectPair(3, 9);
 }
+
+// Each answer to the questions before quitting: does the program end, and
+// are the settings saved.
+TEST_F(GuiTest, QuittingWithChangedSettingsAsks)
+{
+    struct Case {
+        int change;
+        std::vector<int> answers;  // "Enregistrer...", "Quitter sans enregistrer", "Annuler"
+        int save_dialog_answered, quits, questions;
+    } cases[] = {
+        {0, {}, 0, 1, 0}, {1, {2}, 0, 0, 1}, {1, {1}, 0, 1, 1}, {1, {0}, 1, 1, 1}, {1, {0}, 0, 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        g_headless.quit_posted = 0;
+        g_headless.messages.clear();
+        if (c.change) PlatformSetEditText(g_current_panel_window, IDC_DETECT_WIDTH, std::to_string(30 + (&c - cases)).c_str());
+        g_headless.question_answers.assign(c.answers.begin(), c.answers.end());
+        if (c.save_dialog_answered) g_headless.file_answers.push_back({start_ + "saved.txt"});
+        HeadlessMenu(ID_QUIT);
+        EXPECT_EQ(PlatformQuitPosted(), c.quits);
+        EXPECT_EQ(g_headless.messages.size(), size_t(c.questions));
+        if (c.save_dialog_answered) {
+            EXPECT_NE(ReadFileBytes(start_ + "saved.txt").find("DETECT_WIDTH=33\n"), std::string::npos);
+        }
+    }
+}
+
+TEST_F(GuiTest, TheNextStartRemembers)
+{
+    LoadImage(MakePage());
+    WriteFileBytes(start_ + "c.txt", "BLUR_RADIUS=7\n");
+    g_headless.file_answers.push_back({start_ + "c.txt"});
+    HeadlessMenu(ID_LOAD_CONFIG);
+    ChooseStage(10);
+    PlatformSetEditText(g_current_panel_window, IDC_REPERTOIRE2, "/tmp/r2");
+    g_headless.procedure(MSG_SIZE, 900 | 700 << 16);
+    g_headless.question_answers = {1};  // quit without saving
+    HeadlessMenu(ID_QUIT);
+    ASSERT_EQ(RunGui(), 0);
+    Reset();
+    char program[] = "nivelo_gui";
+    char* argv[] = {program, nullptr};
+    ASSERT_EQ(StartGui(1, argv), 1);
+    EXPECT_EQ(g_gui_params.BLUR_RADIUS, 7);
+    EXPECT_STREQ(g_gui_params.REPERTOIRE2, "/tmp/r2/");
+    EXPECT_EQ(std::string(g_config_directory) + g_config_name, start_ + "c.txt");
+    EXPECT_STREQ(g_image_directory, start_.c_str());
+    int width, height;
+    MainWindowSize(&width, &height);
+    EXPECT_EQ(width * 10000 + height, 9000700);
+    HeadlessMenu(ID_QUIT);  // nothing changed since the start: no question
+    EXPECT_TRUE(g_headless.messages.empty());
+}

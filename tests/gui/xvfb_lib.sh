@@ -26,7 +26,8 @@ start_xvfb() {
 window() { xdotool search --name "$1"; }
 start_gui() {  # start_gui <nivelo_gui> [image]
   mkdir -p "$work/start"
-  (cd "$work/start" && exec "$@") >"$work/gui.log" 2>&1 &
+  # Remembered settings go to the test's own folder, never the user's.
+  (cd "$work/start" && XDG_CONFIG_HOME=$work/config exec "$@") >"$work/gui.log" 2>&1 &
   gui_pid=$!
   until_ok 10 window '^Nivelo gui v1\.0' || fail "no window titled 'Nivelo gui v1.0...'"
 }
