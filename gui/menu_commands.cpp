@@ -211,6 +211,10 @@ void OnMenuCommand(int id)
     case ID_ZOOM_100: SetZoomMode(ZOOM_100); break;
     case ID_ZOOM_50: SetZoomMode(ZOOM_50); break;
     case ID_ZOOM_FULL_PAGE: SetZoomMode(ZOOM_FULL_PAGE); break;
+    // Zooming in goes from the full page to 50 % to 100 %.
+    case ID_ZOOM_IN: SetZoomMode(g_display.zoom_mode == ZOOM_FULL_PAGE ? ZOOM_50 : ZOOM_100); break;
+    case ID_ZOOM_OUT: SetZoomMode(g_display.zoom_mode == ZOOM_100 ? ZOOM_50 : ZOOM_FULL_PAGE); break;
+    case ID_UPDATE_VIEWS: RunUpdateCommand(); break;
     case ID_ABOUT: ShowAbout(); break;
     default: break;
     }

@@ -285,6 +285,11 @@ int PanelProc(PlatformDialog* dialog, int message, int id, int code)
     switch (code) {
     case NOTIFY_CLICKED: return id >= IDC_RECADRAGE1 && id <= IDC_AFFINAGE ? OnClick(dialog, id) : 0;
     case NOTIFY_CHANGE: return OnEditChange(dialog, id);
+    // Return in a value's field runs the stage with it, as "Mettre à jour".
+    case NOTIFY_RETURN:
+        if (id == IDC_REPERTOIRE1 || id == IDC_REPERTOIRE2) return 0;
+        RunUpdateCommand();
+        return 1;
     case NOTIFY_SELENDOK: return OnListChoice(dialog, id);
     default: return 0;
     }

@@ -67,7 +67,12 @@ enum PlatformNotification {
     NOTIFY_CLICKED = 0,      // push button pressed, check box toggled
     NOTIFY_SELENDOK = 9,     // the user confirmed a choice in a list
     NOTIFY_CHANGE = 0x0300,  // an edit's text changed (typed or set)
+    NOTIFY_RETURN = 0x0301,  // Return pressed in an edit
 };
+
+// The id under which a popup dialog hears that the user closed it (its
+// close button, or Escape): a click of this id.
+constexpr int CONTROL_ID_CLOSE = 2;
 
 // Scroll request codes (low 16 bits of a scroll message's wparam).
 enum ScrollCode {
@@ -98,11 +103,20 @@ enum MenuEntryFlags {
     MENU_RIGHT_ALIGNED = 2  // popup placed at the right end of the bar (help)
 };
 
+// Keys of menu shortcuts: a character, or one of these, with SHORTCUT_CTRL
+// added for the Control key.  The menu shows each beside its item.
+enum MenuShortcut {
+    SHORTCUT_NONE = 0,
+    SHORTCUT_F5 = 0x1005,
+    SHORTCUT_CTRL = 0x10000,
+};
+
 struct MenuEntry {
     int kind;          // MenuEntryKind
     int id;            // command id of an item, 0 otherwise
     const char* text;  // shown text (no accelerator marks); null for separators
     int flags;         // MenuEntryFlags
+    int shortcut;      // MenuShortcut; SHORTCUT_NONE for none
 };
 
 struct MenuResource {
@@ -238,7 +252,8 @@ int PlatformQuitPosted();
 
 // While blocked, the menu, the scroll bars, the drawing area and the child
 // dialogs take no input from the user; popups and the main window's close
-// request still arrive.
+// request still arrive, and Escape anywhere closes the popups (their
+// procedures hear CONTROL_ID_CLOSE).
 void PlatformBlockInput(int blocked);
 
 // ---------------------------------------------------------------------------

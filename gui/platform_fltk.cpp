@@ -23,6 +23,7 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -308,7 +309,20 @@ Fl_Box* g_corner = nullptr;  // between the two bars
 Fl_Menu_Bar* g_menu_bars[2] = {nullptr, nullptr};  // main, and the right-aligned help popup
 int g_help_width = 0;
 std::vector<Fl_Group*> g_child_groups;  // the child dialogs, drawn over the drawing area
+std::vector<PlatformDialog*> g_popups;
 bool g_input_blocked = false;
+
+void ClosePopup(PlatformDialog* dialog)
+{
+    if (dialog->procedure != nullptr) dialog->procedure(dialog, MSG_COMMAND, CONTROL_ID_CLOSE, NOTIFY_CLICKED);
+}
+
+void PopupCloseCallback(Fl_Widget*, void* data) { ClosePopup(static_cast<PlatformDialog*>(data)); }
+
+bool IsEscape(int event)
+{
+    return (event == FL_KEYBOARD || event == FL_SHORTCUT) && Fl::event_key() == FL_Escape;
+}
 
 void LayOutMainWindow()
 {
@@ -329,6 +343,12 @@ void LayOutMainWindow()
 // event; its close request and the wait box's events still pass.
 int DispatchEvent(int event, Fl_Window* window)
 {
+    if (g_input_blocked && window == g_window && IsEscape(event)) {
+        // Escape cancels the run, wherever the focus is.
+        std::vector<PlatformDialog*> popups = g_popups;
+        for (PlatformDialog* popup : popups) ClosePopup(popup);
+        return 1;
+    }
     if (g_input_blocked && window == g_window) {
         switch (event) {
         case FL_PUSH:
@@ -350,6 +370,13 @@ int DispatchEvent(int event, Fl_Window* window)
     return Fl::handle_(event, window);
 }
 std::vector<Fl_Menu_Item> g_menu_items[2];
+
+int FltkShortcut(int shortcut)
+{
+    if (shortcut == SHORTCUT_NONE) return 0;
+    int key = shortcut & 0xFFFF;
+    return ((shortcut & SHORTCUT_CTRL) ? FL_CTRL : 0) + (key == SHORTCUT_F5 ? FL_F + 5 : key);
+}
 std::map<int, int> g_menu_checked;
 
 Fl_Menu_Item* FindMenuItem(int id)
@@ -391,12 +418,41 @@ void BuildMenus(const MenuResource* menu)
         } else {
             int flags = (e.flags & MENU_CHECKED) ? FL_MENU_TOGGLE | FL_MENU_VALUE : 0;
             g_menu_checked[e.id] = (e.flags & MENU_CHECKED) != 0;
-            g_menu_items[side].push_back(Fl_Menu_Item{e.text, 0, MenuCallback,
+            g_menu_items[side].push_back(Fl_Menu_Item{e.text, FltkShortcut(e.shortcut), MenuCallback,
                                                       reinterpret_cast<void*>(intptr_t(e.id)), flags, 0, 0, 0, 0});
         }
     }
     if (open) g_menu_items[side].push_back(Fl_Menu_Item{});
     for (auto& items : g_menu_items) items.push_back(Fl_Menu_Item{});
+}
+
+// The menu item that carries this shortcut, as if it were chosen.
+int RunItemOfShortcut(int shortcut)
+{
+    for (auto& items : g_menu_items)
+        for (Fl_Menu_Item& item : items)
+            if (item.text != nullptr && item.shortcut_ == shortcut && item.callback_ != nullptr) {
+                MenuCallback(nullptr, item.user_data_);
+                return 1;
+            }
+    return 0;
+}
+
+// Keys the menu bar does not see: Home and End move the views to the
+// image's start and end wherever the focus is not in a field, and Ctrl+=
+// zooms in as Ctrl++ does on keyboards where "+" takes Shift.
+int GlobalKeys(int event)
+{
+    if (event != FL_SHORTCUT) return 0;
+    int key = Fl::event_key();
+    bool ctrl = Fl::event_state(FL_CTRL) != 0;
+    if (ctrl && (key == '=' || key == FL_KP + '+')) return RunItemOfShortcut(FL_CTRL + '+');
+    if (ctrl && key == FL_KP + '-') return RunItemOfShortcut(FL_CTRL + '-');
+    if (ctrl || (key != FL_Home && key != FL_End)) return 0;
+    uint32_t position = key == FL_Home ? 0 : 0xFFFF;  // the views clamp it to the image's end
+    Send(MSG_HSCROLL, SCROLL_THUMB_POSITION | position << 16);
+    Send(MSG_VSCROLL, SCROLL_THUMB_POSITION | position << 16);
+    return 1;
 }
 
 int MenuWidth(const std::vector<Fl_Menu_Item>& items)
@@ -464,7 +520,9 @@ void ControlCallback(Fl_Widget*, void* data)
     switch (control->resource->kind) {
     case CONTROL_EDIT:
     case CONTROL_NUMBER_EDIT:
-        code = NOTIFY_CHANGE;
+        code = Fl::event() == FL_KEYBOARD && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)
+                   ? NOTIFY_RETURN
+                   : NOTIFY_CHANGE;
         break;
     case CONTROL_COMBO:
     case CONTROL_LIST_BOX:
@@ -499,7 +557,7 @@ Fl_Widget* MakeControl(const ControlResource* r, int x0, int y0)
         Fl_Input* input = r->kind == CONTROL_EDIT ? new Fl_Input(x, y, w, h) : new DigitsInput(x, y, w, h);
         input->textsize(kDialogFontSize);
         input->value(text);
-        input->when(FL_WHEN_CHANGED);
+        input->when(FL_WHEN_CHANGED | FL_WHEN_ENTER_KEY_ALWAYS);
         widget = input;
         break;
     }
@@ -673,6 +731,7 @@ int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
     Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
     Fl::scrollbar_size(kScrollBarSize);
     Fl::event_dispatch(DispatchEvent);
+    Fl::add_handler(GlobalKeys);
     // The boxes speak French, as the rest of the interface.
     fl_close = "Fermer";
     fl_ok = "OK";
@@ -847,7 +906,7 @@ PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProce
         Fl::screen_work_area(sx, sy, sw, sh, 0);
         Fl_Double_Window* window = new Fl_Double_Window(sx + (sw - w) / 2, sy + (sh - h) / 2, w, h);
         window->copy_label(resource->caption != nullptr ? resource->caption : "");
-        window->callback([](Fl_Widget*, void*) {});  // closed only by the program
+        window->callback(PopupCloseCallback, dialog.get());  // the procedure decides
         window->set_non_modal();
         dialog->group = window;
     } else {
@@ -869,6 +928,8 @@ PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProce
     if (resource->style != DIALOG_POPUP) {
         g_window->add(dialog->group);  // on top of the drawing area
         g_child_groups.push_back(dialog->group);
+    } else {
+        g_popups.push_back(dialog.get());
     }
 
     PlatformDialog* result = dialog.release();
@@ -886,6 +947,7 @@ void PlatformDestroyDialog(PlatformDialog** dialog)
     d->group->hide();
     for (size_t i = 0; i < g_child_groups.size(); ++i)
         if (g_child_groups[i] == d->group) g_child_groups.erase(g_child_groups.begin() + long(i));
+    g_popups.erase(std::remove(g_popups.begin(), g_popups.end(), d), g_popups.end());
     if (d->group->parent() != nullptr) d->group->parent()->remove(d->group);
     // Deferred: the dialog may be destroyed from one of its own callbacks.
     Fl::delete_widget(d->group);

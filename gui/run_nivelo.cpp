@@ -36,7 +36,7 @@ int g_running;
 
 int WaitBoxProc(PlatformDialog*, int message, int id, int code)
 {
-    if (message != MSG_COMMAND || id != IDC_WAIT_CANCEL || code != NOTIFY_CLICKED) return 0;
+    if (message != MSG_COMMAND || (id != IDC_WAIT_CANCEL && id != CONTROL_ID_CLOSE) || code != NOTIFY_CLICKED) return 0;
     g_cancel_requested = 1;
     return 1;
 }

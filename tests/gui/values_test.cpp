@@ -1,4 +1,6 @@
 // What the panels show of the values and of nivelo's last run.
+#include <functional>
+
 #include "gui/gui_params.h"
 #include "tests/gui/gui_fixture.h"
 
@@ -80,4 +82,38 @@ TEST_F(GuiTest, TheNextStartRemembers)
     EXPECT_EQ(width * 10000 + height, 9000700);
     HeadlessMenu(ID_QUIT);  // nothing changed since the start: no question
     EXPECT_TRUE(g_headless.messages.empty());
+}
+
+// The keyboard's commands, as the window system hands them over.
+TEST_F(GuiTest, KeyboardCommands)
+{
+    LoadImage(MakePage());
+    ChooseStage(1);
+    struct Step {
+        std::function<void()> key;
+        int zoom;
+        size_t runs;  // runs of nivelo so far
+    } steps[] = {
+        {[] { HeadlessMenu(ID_ZOOM_IN); }, ZOOM_50, 1},      // Ctrl++
+        {[] { HeadlessMenu(ID_ZOOM_IN); }, ZOOM_100, 1},
+        {[] { HeadlessMenu(ID_ZOOM_IN); }, ZOOM_100, 1},
+        {[] { HeadlessMenu(ID_ZOOM_OUT); }, ZOOM_50, 1},     // Ctrl+-
+        {[] { HeadlessMenu(ID_UPDATE_VIEWS); }, ZOOM_50, 2},  // F5
+        {[] { g_current_panel_window->procedure(g_current_panel_window, MSG_COMMAND, IDC_BLUR_RADIUS, NOTIFY_RETURN); },
+         ZOOM_50, 3},  // Return in a field
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(&s - steps);
+        s.key();
+        EXPECT_EQ(g_display.zoom_mode, s.zoom);
+        EXPECT_EQ(Runs(), s.runs);
+    }
+    // Escape during a run closes the wait box, which cancels it.
+    g_headless.running = 1;
+    g_headless.actions.push_back([] {
+        PlatformDialog* wait = HeadlessFindDialog(DIALOG_WAIT);
+        wait->procedure(wait, MSG_COMMAND, CONTROL_ID_CLOSE, NOTIFY_CLICKED);
+    });
+    Update();
+    EXPECT_EQ(g_headless.kills, 1);
 }

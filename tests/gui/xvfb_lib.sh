@@ -52,7 +52,7 @@ pick() {  # pick <x> <y> <key> <presses>: opens the menu or list there, moves, c
 menu() { pick "$1" 12 Down "$2"; }  # menu <popup x> <Down presses>
 choose_stage() { pick 60 46 "$1" "$2"; }  # choose_stage <Up|Down> <presses>, from the entry shown
 quit_by_menu() {
-  menu 30 5  # Fichier > Quitter
+  menu 30 6  # Fichier > Quitter
   until_ok 10 eval '! kill -0 $gui_pid' || fail "still running after Quitter"
   wait "$gui_pid" || fail "exit status $?"
   gui_pid=
