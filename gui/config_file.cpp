@@ -10,14 +10,18 @@
 #include "config/grammar.h"
 #include "core/support.h"
 #include "gui/gui_params.h"
+#include "gui/platform.h"
 
 void SetGuiParameterDefaults()
 {
     GuiParameterSet& p = g_gui_params;
     SetStartValues(BindKeys(&p, nullptr));
-    // The GUI proposes Windows-style folders, unlike nivelo's own start values.
+#ifdef _WIN32
+    // On Windows the GUI proposes Windows-style folders; elsewhere nivelo's
+    // own start values, folders of this system.
     std::strcpy(p.REPERTOIRE1, "c:\\t\\");
     std::strcpy(p.REPERTOIRE2, "c:\\trot\\");
+#endif
     p.fill_colour_given = 0;
     p.black_and_white = 0;
     // Someone tuning a page should see the best angle nivelo can find.
@@ -30,8 +34,12 @@ void ReadConfigFile(const char* name)
     ConfigBinding binding = BindKeys(&params, nullptr);
     uint8_t colour_given = 0;
     binding.colour_given = &colour_given;
-    if (!ReadConfigValues(name, binding)) return;
+    int faults = 0;
+    std::string messages;
+    if (!ReadConfigValues(name, binding, &faults, &messages)) return;
     params.fill_colour_given = colour_given;
+    // One box for the whole file: its faulty lines changed nothing.
+    if (faults > 0) PlatformMessageBox(MESSAGE_ERROR, "Charger Config...", messages.c_str());
 }
 
 namespace {

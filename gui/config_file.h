@@ -6,8 +6,9 @@
 
 // Reads the file into the GUI parameter set.  A file that cannot be opened
 // changes nothing and is not reported.  Once it is open, automatic colour
-// is switched on; a COUL_REMPLISSAGE line switches it off again.  Unknown
-// keys are reported on standard output and skipped.
+// is switched on; a COUL_REMPLISSAGE line switches it off again.  Faulty
+// lines (unknown keys, values nivelo refuses) change nothing and are listed
+// in one message box.
 void ReadConfigFile(const char* name);
 
 // Writes the whole set, with directory1 and directory2 as REPERTOIRE1 and

@@ -280,7 +280,7 @@ void ReapFolderViewers()
 
 void ConvertImages(const std::vector<std::string>& paths)
 {
-    if (paths.empty() || !PrepareOutputFolders() || !ConfirmLongBlur()) return;
+    if (paths.empty() || !ValuesAccepted() || !PrepareOutputFolders() || !ConfirmLongBlur()) return;
     std::vector<std::string> folders = UsedFolders();
     ConversionTargets targets = FindTargets(paths, folders, g_gui_params.black_and_white);
     int skip = 0;

@@ -97,6 +97,7 @@ int MayWrite(const char* path)
 
 void SaveConfigCommand()
 {
+    if (!ValuesAccepted()) return;
     FileDialog(g_config_name, FILE_SAVE, "Sauver un fichier de config", kConfigFilter, g_config_directory,
                g_config_name);
     SplitPath(g_config_name, g_config_directory);

@@ -112,6 +112,7 @@ const ControlResource kSave2Controls[] = {
 const ControlResource kUpdateBarControls[] = {
     {IDC_UPDATE, CONTROL_BUTTON, "Mettre à jour", 7, 7, 77, 12, 0},
     {IDC_VIEWS_STATE, CONTROL_LABEL, "", 7, 22, 77, 9, CONTROL_CENTERED},
+    {IDC_VALUE_NOTE, CONTROL_LABEL, "", 7, 33, 77, 56, 0},
 };
 
 const DialogResource kCrop1Dialog = Dialog(DIALOG_CROP1, kPanelY, 153, kCrop1Controls);
@@ -136,7 +137,7 @@ const char* const kStageNames[kStageCount] = {
 const DialogResource g_stage_chooser_dialog = Dialog(DIALOG_STAGE_CHOOSER, 0, 26, kChooserControls);
 
 // Below the tallest panel (Rotation), so that no panel hides it.
-const DialogResource g_update_bar_dialog = Dialog(DIALOG_UPDATE_BAR, kPanelY + 204, 36, kUpdateBarControls);
+const DialogResource g_update_bar_dialog = Dialog(DIALOG_UPDATE_BAR, kPanelY + 204, 94, kUpdateBarControls);
 
 const DialogResource* const kStagePanels[kStageCount] = {
     &kCrop1Dialog,   &kBlurDialog,    &kSave1Dialog,    &kFilter1Dialog, &kFilter2Dialog, &kFilter3Dialog,

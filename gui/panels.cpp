@@ -18,11 +18,11 @@
 int g_current_panel;
 PlatformDialog* g_current_panel_window;
 int g_valid_limit;
+PlatformDialog* g_update_bar;
 
 namespace {
 
 PlatformDialog* g_stage_chooser;
-PlatformDialog* g_update_bar;
 int g_filling;  // FillPanel is putting the set into the controls
 
 const char kFolderTitle[] = "Choisissez un répertoire de sauvegarde";
@@ -91,22 +91,6 @@ uint8_t* SwitchOf(int id)
     }
 }
 
-int32_t* IntegerOf(int id)
-{
-    switch (id) {
-    case IDC_DETECT_WIDTH: return &g_gui_params.DETECT_WIDTH;
-    case IDC_DETECT_DIFF: return &g_gui_params.DETECT_DIFF;
-    case IDC_BLUR_RADIUS: return &g_gui_params.BLUR_RADIUS;
-    case IDC_BLUR_LIMIT: return &g_gui_params.BLUR_LIMIT;
-    case IDC_VISION_LIMIT1: return &g_gui_params.VISION_LIMIT1;
-    case IDC_VISION_WIDTH1: return &g_gui_params.VISION_WIDTH1;
-    case IDC_VISION_LIMIT2: return &g_gui_params.VISION_LIMIT2;
-    case IDC_VISION_WIDTH2: return &g_gui_params.VISION_WIDTH2;
-    case IDC_VISION_WIDTH3: return &g_gui_params.VISION_WIDTH3;
-    default: return nullptr;
-    }
-}
-
 int SideBitOf(int id)
 {
     switch (id) {
@@ -115,17 +99,6 @@ int SideBitOf(int id)
     case IDC_SIDE_LEFT: return SIDE_LEFT;
     case IDC_SIDE_RIGHT: return SIDE_RIGHT;
     default: return 0;
-    }
-}
-
-// Colour byte (0 red, 1 green, 2 blue) an edit holds, or -1.
-int ColourByteOf(int id)
-{
-    switch (id) {
-    case IDC_FILL_RED: return 0;
-    case IDC_FILL_GREEN: return 1;
-    case IDC_FILL_BLUE: return 2;
-    default: return -1;
     }
 }
 
@@ -192,22 +165,11 @@ void ReadFolderEdit(PlatformDialog* dialog, int id, char* folder)
 
 int OnEditChange(PlatformDialog* dialog, int id)
 {
-    if (int32_t* value = IntegerOf(id)) {
+    if (TakeFieldValue(dialog, id)) {
         MarkStale();
-        ReadEditInteger(dialog, id, value);
-        return 1;
-    }
-    int byte = ColourByteOf(id);
-    if (byte >= 0) {
-        MarkStale();
-        int32_t number;
-        if (ReadEditInteger(dialog, id, &number)) g_gui_params.fill_colour[byte] = uint8_t(uint32_t(number) & 0xFF);
         return 1;
     }
     switch (id) {
-    case IDC_VISION_ANGLE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.VISION_ANGLE); return 1;
-    case IDC_OFFSET_ANGLE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.OFFSET_ANGLE); return 1;
-    case IDC_AFFINAGE_PLAGE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.AFFINAGE_PLAGE); return 1;
     case IDC_REPERTOIRE1: ReadFolderEdit(dialog, id, g_gui_params.REPERTOIRE1); return 1;
     case IDC_REPERTOIRE2: ReadFolderEdit(dialog, id, g_gui_params.REPERTOIRE2); return 1;
     default: return 0;
@@ -220,6 +182,7 @@ void ShowStage(int panel)
 {
     g_current_panel = panel;
     PlatformDestroyDialog(&g_current_panel_window);
+    ForgetRefusals();
     g_current_panel_window = PlatformCreateDialog(kStagePanels[panel], PanelProc);
     RefreshPreviews();
 }
@@ -348,25 +311,6 @@ void FillPanel(PlatformDialog* dialog, int creating)
 void SetEditText(PlatformDialog* dialog, int id, const char* text)
 {
     if (dialog != nullptr && PlatformHasControl(dialog, id)) PlatformSetEditText(dialog, id, text);
-}
-
-int ReadEditInteger(const PlatformDialog* dialog, int id, int32_t* value)
-{
-    if (dialog == nullptr || !PlatformHasControl(dialog, id)) return 0;
-    char text[256];
-    PlatformGetControlText(dialog, id, text, sizeof text);
-    return ParseInteger(text, value, nullptr);
-}
-
-int ReadEditReal(const PlatformDialog* dialog, int id, double* value)
-{
-    if (dialog == nullptr || !PlatformHasControl(dialog, id)) return 0;
-    char text[256];
-    PlatformGetControlText(dialog, id, text, sizeof text);
-    float number;
-    if (std::sscanf(text, "%f", &number) != 1) return 0;
-    *value = number;
-    return 1;
 }
 
 void ReadEditText(const PlatformDialog* dialog, int id, char* directory)

@@ -25,7 +25,7 @@
 //                       PlatformHasControl, PlatformEnableControl,
 //                       PlatformIsControlEnabled, PlatformSetEditText,
 //                       PlatformSetControlText, PlatformGetControlText,
-//                       PlatformSetCheck, PlatformGetCheck,
+//                       PlatformSetCheck, PlatformGetCheck, PlatformMarkControl,
 //                       PlatformClearList, PlatformAddListItem,
 //                       PlatformListCount, PlatformSetListSelection,
 //                       PlatformGetListSelection
@@ -283,6 +283,9 @@ void PlatformSetControlText(PlatformDialog* dialog, int id, const char* text);
 // Copies the control's text (first line) into buffer, cut to size - 1 bytes
 // at a character boundary, terminated.  Returns the number of bytes copied.
 size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer, size_t size);
+
+// Marks an edit whose text is refused (a tinted background), or unmarks it.
+void PlatformMarkControl(PlatformDialog* dialog, int id, int refused);
 
 // Text shown when the pointer rests on the control.
 void PlatformSetControlTooltip(PlatformDialog* dialog, int id, const char* text);

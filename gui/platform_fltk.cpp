@@ -1032,6 +1032,16 @@ size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer
     return length;
 }
 
+void PlatformMarkControl(PlatformDialog* dialog, int id, int refused)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c == nullptr || !IsEdit(c)) return;
+    Fl_Color colour = refused ? fl_rgb_color(0xFF, 0xC8, 0xC8) : FL_BACKGROUND2_COLOR;
+    if (c->widget->color() == colour) return;
+    c->widget->color(colour);
+    c->widget->redraw();
+}
+
 void PlatformSetControlTooltip(PlatformDialog* dialog, int id, const char* text)
 {
     FltkControl* c = FindControl(dialog, id);

@@ -15,6 +15,7 @@
 #include "gui/file_names.h"
 #include "gui/gui_params.h"
 #include "gui/main_window.h"
+#include "gui/panels.h"
 #include "gui/platform.h"
 
 namespace {
@@ -238,6 +239,9 @@ int RunPreview(const char* directory, const char* name, int mask)
     char command[kCommandSize];
     if (!BuildConfigPath(config_path) || !BuildCommand(command, config_path, mask, directory, name))
         return RUN_FAILED;
+    // Nothing runs on the set while a field shows another value; the views
+    // stay, out of date.
+    if (!ValuesAccepted()) return RUN_CANCELLED;
     // Stage images from 2 on come after the blur.
     if ((mask >> 2) != 0 && !ConfirmLongBlur()) return RUN_CANCELLED;
 

@@ -73,6 +73,8 @@ TEST_F(GuiTest, FileCommandsKeepTheirFolder)
 
 TEST_F(GuiTest, ConvertRunsOncePerImageInOrderAndLeavesThePreviewsAlone)
 {
+    std::strcpy(g_gui_params.REPERTOIRE1, "c:\\t\\");  // from a configuration made on Windows
+    std::strcpy(g_gui_params.REPERTOIRE2, "c:\\trot\\");
     g_headless.file_answers.push_back({"/scans/a.tga"});
     HeadlessMenu(ID_CONVERT);  // Windows folders, and the chooser cancelled: no run
     EXPECT_NE(g_headless.messages.at(0).find(": c:\\t\\ et c:\\trot\\."), std::string::npos);

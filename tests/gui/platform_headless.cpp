@@ -67,6 +67,7 @@ int PlatformQuitPosted() { return g_headless.quit_posted; }
 void PlatformShowDialogNow(PlatformDialog*) {}
 void PlatformEnableControl(PlatformDialog*, int, int) {}
 void PlatformSetControlTooltip(PlatformDialog*, int, const char*) {}
+void PlatformMarkControl(PlatformDialog* dialog, int id, int refused) { At(dialog, id).marked = refused; }
 int PlatformChooseColour(uint32_t, uint32_t*) { return 0; }
 int PlatformChooseFolder(const char*, std::string* path) { return Take(g_headless.folder_answers, path); }
 void PlatformKillProcess(long) { g_headless.running = 0, g_headless.kills++; }
@@ -113,7 +114,7 @@ PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProce
     for (int i = 0; i < resource->count; ++i) {
         const ControlResource* r = &resource->controls[i];
         bool list = r->kind == CONTROL_COMBO || r->kind == CONTROL_LIST_BOX;
-        d->controls.push_back({r, !list && r->text != nullptr ? r->text : "", 0, -1, 0});
+        d->controls.push_back({r, !list && r->text != nullptr ? r->text : "", 0, -1, 0, 0});
     }
     procedure(d, MSG_INITDIALOG, 0, 0);
     return d;

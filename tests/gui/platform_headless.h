@@ -16,7 +16,7 @@
 struct HeadlessControl {
     const ControlResource* resource;
     std::string text;
-    int checked = 0, selection = -1, items = 0;
+    int checked = 0, selection = -1, items = 0, marked = 0;
 };
 
 struct PlatformDialog {

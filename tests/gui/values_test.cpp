@@ -1,6 +1,8 @@
 // What the panels show of the values and of nivelo's last run.
+#include <cstring>
 #include <functional>
 
+#include "gui/config_file.h"
 #include "gui/gui_params.h"
 #include "tests/gui/gui_fixture.h"
 
@@ -116,4 +118,57 @@ TEST_F(GuiTest, KeyboardCommands)
     });
     Update();
     EXPECT_EQ(g_headless.kills, 1);
+}
+
+// Each kind of bad value in every panel's fields: refused where it is
+// typed, marked, explained with nivelo's range, and never run; a good one
+// taken.  line: what the set then writes for the key.
+TEST_F(GuiTest, EveryFieldRefusesWhatNiveloRefuses)
+{
+    enum { TAKEN, REFUSED };
+    struct Case {
+        int stage, id;
+        const char* typed;
+        int refused;
+        const char* line;
+    } cases[] = {
+        {0, IDC_DETECT_WIDTH, "0", REFUSED, "DETECT_WIDTH=20"},
+        {0, IDC_DETECT_WIDTH, "", REFUSED, "DETECT_WIDTH=20"},
+        {0, IDC_DETECT_DIFF, "256", REFUSED, "DETECT_DIFF=25"},
+        {0, IDC_DETECT_DIFF, "30", TAKEN, "DETECT_DIFF=30"},
+        {1, IDC_BLUR_RADIUS, "", REFUSED, "BLUR_RADIUS=3"},
+        {1, IDC_BLUR_RADIUS, "1001", REFUSED, "BLUR_RADIUS=3"},
+        {1, IDC_BLUR_LIMIT, "766", REFUSED, "BLUR_LIMIT=50"},
+        {3, IDC_VISION_LIMIT1, "300", REFUSED, "VISION_LIMIT1=64"},
+        {4, IDC_VISION_WIDTH1, "0", REFUSED, "VISION_WIDTH1=16"},
+        {4, IDC_VISION_LIMIT2, "0", REFUSED, "VISION_LIMIT2=3"},
+        {5, IDC_VISION_WIDTH2, "70000", REFUSED, "VISION_WIDTH2=16"},
+        {7, IDC_VISION_WIDTH3, "99999", REFUSED, "VISION_WIDTH3=128"},
+        {7, IDC_VISION_ANGLE, "abc", REFUSED, "VISION_ANGLE=3.000000"},
+        {7, IDC_VISION_ANGLE, "2,5", REFUSED, "VISION_ANGLE=3.000000"},
+        {7, IDC_VISION_ANGLE, "91", REFUSED, "VISION_ANGLE=3.000000"},
+        {8, IDC_OFFSET_ANGLE, "nan", REFUSED, "OFFSET_ANGLE=0.000000"},
+        {8, IDC_AFFINAGE_PLAGE, "-3", REFUSED, "AFFINAGE_PLAGE=10.000000"},
+        {8, IDC_AFFINAGE_PLAGE, "inf", REFUSED, "AFFINAGE_PLAGE=10.000000"},
+        {8, IDC_AFFINAGE_PLAGE, "0.5", TAKEN, "AFFINAGE_PLAGE=0.500000"},
+        {8, IDC_FILL_BLUE, "300", REFUSED, "COUL_REMPLISSAGE=0,0,0"},
+        {8, IDC_FILL_RED, "12", TAKEN, "COUL_REMPLISSAGE=12,0,0"},
+    };
+    LoadImage(MakePage());
+    g_gui_params.fill_colour_given = 1;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.line) + " <- \"" + c.typed + "\"");
+        ChooseStage(c.stage);
+        PlatformSetEditText(g_current_panel_window, c.id, c.typed);
+        EXPECT_NE(("\n" + ConfigText()).find("\n" + std::string(c.line) + "\n"), std::string::npos);
+        EXPECT_EQ(HeadlessFind(kStagePanels[c.stage]->id, c.id)->marked, c.refused);
+        const std::string& note = HeadlessFind(DIALOG_UPDATE_BAR, IDC_VALUE_NOTE)->text;
+        std::string key(c.line, std::strchr(c.line, '='));
+        EXPECT_EQ(note.find(key) != std::string::npos, c.refused == REFUSED);
+        size_t runs = Runs();
+        g_headless.messages.clear();
+        Update();
+        EXPECT_EQ(Runs(), runs + (c.refused == TAKEN));
+        EXPECT_EQ(g_headless.messages.size(), size_t(c.refused));
+    }
 }
