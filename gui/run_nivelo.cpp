@@ -87,12 +87,12 @@ int BuildCommand(char* command, const char* config_path, int mask, const char* d
 
 // Lets the message loop run until nivelo ends; "Annuler" or a close request
 // ends it first.
-int WaitForNivelo(long pid)
+int WaitForNivelo(long pid, int* exit_status)
 {
     g_cancel_requested = 0;
     g_running = 1;
     PlatformBlockInput(1);
-    int outcome = RUN_DONE, status;
+    int outcome = RUN_DONE, status = -1;
     auto start = std::chrono::steady_clock::now();
     long shown = 0;
     while (!PlatformProcessEnded(pid, &status)) {
@@ -112,14 +112,18 @@ int WaitForNivelo(long pid)
     }
     PlatformBlockInput(0);
     g_running = 0;
+    *exit_status = status;
     return outcome;
 }
 
 // Runs nivelo with the argument words after the program name, in
 // working_directory, its output into poil.txt headed by the command text.
-// Returns a RunOutcome; RUN_DONE here only means that nivelo ended.
-int StartNivelo(const char* command, const std::vector<std::string>& args, const char* working_directory)
+// Returns a RunOutcome; RUN_DONE here only means that nivelo ended, with
+// its exit status in *exit_status.
+int StartNivelo(const char* command, const std::vector<std::string>& args, const char* working_directory,
+                int* exit_status)
 {
+    *exit_status = -1;
     std::string program = FindNivelo();
     if (program.empty()) {
         ReportError("Programme nivelo introuvable : ni à côté de nivelo_gui, ni dans %s, ni dans le PATH\n",
@@ -133,7 +137,7 @@ int StartNivelo(const char* command, const std::vector<std::string>& args, const
     std::fflush(nullptr);
     long pid;
     int error;
-    if (PlatformStartProcess(&request, &pid, &error)) return WaitForNivelo(pid);
+    if (PlatformStartProcess(&request, &pid, &error)) return WaitForNivelo(pid, exit_status);
     ReportError("Impossible de lancer %s (sortie dans %s) : %s\n", program.c_str(), output.c_str(),
                 std::strerror(error));
     return RUN_FAILED;
@@ -255,7 +259,8 @@ int RunPreview(const char* directory, const char* name, int mask)
     // taken as an empty image name.
     std::string image = std::string(directory) + name;
     if (!image.empty()) args.push_back(image);
-    int outcome = StartNivelo(command, args, g_start_directory);
+    int status;
+    int outcome = StartNivelo(command, args, g_start_directory, &status);
     CloseWaitBox();
     if (outcome == RUN_DONE) {
         RunReport report = ReadRunReport(RunOutputPath());
@@ -286,8 +291,11 @@ int RunConversion(const char* directory, const char* name, RunReport* report)
     if (!WriteConfigFile(config_path, folder1, folder2)) return RUN_FAILED;
     std::vector<std::string> args = FlagWords(config_path);
     args.push_back(name);
-    int outcome = StartNivelo(command, args, directory[0] != '\0' ? directory : g_start_directory);
+    int status;
+    int outcome = StartNivelo(command, args, directory[0] != '\0' ? directory : g_start_directory, &status);
     if (outcome != RUN_DONE) return outcome;
     *report = ReadRunReport(RunOutputPath());
-    return report->done ? RUN_DONE : RUN_FAILED;
+    // nivelo ends its "done." line also when a result could not be written
+    // (the scan itself as target, a full disk): its exit status tells.
+    return report->done && status == 0 ? RUN_DONE : RUN_FAILED;
 }

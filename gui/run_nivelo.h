@@ -76,7 +76,8 @@ int NiveloRunning();
 // One conversion run into the user's REPERTOIRE1 and REPERTOIRE2 (relative
 // ones taken from the start directory), under the wait box the caller opened.
 // nivelo runs in the image's directory on the bare name, since it names its
-// results after the image name as given.  Returns a RunOutcome; report gets
+// results after the image name as given.  A run is done when it printed its
+// "done." line and its exit status says every result was written.  Returns a RunOutcome; report gets
 // what nivelo said (a failure to start is reported at once and left empty).
 int RunConversion(const char* directory, const char* name, RunReport* report);
 

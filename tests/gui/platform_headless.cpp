@@ -178,7 +178,7 @@ int PlatformStartProcess(const ProcessRequest* request, long* pid, int*)
     return 1;
 }
 
-int PlatformProcessEnded(long, int* exit_status) { return *exit_status = 0, !g_headless.running; }
+int PlatformProcessEnded(long, int* exit_status) { return *exit_status = g_headless.exit_status, !g_headless.running; }
 
 void HeadlessReset() { g_headless = Headless(); }
 

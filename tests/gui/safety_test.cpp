@@ -62,6 +62,14 @@ TEST_F(GuiTest, ConversionOntoExistingFilesAsksOnce)
     EXPECT_EQ(FindTargets({scans + "a.tga"}, {"", scans}, 0).existing, std::vector<std::string>{});
     EXPECT_EQ(FindTargets({scans + "a.tga"}, {"", scans}, 1).existing, std::vector<std::string>{});  // a.tif: free
     EXPECT_EQ(ResultPath("d.x/", "page", 0), "d.x/page.tga");
+    // A run that ends "done." but whose exit status says a result was not
+    // written is a failure.
+    g_headless.exit_status = 1;
+    g_headless.question_answers = {0};
+    g_headless.file_answers.push_back({scans + "b.tga"});
+    HeadlessMenu(ID_CONVERT);
+    EXPECT_EQ(g_headless.messages.back().rfind("0 image convertie, 1 en échec", 0), 0u);
+    g_headless.exit_status = 0;
     // "Ouvrir les dossiers" hands the folder to the desktop.
     g_headless.runs.clear();
     g_headless.question_answers = {0};
