@@ -62,22 +62,22 @@ void LoadImageCommand()
     if (chosen[0] != '\0') AcceptImage(chosen);
 }
 
-// The joined configuration path, or 0 after a message.
-int ConfigPath(char* path)
+// The chosen file (full path into path) becomes the configuration name and
+// folder; a cancelled dialog leaves them as they were, so that the next
+// dialog, and the next start, still find them.
+int ChooseConfig(int mode, const char* title, char* path)
 {
-    if (JoinPath(path, kGuiPathSize, g_config_directory, g_config_name)) return 1;
-    ReportError("Chemin trop long (plus de %d caractères): %s%s\n", kGuiPathSize - 1, g_config_directory,
-                g_config_name);
-    return 0;
+    FileDialog(path, mode, title, kConfigFilter, g_config_directory, g_config_name);
+    if (path[0] == '\0') return 0;
+    std::memcpy(g_config_name, path, kGuiPathSize);
+    SplitPath(g_config_name, g_config_directory);
+    return 1;
 }
 
 void LoadConfigCommand()
 {
-    FileDialog(g_config_name, FILE_OPEN_ONE, "Charger un fichier de config", kConfigFilter, g_config_directory,
-               g_config_name);
-    SplitPath(g_config_name, g_config_directory);
     char path[kGuiPathSize];
-    if (g_config_name[0] == '\0' || !ConfigPath(path)) return;
+    if (!ChooseConfig(FILE_OPEN_ONE, "Charger un fichier de config", path)) return;
     ReadConfigFile(path);
     MarkSettingsSaved();
     // Refreshing the panel shown lowers the valid limit through its edits'
@@ -97,12 +97,8 @@ int MayWrite(const char* path)
 
 void SaveConfigCommand()
 {
-    if (!ValuesAccepted()) return;
-    FileDialog(g_config_name, FILE_SAVE, "Sauver un fichier de config", kConfigFilter, g_config_directory,
-               g_config_name);
-    SplitPath(g_config_name, g_config_directory);
     char path[kGuiPathSize];
-    if (g_config_name[0] == '\0' || !ConfigPath(path) || !MayWrite(path)) return;
+    if (!ValuesAccepted() || !ChooseConfig(FILE_SAVE, "Sauver un fichier de config", path) || !MayWrite(path)) return;
     if (WriteConfigFile(path, g_gui_params.REPERTOIRE1, g_gui_params.REPERTOIRE2)) MarkSettingsSaved();
 }
 

@@ -15,8 +15,9 @@
 
 namespace {
 
+// The folder's name is kept short: the command text heading nivelo's output
+// holds two paths in it within 255 characters.
 const char kParentName[] = "nivelo_gui_work/";
-const char kPrefix[] = "fenetre-";
 const char kLockName[] = "verrou";
 
 // The lock is taken on a file of another name and only then given its
@@ -53,8 +54,7 @@ void RemoveAbandoned(const std::string& parent)
     DIR* dir = opendir(parent.c_str());
     if (dir == nullptr) return;
     while (dirent* entry = readdir(dir))
-        if (std::strncmp(entry->d_name, kPrefix, sizeof kPrefix - 1) == 0)
-            RemoveIfAbandoned(parent + entry->d_name + "/");
+        if (entry->d_name[0] != '.') RemoveIfAbandoned(parent + entry->d_name + "/");
     closedir(dir);
 }
 
@@ -65,7 +65,7 @@ int OpenWorkFolder(const char* start_directory, WorkFolder* folder)
     folder->path[0] = '\0';
     folder->lock_fd = -1;
     std::string parent = std::string(start_directory) + kParentName;
-    std::string name = parent + kPrefix + "XXXXXX";
+    std::string name = parent + "XXXXXX";
     if (name.size() + 1 >= sizeof folder->path) {
         ReportError("Répertoire de départ trop long pour y créer le répertoire de travail : %s\n", start_directory);
         return 0;

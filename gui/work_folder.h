@@ -12,7 +12,7 @@ struct WorkFolder {
 };
 
 // Removes the folders under start/nivelo_gui_work/ whose window no longer
-// runs, then makes a new folder of a unique name there and locks it.
+// runs (those with an unlocked lock file), then makes a new folder of a unique name there and locks it.
 // Returns 1, or 0 after a message.
 int OpenWorkFolder(const char* start_directory, WorkFolder* folder);
 

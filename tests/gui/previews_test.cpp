@@ -8,7 +8,8 @@ using namespace gui_testing;
 TEST_F(GuiTest, StartUpAndThePreviewCommand)
 {
     std::string work = g_work_directory;
-    EXPECT_EQ(work.rfind(start_ + "nivelo_gui_work/fenetre-", 0), 0u);
+    EXPECT_EQ(work.rfind(start_ + "nivelo_gui_work/", 0), 0u);
+    EXPECT_EQ(work.size(), start_.size() + 23);  // a short name: the command text holds it twice
     std::string conf = work + "nivelo_gui_conf.txt", log = work + "poil.txt";
     ASSERT_EQ(RunPreview("/scans/", "page1.tga", 4095), RUN_DONE);
     const HeadlessRun& run = g_headless.runs.back();

@@ -121,7 +121,7 @@ TEST(GuiWorkFolder, OneFolderPerWindow)
     ASSERT_EQ(OpenWorkFolder(base.c_str(), &b), 1);
     EXPECT_STRNE(a.path, b.path);
     WriteFileBytes(std::string(a.path) + "save3.tga", "de a");
-    std::string dead = base + "nivelo_gui_work/fenetre-mort/", starting = base + "nivelo_gui_work/fenetre-neuf/";
+    std::string dead = base + "nivelo_gui_work/mort/", starting = base + "nivelo_gui_work/neuf/";
     std::filesystem::create_directory(dead);
     std::filesystem::create_directory(starting);  // no lock yet: a window being made
     WriteFileBytes(dead + "verrou", "");

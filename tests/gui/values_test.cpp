@@ -65,6 +65,7 @@ TEST_F(GuiTest, TheNextStartRemembers)
     WriteFileBytes(start_ + "c.txt", "BLUR_RADIUS=7\n");
     g_headless.file_answers.push_back({start_ + "c.txt"});
     HeadlessMenu(ID_LOAD_CONFIG);
+    HeadlessMenu(ID_LOAD_CONFIG);  // cancelled: the configuration last used stays
     ChooseStage(10);
     PlatformSetEditText(g_current_panel_window, IDC_REPERTOIRE2, "/tmp/r2");
     g_headless.procedure(MSG_SIZE, 900 | 700 << 16);

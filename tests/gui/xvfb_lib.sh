@@ -32,7 +32,7 @@ start_gui() {  # start_gui <nivelo_gui> [image]
   until_ok 10 window '^Nivelo gui v1\.0' || fail "no window titled 'Nivelo gui v1.0...'"
 }
 # The window's own work folder (one window a test).
-work_folder() { local folders=("$work"/start/nivelo_gui_work/fenetre-*/); echo "${folders[0]}"; }
+work_folder() { local folders=("$work"/start/nivelo_gui_work/*/); echo "${folders[0]}"; }
 # wait_run <text>: the run whose command holds <text> has ended and its wait box is gone.
 ran() { local log; log=$(work_folder)poil.txt; head -n1 "$log" | grep -qF -- "$1" && grep -q ' done\.$' "$log" && ! window '^Mise'; }
 wait_run() { until_ok 60 ran "$1" || fail "no finished run of nivelo with '$1'"; }
