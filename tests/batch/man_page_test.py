@@ -33,8 +33,8 @@ def main():
     page = read(os.path.join(root, "man/nivelo.1"))
     page_keys = set(re.findall(r"^\.It Cm ([A-Z][A-Z0-9_]+) Ns =", page, re.M))
     readme_keys = set(re.findall(r"^\| ([A-Z][A-Z0-9_]+) \|", read(os.path.join(root, "README.md")), re.M))
-    page_flags = set(re.findall(r"^\.It Cm (/.|-h|--help|/\\\?)", page, re.M))
-    page_flags = {f.replace("\\", "") for f in page_flags}
+    page_flags = {word for line in re.findall(r"^\.It Cm (.*)", page, re.M)
+                  for word in line.split() if re.fullmatch(r"/[a-z?]|-h|--help", word)}
     with tempfile.TemporaryDirectory() as empty:  # no config.txt to read
         usage = "".join(subprocess.run([nivelo] + args, cwd=empty, stdout=subprocess.PIPE,
                                        stderr=subprocess.STDOUT, text=True, timeout=30).stdout
