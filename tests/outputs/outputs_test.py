@@ -72,8 +72,8 @@ def run(nivelo, row, work):
         f.write("\n".join(BASE + words(configuration)) + "\n")
     env = {k: v for k, v in os.environ.items() if k not in ROUTINE_SWITCHES}
     env.update(w.split("=", 1) for w in words(environment))
-    done = subprocess.run([nivelo, "/cconf.txt"] + arguments.split() + [name], cwd=work, env=env,
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+    command = [nivelo, "/cconf.txt"] + words(arguments.replace(" ", ";")) + [name]  # "-": no argument
+    done = subprocess.run(command, cwd=work, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
     console = b"status %d\n" % done.returncode + done.stdout
     found, whole = {"console": hashlib.sha256(console).hexdigest()[:16]}, hashlib.sha256(console)
     for folder in FOLDERS:
