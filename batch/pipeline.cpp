@@ -218,7 +218,7 @@ int ProcessImage(BITMAP** slot)
 int RunOneImage(const std::string& image_name)
 {
     std::memcpy(g_command.image_name, image_name.c_str(), image_name.size() + 1);
-    ResetUnwrittenResults();
+    StartImageResults();
     BITMAP* image = static_cast<BITMAP*>(AllocMemory(sizeof(BITMAP)));
     if (image == nullptr) return 0;
     BITMAP_Init(image, 0, 0, 0);

@@ -17,9 +17,10 @@ int RunNivelo(int argc, char** argv);
 int SaveStage(const BITMAP* image, const char* directory, int grey_source);
 
 // The results of the image being treated that were asked for and not
-// written; any thread may note one.
+// written; any thread may note one.  StartImageResults begins the count of
+// the next image, whose results may not take the names of earlier images'.
 void NoteUnwrittenResult();
-void ResetUnwrittenResults();
+void StartImageResults();
 int UnwrittenResults();
 
 // Creates the missing folders of a result's name, saying so.  0 after a

@@ -1,6 +1,8 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <cstring>
 #include <string>
 #include <system_error>
@@ -44,12 +46,46 @@ int BuildOutputName(const char* directory, const char* image_name, const char* e
 namespace {
 
 std::atomic<int> g_unwritten{0};
+// Results of this command's earlier images and of the image being treated,
+// by the file they name, so that two images with one result name (p.tif
+// and p.tga) never replace each other's result in silence.
+std::mutex g_names_lock;
+std::set<std::string> g_earlier_names, g_current_names;
+
+std::string FileNamed(const char* path)
+{
+    std::error_code error;
+    std::filesystem::path file = std::filesystem::weakly_canonical(path, error);
+    return error ? std::string(path) : file.string();
+}
+
+// 0 after a message when an earlier image of the command wrote path.
+int ClaimResultName(const char* path)
+{
+    std::string file = FileNamed(path);
+    std::lock_guard<std::mutex> hold(g_names_lock);
+    if (g_earlier_names.count(file) != 0) {
+        ReportError("%s : une autre image de cette commande a déjà ce résultat, il n'est pas remplacé ; traitez "
+                    "les deux images en deux fois ou renommez l'une d'elles\n",
+                    path);
+        return 0;
+    }
+    g_current_names.insert(file);
+    return 1;
+}
 
 }  // namespace
 
 void NoteUnwrittenResult() { g_unwritten++; }
-void ResetUnwrittenResults() { g_unwritten = 0; }
 int UnwrittenResults() { return g_unwritten; }
+
+void StartImageResults()
+{
+    g_unwritten = 0;
+    std::lock_guard<std::mutex> hold(g_names_lock);
+    g_earlier_names.insert(g_current_names.begin(), g_current_names.end());
+    g_current_names.clear();
+}
 
 int MakeResultFolders(const char* path)
 {
@@ -78,7 +114,7 @@ int SaveStage(const BITMAP* image, const char* directory, int grey_source)
     if (!BuildOutputName(directory, g_command.image_name, g_command.flag_b ? ".tif" : ".tga", name)) {
     } else if (IsSourceImage(name)) {
         ReportError("%s: c'est l'image source, elle n'est pas écrasée\n", name);
-    } else if (!MakeResultFolders(name)) {
+    } else if (!MakeResultFolders(name) || !ClaimResultName(name)) {
     } else if (!grey_source && !g_command.flag_b) {
         ok = SaveTGA(name, image);
     } else {
