@@ -8,12 +8,12 @@
 #include "batch/stage_images.h"
 #include "core/blit.h"
 #include "core/support.h"
+#include "formats/formats.h"
+#include "formats/writers.h"
 #include "stages/background.h"
 #include "stages/blur.h"
 #include "stages/rotation.h"
 #include "stages/skew_search.h"
-#include "tga/tga.h"
-#include "tiff/tiff.h"
 
 namespace {
 
@@ -28,6 +28,33 @@ void PrintUsage()
     std::printf("                          exemple: nivelo /c\"config2.txt\" image1.tga\n");
     std::printf("  /f : pour sauver les resultats des fitres dans le repertoire 2\n");
     std::printf("  /b : pour sauver les images au format TIFF noir et blanc\n");
+    std::printf("  /p<n> : la page n d'un fichier de plusieurs pages (la premiere sinon)\n");
+}
+
+// A file of several pages is treated one page a run: say which, and how to
+// choose another.
+void ReportOtherPages(const char* name, const ImageFacts& facts)
+{
+    if (facts.page_count <= 1) return;
+    std::printf("%s : %u pages, seule la page %u est traitée (une autre avec /p<n>, par exemple /p%u)\n", name,
+                facts.page_count, g_command.page + 1, g_command.page == 0 ? 2u : 1u);
+}
+
+// FORMAT_SORTIE and QUALITE_JPEG, checked once the configuration is read.
+int CheckOutputKeys()
+{
+    OutputFormat format;
+    if (!ParseOutputFormat(g_params.FORMAT_SORTIE, &format)) {
+        ReportError("%s : FORMAT_SORTIE=%s n'est pas un format de sortie (TGA, PNG, JPEG ou TIFF)\n",
+                    g_command.config_name, g_params.FORMAT_SORTIE);
+        return 0;
+    }
+    if (g_params.QUALITE_JPEG < kLowestJpegQuality || g_params.QUALITE_JPEG > kHighestJpegQuality) {
+        ReportError("%s : QUALITE_JPEG=%d hors des valeurs permises (de 1 à 100)\n", g_command.config_name,
+                    int(g_params.QUALITE_JPEG));
+        return 0;
+    }
+    return 1;
 }
 
 // Brings the loaded image to the working type 4; sets *grey_source for grey
@@ -162,7 +189,9 @@ int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
 void ProcessImage(BITMAP** slot)
 {
     const char* name = g_command.image_name;
-    if (LoadTIFF(name, *slot) != 1 && LoadTGA(name, *slot) != 1) return;
+    ImageFacts facts;
+    if (LoadPage(name, g_command.page, *slot, &facts) != 1) return;
+    ReportOtherPages(name, facts);
     int grey_source = 0;
     if (!ConvertToWorkingType(slot, &grey_source)) return;
     uint8_t background[3];
@@ -181,7 +210,7 @@ void ProcessImage(BITMAP** slot)
         // With /f the detection writes images of its own: the save is made
         // first, so that messages come in the order of the files.
         if (saves && g_params.SAUVEGARDE1)
-            (g_command.flag_f ? SaveStage : StartSaveStage)(*slot, g_params.REPERTOIRE1, grey_source);
+            (g_command.flag_f ? SaveStage : StartSaveStage)(*slot, g_params.REPERTOIRE1, grey_source, &facts);
     }
     if (last >= 4) {
         if (RotateStep(slot, background, last) != 1) return;
@@ -196,7 +225,7 @@ void ProcessImage(BITMAP** slot)
             SaveStageImageAsSaved(11, *slot, grey_source);
         }
     }
-    if (cropped && saves && g_params.SAUVEGARDE2) SaveStage(*slot, g_params.REPERTOIRE2, grey_source);
+    if (cropped && saves && g_params.SAUVEGARDE2) SaveStage(*slot, g_params.REPERTOIRE2, grey_source, &facts);
     std::printf("%s done.\n", name);
 }
 
@@ -209,6 +238,7 @@ int RunNivelo(int argc, char** argv)
         PrintUsage();
         return 0;
     }
+    if (!CheckOutputKeys()) return 2;
     BITMAP* image = static_cast<BITMAP*>(AllocMemory(sizeof(BITMAP)));
     if (image == nullptr) return 0;
     BITMAP_Init(image, 0, 0, 0);

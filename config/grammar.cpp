@@ -33,6 +33,9 @@ const ConfigKey kConfigKeys[KEY_COUNT] = {
     {"AFFINAGE", VALUE_YES_NO, "N"},
     {"AFFINAGE_PLAGE", VALUE_REAL, "10.0"},
     {"COUL_REMPLISSAGE", VALUE_COLOUR, "0,0,0"},
+    // The format of the results (TGA, PNG, JPEG or TIFF) and the JPEG quality.
+    {"FORMAT_SORTIE", VALUE_TEXT, "TGA"},
+    {"QUALITE_JPEG", VALUE_INTEGER, "90"},
 };
 
 namespace {
