@@ -28,7 +28,6 @@ void PrintUsage()
     std::printf("                          exemple: nivelo /c\"config2.txt\" image1.tga\n");
     std::printf("  /f : pour sauver les resultats des fitres dans le repertoire 2\n");
     std::printf("  /b : pour sauver les images au format TIFF noir et blanc\n");
-    std::printf("  /p<n> : la page n d'un fichier de plusieurs pages (la premiere sinon)\n");
 }
 
 // A file of several pages is treated one page a run: say which, and how to

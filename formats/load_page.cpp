@@ -57,7 +57,10 @@ int OnlyPage(const char* name, uint32_t page)
 FileKind SniffKind(const uint8_t* head, uint64_t size, const char** other)
 {
     *other = nullptr;
-    if (StartsWith(head, size, "II*\0", 4) || StartsWith(head, size, "MM\0*", 4)) return KIND_TIFF;
+    // Classic TIFF and BigTIFF (which only libtiff reads).
+    if (StartsWith(head, size, "II*\0", 4) || StartsWith(head, size, "MM\0*", 4) ||
+        StartsWith(head, size, "II+\0", 4) || StartsWith(head, size, "MM\0+", 4))
+        return KIND_TIFF;
     if (StartsWith(head, size, "\x89PNG\r\n\x1a\n", 8)) return KIND_PNG;
     if (StartsWith(head, size, "\xFF\xD8\xFF", 3)) return KIND_JPEG;
     struct Signature {
@@ -66,7 +69,7 @@ FileKind SniffKind(const uint8_t* head, uint64_t size, const char** other)
         const char* name;
     };
     static const Signature kOthers[] = {
-        {"II+\0", 4, "BigTIFF"}, {"MM\0+", 4, "BigTIFF"}, {"BM", 2, "BMP"},     {"GIF8", 4, "GIF"},
+        {"BM", 2, "BMP"}, {"GIF8", 4, "GIF"},
         {"%PDF", 4, "PDF"},      {"RIFF", 4, "WebP"},     {"\0\0\0\x0cjP  ", 8, "JPEG 2000"},
         {"\xFF\x4F\xFF\x51", 4, "JPEG 2000"}, {"AT&TFORM", 8, "DjVu"},
     };

@@ -14,7 +14,7 @@ int RefuseDamaged(const char* name, const char* format, const char* library_said
 
 int RefuseUnsupported(const char* name, const char* format, const char* what)
 {
-    ReportError("%s : %s %s, type non pris en charge par nivelo\n", name, format, what);
+    ReportError("%s : fichier %s d'un type que nivelo ne lit pas (%s)\n", name, format, what);
     return 0;
 }
 
