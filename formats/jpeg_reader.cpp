@@ -21,7 +21,6 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "core/memory_budget.h"
 #include "core/support.h"
 #include "formats/exif.h"
 #include "formats/messages.h"
@@ -136,7 +135,7 @@ int DecodeJpeg(JpegRead* r)
     c.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_RGB;
     unsigned type = grey ? PIXEL_GREY : PIXEL_RGB;
     uint64_t extra = DecoderMemory(c) + OrientationMemory(r->orientation, c.image_width, c.image_height, type);
-    if (!CheckImageBudget(c.image_width, c.image_height, type, extra)) return r->refused = 1, 0;
+    if (!CheckPageBudget(r->name, c.image_width, c.image_height, type, extra)) return r->refused = 1, 0;
     jpeg_start_decompress(&c);
     if (!BITMAP_Create(r->image, c.output_width, c.output_height, type)) return r->refused = 1, 0;
     if (cmyk && (r->cmyk_row = static_cast<uint8_t*>(AllocMemory(size_t(c.output_width) * 4))) == nullptr)

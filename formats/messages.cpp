@@ -1,5 +1,6 @@
 #include "formats/messages.h"
 
+#include "core/memory_budget.h"
 #include "core/support.h"
 #include "formats/known_formats.h"
 
@@ -24,6 +25,14 @@ int CheckPageSides(const char* name, uint64_t width, uint64_t height)
     if (width <= kMostSide && height <= kMostSide) return 1;
     ReportError("%s : image de %llu x %llu pixels, trop grande (nivelo traite au plus %llu pixels de côté)\n",
                 name, (unsigned long long)width, (unsigned long long)height, (unsigned long long)kMostSide);
+    return 0;
+}
+
+int CheckPageBudget(const char* name, unsigned width, unsigned height, unsigned type, uint64_t extra)
+{
+    if (RunMemoryNeed(width, height, type, extra) <= PhysicalMemory()) return 1;
+    ReportError("%s : image de %u x %u pixels, trop grande pour la mémoire de cette machine (Not enough memory)\n",
+                name, width, height);
     return 0;
 }
 

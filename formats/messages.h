@@ -10,6 +10,9 @@ int RefuseDamaged(const char* name, const char* format, const char* library_said
 int RefuseUnsupported(const char* name, const char* format, const char* what);
 // Sides beyond what the image record holds, or an empty image.
 int CheckPageSides(const char* name, uint64_t width, uint64_t height);
+// The memory rule (core/memory_budget) for a page of the given type, with
+// extra bytes of the reader's own; the message names the file.
+int CheckPageBudget(const char* name, unsigned width, unsigned height, unsigned type, uint64_t extra);
 // A file whose content is no image format nivelo reads.
 int RefuseNotAnImage(const char* name, const char* other_format);
 

@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/memory_budget.h"
 #include "core/support.h"
 #include "formats/exif.h"
 #include "formats/messages.h"
@@ -85,7 +84,7 @@ int DecodePng(PngRead* r)
     bool alpha = channels == 2 || channels == 4;
     uint64_t row_bytes = png_get_rowbytes(r->png, r->info);
     uint64_t buffer = !alpha ? 0 : passes > 1 ? row_bytes * height : row_bytes;
-    if (!CheckImageBudget(width, height, type, buffer)) return r->refused = 1, 0;
+    if (!CheckPageBudget(r->name, width, height, type, buffer)) return r->refused = 1, 0;
     if (!BITMAP_Create(r->image, width, height, type)) return r->refused = 1, 0;
     if (alpha && (r->rows = static_cast<uint8_t*>(AllocMemory(size_t(buffer)))) == nullptr) return r->refused = 1, 0;
     uint64_t out_row = uint64_t(width) * BITMAP_BytesPerPixel(type);

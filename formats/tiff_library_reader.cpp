@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/memory_budget.h"
 #include "core/support.h"
 #include "formats/exif.h"
 #include "formats/messages.h"
@@ -27,8 +26,12 @@
 namespace {
 
 // libtiff reports through one process-wide handler: the first error of the
-// current call is kept for the message, warnings are dropped.
+// current call is kept for the message.  Warnings are dropped, except the
+// fax decoder's "Premature EOF": libtiff only warns when a CCITT strip ends
+// early and leaves the rest of the page white, which would pass a cut-short
+// file off as a page.
 thread_local char t_tiff_error[256];
+thread_local int t_tiff_cut_short;
 
 void KeepTiffError(const char* module, const char* format, va_list args)
 {
@@ -37,11 +40,19 @@ void KeepTiffError(const char* module, const char* format, va_list args)
     std::vsnprintf(t_tiff_error, sizeof t_tiff_error, format, args);
 }
 
+void WatchTiffWarning(const char* module, const char* format, va_list args)
+{
+    if (std::strstr(format, "Premature EOF") == nullptr) return;
+    t_tiff_cut_short = 1;
+    KeepTiffError(module, format, args);
+}
+
 TIFF* OpenQuietly(const char* name)
 {
     TIFFSetErrorHandler(KeepTiffError);
-    TIFFSetWarningHandler(nullptr);
+    TIFFSetWarningHandler(WatchTiffWarning);
     t_tiff_error[0] = '\0';
+    t_tiff_cut_short = 0;
     return TIFFOpen(name, "r");
 }
 
@@ -184,12 +195,13 @@ int ReadGreyPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image)
     uint64_t piece = PieceSize(tif, p);
     if (piece == 0) return RefuseDamaged(name, "TIFF", t_tiff_error);
     uint64_t turn = OrientationMemory(p.orientation, p.width, p.height, PIXEL_GREY);
-    if (!CheckImageBudget(p.width, p.height, PIXEL_GREY, piece + turn)) return 0;
+    if (!CheckPageBudget(name, p.width, p.height, PIXEL_GREY, piece + turn)) return 0;
     uint8_t* buffer = static_cast<uint8_t*>(AllocMemory(size_t(piece)));
     if (buffer == nullptr) return 0;
     int ok = BITMAP_Create(image, p.width, p.height, PIXEL_GREY);
     if (ok) {
         ok = TIFFIsTiled(tif) ? ReadGreyTiles(tif, p, buffer, image) : ReadGreyStrips(tif, p, buffer, image);
+        ok = ok && !t_tiff_cut_short;
         if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error);
     }
     FreeMemory(&buffer);
@@ -205,14 +217,14 @@ int ReadColourPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image
     if (!TIFFRGBAImageOK(tif, why)) return RefuseUnsupported(name, "TIFF", why);
     uint64_t raster_size = uint64_t(p.width) * p.height * 4;
     uint64_t turn = OrientationMemory(p.orientation, p.width, p.height, PIXEL_RGB);
-    if (!CheckImageBudget(p.width, p.height, PIXEL_RGB, raster_size + turn)) return 0;
+    if (!CheckPageBudget(name, p.width, p.height, PIXEL_RGB, raster_size + turn)) return 0;
     uint32_t* raster = static_cast<uint32_t*>(AllocMemory(size_t(raster_size)));
     if (raster == nullptr) return 0;
     TIFFRGBAImage rgba;
     int ok = TIFFRGBAImageBegin(&rgba, tif, 1, why);
     if (ok) {
         rgba.req_orientation = rgba.orientation;
-        ok = TIFFRGBAImageGet(&rgba, raster, p.width, p.height);
+        ok = TIFFRGBAImageGet(&rgba, raster, p.width, p.height) && !t_tiff_cut_short;
         TIFFRGBAImageEnd(&rgba);
     }
     if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error[0] != '\0' ? t_tiff_error : why);
