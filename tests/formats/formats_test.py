@@ -1,13 +1,16 @@
 #!/usr/bin/env python3
 """nivelo on files other programs made (corpus.py), through the real program.
 
-    formats_test.py NIVELO
+    formats_test.py NIVELO NIVELO-BATCH
 
 Readers: every kind opens and, saved as it is, gives the pixels PIL gives.
 Damaged files of each format get one message naming the file and leave
 nothing behind.  Writers: every FORMAT_SORTIE is read back by PIL or
 tiffinfo, with the scan's resolution.  Pages: /p<n> and the count message.
+nivelo-batch: the new kinds collected, a multi-page file expanded, two
+sources with one result name never overwriting each other, even on --resume.
 """
+import csv
 import os
 import shutil
 import struct
@@ -201,6 +204,35 @@ def test_pages(exe, work):
     check(len(said) == 1 and os.listdir(j("deux")) == [], "grey8.png /p2: %r" % said)
 
 
+def batch_report(work):
+    with open(os.path.join(work, "nivelo-rapport.csv"), newline="") as f:
+        return {row[0]: row[1:] for row in list(csv.reader(f))[1:]}
+
+
+def test_batch(exe, batch, work):
+    scans = os.path.join(work, "scans")
+    os.makedirs(scans)
+    shutil.copy(os.path.join(work, "book.tif"), scans)
+    shutil.copy(os.path.join(work, "colour.jpg"), os.path.join(scans, "p.jpg"))
+    shutil.copy(os.path.join(work, "grey8.png"), os.path.join(scans, "p.png"))
+    with open(os.path.join(work, "config.txt"), "w") as f:
+        f.write('REPERTOIRE1="out1/"\nREPERTOIRE2="out2/"\nFORMAT_SORTIE=TIFF\n')
+    env = dict(os.environ, NIVELO=exe)
+    for resume in ([], ["--resume"]):
+        run = subprocess.run([batch, "-j", "2", *resume, "scans"], cwd=work, env=env, capture_output=True, text=True)
+        rows = batch_report(work)
+        what = "nivelo-batch %s" % resume
+        check(run.returncode == 1, "%s: status %d" % (what, run.returncode))
+        check(sorted(rows) == ["scans/book.tif [page %d]" % n for n in (1, 2, 3)] + ["scans/p.jpg", "scans/p.png"],
+              "%s: %r" % (what, sorted(rows)))
+        clash = rows.get("scans/p.png", ["?", "", "", ""])
+        check(clash[0] == "failed" and "scans/p.jpg" in clash[3], "%s: p.png %r" % (what, clash))
+        check(rows.get("scans/p.jpg", ["?"])[0] == "ok", "%s: p.jpg must be run again: %r" % (what, rows.get("scans/p.jpg")))
+    results = sorted(os.listdir(os.path.join(work, "out2", "scans")))
+    check(results == ["book_p1.tif", "book_p2.tif", "book_p3.tif", "p.tif"], "nivelo-batch results %r" % results)
+    check(Image.open(os.path.join(work, "out2", "scans", "p.tif")).mode == "RGB", "p.tif comes from p.jpg")
+
+
 def main():
     exe = os.path.abspath(sys.argv[1])
     work = tempfile.mkdtemp(prefix="nivelo_formats_")
@@ -209,6 +241,7 @@ def main():
         test_damaged(exe, work)
         test_writers(exe, work)
         test_pages(exe, work)
+        test_batch(exe, os.path.abspath(sys.argv[2]), work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
     for f in failures:
