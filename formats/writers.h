@@ -18,6 +18,10 @@ enum OutputFormat : uint8_t {
     OUTPUT_TIFF,
 };
 
+// The values of FORMAT_SORTIE as written, in the order of OutputFormat.
+inline constexpr const char* kOutputFormatNames[] = {"TGA", "PNG", "JPEG", "TIFF"};
+constexpr int kOutputFormatCount = 4;
+
 // FORMAT_SORTIE's value: TGA, PNG, JPEG or TIFF, in any case (JPG and TIF
 // too).  0 for anything else.
 int ParseOutputFormat(const char* text, OutputFormat* format);

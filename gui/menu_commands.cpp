@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/support.h"
+#include "formats/formats.h"
 #include "gui/config_file.h"
 #include "gui/conversion.h"
 #include "gui/display.h"
@@ -100,15 +101,13 @@ void ConvertCommand()
     ConvertImages(FileDialogMany("Choisir les images", kImageFilter, g_image_directory, g_image_name));
 }
 
-// Reads the file with the reader nivelo ends up using: the TIFF reader for a
-// file that begins as a TIFF, the TGA reader for any other (the TIFF reader
-// passes those on).  Only one reader tries, so a refused file gets one
-// message: a TIFF the TIFF reader refused would only add a TGA complaint
-// about alpha bits that hides the reason.
+// Reads the file as nivelo will, so that a refused file gets nivelo's one
+// message before any preview runs.
 int CheckImageFile(const char* path)
 {
     BITMAP check = {};
-    int read = HasTiffSignature(path) ? LoadTIFF(path, &check) : LoadTGA(path, &check);
+    ImageFacts facts;
+    int read = LoadPage(path, 0, &check, &facts);
     BITMAP_Free(&check);
     return read;
 }

@@ -59,6 +59,8 @@ enum PanelControlIds {
     IDC_AFFINAGE = 1038,
     IDC_AFFINAGE_PLAGE = 1039,
     IDC_DETECTED_ANGLE = 1040,  // label: the skew angle of nivelo's last run
+    IDC_FORMAT_SORTIE = 1041,
+    IDC_QUALITE_JPEG = 1042,
 };
 
 constexpr int kStageCount = 11;
