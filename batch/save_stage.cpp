@@ -1,4 +1,8 @@
+#include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <set>
 #include <cstring>
 #include <string>
 #include <system_error>
@@ -39,6 +43,7 @@ int BuildOutputName(const char* directory, const char* image_name, const char* e
     return 1;
 }
 
+
 int PageTaggedName(const char* image_name, uint32_t page, char* out)
 {
     char tag[16];
@@ -73,35 +78,96 @@ int WriteResult(const char* name, const BITMAP* image, OutputFormat format, cons
     }
 }
 
+std::atomic<int> g_unwritten{0};
+// Results of this command's earlier images and of the image being treated,
+// by the file they name, so that two images with one result name (p.tif
+// and p.tga) never replace each other's result in silence.
+std::mutex g_names_lock;
+std::set<std::string> g_earlier_names, g_current_names;
+
+std::string FileNamed(const char* path)
+{
+    std::error_code error;
+    std::filesystem::path file = std::filesystem::weakly_canonical(path, error);
+    return error ? std::string(path) : file.string();
+}
+
+// 0 after a message when an earlier image of the command wrote path.
+int ClaimResultName(const char* path)
+{
+    std::string file = FileNamed(path);
+    std::lock_guard<std::mutex> hold(g_names_lock);
+    if (g_earlier_names.count(file) != 0) {
+        ReportError("%s : une autre image de cette commande a déjà ce résultat, il n'est pas remplacé ; traitez "
+                    "les deux images en deux fois ou renommez l'une d'elles\n",
+                    path);
+        return 0;
+    }
+    g_current_names.insert(file);
+    return 1;
+}
+
 }  // namespace
 
-void SaveStage(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts)
+void NoteUnwrittenResult() { g_unwritten++; }
+int UnwrittenResults() { return g_unwritten; }
+
+void StartImageResults()
+{
+    g_unwritten = 0;
+    std::lock_guard<std::mutex> hold(g_names_lock);
+    g_earlier_names.insert(g_current_names.begin(), g_current_names.end());
+    g_current_names.clear();
+}
+
+int MakeResultFolders(const char* path)
+{
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(path).parent_path();
+    std::error_code error;
+    if (folder.empty() || fs::is_directory(folder, error)) return 1;
+    // Another thread of the run may make the same folder at the same time:
+    // only the one that made it says so.
+    bool made = fs::create_directories(folder, error);
+    std::error_code checked;
+    if (!made && !fs::is_directory(folder, checked)) {
+        ReportError("%s : le dossier de résultats ne peut pas être créé (%s) ; créez-le ou changez de "
+                    "dossier dans la configuration\n",
+                    folder.string().c_str(), error ? error.message().c_str() : "un fichier porte déjà ce nom");
+        return 0;
+    }
+    if (made) ReportError("dossier créé : %s/\n", folder.string().c_str());
+    return 1;
+}
+
+int SaveStage(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts)
 {
     // The value was checked when the configuration was read.
     OutputFormat format = OUTPUT_TGA;
     ParseOutputFormat(g_params.FORMAT_SORTIE, &format);
     char tagged[kTextSize];
     const char* image_name = g_command.image_name;
-    if (g_command.page_given) {
-        if (!PageTaggedName(image_name, g_command.page, tagged)) return;
-        image_name = tagged;
-    }
     char name[kTextSize];
-    if (!BuildOutputName(directory, image_name, OutputExtension(format, g_command.flag_b), name)) return;
-    if (IsSourceImage(name)) {
+    int ok = 0;
+    if (g_command.page_given && !PageTaggedName(image_name, g_command.page, tagged)) {
+    } else if (!BuildOutputName(directory, g_command.page_given ? tagged : image_name,
+                                OutputExtension(format, g_command.flag_b), name)) {
+    } else if (IsSourceImage(name)) {
         ReportError("%s: c'est l'image source, elle n'est pas écrasée\n", name);
-        return;
+    } else if (!MakeResultFolders(name) || !ClaimResultName(name)) {
+    } else if (!grey_source && !g_command.flag_b) {
+        ok = WriteResult(name, image, format, *facts, 0);
+    } else {
+        BITMAP grey;
+        if (BITMAP_Create(&grey, image->width, image->height, PIXEL_GREY)) {
+            AdviseHugePages(grey.pixels, BITMAP_ByteSize(grey.width, grey.height, grey.type));
+            BITMAP_Blt(image, &grey, 0, 0);
+            ok = WriteResult(name, &grey, format, *facts, g_command.flag_b);
+            BITMAP_Free(&grey);
+        }
     }
-    if (!grey_source && !g_command.flag_b) {
-        WriteResult(name, image, format, *facts, 0);
-        return;
-    }
-    BITMAP grey;
-    if (!BITMAP_Create(&grey, image->width, image->height, PIXEL_GREY)) return;
-    AdviseHugePages(grey.pixels, BITMAP_ByteSize(grey.width, grey.height, grey.type));
-    BITMAP_Blt(image, &grey, 0, 0);
-    WriteResult(name, &grey, format, *facts, g_command.flag_b);
-    BITMAP_Free(&grey);
+    if (!ok) NoteUnwrittenResult();
+    return ok;
 }
 
 namespace {
@@ -112,7 +178,7 @@ std::string g_save_reports;  // what that save had to say, printed when it is wa
 void SaveHoldingReports(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts)
 {
     HoldReports(&g_save_reports);
-    SaveStage(image, directory, grey_source, facts);
+    SaveStage(image, directory, grey_source, facts);  // a failure is counted by SaveStage
     HoldReports(nullptr);
 }
 

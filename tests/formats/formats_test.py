@@ -182,7 +182,7 @@ def test_writers(exe, work):
     for line, word in (("FORMAT_SORTIE=GIF", "FORMAT_SORTIE"), ("QUALITE_JPEG=0", "QUALITE_JPEG"),
                        ("QUALITE_JPEG=101", "QUALITE_JPEG")):
         status, said = nivelo(exe, work, "scan.png", [line])
-        check(status == 2 and len(said) == 1 and word in said[0], "%s: status %d, %r" % (line, status, said))
+        check(status == 2 and said and word in said[0], "%s: status %d, %r" % (line, status, said))
         check(os.listdir(os.path.join(work, "deux")) == [], "%s: a result was written" % line)
 
 
