@@ -22,9 +22,9 @@ cd "$work"
 # The same page in the formats users have, marked 300 dpi.
 "$magick" colour.tga -density 300 -units PixelsPerInch -quality 90 colour.jpg
 "$magick" colour.tga -density 300 -units PixelsPerInch colour.png
-"$magick" colour.tga -colorspace gray -threshold 50% -type bilevel -compress none -density 300 \
-  -units PixelsPerInch bilevel.tif
-"$magick" bilevel.tif -compress group4 bilevel_g4.tif
+"$magick" colour.tga -colorspace gray -threshold 50% -density 300 -units PixelsPerInch -compress group4 \
+  bilevel_g4.tif
+tiffcp -c none bilevel_g4.tif bilevel.tif  # the same page, 1 bit a pixel, uncompressed
 conf() {  # name, extra key lines
   local name=$1
   shift
