@@ -121,6 +121,8 @@ int SavePNG(const char* name, const BITMAP* image, const ImageFacts& facts, int 
     if (zdata != nullptr) {
         FilterRows(*image, cut, row_bytes, filtered);
         zsize = libdeflate_zlib_compress(compressor, filtered, filtered_size, zdata, bound);
+        // The bound holds any input: 0 would be libdeflate's fault, still a failed save.
+        if (zsize == 0) ReportError("Error writing file %s\n", name);
     }
     FreeMemory(&filtered);
     libdeflate_free_compressor(compressor);
