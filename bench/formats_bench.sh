@@ -53,10 +53,10 @@ hyperfine --style basic --warmup 1 --runs "$runs" --export-json formats.json \
 hyperfine --style basic --runs "$magick_runs" --export-json magick.json \
   -n "IM JPEG in" "$magick colour.jpg -deskew 40% im_from_jpeg.tga" \
   -n "IM PNG in" "$magick colour.png -deskew 40% im_from_png.tga" \
-  -n "IM G4 in" "$magick bilevel_g4.tif -deskew 40% -compress group4 im_from_g4.tif" \
+  -n "IM G4 in" "$magick bilevel_g4.tif -deskew 40% +repage -compress group4 im_from_g4.tif" \
   -n "IM PNG out" "$magick colour.tga -deskew 40% im_out.png" \
   -n "IM JPEG out" "$magick colour.tga -deskew 40% -quality 90 im_out.jpg" \
-  -n "IM G4 out" "$magick colour.tga -deskew 40% -threshold 50% -compress group4 im_out_g4.tif" \
+  -n "IM G4 out" "$magick colour.tga -deskew 40% +repage -threshold 50% -compress group4 im_out_g4.tif" \
   >hyperfine_magick.txt 2>&1 || { cat hyperfine_magick.txt; exit 1; }
 peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 {
