@@ -29,6 +29,7 @@ void PrintUsage()
     std::printf("                          exemple: nivelo /c\"config2.txt\" image1.tga\n");
     std::printf("  /f : pour sauver les résultats des filtres dans le répertoire 2\n");
     std::printf("  /b : pour sauver les images au format TIFF noir et blanc\n");
+    std::printf("  /p<n> : traite la page n d'un fichier de plusieurs pages (la première sinon)\n");
     std::printf("  /d<masque> : aperçu, écrit dans le répertoire 2 les images d'étape du masque (0 à 4095)\n");
     std::printf("  -h, --help, /? : affiche cette aide\n");
     std::printf("code de sortie : 0 si tous les résultats demandés sont écrits, 1 si une image n'a pu être lue\n");
