@@ -25,6 +25,21 @@ int CopyArgument(const char* source, char* destination, const char* what)
     return 1;
 }
 
+// "/p" followed by a page number from 1 to 65536; anything else is refused.
+int ParsePageNumber(const char* text, uint32_t* page)
+{
+    if (*text == '\0') return 0;
+    uint32_t value = 0;
+    for (const char* c = text; *c != '\0'; c++) {
+        if (*c < '0' || *c > '9') return 0;
+        value = value * 10 + uint32_t(*c - '0');
+        if (value > 65536) return 0;
+    }
+    if (value == 0) return 0;
+    *page = value - 1;
+    return 1;
+}
+
 // On systems whose paths begin with "/", an absolute image path looks like a
 // flag.  It is taken as the image when it names an existing file, or when it
 // is not one of the flags and holds a further "/" (an absolute path that the
@@ -35,6 +50,8 @@ bool IsAbsoluteImagePath(const char* arg)
     if (std::filesystem::is_regular_file(arg, error)) return true;
     char letter = arg[1];
     if (letter == 'c' || letter == 'f' || letter == 'b' || letter == 'd') return false;
+    uint32_t page = 0;
+    if (letter == 'p' && ParsePageNumber(arg + 2, &page)) return false;
     return std::strchr(arg + 1, '/') != nullptr;
 }
 
@@ -98,6 +115,8 @@ CommandOutcome ReadFlag(const char* arg, CommandLine* cmd, int* config_given)
         cmd->flag_b = 1;
     } else if (letter == 'd' && ParseStageMask(arg + 2, &cmd->stage_mask)) {
         cmd->preview = 1;
+    } else if (letter == 'p' && ParsePageNumber(arg + 2, &cmd->page)) {
+        cmd->page_given = 1;
     } else {
         ReportError("parametre inconnu: \"%s\"\n", arg);
         return COMMAND_USAGE;
@@ -117,6 +136,8 @@ CommandOutcome ParseCommandLine(int argc, char** argv)
     cmd.flag_f = 0;
     cmd.flag_b = 0;
     cmd.preview = 0;
+    cmd.page = 0;
+    cmd.page_given = 0;
     cmd.stage_mask = 0;
     int config_given = 0;
     for (int i = 1; i < argc; i++) {

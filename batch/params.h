@@ -16,6 +16,8 @@ struct CommandLine {
     uint8_t flag_b;               // /b: save results as black-and-white TIFF
     uint8_t preview;              // /d given: write stage images, no ordinary saves
     uint16_t stage_mask;          // /d<mask>: bit k asks for stage image k (0 to 11)
+    uint32_t page;                // /p<n>: the page treated, from 0 (the first, by default)
+    uint8_t page_given;           // /p given: result names carry the page number
 };
 
 extern ParameterSet g_params;

@@ -9,12 +9,12 @@
 #include "batch/stage_images.h"
 #include "core/blit.h"
 #include "core/support.h"
+#include "formats/formats.h"
+#include "formats/writers.h"
 #include "stages/background.h"
 #include "stages/blur.h"
 #include "stages/rotation.h"
 #include "stages/skew_search.h"
-#include "tga/tga.h"
-#include "tiff/tiff.h"
 
 namespace {
 
@@ -29,10 +29,31 @@ void PrintUsage()
     std::printf("                          exemple: nivelo /c\"config2.txt\" image1.tga\n");
     std::printf("  /f : pour sauver les résultats des filtres dans le répertoire 2\n");
     std::printf("  /b : pour sauver les images au format TIFF noir et blanc\n");
+    std::printf("  /p<n> : traite la page n d'un fichier de plusieurs pages (la première sinon)\n");
     std::printf("  /d<masque> : aperçu, écrit dans le répertoire 2 les images d'étape du masque (0 à 4095)\n");
     std::printf("  -h, --help, /? : affiche cette aide\n");
     std::printf("code de sortie : 0 si tous les résultats demandés sont écrits, 1 si une image n'a pu être lue\n");
     std::printf("                 ou un résultat écrit, 2 pour une erreur d'usage ou de configuration\n");
+}
+
+// A file of several pages is treated one page a run: say which, and how to
+// choose another.
+void ReportOtherPages(const char* name, const ImageFacts& facts)
+{
+    if (facts.page_count <= 1) return;
+    std::printf("%s : %u pages, seule la page %u est traitée (une autre avec /p<n>, par exemple /p%u)\n", name,
+                facts.page_count, g_command.page + 1, g_command.page == 0 ? 2u : 1u);
+}
+
+// FORMAT_SORTIE names a format only the writers know: checked once the
+// configuration is read, as a configuration error.
+int CheckOutputFormat()
+{
+    OutputFormat format;
+    if (ParseOutputFormat(g_params.FORMAT_SORTIE, &format)) return 1;
+    ReportError("%s : FORMAT_SORTIE=%s n'est pas un format de sortie (TGA, PNG, JPEG ou TIFF)\n",
+                g_command.config_name, g_params.FORMAT_SORTIE);
+    return 0;
 }
 
 // Brings the loaded image to the working type 4; sets *grey_source for grey
@@ -168,7 +189,9 @@ int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
 int ProcessImage(BITMAP** slot)
 {
     const char* name = g_command.image_name;
-    if (LoadTIFF(name, *slot) != 1 && LoadTGA(name, *slot) != 1) return 0;
+    ImageFacts facts;
+    if (LoadPage(name, g_command.page, *slot, &facts) != 1) return 0;
+    ReportOtherPages(name, facts);
     int grey_source = 0;
     if (!ConvertToWorkingType(slot, &grey_source)) return 0;
     uint8_t background[3];
@@ -187,9 +210,9 @@ int ProcessImage(BITMAP** slot)
         // With /f the detection writes images of its own: the save is made
         // first, so that messages come in the order of the files.
         if (saves && g_params.SAUVEGARDE1 && g_command.flag_f)
-            SaveStage(*slot, g_params.REPERTOIRE1, grey_source);
+            SaveStage(*slot, g_params.REPERTOIRE1, grey_source, &facts);
         else if (saves && g_params.SAUVEGARDE1)
-            StartSaveStage(*slot, g_params.REPERTOIRE1, grey_source);
+            StartSaveStage(*slot, g_params.REPERTOIRE1, grey_source, &facts);
     }
     if (last >= 4) {
         if (RotateStep(slot, background, last) != 1) return 0;
@@ -208,7 +231,7 @@ int ProcessImage(BITMAP** slot)
     // result it kept from being written is missing all the same.
     if (!cropped && ((saves && g_params.SAUVEGARDE2) || StageImageWanted(10) || StageImageWanted(11)))
         NoteUnwrittenResult();
-    if (cropped && saves && g_params.SAUVEGARDE2) SaveStage(*slot, g_params.REPERTOIRE2, grey_source);
+    if (cropped && saves && g_params.SAUVEGARDE2) SaveStage(*slot, g_params.REPERTOIRE2, grey_source, &facts);
     std::printf("%s done.\n", name);
     return 1;
 }
@@ -239,6 +262,10 @@ int RunNivelo(int argc, char** argv)
     case COMMAND_USAGE: PrintUsage(); status = 2; break;
     case COMMAND_CONFIG: status = 2; break;
     case COMMAND_RUN:
+        if (!CheckOutputFormat()) {
+            status = 2;
+            break;
+        }
         for (const std::string& name : g_command.images)
             if (!RunOneImage(name)) status = 1;
         break;

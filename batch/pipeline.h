@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/bitmap.h"
+#include "core/image_facts.h"
 
 // Runs nivelo with its command line, each image in turn.  The result is the
 // exit status: 0 when every image was read and every result asked for was
@@ -9,12 +10,14 @@
 // 2 for a usage or configuration error (nothing read, nothing written).
 int RunNivelo(int argc, char** argv);
 
-// Writes image into directory under the image's name with its extension
-// replaced (".tif" with /b, ".tga" otherwise); grey or indexed sources and
-// /b results are saved as a grey copy.  A missing folder of the name is
-// created.  Returns 1 when the file was written; failures are reported by
-// the writers and counted as unwritten results.
-int SaveStage(const BITMAP* image, const char* directory, int grey_source);
+// Writes image into directory under the image's name (with "_p<n>" after
+// it when /p chose a page) and the extension of FORMAT_SORTIE (".tif" with /b
+// and TGA, ".tga" otherwise), marked with the scan's resolution from facts;
+// grey or indexed sources and /b results are saved as a grey copy.  A
+// missing folder of the name is created.  Returns 1 when the file was
+// written; failures are reported by the writers and counted as unwritten
+// results.
+int SaveStage(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts);
 
 // The results of the image being treated that were asked for and not
 // written; any thread may note one.  StartImageResults begins the count of
@@ -31,9 +34,14 @@ int MakeResultFolders(const char* path);
 // and waiting for the disk overlap the angle detection.  The image must stay
 // unchanged until FinishSaveStage, which waits for the save (and does nothing
 // when none is under way).  Where no thread can be had the save is made at once.
-void StartSaveStage(const BITMAP* image, const char* directory, int grey_source);
+void StartSaveStage(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts);
 void FinishSaveStage();
 
 // Builds directory + image name with the extension replaced or appended.
 // Returns 0, with a message, when the name does not fit 255 characters.
 int BuildOutputName(const char* directory, const char* image_name, const char* extension, char* out);
+
+// The image name with "_p<page + 1>" before its extension ("scan.tif", page
+// 2: "scan_p3.tif").  Returns 0, with a message, when it does not fit 255
+// characters.
+int PageTaggedName(const char* image_name, uint32_t page, char* out);

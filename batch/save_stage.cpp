@@ -14,6 +14,7 @@
 #include "core/blit.h"
 #include "core/huge_pages.h"
 #include "core/support.h"
+#include "formats/writers.h"
 #include "tga/tga.h"
 #include "tiff/tiff.h"
 
@@ -43,7 +44,39 @@ int BuildOutputName(const char* directory, const char* image_name, const char* e
 }
 
 
+int PageTaggedName(const char* image_name, uint32_t page, char* out)
+{
+    char tag[16];
+    int tag_length = std::snprintf(tag, sizeof tag, "_p%u", page + 1);
+    size_t length = std::strlen(image_name);
+    if (length + size_t(tag_length) >= size_t(kTextSize)) {
+        ReportError("nom de fichier trop long (plus de 255 caractères) pour l'image \"%s\", page %u\n",
+                    image_name, page + 1);
+        return 0;
+    }
+    const char* dot = std::strrchr(image_name, '.');
+    const char* slash = std::strrchr(image_name, '/');
+    const char* backslash = std::strrchr(image_name, '\\');
+    if (backslash != nullptr && (slash == nullptr || backslash > slash)) slash = backslash;
+    size_t stem = dot != nullptr && (slash == nullptr || dot > slash) ? size_t(dot - image_name) : length;
+    std::memcpy(out, image_name, stem);
+    std::memcpy(out + stem, tag, size_t(tag_length));
+    std::memcpy(out + stem + size_t(tag_length), image_name + stem, length - stem + 1);
+    return 1;
+}
+
 namespace {
+
+// One result in the configured format; 1 when it was written.
+int WriteResult(const char* name, const BITMAP* image, OutputFormat format, const ImageFacts& facts, int bilevel)
+{
+    switch (format) {
+    case OUTPUT_PNG: return SavePNG(name, image, facts, bilevel);
+    case OUTPUT_JPEG: return SaveJPEG(name, image, facts, g_params.QUALITE_JPEG, bilevel);
+    case OUTPUT_TIFF: return SaveTiffCompressed(name, image, facts, bilevel);
+    default: return bilevel ? SaveTIFFAt(name, image, facts.x_dpi, facts.y_dpi) : SaveTGA(name, image);
+    }
+}
 
 std::atomic<int> g_unwritten{0};
 // Results of this command's earlier images and of the image being treated,
@@ -107,22 +140,29 @@ int MakeResultFolders(const char* path)
     return 1;
 }
 
-int SaveStage(const BITMAP* image, const char* directory, int grey_source)
+int SaveStage(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts)
 {
+    // The value was checked when the configuration was read.
+    OutputFormat format = OUTPUT_TGA;
+    ParseOutputFormat(g_params.FORMAT_SORTIE, &format);
+    char tagged[kTextSize];
+    const char* image_name = g_command.image_name;
     char name[kTextSize];
     int ok = 0;
-    if (!BuildOutputName(directory, g_command.image_name, g_command.flag_b ? ".tif" : ".tga", name)) {
+    if (g_command.page_given && !PageTaggedName(image_name, g_command.page, tagged)) {
+    } else if (!BuildOutputName(directory, g_command.page_given ? tagged : image_name,
+                                OutputExtension(format, g_command.flag_b), name)) {
     } else if (IsSourceImage(name)) {
         ReportError("%s: c'est l'image source, elle n'est pas écrasée\n", name);
     } else if (!MakeResultFolders(name) || !ClaimResultName(name)) {
     } else if (!grey_source && !g_command.flag_b) {
-        ok = SaveTGA(name, image);
+        ok = WriteResult(name, image, format, *facts, 0);
     } else {
         BITMAP grey;
         if (BITMAP_Create(&grey, image->width, image->height, PIXEL_GREY)) {
             AdviseHugePages(grey.pixels, BITMAP_ByteSize(grey.width, grey.height, grey.type));
             BITMAP_Blt(image, &grey, 0, 0);
-            ok = g_command.flag_b ? SaveTIFF(name, &grey) : SaveTGA(name, &grey);
+            ok = WriteResult(name, &grey, format, *facts, g_command.flag_b);
             BITMAP_Free(&grey);
         }
     }
@@ -135,22 +175,22 @@ namespace {
 std::thread g_pending_save;
 std::string g_save_reports;  // what that save had to say, printed when it is waited for
 
-void SaveHoldingReports(const BITMAP* image, const char* directory, int grey_source)
+void SaveHoldingReports(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts)
 {
     HoldReports(&g_save_reports);
-    SaveStage(image, directory, grey_source);  // a failure is counted by SaveStage
+    SaveStage(image, directory, grey_source, facts);  // a failure is counted by SaveStage
     HoldReports(nullptr);
 }
 
 }  // namespace
 
-void StartSaveStage(const BITMAP* image, const char* directory, int grey_source)
+void StartSaveStage(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts)
 {
     FinishSaveStage();
     try {
-        g_pending_save = std::thread(SaveHoldingReports, image, directory, grey_source);
+        g_pending_save = std::thread(SaveHoldingReports, image, directory, grey_source, facts);
     } catch (const std::system_error&) {
-        SaveStage(image, directory, grey_source);
+        SaveStage(image, directory, grey_source, facts);
     }
 }
 

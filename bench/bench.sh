@@ -79,6 +79,10 @@ peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 
 python3 "$root/bench/report.py" processes.json tiff.json peaks.txt
 
+echo
+echo "== formats in and out, whole runs side by side (median s)"
+"$root/bench/formats_bench.sh" "$build" "$runs"
+
 # The turned pages and the peers' answers are kept between runs (the peers
 # take minutes); delete the directory to measure them afresh.
 echo

@@ -6,5 +6,6 @@ seed_dirs() {
     tiff|lzw|packbits|huffman|predictor) echo "tests/tiff/fixtures" ;;
     config|command_line) echo "samples" ;;
     pipeline) echo "fuzz/seeds/pipeline" ;;
+    png|jpeg|tiff_library|load_page) echo "fuzz/seeds/formats" ;;
   esac
 }

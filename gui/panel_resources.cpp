@@ -107,6 +107,10 @@ const ControlResource kSave2Controls[] = {
     {IDC_BROWSE2, CONTROL_BUTTON, "...", 70, 34, 14, 12, 0},
     {IDC_REPERTOIRE2, CONTROL_EDIT, nullptr, 7, 34, 61, 12, 0},
     {IDC_SAUVEGARDE2, CONTROL_CHECK_BOX, "Activer", 7, 7, 77, 8, 0},
+    {IDC_LABEL, CONTROL_LABEL, "Format des résultats", 7, 52, 77, 8, 0},
+    {IDC_FORMAT_SORTIE, CONTROL_COMBO, nullptr, 7, 61, 77, 60, 0},
+    {IDC_LABEL, CONTROL_LABEL, "Qualité JPEG (1 à 100)", 7, 79, 77, 8, 0},
+    {IDC_QUALITE_JPEG, CONTROL_NUMBER_EDIT, nullptr, 7, 88, 30, 12, 0},
 };
 
 const ControlResource kUpdateBarControls[] = {
@@ -125,7 +129,7 @@ const DialogResource kFilter5Dialog = Dialog(DIALOG_FILTER5, kPanelY, 65, kFilte
 const DialogResource kRotationDialog = Dialog(DIALOG_ROTATION, kPanelY, 200, kRotationControls);
 const DialogResource kCrop2Dialog = Dialog(DIALOG_CROP2, kPanelY, 57, kCrop2Controls);
 const DialogResource kSave1Dialog = Dialog(DIALOG_SAVE1, kPanelY, 70, kSave1Controls);
-const DialogResource kSave2Dialog = Dialog(DIALOG_SAVE2, kPanelY, 55, kSave2Controls);
+const DialogResource kSave2Dialog = Dialog(DIALOG_SAVE2, kPanelY, 107, kSave2Controls);
 
 }  // namespace
 

@@ -62,6 +62,8 @@ enum PanelControlIds {
     IDC_ANGLE_NOTE = 1041,      // label: what nivelo said about that angle
     IDC_VIEWS_STATE = 1042,     // label: says when the views are out of date
     IDC_VALUE_NOTE = 1043,      // label: why a field's value is refused
+    IDC_FORMAT_SORTIE = 1044,
+    IDC_QUALITE_JPEG = 1045,
 };
 
 constexpr int kStageCount = 11;

@@ -32,6 +32,7 @@ ConfigKeyId KeyOfField(int id)
     case IDC_VISION_ANGLE: return KEY_VISION_ANGLE;
     case IDC_OFFSET_ANGLE: return KEY_OFFSET_ANGLE;
     case IDC_AFFINAGE_PLAGE: return KEY_AFFINAGE_PLAGE;
+    case IDC_QUALITE_JPEG: return KEY_QUALITE_JPEG;
     case IDC_FILL_RED:
     case IDC_FILL_GREEN:
     case IDC_FILL_BLUE: return KEY_COUL_REMPLISSAGE;

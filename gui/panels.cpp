@@ -10,6 +10,7 @@
 
 #include "core/support.h"
 #include "gui/display.h"
+#include "formats/writers.h"
 #include "gui/gui_params.h"
 #include "gui/panel_resources.h"
 #include "gui/previews.h"
@@ -191,6 +192,11 @@ int OnListChoice(PlatformDialog* dialog, int id)
 {
     int choice = PlatformGetListSelection(dialog, id);
     switch (id) {
+    // The results' format changes no stage image: the valid limit stays.
+    case IDC_FORMAT_SORTIE:
+        if (choice >= 0 && choice < kOutputFormatCount)
+            std::snprintf(g_gui_params.FORMAT_SORTIE, sizeof g_gui_params.FORMAT_SORTIE, "%s", kOutputFormatNames[choice]);
+        return 1;
     case IDC_COTE_FOND:
         MarkStale();
         if (choice >= 0 && choice < 4) g_gui_params.COTE_FOND = kSideBits[choice];
@@ -271,6 +277,14 @@ void FillPanel(PlatformDialog* dialog, int creating)
             for (const char* name : kSideNames) PlatformAddListItem(dialog, IDC_COTE_FOND, name);
         PlatformSetListSelection(dialog, IDC_COTE_FOND, SideListIndex(g_gui_params.COTE_FOND));
     }
+    if (PlatformHasControl(dialog, IDC_FORMAT_SORTIE)) {
+        if (creating)
+            for (const char* name : kOutputFormatNames) PlatformAddListItem(dialog, IDC_FORMAT_SORTIE, name);
+        OutputFormat format = OUTPUT_TGA;
+        ParseOutputFormat(g_gui_params.FORMAT_SORTIE, &format);
+        PlatformSetListSelection(dialog, IDC_FORMAT_SORTIE, int(format));
+    }
+    SetEditInteger(dialog, IDC_QUALITE_JPEG, g_gui_params.QUALITE_JPEG);
     SetCheck(dialog, IDC_RECADRAGE1, g_gui_params.RECADRAGE1);
     SetCheck(dialog, IDC_SAUVEGARDE1, g_gui_params.SAUVEGARDE1);
     SetCheck(dialog, IDC_FLOU, g_gui_params.FLOU);

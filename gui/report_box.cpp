@@ -21,7 +21,13 @@ size_t WholeCharacters(const char* text, size_t length)
     return length - (start - 1) < need ? start - 1 : length;
 }
 
+// Messages held instead of shown (a reader that tries a file before another
+// reader gives the verdict).
+thread_local std::string* t_held = nullptr;
+
 }  // namespace
+
+void HoldReports(std::string* into) { t_held = into; }
 
 void ReportError(const char* format, ...)
 {
@@ -31,6 +37,10 @@ void ReportError(const char* format, ...)
     int length = std::vsnprintf(message, sizeof message, format, args);
     va_end(args);
     if (length < 0) return;
+    if (t_held != nullptr) {
+        t_held->append(message);
+        return;
+    }
     // A long path may not fit: vsnprintf has cut it at a byte; move the cut
     // back to a character boundary.
     if (size_t(length) >= sizeof message) message[WholeCharacters(message, sizeof message - 1)] = '\0';

@@ -2,9 +2,10 @@
 # Lists every #include that points up the stack of layers, and exits 1 when
 # there is one.  A directory may include from itself and from the layers it
 # rests on:
-#   gui    -> config, tga, tiff, core      (the GUI's logic runs no stage)
-#   batch  -> config, stages, tga, tiff, core
-#   stages -> core
+#   gui     -> config, formats, tga, tiff, core  (the GUI's logic runs no stage)
+#   batch   -> config, stages, formats, tga, tiff, core
+#   formats -> tga, tiff, core
+#   stages  -> core
 #   config, tga, tiff -> core
 #   core   -> core only
 set -euo pipefail
@@ -15,8 +16,9 @@ declare -A allowed=(
   [tga]="tga core"
   [tiff]="tiff core"
   [stages]="stages core"
-  [batch]="batch config stages tga tiff core"
-  [gui]="gui config tga tiff core"
+  [formats]="formats tga tiff core"
+  [batch]="batch config stages formats tga tiff core"
+  [gui]="gui config formats tga tiff core"
 )
 found=0
 for layer in "${!allowed[@]}"; do

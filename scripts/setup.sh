@@ -13,6 +13,8 @@ packages=(
   python3                 # writes the test page of the real-window test
   mandoc desktop-file-utils  # the install test lints the man pages and the desktop entry
   libtiff-tools           # tiffinfo/tiffcp check the TIFF files we write
+  libtiff-dev libpng-dev libjpeg62-turbo-dev libdeflate-dev  # the readers and writers of TIFF, PNG and JPEG
+  python3-pil             # makes and reads back the foreign test files of tests/formats
   clang-14 libclang-rt-14-dev  # the sanitizer build of the tests, and libFuzzer
   parallel rsync          # nivelo-batch schedules with GNU parallel; rsync moves pages with --trc
 )

@@ -1,10 +1,11 @@
 // Black-and-white TIFF writer: uncompressed, 1 bit a pixel, BlackIsZero,
-// little-endian, 300 dots per inch, strips of at most 8192 bytes.
+// little-endian, the scan's resolution (300 dots per inch when it declared
+// none), strips of at most 8192 bytes.
 //
 // Layout (offsets from the start of the file):
 //   0    "II", 42, IFD offset 8
 //   8    14 entries (count, 14 x 12 bytes), next-IFD offset 0
-//   182  XResolution 300/1, 190 YResolution 300/1
+//   182  XResolution, 190 YResolution (rationals, dots per inch)
 //   198  with two strips or more: StripOffsets array, then StripByteCounts
 //        array, 4 bytes an entry
 //   then the strips, back to back.
@@ -24,6 +25,28 @@ constexpr uint32_t kResolutionOffset = 182;
 constexpr uint32_t kAfterResolutions = 198;
 
 enum FieldType : uint16_t { FIELD_SHORT = 3, FIELD_LONG = 4, FIELD_RATIONAL = 5 };
+
+// A resolution as the rational TIFF stores: ten-thousandths of a dot per
+// inch, reduced, so that 300 is 300/1 and a PNG's dots per metre (a whole
+// number times 0.0254) survive exactly.  A value nivelo cannot hold in 32
+// bits, or none, is 300/1.
+struct Rational {
+    uint32_t numerator, denominator;
+};
+
+Rational DotsPerInchRational(double dpi)
+{
+    if (!(dpi > 0.0) || dpi > 100000.0) return {300, 1};
+    uint64_t numerator = uint64_t(dpi * 10000.0 + 0.5), denominator = 10000;
+    if (numerator == 0) return {300, 1};
+    uint64_t a = numerator, b = denominator;
+    while (b != 0) {
+        uint64_t t = a % b;
+        a = b;
+        b = t;
+    }
+    return {uint32_t(numerator / a), uint32_t(denominator / a)};
+}
 
 struct StripLayout {
     uint32_t row_size;
@@ -70,7 +93,7 @@ int WriteEntry(uint16_t tag, uint16_t type, uint32_t count, uint32_t value)
     return WriteU16(tag) && WriteU16(type) && WriteU32(count) && WriteU32(value);
 }
 
-int WriteHeaderAndDirectory(const StripLayout& l, uint32_t width, uint32_t height)
+int WriteHeaderAndDirectory(const StripLayout& l, uint32_t width, uint32_t height, Rational x, Rational y)
 {
     uint32_t n = l.strip_count;
     bool one_strip = n == 1;
@@ -83,8 +106,8 @@ int WriteHeaderAndDirectory(const StripLayout& l, uint32_t width, uint32_t heigh
            WriteShortEntry(278, l.rows_per_strip) && WriteEntry(279, FIELD_LONG, n, counts_value) &&
            WriteEntry(282, FIELD_RATIONAL, 1, kResolutionOffset) &&
            WriteEntry(283, FIELD_RATIONAL, 1, kResolutionOffset + 8) && WriteShortEntry(296, 2) &&
-           WriteShortEntry(317, 1) && WriteU32(0) && WriteU32(300) && WriteU32(1) && WriteU32(300) &&
-           WriteU32(1);
+           WriteShortEntry(317, 1) && WriteU32(0) && WriteU32(x.numerator) && WriteU32(x.denominator) &&
+           WriteU32(y.numerator) && WriteU32(y.denominator);
 }
 
 // Only with two strips or more: the offsets, then the byte counts.  The last
@@ -137,7 +160,9 @@ int WriteRows(const BITMAP* image, const StripLayout& l)
 
 }  // namespace
 
-int SaveTIFF(const char* name, const BITMAP* image)
+int SaveTIFF(const char* name, const BITMAP* image) { return SaveTIFFAt(name, image, 0.0, 0.0); }
+
+int SaveTIFFAt(const char* name, const BITMAP* image, double x_dpi, double y_dpi)
 {
     if (name == nullptr || name[0] == '\0' || image == nullptr || image->type != PIXEL_GREY ||
         image->width == 0 || image->height == 0 || image->pixels == nullptr)
@@ -148,7 +173,8 @@ int SaveTIFF(const char* name, const BITMAP* image)
     OutputFile out;
     if (!OpenOutputFile(&out, name)) return 0;
     g_tiff.stream = out.stream;
-    int ok = WriteHeaderAndDirectory(layout, image->width, image->height) && WriteStripArrays(layout) &&
+    int ok = WriteHeaderAndDirectory(layout, image->width, image->height, DotsPerInchRational(x_dpi),
+                                     DotsPerInchRational(y_dpi)) && WriteStripArrays(layout) &&
              WriteRows(image, layout);
     // A failed write has closed the shared stream already.
     out.stream = g_tiff.stream;

@@ -1,0 +1,31 @@
+// The library-backed readers behind LoadPage.  Each reads one page of a
+// file whose signature it owns into an empty record, fills facts, and
+// returns 1, or 0 after one message with the record empty.
+#pragma once
+
+#include <cstdint>
+
+#include "core/bitmap.h"
+#include "core/image_facts.h"
+
+int LoadTiffLibrary(const char* name, uint32_t page, BITMAP* record, ImageFacts* facts);
+int LoadPNG(const char* name, BITMAP* record, ImageFacts* facts);
+int LoadJPEG(const char* name, BITMAP* record, ImageFacts* facts);
+
+// Pages and first-page resolution of a TIFF file, for a page that nivelo's
+// own reader has read; silent, and facts stay as they were when libtiff
+// cannot tell.
+void ReadTiffFacts(const char* name, ImageFacts* facts);
+
+// Alpha over white, both 8 bits: the colour seen when the page lies on
+// white paper.  Unassociated alpha weighs the colour; associated alpha has
+// weighed it already.
+inline uint8_t OverWhite(unsigned value, unsigned alpha)
+{
+    return uint8_t((value * alpha + 255u * (255u - alpha) + 127u) / 255u);
+}
+inline uint8_t AssociatedOverWhite(unsigned value, unsigned alpha)
+{
+    unsigned v = value + 255u - alpha;
+    return uint8_t(v > 255u ? 255u : v);
+}
