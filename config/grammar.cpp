@@ -33,6 +33,8 @@ const ConfigKey kConfigKeys[KEY_COUNT] = {
     {"AFFINAGE", VALUE_YES_NO, "N"},
     {"AFFINAGE_PLAGE", VALUE_REAL, "10.0"},
     {"COUL_REMPLISSAGE", VALUE_COLOUR, "0,0,0"},
+    // The scanner's ground around a turned page, left unless asked for.
+    {"NETTOYAGE_BORDS", VALUE_YES_NO, "N"},
 };
 
 namespace {

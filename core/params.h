@@ -41,4 +41,6 @@ struct ParameterSet {
     // The precise skew search instead of the five filters' angle.
     uint8_t AFFINAGE;
     double AFFINAGE_PLAGE;  // half-range searched, in degrees
+    // The scanner's ground left around the turned page takes the fill colour.
+    uint8_t NETTOYAGE_BORDS;
 };
