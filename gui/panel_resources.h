@@ -59,6 +59,7 @@ enum PanelControlIds {
     IDC_AFFINAGE = 1038,
     IDC_AFFINAGE_PLAGE = 1039,
     IDC_DETECTED_ANGLE = 1040,  // label: the skew angle of nivelo's last run
+    IDC_NETTOYAGE_BORDS = 1041,
 };
 
 constexpr int kStageCount = 11;

@@ -28,6 +28,8 @@ const Tip kTips[] = {
     {IDC_FILL_BLUE, "Bleu de la couleur des coins découverts : 0 à 255"},
     {IDC_REPERTOIRE1, "Répertoire des images après recadrage et flou (se termine par /)"},
     {IDC_REPERTOIRE2, "Répertoire des images finales (se termine par /)"},
+    {IDC_NETTOYAGE_BORDS, "Donne la couleur de remplissage au fond du scanner resté autour de la page "
+                          "tournée (coins sombres) ; le papier et ce qui y est imprimé restent intacts"},
 };
 
 }  // namespace
