@@ -161,7 +161,8 @@ int TraceGround(const BITMAP* page, const uint8_t background[3], GroundTrace* tr
 }
 
 // NETTOYAGE_BORDS: the ground traced before the turn (or now, when the page
-// was not turned) takes the fill colour.  0 when the trace cannot be made.
+// was not turned) takes the fill colour.  0 after a message when memory
+// runs out.
 int CleanGround(BITMAP* page, const uint8_t background[3], GroundTrace* trace)
 {
     if (!trace->traced && !TraceGround(page, background, trace)) return 0;
@@ -171,8 +172,7 @@ int CleanGround(BITMAP* page, const uint8_t background[3], GroundTrace* trace)
                     g_command.image_name);
     uint8_t fill[3];
     FillColour(background, fill);
-    PaintScannerGround(page, &trace->mask, trace->turned, trace->angle, fill);
-    return 1;
+    return PaintScannerGround(page, &trace->mask, trace->turned, trace->angle, fill);
 }
 
 // The intermediate save may still be reading the page and printing: the

@@ -98,28 +98,40 @@ bool ReachesMiddle(const uint8_t* mask, size_t width, size_t height)
     return false;
 }
 
-bool TouchesGround(const uint8_t* m, size_t x, size_t y, size_t width, size_t height)
+// One row of a widening pass: pixels beside the ground (in the rows above
+// and below, `up` and `down`, or in this one) that are nearer the ground
+// than the fill become kShade.  The test of the neighbours has no branch on
+// the position, so that the long stretches of paper go fast.
+bool ShadeRow(const uint8_t* pixels, const uint8_t ground[3], const uint8_t fill[3], const uint8_t* up,
+              uint8_t* row, const uint8_t* down, size_t width)
 {
-    return (x > 0 && m[-1] == kGround) || (x + 1 < width && m[1] == kGround) ||
-           (y > 0 && m[-ptrdiff_t(width)] == kGround) || (y + 1 < height && m[width] == kGround);
+    bool grew = false;
+    for (size_t x = 0; x < width; x++) {
+        bool beside = up[x] == kGround || down[x] == kGround || (x > 0 && row[x - 1] == kGround) ||
+                      (x + 1 < width && row[x + 1] == kGround);
+        if (!beside || row[x] == kGround) continue;
+        const uint8_t* p = pixels + x * 3;
+        if (Distance(p, ground) < Distance(p, fill)) {
+            row[x] = kShade;
+            grew = true;
+        }
+    }
+    return grew;
 }
 
 // Widens the ground by one pixel a pass into the shade of the paper's edge.
-void TakeShade(const BITMAP* page, const uint8_t ground[3], const uint8_t fill[3], uint8_t* mask)
+// `none` is a row of width kPaper bytes, the neighbour of the first and last
+// rows.
+void TakeShade(const BITMAP* page, const uint8_t ground[3], const uint8_t fill[3], uint8_t* mask, const uint8_t* none)
 {
     size_t width = page->width, height = page->height, count = width * height;
     for (int pass = 0; pass < kShadeReach; pass++) {
         bool grew = false;
         for (size_t y = 0; y < height; y++) {
-            for (size_t x = 0; x < width; x++) {
-                size_t i = y * width + x;
-                if (mask[i] == kGround || !TouchesGround(mask + i, x, y, width, height)) continue;
-                const uint8_t* p = page->pixels + i * 3;
-                if (Distance(p, ground) < Distance(p, fill)) {
-                    mask[i] = kShade;
-                    grew = true;
-                }
-            }
+            uint8_t* row = mask + y * width;
+            const uint8_t* up = y > 0 ? row - width : none;
+            const uint8_t* down = y + 1 < height ? row + width : none;
+            grew = ShadeRow(page->pixels + y * width * 3, ground, fill, up, row, down, width) || grew;
         }
         if (!grew) return;
         for (size_t i = 0; i < count; i++)
@@ -146,6 +158,60 @@ bool ReadsGround(const BITMAP* mask, double x, double y)
     return false;
 }
 
+// wide = mask widened to the taps' reach: wide(i, j) is ground when a mask
+// pixel of columns i - 1 ... i + 2 and rows j - 1 ... j + 2 is, which is
+// ReadsGround at a point whose floor is (i, j).  Across first, into wide;
+// then down, in place, keeping the row above (it is overwritten) in `above`
+// and the row itself in `keep`.  Two rows of width bytes, and wide.
+void WidenToTaps(const BITMAP* mask, BITMAP* wide, uint8_t* above, uint8_t* keep)
+{
+    size_t width = mask->width, height = mask->height;
+    for (size_t j = 0; j < height; j++) {
+        const uint8_t* in = mask->pixels + j * width;
+        uint8_t* out = wide->pixels + j * width;
+        // Each pixel's own and the next two, then the one before.
+        for (size_t i = 0; i < width; i++)
+            out[i] = in[i] | (i + 1 < width ? in[i + 1] : kPaper) | (i + 2 < width ? in[i + 2] : kPaper);
+        for (size_t i = width; i-- > 1;) out[i] |= in[i - 1];
+    }
+    std::memset(above, kPaper, width);
+    for (size_t j = 0; j < height; j++) {
+        uint8_t* row = wide->pixels + j * width;
+        std::memcpy(keep, row, width);
+        for (size_t k = 1; k <= 2 && j + k < height; k++)
+            for (size_t i = 0; i < width; i++) row[i] |= row[k * width + i];
+        for (size_t i = 0; i < width; i++) row[i] |= above[i];
+        std::memcpy(above, keep, width);
+    }
+}
+
+// The turn's walk over the page: a pixel whose point has its floor on the
+// page reads `wide`; one whose floor is just off it (its taps partly on
+// the page) asks the mask itself.
+void PaintTurned(BITMAP* page, const BITMAP* mask, const BITMAP* wide, double angle, const uint8_t fill[3])
+{
+    int64_t width = page->width, height = page->height;
+    RotationWalk walk = StartRotation(width, height, angle);
+    double c = walk.c, s = walk.s, x0 = walk.x0, y0 = walk.y0;
+    for (int64_t i = 0; i < height; i++) {
+        uint8_t* out = page->pixels + size_t(i) * size_t(width) * 3;
+        double x = x0, y = y0;
+        for (int64_t j = 0; j < width; j++, out += 3) {
+            // On the page, truncation is the floor.
+            bool ground;
+            if (x >= 0.0 && x < double(width) && y >= 0.0 && y < double(height))
+                ground = wide->pixels[size_t(y) * size_t(width) + size_t(x)] != kPaper;
+            else
+                ground = ReadsGround(mask, x, y);
+            if (ground) std::memcpy(out, fill, 3);
+            x = x + c;
+            y = y - s;
+        }
+        x0 = x0 + s;
+        y0 = y0 + c;
+    }
+}
+
 }  // namespace
 
 int TraceScannerGround(const BITMAP* page, const uint8_t ground[3], const uint8_t fill[3], const ParameterSet& params,
@@ -159,6 +225,7 @@ int TraceScannerGround(const BITMAP* page, const uint8_t ground[3], const uint8_
     }
     if (!BITMAP_Create(mask, page->width, page->height, PIXEL_GREY)) return 0;
     size_t width = page->width, height = page->height, count = width * height;
+    // A row of column flags, then (all kPaper) the row beyond the page.
     uint8_t* open = static_cast<uint8_t*>(AllocMemory(width));
     if (open == nullptr) {
         BITMAP_Free(mask);
@@ -168,40 +235,41 @@ int TraceScannerGround(const BITMAP* page, const uint8_t ground[3], const uint8_
     ClassifyPixels(page, ground, 3 * int64_t(params.DETECT_DIFF), mask->pixels);
     RunAlongRows(mask->pixels, width, height);
     RunAlongColumns(mask->pixels, width, height, open);
-    FreeMemory(&open);
     if (ReachesMiddle(mask->pixels, width, height)) {
         *reaches_middle = 1;
         std::memset(mask->pixels, kPaper, count);
+        FreeMemory(&open);
         return 1;
     }
-    TakeShade(page, ground, fill, mask->pixels);
+    std::memset(open, kPaper, width);
+    TakeShade(page, ground, fill, mask->pixels, open);
+    FreeMemory(&open);
     for (size_t i = 0; i < count; i++) mask->pixels[i] = mask->pixels[i] == kGround ? kGround : kPaper;
     return 1;
 }
 
-void PaintScannerGround(BITMAP* page, const BITMAP* mask, int turned, double angle, const uint8_t fill[3])
+int PaintScannerGround(BITMAP* page, const BITMAP* mask, int turned, double angle, const uint8_t fill[3])
 {
     if (mask->pixels == nullptr || page->pixels == nullptr || BITMAP_BytesPerPixel(page->type) != 3 ||
         page->width != mask->width || page->height != mask->height)
-        return;
-    int64_t width = page->width, height = page->height;
+        return 1;
+    size_t width = page->width, count = width * page->height;
     if (!turned) {
-        size_t count = size_t(width) * size_t(height);
         for (size_t i = 0; i < count; i++)
             if (mask->pixels[i] != kPaper) std::memcpy(page->pixels + i * 3, fill, 3);
-        return;
+        return 1;
     }
-    RotationWalk walk = StartRotation(width, height, angle);
-    double c = walk.c, s = walk.s, x0 = walk.x0, y0 = walk.y0;
-    for (int64_t i = 0; i < height; i++) {
-        uint8_t* out = page->pixels + size_t(i) * size_t(width) * 3;
-        double x = x0, y = y0;
-        for (int64_t j = 0; j < width; j++, out += 3) {
-            if (ReadsGround(mask, x, y)) std::memcpy(out, fill, 3);
-            x = x + c;
-            y = y - s;
-        }
-        x0 = x0 + s;
-        y0 = y0 + c;
+    if (std::memchr(mask->pixels, kGround, count) == nullptr) return 1;
+    BITMAP wide;
+    uint8_t* rows = static_cast<uint8_t*>(AllocMemory(2 * width));
+    if (rows == nullptr) return 0;
+    if (!BITMAP_Create(&wide, mask->width, mask->height, PIXEL_GREY)) {
+        FreeMemory(&rows);
+        return 0;
     }
+    WidenToTaps(mask, &wide, rows, rows + width);
+    PaintTurned(page, mask, &wide, angle, fill);
+    BITMAP_Free(&wide);
+    FreeMemory(&rows);
+    return 1;
 }

@@ -28,4 +28,6 @@ int TraceScannerGround(const BITMAP* page, const uint8_t ground[3], const uint8_
 // turned by angle degrees (RotateInto), and a pixel is painted when one of
 // the 4 x 4 source pixels that the turn read is ground; otherwise the page
 // is the traced one itself.  Sizes must match; nothing is painted if not.
-void PaintScannerGround(BITMAP* page, const BITMAP* mask, int turned, double angle, const uint8_t fill[3]);
+// Returns 1, or 0 after a message when its working copy cannot be made,
+// with the page unpainted.
+int PaintScannerGround(BITMAP* page, const BITMAP* mask, int turned, double angle, const uint8_t fill[3]);

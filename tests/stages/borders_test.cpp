@@ -56,7 +56,7 @@ struct Scan {
     int left, top, right, bottom;  // the paper in paper coordinates (may pass the scan's edges)
     uint8_t ground[3], paper[3];
     Print print;
-    bool dust;  // light specks and a hair on the ground, which stop runs from the edge
+    bool dust = false;  // light specks and a hair on the ground, which stop runs from the edge
 };
 
 // Two samples a side, as a scanner's edges blur, and a little grain.
@@ -204,6 +204,48 @@ TEST_F(BordersTest, TinyAndEmptyPages)
         for (size_t i = 0; i < size_t(c.width) * c.height * 3; i++) ASSERT_EQ(10, page.pixels[i]);
         BITMAP_Free(&mask);
         BITMAP_Free(&page);
+    }
+}
+
+// The painter's widened mask against the plain reading of the sixteen
+// taps at each point of the turn's walk, on odd sizes, masks from sparse to
+// dense, and angles that send points off every side.
+TEST(BordersPaint, EveryPixelThatReadGroundAndNoOther)
+{
+    const uint8_t fill[3] = {1, 2, 3};
+    struct Size {
+        unsigned width, height;
+    } const kSizes[] = {{1, 1}, {1, 7}, {6, 1}, {5, 3}, {37, 23}, {64, 90}};
+    for (const Size& size : kSizes) {
+        for (uint32_t density : {1u, 9u, 60u}) {
+            for (double angle : {0.0, 1.3, -7.0, 33.0, -90.0, 181.0}) {
+                BITMAP mask, page;
+                ASSERT_EQ(1, BITMAP_Create(&mask, size.width, size.height, PIXEL_GREY));
+                ASSERT_EQ(1, BITMAP_Create(&page, size.width, size.height, PIXEL_BGR));
+                size_t count = size_t(size.width) * size.height;
+                for (size_t i = 0; i < count; i++) mask.pixels[i] = Mix(uint32_t(i), density) % 100 < density;
+                std::memset(page.pixels, 200, count * 3);
+                ASSERT_EQ(1, PaintScannerGround(&page, &mask, 1, angle, fill));
+                RotationWalk walk = StartRotation(size.width, size.height, angle);
+                double x0 = walk.x0, y0 = walk.y0;
+                for (unsigned i = 0; i < size.height; i++, x0 = x0 + walk.s, y0 = y0 + walk.c) {
+                    double x = x0, y = y0;
+                    for (unsigned j = 0; j < size.width; j++, x = x + walk.c, y = y - walk.s) {
+                        bool read = false;
+                        int64_t ix = int64_t(std::floor(x)), iy = int64_t(std::floor(y));
+                        for (int64_t r = iy - 1; r <= iy + 2; r++)
+                            for (int64_t c = ix - 1; c <= ix + 2; c++)
+                                read = read || (c >= 0 && c < size.width && r >= 0 && r < size.height &&
+                                                mask.pixels[size_t(r) * size.width + size_t(c)]);
+                        ASSERT_EQ(read ? 1 : 200, page.pixels[(size_t(i) * size.width + j) * 3])
+                            << size.width << " x " << size.height << ", density " << density << ", angle " << angle
+                            << ", pixel " << j << ", " << i;
+                    }
+                }
+                BITMAP_Free(&mask);
+                BITMAP_Free(&page);
+            }
+        }
     }
 }
 
