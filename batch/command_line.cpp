@@ -13,7 +13,8 @@ CommandLine g_command;
 
 namespace {
 
-// Copies an argument into a text buffer, refusing one that does not fit.
+// Copies an argument into a text buffer of kTextSize bytes, refusing one
+// that does not fit.
 int CopyArgument(const char* source, char* destination, const char* what)
 {
     if (std::strlen(source) >= size_t(kTextSize)) {
@@ -59,42 +60,89 @@ void SetDefaultParameters()
     g_params.fill_colour_given = 0;
 }
 
-void ReadParameterFile(const char* name) { ReadConfigValues(name, BindKeys(&g_params, &g_params.fill_colour_given)); }
+int ReadParameterFile(const char* name, int required)
+{
+    int faults = 0;
+    if (ReadConfigValues(name, BindKeys(&g_params, &g_params.fill_colour_given), &faults)) {
+        if (faults == 0) return 1;
+        std::printf("%s : %d ligne%s en faute, rien n'est traité ; corrigez le fichier de configuration\n", name,
+                    faults, faults > 1 ? "s" : "");
+        return 0;
+    }
+    if (!required) return 1;
+    std::error_code error;
+    if (std::filesystem::exists(name, error))
+        std::printf("%s : le fichier de configuration ne peut pas être lu (ce n'est pas un fichier ordinaire)\n", name);
+    else
+        std::printf("%s : fichier de configuration introuvable ; vérifiez le nom donné après /c\n", name);
+    return 0;
+}
 
-void ParseCommandLine(int argc, char** argv)
+namespace {
+
+bool IsHelp(const char* arg)
+{
+    return std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "/?") == 0;
+}
+
+// Reads one flag; COMMAND_RUN when it was one.
+CommandOutcome ReadFlag(const char* arg, CommandLine* cmd, int* config_given)
+{
+    char letter = arg[1];
+    if (letter == 'c') {
+        if (!CopyArgument(arg + 2, cmd->config_name, "nom de fichier de configuration")) return COMMAND_USAGE;
+        *config_given = 1;
+    } else if (letter == 'f') {
+        cmd->flag_f = 1;
+    } else if (letter == 'b') {
+        cmd->flag_b = 1;
+    } else if (letter == 'd' && ParseStageMask(arg + 2, &cmd->stage_mask)) {
+        cmd->preview = 1;
+    } else {
+        ReportError("parametre inconnu: \"%s\"\n", arg);
+        return COMMAND_USAGE;
+    }
+    return COMMAND_RUN;
+}
+
+}  // namespace
+
+CommandOutcome ParseCommandLine(int argc, char** argv)
 {
     SetDefaultParameters();
     CommandLine& cmd = g_command;
+    cmd.images.clear();
     cmd.image_name[0] = '\0';
     std::strcpy(cmd.config_name, "config.txt");
     cmd.flag_f = 0;
     cmd.flag_b = 0;
     cmd.preview = 0;
     cmd.stage_mask = 0;
+    int config_given = 0;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
+        if (IsHelp(arg)) return COMMAND_HELP;
+        if (std::strncmp(arg, "--", 2) == 0 && arg[2] != '\0') {
+            ReportError("parametre inconnu: \"%s\"\n", arg);
+            return COMMAND_USAGE;
+        }
         if (arg[0] == '/' && !IsAbsoluteImagePath(arg)) {
-            char letter = arg[1];
-            if (letter == 'c') {
-                if (!CopyArgument(arg + 2, cmd.config_name, "nom de fichier de configuration")) {
-                    cmd.image_name[0] = '\0';
-                    return;
-                }
-            } else if (letter == 'f') {
-                cmd.flag_f = 1;
-            } else if (letter == 'b') {
-                cmd.flag_b = 1;
-            } else if (letter == 'd' && ParseStageMask(arg + 2, &cmd.stage_mask)) {
-                cmd.preview = 1;
-            } else {
-                ReportError("parametre inconnu: \"%s\"\n", arg);
-                cmd.image_name[0] = '\0';
-                return;
-            }
-        } else if (!CopyArgument(arg, cmd.image_name, "nom d'image")) {
-            cmd.image_name[0] = '\0';
-            return;
+            CommandOutcome outcome = ReadFlag(arg, &cmd, &config_given);
+            if (outcome != COMMAND_RUN) return outcome;
+        } else {
+            char name[kTextSize];
+            if (!CopyArgument(arg, name, "nom d'image")) return COMMAND_USAGE;
+            cmd.images.push_back(name);
         }
     }
-    ReadParameterFile(cmd.config_name);
+    if (!cmd.images.empty()) std::strcpy(cmd.image_name, cmd.images[0].c_str());
+    if (!ReadParameterFile(cmd.config_name, config_given)) return COMMAND_CONFIG;
+    if (cmd.images.empty()) return COMMAND_USAGE;
+    // The stage images of a preview have fixed names: a second page would
+    // write over the first's.
+    if (cmd.preview && cmd.images.size() > 1) {
+        std::printf("un aperçu (/d) ne traite qu'une image, %zu ont été données\n", cmd.images.size());
+        return COMMAND_USAGE;
+    }
+    return COMMAND_RUN;
 }

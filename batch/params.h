@@ -3,11 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "core/params.h"
 
 struct CommandLine {
-    char image_name[kTextSize];   // empty: no image given
+    std::vector<std::string> images;  // the image names, in the order typed
+    char image_name[kTextSize];   // the image being treated; empty: none given
     char config_name[kTextSize];  // "config.txt" unless /c names another
     uint8_t flag_f;               // /f: save the angle filters' images
     uint8_t flag_b;               // /b: save results as black-and-white TIFF

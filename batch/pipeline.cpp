@@ -23,13 +23,17 @@ void PrintUsage()
 {
     std::printf("\n");
     std::printf("  nivelo 1.0 : nettoyage et redressement de pages scannées\n");
-    std::printf("  usage: nivelo [flags] <fichier image>\n");
+    std::printf("  usage: nivelo [flags] <fichier image> [<fichier image>...]\n");
     std::printf("\n");
     std::printf("les flags possibles sont:\n");
-    std::printf("  /c<fichier de config> : le nom du fichier config a utiliser\n");
+    std::printf("  /c<fichier de config> : le nom du fichier de configuration à utiliser\n");
     std::printf("                          exemple: nivelo /c\"config2.txt\" image1.tga\n");
-    std::printf("  /f : pour sauver les resultats des fitres dans le repertoire 2\n");
+    std::printf("  /f : pour sauver les résultats des filtres dans le répertoire 2\n");
     std::printf("  /b : pour sauver les images au format TIFF noir et blanc\n");
+    std::printf("  /d<masque> : aperçu, écrit dans le répertoire 2 les images d'étape du masque (0 à 4095)\n");
+    std::printf("  -h, --help, /? : affiche cette aide\n");
+    std::printf("code de sortie : 0 si tous les résultats demandés sont écrits, 1 si une image n'a pu être lue\n");
+    std::printf("                 ou un résultat écrit, 2 pour une erreur d'usage ou de configuration\n");
 }
 
 // Brings the loaded image to the working type 4; sets *grey_source for grey
@@ -201,35 +205,38 @@ int RotateStep(BITMAP** slot, const uint8_t background[3], int last, GroundTrace
     return ok;
 }
 
-// Steps 4 to 13 of a run on an allocated record; the caller frees it.  A
-// preview (/d) writes the stage images it asked for instead of the ordinary
-// saves, and stops after the last of them.
-void ProcessImage(BITMAP** slot, GroundTrace* trace)
+// One image through the pipeline, on an allocated record; the caller frees
+// it and the ground trace.  A preview (/d) writes the stage images it asked
+// for instead of the ordinary saves, and stops after the last of them.
+// Returns 1 when the image was read and every result asked for was written.
+int ProcessImage(BITMAP** slot, GroundTrace* trace)
 {
     const char* name = g_command.image_name;
-    if (LoadTIFF(name, *slot) != 1 && LoadTGA(name, *slot) != 1) return;
+    if (LoadTIFF(name, *slot) != 1 && LoadTGA(name, *slot) != 1) return 0;
     int grey_source = 0;
-    if (!ConvertToWorkingType(slot, &grey_source)) return;
+    if (!ConvertToWorkingType(slot, &grey_source)) return 0;
     uint8_t background[3];
     GetBackgroundColour(*slot, background, g_params);
     int last = LastStageNeeded();
     bool saves = !g_command.preview;
     SaveStageImage(0, *slot);
     if (last >= 1) {
-        if (g_params.RECADRAGE1 && CropStage(slot, background, g_params) != 1) return;
+        if (g_params.RECADRAGE1 && CropStage(slot, background, g_params) != 1) return 0;
         SaveStageImage(1, *slot);
     }
     if (last >= 2) {
-        if (g_params.FLOU && BlurStage(slot, g_params) != 1) return;
+        if (g_params.FLOU && BlurStage(slot, g_params) != 1) return 0;
         SaveStageImage(2, *slot);
         SaveStageImageAsSaved(3, *slot, grey_source);
         // With /f the detection writes images of its own: the save is made
         // first, so that messages come in the order of the files.
-        if (saves && g_params.SAUVEGARDE1)
-            (g_command.flag_f ? SaveStage : StartSaveStage)(*slot, g_params.REPERTOIRE1, grey_source);
+        if (saves && g_params.SAUVEGARDE1 && g_command.flag_f)
+            SaveStage(*slot, g_params.REPERTOIRE1, grey_source);
+        else if (saves && g_params.SAUVEGARDE1)
+            StartSaveStage(*slot, g_params.REPERTOIRE1, grey_source);
     }
     if (last >= 4) {
-        if (RotateStep(slot, background, last, trace) != 1) return;
+        if (RotateStep(slot, background, last, trace) != 1) return 0;
         SaveStageImage(9, *slot);
     }
     FinishSaveStage();
@@ -242,27 +249,47 @@ void ProcessImage(BITMAP** slot, GroundTrace* trace)
             SaveStageImageAsSaved(11, *slot, grey_source);
         }
     }
+    // A failed second crop still ends with the "done" line, but the final
+    // result it kept from being written is missing all the same.
+    if (!cropped && ((saves && g_params.SAUVEGARDE2) || StageImageWanted(10) || StageImageWanted(11)))
+        NoteUnwrittenResult();
     if (cropped && saves && g_params.SAUVEGARDE2) SaveStage(*slot, g_params.REPERTOIRE2, grey_source);
     std::printf("%s done.\n", name);
+    return 1;
+}
+
+// One image of the command line: 0 when it could not be read or a result
+// asked for was not written.
+int RunOneImage(const std::string& image_name)
+{
+    std::memcpy(g_command.image_name, image_name.c_str(), image_name.size() + 1);
+    StartImageResults();
+    BITMAP* image = static_cast<BITMAP*>(AllocMemory(sizeof(BITMAP)));
+    if (image == nullptr) return 0;
+    BITMAP_Init(image, 0, 0, 0);
+    GroundTrace trace = {};
+    int ok = ProcessImage(&image, &trace);
+    FinishSaveStage();  // a run given up after the intermediate save still waits for it
+    BITMAP_Free(&trace.mask);
+    BITMAP_Free(image);
+    FreeMemory(&image);
+    return ok && UnwrittenResults() == 0;
 }
 
 }  // namespace
 
 int RunNivelo(int argc, char** argv)
 {
-    ParseCommandLine(argc, argv);
-    if (g_command.image_name[0] == '\0') {
-        PrintUsage();
-        return 0;
+    int status = 0;
+    switch (ParseCommandLine(argc, argv)) {
+    case COMMAND_HELP: PrintUsage(); break;
+    case COMMAND_USAGE: PrintUsage(); status = 2; break;
+    case COMMAND_CONFIG: status = 2; break;
+    case COMMAND_RUN:
+        for (const std::string& name : g_command.images)
+            if (!RunOneImage(name)) status = 1;
+        break;
     }
-    BITMAP* image = static_cast<BITMAP*>(AllocMemory(sizeof(BITMAP)));
-    if (image == nullptr) return 0;
-    BITMAP_Init(image, 0, 0, 0);
-    GroundTrace trace = {};
-    ProcessImage(&image, &trace);
-    BITMAP_Free(&trace.mask);
-    BITMAP_Free(image);
-    FreeMemory(&image);
     std::fflush(stdout);
-    return 0;
+    return status;
 }

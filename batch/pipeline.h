@@ -3,13 +3,29 @@
 
 #include "core/bitmap.h"
 
-// Runs nivelo with its command line; the result is the exit status, always 0.
+// Runs nivelo with its command line, each image in turn.  The result is the
+// exit status: 0 when every image was read and every result asked for was
+// written, 1 when an image could not be read or a result was not written,
+// 2 for a usage or configuration error (nothing read, nothing written).
 int RunNivelo(int argc, char** argv);
 
 // Writes image into directory under the image's name with its extension
 // replaced (".tif" with /b, ".tga" otherwise); grey or indexed sources and
-// /b results are saved as a grey copy.  Failures are reported by the writers.
-void SaveStage(const BITMAP* image, const char* directory, int grey_source);
+// /b results are saved as a grey copy.  A missing folder of the name is
+// created.  Returns 1 when the file was written; failures are reported by
+// the writers and counted as unwritten results.
+int SaveStage(const BITMAP* image, const char* directory, int grey_source);
+
+// The results of the image being treated that were asked for and not
+// written; any thread may note one.  StartImageResults begins the count of
+// the next image, whose results may not take the names of earlier images'.
+void NoteUnwrittenResult();
+void StartImageResults();
+int UnwrittenResults();
+
+// Creates the missing folders of a result's name, saying so.  0 after a
+// message when one cannot be made (the write would fail: it is not tried).
+int MakeResultFolders(const char* path);
 
 // SaveStage on a thread of its own, so that writing the intermediate result
 // and waiting for the disk overlap the angle detection.  The image must stay

@@ -1,4 +1,8 @@
+#include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <set>
 #include <cstring>
 #include <string>
 #include <system_error>
@@ -39,27 +43,91 @@ int BuildOutputName(const char* directory, const char* image_name, const char* e
 }
 
 
-void SaveStage(const BITMAP* image, const char* directory, int grey_source)
+namespace {
+
+std::atomic<int> g_unwritten{0};
+// Results of this command's earlier images and of the image being treated,
+// by the file they name, so that two images with one result name (p.tif
+// and p.tga) never replace each other's result in silence.
+std::mutex g_names_lock;
+std::set<std::string> g_earlier_names, g_current_names;
+
+std::string FileNamed(const char* path)
+{
+    std::error_code error;
+    std::filesystem::path file = std::filesystem::weakly_canonical(path, error);
+    return error ? std::string(path) : file.string();
+}
+
+// 0 after a message when an earlier image of the command wrote path.
+int ClaimResultName(const char* path)
+{
+    std::string file = FileNamed(path);
+    std::lock_guard<std::mutex> hold(g_names_lock);
+    if (g_earlier_names.count(file) != 0) {
+        ReportError("%s : une autre image de cette commande a déjà ce résultat, il n'est pas remplacé ; traitez "
+                    "les deux images en deux fois ou renommez l'une d'elles\n",
+                    path);
+        return 0;
+    }
+    g_current_names.insert(file);
+    return 1;
+}
+
+}  // namespace
+
+void NoteUnwrittenResult() { g_unwritten++; }
+int UnwrittenResults() { return g_unwritten; }
+
+void StartImageResults()
+{
+    g_unwritten = 0;
+    std::lock_guard<std::mutex> hold(g_names_lock);
+    g_earlier_names.insert(g_current_names.begin(), g_current_names.end());
+    g_current_names.clear();
+}
+
+int MakeResultFolders(const char* path)
+{
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(path).parent_path();
+    std::error_code error;
+    if (folder.empty() || fs::is_directory(folder, error)) return 1;
+    // Another thread of the run may make the same folder at the same time:
+    // only the one that made it says so.
+    bool made = fs::create_directories(folder, error);
+    std::error_code checked;
+    if (!made && !fs::is_directory(folder, checked)) {
+        ReportError("%s : le dossier de résultats ne peut pas être créé (%s) ; créez-le ou changez de "
+                    "dossier dans la configuration\n",
+                    folder.string().c_str(), error ? error.message().c_str() : "un fichier porte déjà ce nom");
+        return 0;
+    }
+    if (made) ReportError("dossier créé : %s/\n", folder.string().c_str());
+    return 1;
+}
+
+int SaveStage(const BITMAP* image, const char* directory, int grey_source)
 {
     char name[kTextSize];
-    if (!BuildOutputName(directory, g_command.image_name, g_command.flag_b ? ".tif" : ".tga", name)) return;
-    if (IsSourceImage(name)) {
+    int ok = 0;
+    if (!BuildOutputName(directory, g_command.image_name, g_command.flag_b ? ".tif" : ".tga", name)) {
+    } else if (IsSourceImage(name)) {
         ReportError("%s: c'est l'image source, elle n'est pas écrasée\n", name);
-        return;
+    } else if (!MakeResultFolders(name) || !ClaimResultName(name)) {
+    } else if (!grey_source && !g_command.flag_b) {
+        ok = SaveTGA(name, image);
+    } else {
+        BITMAP grey;
+        if (BITMAP_Create(&grey, image->width, image->height, PIXEL_GREY)) {
+            AdviseHugePages(grey.pixels, BITMAP_ByteSize(grey.width, grey.height, grey.type));
+            BITMAP_Blt(image, &grey, 0, 0);
+            ok = g_command.flag_b ? SaveTIFF(name, &grey) : SaveTGA(name, &grey);
+            BITMAP_Free(&grey);
+        }
     }
-    if (!grey_source && !g_command.flag_b) {
-        SaveTGA(name, image);
-        return;
-    }
-    BITMAP grey;
-    if (!BITMAP_Create(&grey, image->width, image->height, PIXEL_GREY)) return;
-    AdviseHugePages(grey.pixels, BITMAP_ByteSize(grey.width, grey.height, grey.type));
-    BITMAP_Blt(image, &grey, 0, 0);
-    if (g_command.flag_b)
-        SaveTIFF(name, &grey);
-    else
-        SaveTGA(name, &grey);
-    BITMAP_Free(&grey);
+    if (!ok) NoteUnwrittenResult();
+    return ok;
 }
 
 namespace {
@@ -70,7 +138,7 @@ std::string g_save_reports;  // what that save had to say, printed when it is wa
 void SaveHoldingReports(const BITMAP* image, const char* directory, int grey_source)
 {
     HoldReports(&g_save_reports);
-    SaveStage(image, directory, grey_source);
+    SaveStage(image, directory, grey_source);  // a failure is counted by SaveStage
     HoldReports(nullptr);
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "batch/params.h"
+#include "batch/pipeline.h"
 #include "batch/source_guard.h"
 #include "core/support.h"
 #include "tga/tga.h"
@@ -17,18 +18,19 @@ void SaveInRepertoire2(const char* name, const BITMAP* image)
 {
     const char* directory = g_params.REPERTOIRE2;
     size_t directory_length = std::strlen(directory), name_length = std::strlen(name);
+    char path[kTextSize];
+    int ok = 0;
     if (directory_length + name_length >= size_t(kTextSize)) {
         ReportError("Chemin trop long, image non sauvée: %s%s\n", directory, name);
-        return;
+    } else {
+        std::memcpy(path, directory, directory_length);
+        std::memcpy(path + directory_length, name, name_length + 1);
+        if (IsSourceImage(path))
+            ReportError("%s: c'est l'image source, elle n'est pas écrasée\n", path);
+        else
+            ok = MakeResultFolders(path) && SaveTGA(path, image);
     }
-    char path[kTextSize];
-    std::memcpy(path, directory, directory_length);
-    std::memcpy(path + directory_length, name, name_length + 1);
-    if (IsSourceImage(path)) {
-        ReportError("%s: c'est l'image source, elle n'est pas écrasée\n", path);
-        return;
-    }
-    SaveTGA(path, image);
+    if (!ok) NoteUnwrittenResult();
 }
 
 void SaveStageImage(int k, const BITMAP* image)

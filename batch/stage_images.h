@@ -19,7 +19,8 @@ bool StageImageWanted(int k);
 
 // Writes image as REPERTOIRE2 followed by name.  A path that does not fit 255
 // characters, or that is the scan itself, is skipped with a message; a failed
-// write is reported by the writer.  Either way the run goes on.
+// write is reported by the writer.  Either way the run goes on, and the
+// image is counted as an unwritten result.
 void SaveInRepertoire2(const char* name, const BITMAP* image);
 
 // Writes stage image k when it was asked for.

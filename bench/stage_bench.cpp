@@ -90,7 +90,7 @@ int main(int argc, char** argv)
     }
     if (argc > 3) g_repeats = std::max(1, std::atoi(argv[3]));
     SetDefaultParameters();
-    std::memset(&g_command, 0, sizeof g_command);
+    g_command = CommandLine{};
     BITMAP* page = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
     if (!LoadTGA(argv[1], page)) return 1;
     if (page->type != PIXEL_BGR && !BITMAP_Convert(&page, PIXEL_BGR)) return 1;

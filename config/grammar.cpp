@@ -1,117 +1,231 @@
 #include "config/grammar.h"
 
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "core/params.h"
 
+// Where results go when the configuration says nothing: the folders of the
+// original Windows program there, folders of the current one elsewhere.
+#ifdef _WIN32
+#define NIVELO_FIRST_FOLDER "c:/t/"
+#define NIVELO_SECOND_FOLDER "c:/trot/"
+#else
+#define NIVELO_FIRST_FOLDER "out/intermediaire/"
+#define NIVELO_SECOND_FOLDER "out/final/"
+#endif
+
+// The ranges keep each number where its stage means something by it: a
+// length of at least one pixel, a difference of colour that a pixel can
+// show, a blur that ends in a run's time, an angle a page can be turned by.
 const ConfigKey kConfigKeys[KEY_COUNT] = {
-    {"DETECT_WIDTH", VALUE_INTEGER, "20"},
-    {"DETECT_DIFF", VALUE_INTEGER, "25"},
-    {"VISION_LIMIT1", VALUE_INTEGER, "64"},
-    {"VISION_LIMIT2", VALUE_INTEGER, "3"},
-    {"VISION_WIDTH1", VALUE_INTEGER, "16"},
-    {"VISION_WIDTH2", VALUE_INTEGER, "16"},
-    {"VISION_WIDTH3", VALUE_INTEGER, "128"},
-    {"VISION_ANGLE", VALUE_REAL, "3.0"},
-    {"BLUR_RADIUS", VALUE_INTEGER, "3"},
-    {"BLUR_LIMIT", VALUE_INTEGER, "50"},
-    {"REPERTOIRE1", VALUE_TEXT, "c:/t/"},
-    {"REPERTOIRE2", VALUE_TEXT, "c:/trot/"},
-    {"COTE_RECADRAGE", VALUE_SIDES, "BD"},
-    {"COTE_FOND", VALUE_SIDES, "D"},
+    {"DETECT_WIDTH", VALUE_INTEGER, "20", 1, 65535},
+    {"DETECT_DIFF", VALUE_INTEGER, "25", 0, 255},
+    {"VISION_LIMIT1", VALUE_INTEGER, "64", 0, 255},
+    {"VISION_LIMIT2", VALUE_INTEGER, "3", 1, 65535},
+    {"VISION_WIDTH1", VALUE_INTEGER, "16", 1, 65535},
+    {"VISION_WIDTH2", VALUE_INTEGER, "16", 0, 65535},
+    {"VISION_WIDTH3", VALUE_INTEGER, "128", 0, 65535},
+    {"VISION_ANGLE", VALUE_REAL, "3.0", 0, 90},
+    {"BLUR_RADIUS", VALUE_INTEGER, "3", 0, 1000},
+    {"BLUR_LIMIT", VALUE_INTEGER, "50", 0, 765},
+    {"REPERTOIRE1", VALUE_TEXT, NIVELO_FIRST_FOLDER, 0, 0},
+    {"REPERTOIRE2", VALUE_TEXT, NIVELO_SECOND_FOLDER, 0, 0},
+    {"COTE_RECADRAGE", VALUE_SIDES, "BD", 0, 0},
+    {"COTE_FOND", VALUE_SIDES, "D", 0, 0},
     // Written by nivelo_gui for its previews.
-    {"OFFSET_ANGLE", VALUE_REAL, "0.0"},
-    {"RECADRAGE1", VALUE_YES_NO, "O"},
-    {"FLOU", VALUE_YES_NO, "O"},
-    {"SAUVEGARDE1", VALUE_YES_NO, "O"},
-    {"ROTATION", VALUE_YES_NO, "O"},
-    {"RECADRAGE2", VALUE_YES_NO, "O"},
-    {"SAUVEGARDE2", VALUE_YES_NO, "O"},
+    {"OFFSET_ANGLE", VALUE_REAL, "0.0", -180, 180},
+    {"RECADRAGE1", VALUE_YES_NO, "O", 0, 0},
+    {"FLOU", VALUE_YES_NO, "O", 0, 0},
+    {"SAUVEGARDE1", VALUE_YES_NO, "O", 0, 0},
+    {"ROTATION", VALUE_YES_NO, "O", 0, 0},
+    {"RECADRAGE2", VALUE_YES_NO, "O", 0, 0},
+    {"SAUVEGARDE2", VALUE_YES_NO, "O", 0, 0},
     // The precise skew search, off unless asked for.
-    {"AFFINAGE", VALUE_YES_NO, "N"},
-    {"AFFINAGE_PLAGE", VALUE_REAL, "10.0"},
-    {"COUL_REMPLISSAGE", VALUE_COLOUR, "0,0,0"},
+    {"AFFINAGE", VALUE_YES_NO, "N", 0, 0},
+    {"AFFINAGE_PLAGE", VALUE_REAL, "10.0", 0.01, 45},
+    {"COUL_REMPLISSAGE", VALUE_COLOUR, "0,0,0", 0, 255},
     // The scanner's ground around a turned page, left unless asked for.
-    {"NETTOYAGE_BORDS", VALUE_YES_NO, "N"},
+    {"NETTOYAGE_BORDS", VALUE_YES_NO, "N", 0, 0},
 };
 
 namespace {
 
 constexpr int kLineSize = 256;  // 255 characters and the terminator
 
-uint8_t ParseSides(const char* value)
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Letters of the sides; blanks and commas between them are allowed.
+int ParseSides(const char* value, uint8_t* sides)
 {
-    uint8_t sides = 0;
+    uint8_t found = 0;
     for (const char* c = value; *c != '\0'; c++) {
         switch (*c) {
-        case 'H': case 'h': sides |= SIDE_TOP; break;
-        case 'B': case 'b': sides |= SIDE_BOTTOM; break;
-        case 'G': case 'g': sides |= SIDE_LEFT; break;
-        case 'D': case 'd': sides |= SIDE_RIGHT; break;
-        default: break;
+        case 'H': case 'h': found |= SIDE_TOP; break;
+        case 'B': case 'b': found |= SIDE_BOTTOM; break;
+        case 'G': case 'g': found |= SIDE_LEFT; break;
+        case 'D': case 'd': found |= SIDE_RIGHT; break;
+        case ' ': case '\t': case ',': break;
+        default: return 0;
         }
     }
-    return sides;
+    *sides = found;
+    return 1;
 }
 
-// "%d,%d,%d": each number read stores its low byte; parsing stops at the
-// first number or comma missing, and the bytes after it keep their values.
-// Returns how many numbers were read.
-int ParseColour(const char* value, uint8_t colour[3])
+// ASCII letters compared without regard to case.
+bool SameWord(const char* a, const char* b)
 {
-    const char* c = value;
-    for (int i = 0; i < 3; i++) {
-        if (i > 0) {
-            if (*c != ',') return i;
-            c++;
-        }
-        int32_t number;
-        if (!ParseInteger(c, &number, &c)) return i;
-        colour[i] = uint8_t(uint32_t(number) & 0xFF);
+    for (; *a != '\0' && *b != '\0'; a++, b++) {
+        char x = *a >= 'A' && *a <= 'Z' ? char(*a - 'A' + 'a') : *a;
+        char y = *b >= 'A' && *b <= 'Z' ? char(*b - 'A' + 'a') : *b;
+        if (x != y) return false;
     }
-    return 3;
+    return *a == *b;
 }
 
-// Returns how many colour numbers were read, 0 for other types.
-int ParseValue(ValueType type, const char* value, void* slot)
+int ParseYesNo(const char* value, uint8_t* yes)
 {
-    switch (type) {
-    case VALUE_INTEGER: ParseInteger(value, static_cast<int32_t*>(slot), nullptr); break;
-    case VALUE_REAL: {
-        float number = 0.0f;
-        std::sscanf(value, "%f", &number);
-        *static_cast<double*>(slot) = number;
-        break;
-    }
-    case VALUE_TEXT:
-        // The value comes from a line of at most 255 characters: it fits.
-        StripQuotes(value, static_cast<char*>(slot));
-        break;
-    case VALUE_SIDES: *static_cast<uint8_t*>(slot) = ParseSides(value); break;
-    case VALUE_YES_NO: *static_cast<uint8_t*>(slot) = (value[0] == 'o' || value[0] == 'O'); break;
-    case VALUE_COLOUR: return ParseColour(value, static_cast<uint8_t*>(slot));
-    }
+    static const char* const kYes[] = {"o", "oui", "y", "yes", "1"};
+    static const char* const kNo[] = {"", "n", "non", "no", "0"};
+    for (const char* word : kYes)
+        if (SameWord(value, word)) return *yes = 1, 1;
+    for (const char* word : kNo)
+        if (SameWord(value, word)) return *yes = 0, 1;
     return 0;
 }
 
-// Applies one line (line feeds already removed).
-void ApplyLine(char* line, const ConfigBinding& binding)
+// A whole decimal integer within [low, high]; the digits are counted so
+// that no value, however long, can overflow before the range refuses it.
+int ParseWholeInteger(const char* text, double low, double high, int32_t* value)
+{
+    const char* c = text;
+    bool negative = false;
+    if (*c == '+' || *c == '-') negative = *c++ == '-';
+    if (*c < '0' || *c > '9') return 0;
+    int64_t number = 0;
+    for (; *c >= '0' && *c <= '9'; c++) {
+        number = number * 10 + (*c - '0');
+        if (number > 1000000000) number = 1000000000;  // far beyond any range
+    }
+    if (*c != '\0') return 0;
+    if (negative) number = -number;
+    if (double(number) < low || double(number) > high) return 0;
+    *value = int32_t(number);
+    return 1;
+}
+
+// A decimal number read as "%f" reads it, into a float then widened, so that
+// a value means the same as it always has; a comma, letters, "nan" or "inf"
+// are refused rather than read in part.
+int ParseWholeReal(const char* text, double low, double high, double* value)
+{
+    bool digit = false;
+    for (const char* c = text; *c != '\0'; c++) {
+        if (*c >= '0' && *c <= '9') digit = true;
+        else if (std::strchr("+-.eE", *c) == nullptr) return 0;
+    }
+    if (!digit) return 0;
+    char* end = nullptr;
+    float number = std::strtof(text, &end);
+    if (end == text || *end != '\0' || !std::isfinite(number)) return 0;
+    // Compared as read: 0.01 in single precision lies just below 0.01.
+    if (number < float(low) || number > float(high)) return 0;
+    *value = number;
+    return 1;
+}
+
+// "r,g,b", blanks allowed around each number.
+int ParseColour(const char* value, double low, double high, uint8_t colour[3])
+{
+    uint8_t read[3];
+    const char* c = value;
+    for (int i = 0; i < 3; i++) {
+        char number[16];
+        size_t n = 0;
+        while (IsBlank(*c)) c++;
+        while (*c != '\0' && *c != ',' && !IsBlank(*c) && n + 1 < sizeof number) number[n++] = *c++;
+        number[n] = '\0';
+        while (IsBlank(*c)) c++;
+        if (*c != (i < 2 ? ',' : '\0')) return 0;
+        if (i < 2) c++;
+        int32_t component;
+        if (!ParseWholeInteger(number, low, high, &component)) return 0;
+        read[i] = uint8_t(component);
+    }
+    std::memcpy(colour, read, 3);
+    return 1;
+}
+
+// What a key accepts, in words, for the messages.
+std::string Accepted(const ConfigKey& key)
+{
+    char range[96];
+    switch (key.type) {
+    case VALUE_INTEGER:
+        std::snprintf(range, sizeof range, "un nombre entier de %g à %g", key.low, key.high);
+        return range;
+    case VALUE_REAL:
+        std::snprintf(range, sizeof range, "un nombre de %g à %g (point décimal)", key.low, key.high);
+        return range;
+    case VALUE_SIDES: return "des côtés parmi H (haut), B (bas), G (gauche), D (droite)";
+    case VALUE_YES_NO: return "O ou N (oui/non, yes/no, 1/0)";
+    case VALUE_COLOUR: return "trois nombres de 0 à 255 : rouge,vert,bleu";
+    case VALUE_TEXT: break;
+    }
+    return "un texte";
+}
+
+// The text without the blanks around it, in a buffer of kLineSize bytes;
+// 0 when it does not fit.
+int Trim(const char* text, char* out)
+{
+    while (IsBlank(*text)) text++;
+    size_t n = std::strlen(text);
+    while (n > 0 && IsBlank(text[n - 1])) n--;
+    if (n >= size_t(kLineSize)) return 0;
+    std::memcpy(out, text, n);
+    out[n] = '\0';
+    return 1;
+}
+
+void Report(std::string* messages, const char* file, int line, const std::string& what)
+{
+    char where[kLineSize + 32];
+    std::snprintf(where, sizeof where, "%s, ligne %d : ", file, line);
+    std::string text = where + what + "\n";
+    if (messages != nullptr)
+        *messages += text;
+    else
+        std::fputs(text.c_str(), stdout);
+}
+
+// Applies one line (line feeds already removed); 0 after reporting a fault.
+int ApplyLine(char* line, const ConfigBinding& binding, const char* file, int number, std::string* messages)
 {
     char* equals = std::strchr(line, '=');
-    if (equals == nullptr) return;
+    if (equals == nullptr) return 1;
     *equals = '\0';
-    for (char* c = line; *c != '\0'; c++)
+    char key[kLineSize];
+    Trim(line, key);
+    for (char* c = key; *c != '\0'; c++)
         if (*c >= 'a' && *c <= 'z') *c = char(*c - 'a' + 'A');
     for (int k = 0; k < KEY_COUNT; k++) {
-        if (std::strcmp(line, kConfigKeys[k].name) != 0) continue;
-        if (binding.slot[k] == nullptr) return;
-        int numbers = ParseValue(kConfigKeys[k].type, equals + 1, binding.slot[k]);
-        if (numbers >= 1 && binding.colour_given != nullptr) *binding.colour_given = 1;
-        return;
+        if (std::strcmp(key, kConfigKeys[k].name) != 0) continue;
+        if (binding.slot[k] == nullptr) return 1;
+        char why[kLineSize + 160];
+        if (!ParseConfigValue(ConfigKeyId(k), equals + 1, binding.slot[k], why, sizeof why)) {
+            Report(messages, file, number, why);
+            return 0;
+        }
+        if (kConfigKeys[k].type == VALUE_COLOUR && binding.colour_given != nullptr) *binding.colour_given = 1;
+        return 1;
     }
-    std::printf("paramètre inconnu \"%s\"\n", line);
+    Report(messages, file, number, std::string("paramètre inconnu \"") + key + "\"");
+    return 0;
 }
 
 // Skips the rest of a physical line whose first 255 characters were read.
@@ -126,36 +240,68 @@ void SkipRestOfLine(FILE* file)
 
 void SetStartValues(const ConfigBinding& binding)
 {
+    char why[kLineSize + 160];
     for (int k = 0; k < KEY_COUNT; k++) {
         if (binding.slot[k] == nullptr) continue;
-        ParseValue(kConfigKeys[k].type, kConfigKeys[k].start_value, binding.slot[k]);
+        ParseConfigValue(ConfigKeyId(k), kConfigKeys[k].start_value, binding.slot[k], why, sizeof why);
     }
 }
 
-int ReadConfigValues(const char* name, const ConfigBinding& binding)
+int ParseConfigValue(ConfigKeyId id, const char* text, void* slot, char* why, size_t why_size)
 {
+    const ConfigKey& key = kConfigKeys[id];
+    char value[kLineSize];
+    if (!Trim(text, value)) {
+        if (why != nullptr && why_size > 0)
+            std::snprintf(why, why_size, "valeur refusée pour %s : plus de %d caractères", key.name, kLineSize - 1);
+        return 0;
+    }
+    int ok = 0;
+    switch (key.type) {
+    case VALUE_INTEGER: ok = ParseWholeInteger(value, key.low, key.high, static_cast<int32_t*>(slot)); break;
+    case VALUE_REAL: ok = ParseWholeReal(value, key.low, key.high, static_cast<double*>(slot)); break;
+    case VALUE_TEXT:
+        // The value comes from a line of at most 255 characters: it fits.
+        StripQuotes(value, static_cast<char*>(slot));
+        ok = 1;
+        break;
+    case VALUE_SIDES: ok = ParseSides(value, static_cast<uint8_t*>(slot)); break;
+    case VALUE_YES_NO: ok = ParseYesNo(value, static_cast<uint8_t*>(slot)); break;
+    case VALUE_COLOUR: ok = ParseColour(value, key.low, key.high, static_cast<uint8_t*>(slot)); break;
+    }
+    if (!ok && why != nullptr && why_size > 0)
+        std::snprintf(why, why_size, "valeur \"%s\" refusée pour %s : il faut %s", value, key.name,
+                      Accepted(key).c_str());
+    return ok;
+}
+
+int ReadConfigValues(const char* name, const ConfigBinding& binding, int* faults, std::string* messages)
+{
+    if (faults != nullptr) *faults = 0;
     std::error_code error;
     if (!std::filesystem::is_regular_file(name, error)) return 0;
     FILE* file = std::fopen(name, "r");
     if (file == nullptr) return 0;
     char line[kLineSize];
-    while (std::fgets(line, sizeof line, file) != nullptr) {
+    int bad = 0;
+    for (int number = 1; std::fgets(line, sizeof line, file) != nullptr; number++) {
         size_t n = std::strlen(line);
         if (n == sizeof line - 1 && line[n - 1] != '\n' && !std::feof(file)) {
             // Cutting the line would store a truncated value, a directory
             // above all: refuse the whole line instead.
             SkipRestOfLine(file);
-            char* equals = std::strchr(line, '=');
-            if (equals == nullptr) continue;
-            *equals = '\0';
-            std::printf("ligne trop longue pour la clé \"%s\" dans %s (plus de 255 caractères), ignorée\n",
-                        line, name);
+            Report(messages, name, number, "ligne trop longue (plus de 255 caractères)");
+            bad++;
             continue;
         }
         while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) line[--n] = '\0';
-        ApplyLine(line, binding);
+        // Editors on Windows may begin a UTF-8 file with a byte-order mark.
+        char* start = line;
+        if (number == 1 && std::strncmp(start, "\xEF\xBB\xBF", 3) == 0) start += 3;
+        if (!ApplyLine(start, binding, name, number, messages)) bad++;
     }
     std::fclose(file);
+    if (faults != nullptr) *faults = bad;
     return 1;
 }
 

@@ -7,15 +7,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
-// Value types of the keys.
+// Value types of the keys.  A value that does not follow its type's
+// grammar, or a number outside its key's range, is refused.
 enum ValueType {
-    VALUE_INTEGER = 0,  // decimal, modulo 2^32; unreadable keeps the previous value
-    VALUE_REAL = 1,     // "%f" into a float starting at 0, then widened
-    VALUE_TEXT = 2,     // rest of the line through StripQuotes
+    VALUE_INTEGER = 0,  // decimal integer
+    VALUE_REAL = 1,     // decimal number, kept in single precision then widened
+    VALUE_TEXT = 2,     // the rest of the line through StripQuotes
     VALUE_SIDES = 3,    // letters H B G D, case-insensitive
-    VALUE_YES_NO = 4,   // yes when the value begins with o or O
-    VALUE_COLOUR = 5,   // "%d,%d,%d", low byte of each as red, green, blue
+    VALUE_YES_NO = 4,   // o/n, oui/non, yes/no, y, 1/0, in any case; empty is no
+    VALUE_COLOUR = 5,   // three integers "r,g,b" from 0 to 255
 };
 
 // The keys, in the order nivelo_gui writes them.
@@ -32,6 +34,7 @@ struct ConfigKey {
     const char* name;
     ValueType type;
     const char* start_value;  // as it would be written in a file
+    double low, high;         // the accepted numbers (each of a colour's three)
 };
 extern const ConfigKey kConfigKeys[KEY_COUNT];
 
@@ -59,12 +62,24 @@ template <class Record> ConfigBinding BindKeys(Record* p, uint8_t* colour_given)
 // Sets every bound value to its start value; colour_given is left alone.
 void SetStartValues(const ConfigBinding& binding);
 
-// Reads key=value lines of the named file into the bound values.  A line
-// longer than 255 characters is refused whole, with a message naming the
-// key and the file; an unknown key is reported and skipped.  Returns 0
-// without a word when the file is missing or not a regular file (a device
-// or a pipe could never end), 1 when it was read.
-int ReadConfigValues(const char* name, const ConfigBinding& binding);
+// Parses one value of key (blanks around it allowed) into slot, laid out as
+// the binding's slot for the key.  Returns 1 when the value is valid; 0
+// otherwise, with slot untouched and a French reason in why (the key, what
+// was typed and what is accepted, with the range).  Both programs check
+// values with it, so that the GUI refuses exactly what nivelo refuses.
+int ParseConfigValue(ConfigKeyId key, const char* text, void* slot, char* why, size_t why_size);
+
+// Reads key=value lines of the named file into the bound values.  Blanks
+// around the key and the value, a carriage return before the line feed and
+// a byte-order mark are allowed; a line without "=" is a comment.  Each
+// faulty line (unknown key, invalid value, longer than 255 characters) is
+// reported once with the file name and line number and counted in *faults;
+// reports go to messages when it is given, else to standard output.  A
+// faulty line changes no value.  Returns 0 without a word when the file is
+// missing or not a regular file (a device or a pipe could never end), 1
+// when it was read.
+int ReadConfigValues(const char* name, const ConfigBinding& binding, int* faults = nullptr,
+                     std::string* messages = nullptr);
 
 // Writes "KEY=value\n" for one key from a value laid out as its slot is.
 void WriteConfigValue(FILE* file, ConfigKeyId key, const void* value);

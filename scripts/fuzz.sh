@@ -24,7 +24,9 @@ for t in $targets; do
     [[ -d $d ]] && find "$d" -maxdepth 1 -type f ! -name '*.py' ! -name '*.sh' -exec cp -n {} "$corpus/" \;
   done
   log=$build/fuzz_$t.log
-  (cd "$(mktemp -d)" && "$root/$build/fuzz/fuzz_$t" "$root/$corpus" -max_total_time="$seconds" \
+  dict=()
+  [[ -f fuzz/$t.dict ]] && dict=(-dict="$root/fuzz/$t.dict")
+  (cd "$(mktemp -d)" && "$root/$build/fuzz/fuzz_$t" "$root/$corpus" "${dict[@]}" -max_total_time="$seconds" \
      -timeout=10 -rss_limit_mb=2048 -max_len=65536 -print_final_stats=1 \
      -artifact_prefix="$root/$findings/" >/dev/null 2>"$root/$log") || true
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)

@@ -121,7 +121,10 @@ void BlockLevels(const InkCut& cut, int64_t width, int64_t block_row, uint32_t l
     int64_t most = cut.paper * 256;
     for (int64_t block = 0; block * kBlock < width; block++) {
         int64_t level = Between(column, cut.across, 1, cut.tile, (block * kBlock + kBlock / 2) * 256) / 256;
-        levels[block] = uint32_t(level > most ? most : level < 256 ? 256 : level);
+        // The floor comes last: a page that is mostly black has a paper
+        // level of 0, and its cap must not bring a block to 0 either.
+        if (level > most) level = most;
+        levels[block] = uint32_t(level < 256 ? 256 : level);
     }
 }
 

@@ -66,6 +66,9 @@ def same_results(root, reference, what, count):
 
 
 def local_run(root, pages):
+    status, out = run(root, "-c", "typo.txt", "scans")
+    check(status == 2 and "typo.txt : fichier de configuration introuvable" in out and
+          not os.path.exists(os.path.join(root, "out1")), "a configuration named and missing: " + out)
     status, out = run(root, "-j", "2", "scans")
     check(status == 1 and out.splitlines()[-1].startswith("30 pages, 2 en échec, 0 déjà faites, "), out)
     rows = report(root)

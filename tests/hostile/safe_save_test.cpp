@@ -82,7 +82,7 @@ TEST(SafeSave, RunThatCannotWriteKeepsEveryEarlierResult)
             FileSizeLimit limit;
             r = RunNivelo(args, dir.path);
         }
-        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.status, 1) << "a result not written is a failed run";
         for (const std::string& name : run.results) {
             EXPECT_EQ(ReadFileBytes(dir / name), "earlier " + name) << run.flags[0];
             EXPECT_EQ(CountLines(r.output, "Error writing file " + name + "\n"), 1) << r.output;

@@ -48,7 +48,7 @@ def digest(nivelo, row, work):
         f.write("\n".join(BASE + words(configuration)) + "\n")
     env = {k: v for k, v in os.environ.items() if k not in ROUTINE_SWITCHES}
     env.update(w.split("=", 1) for w in words(environment))
-    run = subprocess.run([nivelo, "/cconf.txt"] + arguments.split() + [name], cwd=work, env=env,
+    run = subprocess.run([nivelo, "/cconf.txt"] + words(arguments.replace(" ", ";")) + [name], cwd=work, env=env,
                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
     h = hashlib.sha256(b"status %d\n" % run.returncode + run.stdout)
     for folder in ("un", "deux"):

@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         SetDefaultParameters();
-        std::memset(&g_command, 0, sizeof g_command);
+        g_command = CommandLine{};
     }
 };
 
