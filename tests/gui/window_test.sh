@@ -43,7 +43,7 @@ menu 90 2  # Zoom > 50%: source column 100 + 2 j
 snap z50
 expect 260 35 $R "50 %, source column 220"
 
-# "Flou": a panel of its own; Rayon 1000 (the largest nivelo takes), "Mettre à jour", "Oui", "Annuler".
+# "Flou": a panel of its own; Rayon 1000 (the most nivelo takes), "Mettre à jour", "Oui", "Annuler".
 choose_stage Down 1
 snap flou
 [[ $(strip) != "$before" ]] || fail "the stage chooser did not change the panel"
