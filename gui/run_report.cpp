@@ -6,6 +6,7 @@
 
 int g_angle_known;
 double g_detected_angle;
+std::string g_angle_note;
 
 namespace {
 
