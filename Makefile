@@ -38,9 +38,9 @@ PREFIX ?= /usr/local
 install: build
 	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
-# The README's pictures in docs/: the demo's page before and after, and
-# nivelo_gui on it under a virtual X server.
-readme-images: demo
+# The README's pictures in docs/: a real page scanned askew before and after,
+# and nivelo_gui on it under a virtual X server.
+readme-images: build
 	@BUILD_DIR=$(abspath $(BUILD_DIR)) scripts/readme_images.sh
 
 # Times nivelo, stage by stage and whole, against its plain single-thread

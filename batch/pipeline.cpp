@@ -13,6 +13,7 @@
 #include "formats/writers.h"
 #include "stages/background.h"
 #include "stages/blur.h"
+#include "stages/borders.h"
 #include "stages/rotation.h"
 #include "stages/skew_search.h"
 
@@ -121,14 +122,38 @@ int PreciseAngle(const BITMAP* page, double* angle, int* measured, int* at_edge)
     return 1;
 }
 
+// The colour of what is not page: COUL_REMPLISSAGE when given (red, green,
+// blue, put into the working image's byte order B, G, R), else the
+// background colour.
+void FillColour(const uint8_t background[3], uint8_t fill[3])
+{
+    if (!g_params.fill_colour_given) {
+        std::memcpy(fill, background, 3);
+        return;
+    }
+    fill[0] = g_params.fill_colour[2];
+    fill[1] = g_params.fill_colour[1];
+    fill[2] = g_params.fill_colour[0];
+}
+
+// The scanner's ground that NETTOYAGE_BORDS paints over at the second crop,
+// traced on the page before the turn; `turned` and `angle` say how the page
+// was turned since.
+struct GroundTrace {
+    BITMAP mask;
+    int traced, reaches_middle, turned;
+    double angle;
+};
+
 // Skew detection and turn.  A preview asking for a filter image runs the
 // detection even with ROTATION off, since the images only show what it sees.
 // The page turns by the detected angle plus OFFSET_ANGLE, its corners filled
 // with COUL_REMPLISSAGE when given, else with the background colour.  The
 // angle lines go through ReportError, held with the step's other messages.
-// *turned receives the new page (null when there is none).
+// *turned receives the new page (null when there is none), *angle_turned
+// its angle.
 int DetectAndTurn(const BITMAP* page, const uint8_t background[3], bool turn, bool filters_wanted,
-                  BITMAP** turned)
+                  BITMAP** turned, double* angle_turned)
 {
     // With AFFINAGE the five filters run only for their images.
     bool precise = g_params.ROTATION && g_params.AFFINAGE;
@@ -145,23 +170,40 @@ int DetectAndTurn(const BITMAP* page, const uint8_t background[3], bool turn, bo
     if (g_params.OFFSET_ANGLE != 0.0) angle += g_params.OFFSET_ANGLE;
     ReportError("%f\n", angle);
     if (!turn) return 1;
-    const uint8_t* fill = background;
-    uint8_t chosen[3];
-    if (g_params.fill_colour_given) {
-        // Red, green, blue into the working image's byte order (B, G, R).
-        chosen[0] = g_params.fill_colour[2];
-        chosen[1] = g_params.fill_colour[1];
-        chosen[2] = g_params.fill_colour[0];
-        fill = chosen;
-    }
+    uint8_t fill[3];
+    FillColour(background, fill);
+    *angle_turned = angle;
     *turned = TurnedCopy(page, angle, fill);
     return *turned != nullptr;
+}
+
+int TraceGround(const BITMAP* page, const uint8_t background[3], GroundTrace* trace)
+{
+    uint8_t fill[3];
+    FillColour(background, fill);
+    trace->traced = TraceScannerGround(page, background, fill, g_params, &trace->mask, &trace->reaches_middle);
+    return trace->traced;
+}
+
+// NETTOYAGE_BORDS: the ground traced before the turn (or now, when the page
+// was not turned) takes the fill colour.  0 after a message when memory
+// runs out.
+int CleanGround(BITMAP* page, const uint8_t background[3], GroundTrace* trace)
+{
+    if (!trace->traced && !TraceGround(page, background, trace)) return 0;
+    if (trace->reaches_middle)
+        std::printf("NETTOYAGE_BORDS : le fond du scanner atteint le milieu de %s, les bords restent tels quels "
+                    "(COTE_FOND est-il bien un côté du fond ?)\n",
+                    g_command.image_name);
+    uint8_t fill[3];
+    FillColour(background, fill);
+    return PaintScannerGround(page, &trace->mask, trace->turned, trace->angle, fill);
 }
 
 // The intermediate save may still be reading the page and printing: the
 // step's messages are held and printed after the save's, as in a run that
 // saved first, and the page is replaced only once the save is over.
-int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
+int RotateStep(BITMAP** slot, const uint8_t background[3], int last, GroundTrace* trace)
 {
     bool filters_wanted = false;
     for (int k = 4; k <= 8; k++) filters_wanted = filters_wanted || StageImageWanted(k);
@@ -170,7 +212,9 @@ int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
     std::string said;
     BITMAP* turned = nullptr;
     HoldReports(&said);
-    int ok = DetectAndTurn(*slot, background, turn, filters_wanted, &turned);
+    int ok = (!turn || !g_params.NETTOYAGE_BORDS || last < 10 || TraceGround(*slot, background, trace)) &&
+             DetectAndTurn(*slot, background, turn, filters_wanted, &turned, &trace->angle);
+    trace->turned = turned != nullptr;
     HoldReports(nullptr);
     FinishSaveStage();
     std::fputs(said.c_str(), stdout);
@@ -183,10 +227,10 @@ int RotateStep(BITMAP** slot, const uint8_t background[3], int last)
 }
 
 // One image through the pipeline, on an allocated record; the caller frees
-// it.  A preview (/d) writes the stage images it asked for instead of the
-// ordinary saves, and stops after the last of them.  Returns 1 when the
-// image was read and every result asked for was written.
-int ProcessImage(BITMAP** slot)
+// it and the ground trace.  A preview (/d) writes the stage images it asked
+// for instead of the ordinary saves, and stops after the last of them.
+// Returns 1 when the image was read and every result asked for was written.
+int ProcessImage(BITMAP** slot, GroundTrace* trace)
 {
     const char* name = g_command.image_name;
     ImageFacts facts;
@@ -215,13 +259,14 @@ int ProcessImage(BITMAP** slot)
             StartSaveStage(*slot, g_params.REPERTOIRE1, grey_source, &facts);
     }
     if (last >= 4) {
-        if (RotateStep(slot, background, last) != 1) return 0;
+        if (RotateStep(slot, background, last, trace) != 1) return 0;
         SaveStageImage(9, *slot);
     }
     FinishSaveStage();
     bool cropped = true;
     if (last >= 10) {
-        cropped = !g_params.RECADRAGE2 || CropStage(slot, background, g_params) == 1;
+        cropped = !g_params.NETTOYAGE_BORDS || CleanGround(*slot, background, trace);
+        cropped = cropped && (!g_params.RECADRAGE2 || CropStage(slot, background, g_params) == 1);
         if (cropped) {
             SaveStageImage(10, *slot);
             SaveStageImageAsSaved(11, *slot, grey_source);
@@ -245,8 +290,10 @@ int RunOneImage(const std::string& image_name)
     BITMAP* image = static_cast<BITMAP*>(AllocMemory(sizeof(BITMAP)));
     if (image == nullptr) return 0;
     BITMAP_Init(image, 0, 0, 0);
-    int ok = ProcessImage(&image);
+    GroundTrace trace = {};
+    int ok = ProcessImage(&image, &trace);
     FinishSaveStage();  // a run given up after the intermediate save still waits for it
+    BITMAP_Free(&trace.mask);
     BITMAP_Free(image);
     FreeMemory(&image);
     return ok && UnwrittenResults() == 0;

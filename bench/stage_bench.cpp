@@ -17,6 +17,7 @@
 #include "core/support.h"
 #include "stages/background.h"
 #include "stages/blur.h"
+#include "stages/borders.h"
 #include "stages/filters.h"
 #include "stages/rotation.h"
 #include "stages/skew_search.h"
@@ -132,6 +133,16 @@ int main(int argc, char** argv)
     SkewSearchResult found;
     Row("FindSkewPrecise (AFFINAGE)", [] {}, [&] { FindSkewPrecise(page, 10.0, &found); });
     Row("RotatePage", fresh, [&] { RotatePage(&work, angle, background); });
+    // NETTOYAGE_BORDS with a white fill: the trace before the turn, the
+    // paint after it (single-threaded both; plain and fast are one routine).
+    BITMAP mask;
+    BITMAP_Init(&mask, 0, 0, 0);
+    int reaches_middle = 0;
+    const uint8_t white[3] = {255, 255, 255};
+    Row("TraceScannerGround", [&] { BITMAP_Free(&mask); },
+        [&] { TraceScannerGround(page, background, white, g_params, &mask, &reaches_middle); });
+    Row("PaintScannerGround", fresh, [&] { PaintScannerGround(work, &mask, 1, angle, white); });
+    BITMAP_Free(&mask);
     Row("SaveTGA", [] {}, [&] { SaveTGA("stage_bench_out.tga", page); });
     std::remove("stage_bench_out.tga");
     if (argc > 2) {

@@ -48,6 +48,8 @@ const ConfigKey kConfigKeys[KEY_COUNT] = {
     {"AFFINAGE", VALUE_YES_NO, "N", 0, 0},
     {"AFFINAGE_PLAGE", VALUE_REAL, "10.0", 0.01, 45},
     {"COUL_REMPLISSAGE", VALUE_COLOUR, "0,0,0", 0, 255},
+    // The scanner's ground around a turned page, left unless asked for.
+    {"NETTOYAGE_BORDS", VALUE_YES_NO, "N", 0, 0},
     // The format of the results (TGA, PNG, JPEG or TIFF: checked by the
     // pipeline, which knows the formats) and the JPEG quality.
     {"FORMAT_SORTIE", VALUE_TEXT, "TGA", 0, 0},

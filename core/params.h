@@ -41,6 +41,8 @@ struct ParameterSet {
     // The precise skew search instead of the five filters' angle.
     uint8_t AFFINAGE;
     double AFFINAGE_PLAGE;  // half-range searched, in degrees
+    // The scanner's ground left around the turned page takes the fill colour.
+    uint8_t NETTOYAGE_BORDS;
     // The results' format, as written in the file (see ParseOutputFormat), and
     // the JPEG quality, 1 to 100.
     char FORMAT_SORTIE[kTextSize];

@@ -92,6 +92,7 @@ const ControlResource kRotationControls[] = {
 const ControlResource kCrop2Controls[] = {
     {IDC_RECADRAGE2, CONTROL_CHECK_BOX, "Activer", 7, 7, 77, 8, 0},
     {IDC_LABEL, CONTROL_LABEL, "Cette partie utilise les paramètres de \"Recadrage 1\"", 7, 24, 77, 26, 0},
+    {IDC_NETTOYAGE_BORDS, CONTROL_CHECK_BOX, "Nettoyer les bords", 7, 52, 77, 8, 0},
 };
 
 const ControlResource kSave1Controls[] = {
@@ -127,7 +128,7 @@ const DialogResource kFilter3Dialog = Dialog(DIALOG_FILTER3, kPanelY, 34, kFilte
 const DialogResource kFilter4Dialog = Dialog(DIALOG_FILTER4, kPanelY, 23, kFilter4Controls);
 const DialogResource kFilter5Dialog = Dialog(DIALOG_FILTER5, kPanelY, 65, kFilter5Controls);
 const DialogResource kRotationDialog = Dialog(DIALOG_ROTATION, kPanelY, 200, kRotationControls);
-const DialogResource kCrop2Dialog = Dialog(DIALOG_CROP2, kPanelY, 57, kCrop2Controls);
+const DialogResource kCrop2Dialog = Dialog(DIALOG_CROP2, kPanelY, 67, kCrop2Controls);
 const DialogResource kSave1Dialog = Dialog(DIALOG_SAVE1, kPanelY, 70, kSave1Controls);
 const DialogResource kSave2Dialog = Dialog(DIALOG_SAVE2, kPanelY, 107, kSave2Controls);
 

@@ -64,6 +64,7 @@ enum PanelControlIds {
     IDC_VALUE_NOTE = 1043,      // label: why a field's value is refused
     IDC_FORMAT_SORTIE = 1044,
     IDC_QUALITE_JPEG = 1045,
+    IDC_NETTOYAGE_BORDS = 1046,
 };
 
 constexpr int kStageCount = 11;

@@ -35,6 +35,9 @@ const Tip kTips[] = {
     {IDC_FILL_BLUE, KEY_COUL_REMPLISSAGE, "Bleu de la couleur des coins découverts"},
     {IDC_REPERTOIRE1, KEY_COUNT, "Répertoire des images après recadrage et flou (se termine par /)"},
     {IDC_REPERTOIRE2, KEY_COUNT, "Répertoire des images finales (se termine par /)"},
+    {IDC_NETTOYAGE_BORDS, KEY_COUNT,
+     "Donne la couleur de remplissage au fond du scanner resté autour de la page tournée (coins sombres) ; "
+     "le papier et ce qui y est imprimé restent intacts"},
 };
 
 }  // namespace

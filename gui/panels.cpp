@@ -88,6 +88,7 @@ uint8_t* SwitchOf(int id)
     case IDC_SAUVEGARDE2: return &g_gui_params.SAUVEGARDE2;
     case IDC_BLACK_AND_WHITE: return &g_gui_params.black_and_white;
     case IDC_AFFINAGE: return &g_gui_params.AFFINAGE;
+    case IDC_NETTOYAGE_BORDS: return &g_gui_params.NETTOYAGE_BORDS;
     default: return nullptr;
     }
 }
@@ -252,7 +253,8 @@ int PanelProc(PlatformDialog* dialog, int message, int id, int code)
     }
     if (message != MSG_COMMAND) return 0;
     switch (code) {
-    case NOTIFY_CLICKED: return id >= IDC_RECADRAGE1 && id <= IDC_AFFINAGE ? OnClick(dialog, id) : 0;
+    case NOTIFY_CLICKED:
+        return (id >= IDC_RECADRAGE1 && id <= IDC_AFFINAGE) || id == IDC_NETTOYAGE_BORDS ? OnClick(dialog, id) : 0;
     case NOTIFY_CHANGE: return OnEditChange(dialog, id);
     // Return in a value's field runs the stage with it, as "Mettre à jour".
     case NOTIFY_RETURN:
@@ -291,6 +293,7 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetCheck(dialog, IDC_ROTATION, g_gui_params.ROTATION);
     SetCheck(dialog, IDC_RECADRAGE2, g_gui_params.RECADRAGE2);
     SetCheck(dialog, IDC_SAUVEGARDE2, g_gui_params.SAUVEGARDE2);
+    SetCheck(dialog, IDC_NETTOYAGE_BORDS, g_gui_params.NETTOYAGE_BORDS);
     for (int id : {IDC_SIDE_TOP, IDC_SIDE_BOTTOM, IDC_SIDE_LEFT, IDC_SIDE_RIGHT})
         SetCheck(dialog, id, g_gui_params.COTE_RECADRAGE & SideBitOf(id));
 

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# make readme-images: the README's pictures, from real runs (after make demo).
-#   docs/before_after.png  the sample page as scanned, and as make demo leaves
-#                          it in out/final/, side by side at one scale;
-#   docs/gui.png           nivelo_gui on the sample page, "Rotation" stage,
-#                          shot under a virtual X server by the helpers of the
+# make readme-images: the README's pictures, from real runs (after make build).
+#   docs/before_after.png  a real page scanned askew on a dark ground
+#                          (samples/real_page.tif), and as nivelo leaves it in
+#                          out/final/ with samples/real_page.txt (precise
+#                          search, corners cleaned), side by side at one scale;
+#   docs/gui.png           nivelo_gui on that page, "Rotation" stage, shot
+#                          under a virtual X server by the helpers of the
 #                          real-window tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
-after=$root/out/final/samples/page.tga
-[[ -s $after ]] || { echo "$after manquant: lancer make demo d'abord"; exit 1; }
-mkdir -p "$root/docs"
+page=samples/real_page.tif
+after=$root/out/final/samples/real_page.tga
+# Results are named after the image as typed, so they land in samples/.
+mkdir -p "$root/docs" "$root/out/final/samples"
+rm -f "$after"
+(cd "$root" && "$build/batch/nivelo" /c"samples/real_page.txt" "$page")
+[[ -s $after ]] || { echo "$after manquant : nivelo n'a pas traité $page"; exit 1; }
 # No time stamps or other metadata: the same runs give the same files.
 png() {  # png <output> <convert arguments...>
   local output=$1
@@ -18,18 +24,19 @@ png() {  # png <output> <convert arguments...>
   convert "$@" -strip -define png:compression-level=9 -define png:exclude-chunks=date,time "$output"
 }
 
-# 30 %: the skew and the crop stay visible; a gap of paper white between.
-png "$root/docs/before_after.png" \( "$root/samples/page.tga" -resize 30% \) -size 16x1 xc:white \
-  \( "$after" -resize 30% \) -background white -gravity north +append -colorspace gray -depth 8
+# 60 %: the skew, the ground and the clean corners stay visible; a gap of
+# white between; 128 colours keep the print sharp at a third of the bytes.
+png "$root/docs/before_after.png" \( "$root/$page" -resize 60% \) -size 24x1 xc:white \
+  \( "$after" -resize 60% \) -background white -gravity center +append -colors 128 -depth 8
 
 # The helpers expect failing commands to go on, as in the tests.
 set +e +o pipefail
 source "$root/tests/gui/xvfb_lib.sh"
 require_tools
 start_xvfb
-start_gui "$build/gui/nivelo_gui" "$root/samples/page.tga"
+start_gui "$build/gui/nivelo_gui" "$root/$page"
 wait_run " /d4095 "
-choose_stage Down 8  # "Rotation": before and after the turn
+choose_stage Down 8  # "Rotation": before and after the turn, the angle found
 sleep 2  # the stage list's menu takes a moment to close
 screenshot "$work/gui.ppm"
 png "$root/docs/gui.png" "$work/gui.ppm" -resize 75% -colors 64

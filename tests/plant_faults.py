@@ -29,7 +29,7 @@ FIRST_TESTS = {
     "tiff": "tiff|Reader|Writer|Lzw|PackBits|Huffman|hostile",
     "batch": "batch|Driver|Preview|Config|Command|hostile", "gui": "gui|Gui|Panels|Views|Menu|Previews|DailyUse",
 }
-STAGES = "Twin|Skew|Stage|Page|replay"
+STAGES = "Twin|Skew|Stage|Page|Borders|replay"
 
 
 def faults():

@@ -79,6 +79,13 @@ TEST_F(GuiTest, PanelEditsReachTheParameterSet)
     EXPECT_STREQ(p.REPERTOIRE2, "/tmp/sortie/");
     EXPECT_EQ(HeadlessFind(DIALOG_SAVE2, IDC_REPERTOIRE2)->text, "/tmp/sortie/");
     EXPECT_EQ(g_valid_limit, 8);
+    // The ground is painted at the second crop: its result is stale, the
+    // turned page before it is not.
+    ChooseStage(9);
+    g_valid_limit = 12;
+    HeadlessClick(DIALOG_CROP2, IDC_NETTOYAGE_BORDS);
+    EXPECT_EQ(p.NETTOYAGE_BORDS, 1);
+    EXPECT_EQ(g_valid_limit, 9);
 }
 
 TEST_F(GuiTest, FailedRunsShowNiveloOwnWordsAndNoEarlierImage)
