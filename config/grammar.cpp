@@ -48,6 +48,8 @@ const ConfigKey kConfigKeys[KEY_COUNT] = {
     {"AFFINAGE", VALUE_YES_NO, "N", 0, 0},
     {"AFFINAGE_PLAGE", VALUE_REAL, "10.0", 0.01, 45},
     {"COUL_REMPLISSAGE", VALUE_COLOUR, "0,0,0", 0, 255},
+    // Pages turned by a quarter turn put the right way up, off unless asked for.
+    {"ORIENTATION", VALUE_YES_NO, "N", 0, 0},
 };
 
 namespace {

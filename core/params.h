@@ -41,4 +41,6 @@ struct ParameterSet {
     // The precise skew search instead of the five filters' angle.
     uint8_t AFFINAGE;
     double AFFINAGE_PLAGE;  // half-range searched, in degrees
+    // Quarter turns found and undone before the skew is measured.
+    uint8_t ORIENTATION;
 };
