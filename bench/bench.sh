@@ -17,7 +17,7 @@ work=$build/bench-run
 
 "$root/scripts/setup.sh" bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target nivelo make_page stage_bench tiff_load >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target nivelo make_page stage_bench tiff_load orientation_probe >/dev/null
 
 rm -rf "$work"
 mkdir -p "$work/out1" "$work/out2"
@@ -34,6 +34,7 @@ echo "== pages"
 "$magick" colour.tga -compress lzw colour_lzw.tif  # RGB, LZW, horizontal predictor
 printf 'REPERTOIRE1="out1/"\nREPERTOIRE2="out2/"\n' >config.txt
 { cat config.txt; echo AFFINAGE=O; } >affinage.txt
+{ cat config.txt; echo ORIENTATION=O; } >orientation.txt
 # Load, convert and save only: the TIFF decoding and the TGA writing.
 printf 'REPERTOIRE2="out2/"\nRECADRAGE1=n\nFLOU=n\nSAUVEGARDE1=n\nROTATION=n\nRECADRAGE2=n\n' >load_only.txt
 ls -l colour.tga grey.tga colour.ppm colour_lzw.tif | awk '{print "  " $5 " bytes  " $9}'
@@ -48,6 +49,7 @@ echo "== whole processes (hyperfine, $runs runs each)"
 hyperfine --style basic --warmup 1 --runs "$runs" --export-json processes.json \
   -n "nivelo colour" "$nivelo /cconfig.txt colour.tga" \
   -n "nivelo colour AFFINAGE" "$nivelo /caffinage.txt colour.tga" \
+  -n "nivelo colour ORIENTATION" "$nivelo /corientation.txt colour.tga" \
   -n "nivelo grey" "$nivelo /cconfig.txt grey.tga" \
   -n "nivelo colour plain" "NIVELO_PLAIN=1 $nivelo /cconfig.txt colour.tga" \
   -n "unpaper" "unpaper --overwrite colour.ppm out_unpaper.ppm" \
@@ -66,6 +68,7 @@ peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 {
   echo "nivelo colour $(peak "$nivelo" /cconfig.txt colour.tga)"
   echo "nivelo colour AFFINAGE $(peak "$nivelo" /caffinage.txt colour.tga)"
+  echo "nivelo colour ORIENTATION $(peak "$nivelo" /corientation.txt colour.tga)"
   echo "nivelo grey $(peak "$nivelo" /cconfig.txt grey.tga)"
   echo "nivelo colour plain $(NIVELO_PLAIN=1 peak "$nivelo" /cconfig.txt colour.tga)"
   echo "unpaper $(peak unpaper --overwrite colour.ppm out_unpaper.ppm)"

@@ -18,6 +18,7 @@
 #include "stages/background.h"
 #include "stages/blur.h"
 #include "stages/filters.h"
+#include "stages/orientation.h"
 #include "stages/rotation.h"
 #include "stages/skew_search.h"
 #include "tga/tga.h"
@@ -131,6 +132,8 @@ int main(int argc, char** argv)
     Row("DetectSkewAngle (all five)", [] {}, [&] { DetectSkewAngle(page, &angle, g_params); });
     SkewSearchResult found;
     Row("FindSkewPrecise (AFFINAGE)", [] {}, [&] { FindSkewPrecise(page, 10.0, &found); });
+    OrientationResult orientation;
+    Row("FindOrientation (ORIENTATION)", [] {}, [&] { FindOrientation(page, &orientation); });
     Row("RotatePage", fresh, [&] { RotatePage(&work, angle, background); });
     Row("SaveTGA", [] {}, [&] { SaveTGA("stage_bench_out.tga", page); });
     std::remove("stage_bench_out.tga");

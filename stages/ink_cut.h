@@ -29,7 +29,6 @@ void FreeInkCut(InkCut* cut);
 void CountInk(const BITMAP* page, const InkCut& cut, int64_t reduction, uint16_t* counts, int64_t width,
               int64_t first, int64_t end, uint8_t* dark);
 
-// Marks in dark[0 ... count - 1] whether pixels 0, step, 2 step, ... of row y
-// are ink, judged exactly as CountInk judges them; samples past the row's
-// end are marked paper.
-void MarkInkSamples(const BITMAP* page, const InkCut& cut, int64_t y, int64_t step, int64_t count, uint8_t* dark);
+// Marks in dark[0 ... width - 1] whether each pixel of row y is ink, judged
+// exactly as CountInk judges it.
+void MarkInkRow(const BITMAP* page, const InkCut& cut, int64_t y, uint8_t* dark);

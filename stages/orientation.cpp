@@ -181,12 +181,12 @@ Votes Score(const Profiles& profiles, int32_t* profile)
     return votes;
 }
 
-// The row profiles (strips of kStrip cell columns) and the column profiles
-// (strips of kStrip cell rows) of the ink sampled every `step` pixels.
-// 0 after "Not enough memory\n".
-int MakeProfiles(const BITMAP* page, const InkCut& cut, int64_t step, Profiles* rows, Profiles* columns)
+// The row profiles (pieces of kStrip cell columns) and the column profiles
+// (pieces of kStrip cell rows) of the ink of every cell.  0 after "Not
+// enough memory\n".
+int MakeProfiles(const BITMAP* page, const InkCut& cut, Profiles* rows, Profiles* columns)
 {
-    int64_t width = (page->width + step - 1) / step, height = (page->height + step - 1) / step;
+    int64_t width = page->width, height = page->height;
     rows->strips = (width + kStrip - 1) / kStrip;
     rows->length = height;
     columns->strips = (height + kStrip - 1) / kStrip;
@@ -204,7 +204,7 @@ int MakeProfiles(const BITMAP* page, const InkCut& cut, int64_t step, Profiles* 
     RunInBands(columns->strips, threads, [&](int thread, int64_t first, int64_t end) {
         uint8_t* own = dark + size_t(thread) * size_t(width);
         for (int64_t y = first * kStrip; y < end * kStrip && y < height; y++) {
-            MarkInkSamples(page, cut, y * step, step, width, own);
+            MarkInkRow(page, cut, y, own);
             int32_t* column = columns->sums + size_t(y / kStrip) * size_t(width);
             for (int64_t x = 0; x < width; x++) column[x] += own[x];
             for (int64_t s = 0; s < rows->strips; s++) {
@@ -263,44 +263,77 @@ int Decide(const OrientationEvidence& e, int* decided)
     return 0;
 }
 
+// Pixel (x step, y step) of the page for each cell (x, y): the page as the
+// cells see it, so that the ink cut reads a step-squared share of the pixels.
+// Null after "Not enough memory\n".
+BITMAP* SampledCopy(const BITMAP* page, int64_t step)
+{
+    int64_t width = (page->width + step - 1) / step, height = (page->height + step - 1) / step;
+    BITMAP* sampled = static_cast<BITMAP*>(AllocMemory(sizeof(BITMAP)));
+    if (sampled == nullptr) return nullptr;
+    if (!BITMAP_Create(sampled, unsigned(width), unsigned(height), PIXEL_BGR)) {
+        FreeMemory(&sampled);
+        return nullptr;
+    }
+    RunInBands(height, UseFastStages() ? StageThreads() : 1, [&](int, int64_t first, int64_t end) {
+        for (int64_t y = first; y < end; y++) {
+            const uint8_t* from = page->pixels + size_t(y * step) * page->width * 3;
+            uint8_t* to = sampled->pixels + size_t(y) * size_t(width) * 3;
+            for (int64_t x = 0; x < width; x++) std::memcpy(to + 3 * x, from + 3 * x * step, 3);
+        }
+    });
+    return sampled;
+}
+
+// The evidence of a page whose pixels are cells.  0 after "Not enough
+// memory\n".
+int Measure(const BITMAP* page, OrientationEvidence* e)
+{
+    InkCut cut;
+    if (!MakeInkCut(page, &cut)) return 0;
+    e->contrast = cut.contrast;
+    if (cut.contrast < kLeastContrast) {  // blank: no votes, no turn
+        FreeInkCut(&cut);
+        return 1;
+    }
+    Profiles rows, columns;
+    int ok = MakeProfiles(page, cut, &rows, &columns);
+    FreeInkCut(&cut);
+    int64_t longer = rows.length > columns.length ? rows.length : columns.length;
+    int32_t* profile = ok ? static_cast<int32_t*>(AllocMemory((size_t(longer) + 2 * kReach) * sizeof(int32_t))) : nullptr;
+    ok = ok && profile != nullptr;
+    if (ok) {
+        Votes along = Score(rows, profile), down = Score(columns, profile);
+        e->row_sharpness = along.sharpness;
+        e->column_sharpness = down.sharpness;
+        e->row_before = along.before;
+        e->row_after = along.after;
+        e->column_before = down.before;
+        e->column_after = down.after;
+    }
+    FreeMemory(&profile);
+    FreeMemory(&rows.sums);
+    FreeMemory(&columns.sums);
+    return ok;
+}
+
 }  // namespace
 
 int FindOrientation(const BITMAP* page, OrientationResult* result)
 {
     *result = OrientationResult{};
     if (page->width == 0 || page->height == 0) return 1;
-    InkCut cut;
-    if (!MakeInkCut(page, &cut)) return 0;
-    OrientationEvidence& e = result->evidence;
-    e.contrast = cut.contrast;
-    if (cut.contrast < kLeastContrast) {
-        FreeInkCut(&cut);
-        return 1;
-    }
     int64_t shorter = page->width < page->height ? page->width : page->height;
     int64_t step = (shorter + kCellsAcross / 2) / kCellsAcross;
-    if (step < 1) step = 1;
-    Profiles rows, columns;
-    int ok = MakeProfiles(page, cut, step, &rows, &columns);
-    FreeInkCut(&cut);
-    if (ok) {
-        int64_t longer = rows.length > columns.length ? rows.length : columns.length;
-        int32_t* profile = static_cast<int32_t*>(AllocMemory((size_t(longer) + 2 * kReach) * sizeof(int32_t)));
-        ok = profile != nullptr;
-        Votes along, down;
-        if (ok) along = Score(rows, profile), down = Score(columns, profile);
-        FreeMemory(&profile);
-        e.row_sharpness = along.sharpness;
-        e.column_sharpness = down.sharpness;
-        e.row_before = along.before;
-        e.row_after = along.after;
-        e.column_before = down.before;
-        e.column_after = down.after;
+    BITMAP* sampled = step > 1 ? SampledCopy(page, step) : nullptr;
+    if (step > 1 && sampled == nullptr) return 0;
+    int ok = Measure(step > 1 ? sampled : page, &result->evidence);
+    if (sampled != nullptr) {
+        BITMAP_Free(sampled);
+        FreeMemory(&sampled);
     }
-    FreeMemory(&rows.sums);
-    FreeMemory(&columns.sums);
     if (!ok) return 0;
-    result->turn = Decide(e, &result->decided);
+    result->turn = Decide(result->evidence, &result->decided);
     return 1;
 }
 
