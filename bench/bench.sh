@@ -17,7 +17,7 @@ work=$build/bench-run
 
 "$root/scripts/setup.sh" bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target nivelo make_page stage_bench tiff_load orientation_probe >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target nivelo make_page stage_bench tiff_load >/dev/null
 
 rm -rf "$work"
 mkdir -p "$work/out1" "$work/out2"
@@ -93,6 +93,15 @@ if pkg-config --exists lept 2>/dev/null; then
 fi
 python3 "$root/bench/skew_accuracy.py" "$nivelo" "$build/bench/make_page" "$magick" "$root/bench/realpages" \
   "$build/bench-skew" "$lept"
+# The orientation step on the real pages in their four orientations, with
+# leptonica's detector beside it where libleptonica-dev is installed.
+echo
+echo "== orientation (turned pages kept in $build/bench-orient)"
+lept_orient=$build/bench/lept_orient
+if pkg-config --exists lept 2>/dev/null; then
+  g++ -O2 "$root/bench/lept_orient.cpp" -o "$lept_orient" $(pkg-config --cflags --libs lept)
+fi
+python3 "$root/bench/orientation_accuracy.py" "$nivelo" "$root/bench/realpages" "$build/bench-orient" "$lept_orient"
 # Whole archives: 40 A4 pages through nivelo-batch, one job against one per
 # core.  Eight distinct pages (angles from -1.6 to 1.2 degrees), each linked
 # under five names, keep the disk use down.
