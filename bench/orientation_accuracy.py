@@ -57,7 +57,7 @@ def lept_answers(lept, pages):
 
 
 def main():
-    nivelo, pages_dir, work = sys.argv[1:4]
+    nivelo, pages_dir, work = (os.path.abspath(a) for a in sys.argv[1:4])
     lept = sys.argv[4] if len(sys.argv) > 4 and os.path.exists(sys.argv[4]) else None
     pages = turned_pages(pages_dir, work)
     tools = [("nivelo ORIENTATION=O (whole run)", nivelo_answers(nivelo, pages, work))]
