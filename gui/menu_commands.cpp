@@ -161,6 +161,7 @@ void AcceptImage()
         CheckImageFile(path)) {
         g_display.image_loaded = 1;
         g_angle_known = 0;  // the last angle was another page's
+        g_orientation = kNoOrientation;
         ShowImageTitle();
         if (FullRefresh() == RUN_CANCELLED && !PlatformQuitPosted())
             LeaveNoImage(std::string(" - aucune image (chargement de ") + g_image_name + " annulé)");

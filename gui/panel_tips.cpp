@@ -23,6 +23,7 @@ const Tip kTips[] = {
     {IDC_VISION_WIDTH3, "Longueur horizontale minimale d'une ligne retenue, en pixels : 32 à 512"},
     {IDC_VISION_ANGLE, "Pente maximale d'une ligne retenue, en degrés : 1 à 10"},
     {IDC_OFFSET_ANGLE, "Angle ajouté à l'angle détecté, en degrés : -5 à 5"},
+    {IDC_ORIENTATION, "Tourne d'un quart de tour une page couchée ou à l'envers ; une page sans assez de texte reste telle quelle"},
     {IDC_FILL_RED, "Rouge de la couleur des coins découverts : 0 à 255"},
     {IDC_FILL_GREEN, "Vert de la couleur des coins découverts : 0 à 255"},
     {IDC_FILL_BLUE, "Bleu de la couleur des coins découverts : 0 à 255"},

@@ -78,6 +78,7 @@ uint8_t* SwitchOf(int id)
     case IDC_SAUVEGARDE2: return &g_gui_params.SAUVEGARDE2;
     case IDC_BLACK_AND_WHITE: return &g_gui_params.black_and_white;
     case IDC_AFFINAGE: return &g_gui_params.AFFINAGE;
+    case IDC_ORIENTATION: return &g_gui_params.ORIENTATION;
     default: return nullptr;
     }
 }
@@ -254,7 +255,8 @@ int PanelProc(PlatformDialog* dialog, int message, int id, int code)
     }
     if (message != MSG_COMMAND) return 0;
     switch (code) {
-    case NOTIFY_CLICKED: return id >= IDC_RECADRAGE1 && id <= IDC_AFFINAGE ? OnClick(dialog, id) : 0;
+    case NOTIFY_CLICKED:
+        return (id >= IDC_RECADRAGE1 && id <= IDC_AFFINAGE) || id == IDC_ORIENTATION ? OnClick(dialog, id) : 0;
     case NOTIFY_CHANGE: return OnEditChange(dialog, id);
     case NOTIFY_SELENDOK: return OnListChoice(dialog, id);
     default: return 0;
@@ -297,6 +299,7 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetEditReal(dialog, IDC_OFFSET_ANGLE, g_gui_params.OFFSET_ANGLE);
     SetCheck(dialog, IDC_AFFINAGE, g_gui_params.AFFINAGE);
     SetEditReal(dialog, IDC_AFFINAGE_PLAGE, g_gui_params.AFFINAGE_PLAGE);
+    SetCheck(dialog, IDC_ORIENTATION, g_gui_params.ORIENTATION);
 
     SetCheck(dialog, IDC_AUTOMATIC_COLOUR, !g_gui_params.fill_colour_given);
     EnableColourControls(dialog, g_gui_params.fill_colour_given);
@@ -305,6 +308,7 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetEditInteger(dialog, IDC_FILL_BLUE, g_gui_params.fill_colour[2]);
     SetEditText(dialog, IDC_REPERTOIRE2, g_gui_params.REPERTOIRE2);
     PlatformSetControlText(dialog, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    PlatformSetControlText(dialog, IDC_DETECTED_ORIENTATION, DetectedOrientationText().c_str());
     if (creating) SetPanelTooltips(dialog);
 }
 

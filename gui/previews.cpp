@@ -43,10 +43,12 @@ void RunNotDone(int outcome, int first_image)
     RenderViews();
 }
 
-// The Rotation panel shows the angle of the last run that printed one.
+// The Rotation panel shows the angle and the orientation of the last run
+// that printed them.
 void ShowAngle()
 {
     PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ORIENTATION, DetectedOrientationText().c_str());
 }
 
 int HaveImage() { return g_image_name[0] != '\0'; }

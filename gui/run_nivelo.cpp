@@ -244,6 +244,7 @@ int RunPreview(const char* directory, const char* name, int mask)
             g_angle_known = 1;
             g_detected_angle = report.angle;
         }
+        if (report.orientation != kNoOrientation) g_orientation = report.orientation;
         if (!report.done) {
             ReportFailedRun(report, directory, name);
             outcome = RUN_FAILED;

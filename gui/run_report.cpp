@@ -6,6 +6,7 @@
 
 int g_angle_known;
 double g_detected_angle;
+int g_orientation = kNoOrientation;
 
 namespace {
 
@@ -27,6 +28,23 @@ bool ParseAngleLine(const std::string& line, double* angle)
     return true;
 }
 
+// "orientation : 90" gives 90; the line of a page left as it was gives
+// kOrientationUnsure.
+bool ParseOrientationLine(const std::string& line, int* orientation)
+{
+    if (line.rfind("orientation incertaine", 0) == 0) {
+        *orientation = kOrientationUnsure;
+        return true;
+    }
+    for (int turn : {0, 90, 180, 270}) {
+        if (line == "orientation : " + std::to_string(turn)) {
+            *orientation = turn;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 RunReport ReadRunReport(const std::string& output_path)
@@ -43,6 +61,7 @@ RunReport ReadRunReport(const std::string& output_path)
         }
         double angle;
         if (EndsWith(line, " done.")) report.done = 1;
+        else if (ParseOrientationLine(line, &report.orientation)) continue;
         else if (ParseAngleLine(line, &angle)) {
             report.angle_found = 1;
             report.angle = angle;
@@ -57,4 +76,11 @@ std::string DetectedAngleText()
     char text[64];
     std::snprintf(text, sizeof text, "Angle détecté : %.2f°", g_detected_angle);
     return text;
+}
+
+std::string DetectedOrientationText()
+{
+    if (g_orientation == kNoOrientation) return "Orientation : -";
+    if (g_orientation == kOrientationUnsure) return "Orientation : incertaine";
+    return "Orientation : " + std::to_string(g_orientation) + "°";
 }

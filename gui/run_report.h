@@ -5,11 +5,15 @@
 
 #include <string>
 
+// No orientation line, and the line of a page left as it was.
+constexpr int kNoOrientation = -2, kOrientationUnsure = -1;
+
 struct RunReport {
     int done;            // the run reached its "done." line
     int angle_found;     // a line held the skew angle alone
     double angle;        // degrees, as printed
     std::string messages;  // every other line but the command heading the file, each ending with "\n"
+    int orientation = kNoOrientation;  // the quarter turn applied, or one of the two below
 };
 
 // Reads the output file written by a run (its first line is the command).
@@ -22,3 +26,7 @@ extern int g_angle_known;
 extern double g_detected_angle;
 // "Angle détecté : 1.38°", or "Angle détecté : -" before any is known.
 std::string DetectedAngleText();
+// The last orientation found (a RunReport's orientation), shown beside it:
+// "Orientation : 180°", "Orientation : incertaine" or "Orientation : -".
+extern int g_orientation;
+std::string DetectedOrientationText();
