@@ -71,6 +71,7 @@ const ControlResource kFilter5Controls[] = {
 
 const ControlResource kRotationControls[] = {
     {IDC_ROTATION, CONTROL_CHECK_BOX, "Activer", 7, 7, 77, 8, 0},
+    {IDC_ORIENTATION, CONTROL_CHECK_BOX, "Remettre à l'endroit", 7, 15, 77, 8, 0},
     {IDC_LABEL, CONTROL_LABEL, "Offset angle", 7, 24, 77, 8, 0},
     {IDC_OFFSET_ANGLE, CONTROL_EDIT, nullptr, 7, 33, 77, 12, 0},
     {IDC_LABEL, CONTROL_LABEL, "Couleur de fond", 7, 68, 77, 8, 0},
@@ -86,8 +87,6 @@ const ControlResource kRotationControls[] = {
     {IDC_LABEL, CONTROL_LABEL, "Plage (degrés)", 7, 136, 77, 8, 0},
     {IDC_AFFINAGE_PLAGE, CONTROL_EDIT, nullptr, 7, 145, 77, 12, 0},
     {IDC_DETECTED_ANGLE, CONTROL_LABEL, "Angle détecté : -", 7, 161, 77, 8, 0},
-    {IDC_ORIENTATION, CONTROL_CHECK_BOX, "Remettre à l'endroit", 7, 175, 77, 8, 0},
-    {IDC_DETECTED_ORIENTATION, CONTROL_LABEL, "Orientation : -", 7, 187, 77, 8, 0},
 };
 
 const ControlResource kCrop2Controls[] = {
@@ -121,7 +120,7 @@ const DialogResource kFilter2Dialog = Dialog(DIALOG_FILTER2, kPanelY, 65, kFilte
 const DialogResource kFilter3Dialog = Dialog(DIALOG_FILTER3, kPanelY, 34, kFilter3Controls);
 const DialogResource kFilter4Dialog = Dialog(DIALOG_FILTER4, kPanelY, 23, kFilter4Controls);
 const DialogResource kFilter5Dialog = Dialog(DIALOG_FILTER5, kPanelY, 65, kFilter5Controls);
-const DialogResource kRotationDialog = Dialog(DIALOG_ROTATION, kPanelY, 199, kRotationControls);
+const DialogResource kRotationDialog = Dialog(DIALOG_ROTATION, kPanelY, 175, kRotationControls);
 const DialogResource kCrop2Dialog = Dialog(DIALOG_CROP2, kPanelY, 57, kCrop2Controls);
 const DialogResource kSave1Dialog = Dialog(DIALOG_SAVE1, kPanelY, 70, kSave1Controls);
 const DialogResource kSave2Dialog = Dialog(DIALOG_SAVE2, kPanelY, 55, kSave2Controls);

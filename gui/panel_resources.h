@@ -60,7 +60,6 @@ enum PanelControlIds {
     IDC_AFFINAGE_PLAGE = 1039,
     IDC_DETECTED_ANGLE = 1040,  // label: the skew angle of nivelo's last run
     IDC_ORIENTATION = 1041,
-    IDC_DETECTED_ORIENTATION = 1042,  // label: the quarter turn of nivelo's last run
 };
 
 constexpr int kStageCount = 11;

@@ -308,7 +308,6 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetEditInteger(dialog, IDC_FILL_BLUE, g_gui_params.fill_colour[2]);
     SetEditText(dialog, IDC_REPERTOIRE2, g_gui_params.REPERTOIRE2);
     PlatformSetControlText(dialog, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
-    PlatformSetControlText(dialog, IDC_DETECTED_ORIENTATION, DetectedOrientationText().c_str());
     if (creating) SetPanelTooltips(dialog);
 }
 

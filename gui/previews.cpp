@@ -43,12 +43,11 @@ void RunNotDone(int outcome, int first_image)
     RenderViews();
 }
 
-// The Rotation panel shows the angle and the orientation of the last run
-// that printed them.
+// The Rotation panel shows the angle (and the orientation) of the last run
+// that printed one.
 void ShowAngle()
 {
     PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
-    PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ORIENTATION, DetectedOrientationText().c_str());
 }
 
 int HaveImage() { return g_image_name[0] != '\0'; }

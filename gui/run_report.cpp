@@ -72,15 +72,9 @@ RunReport ReadRunReport(const std::string& output_path)
 
 std::string DetectedAngleText()
 {
-    if (!g_angle_known) return "Angle détecté : -";
-    char text[64];
-    std::snprintf(text, sizeof text, "Angle détecté : %.2f°", g_detected_angle);
-    return text;
-}
-
-std::string DetectedOrientationText()
-{
-    if (g_orientation == kNoOrientation) return "Orientation : -";
-    if (g_orientation == kOrientationUnsure) return "Orientation : incertaine";
-    return "Orientation : " + std::to_string(g_orientation) + "°";
+    char angle[32] = "-";
+    if (g_angle_known) std::snprintf(angle, sizeof angle, "%.2f°", g_detected_angle);
+    if (g_orientation == kNoOrientation) return std::string("Angle détecté : ") + angle;
+    if (g_orientation == kOrientationUnsure) return std::string("Détecté : ") + angle + ", incertain";
+    return std::string("Détecté : ") + angle + ", " + std::to_string(g_orientation) + "°";
 }

@@ -24,9 +24,9 @@ RunReport ReadRunReport(const std::string& output_path);
 // The last detected skew angle, shown by the Rotation panel.
 extern int g_angle_known;
 extern double g_detected_angle;
-// "Angle détecté : 1.38°", or "Angle détecté : -" before any is known.
-std::string DetectedAngleText();
-// The last orientation found (a RunReport's orientation), shown beside it:
-// "Orientation : 180°", "Orientation : incertaine" or "Orientation : -".
+// The last orientation found (a RunReport's orientation).
 extern int g_orientation;
-std::string DetectedOrientationText();
+// "Angle détecté : 1.38°", or "Angle détecté : -" before any is known; with
+// an orientation, both in the panel's narrow width: "Détecté : 1.38°, 180°",
+// "Détecté : 1.38°, incertain" for a page left as it was.
+std::string DetectedAngleText();
