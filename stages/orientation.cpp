@@ -69,10 +69,12 @@ constexpr int64_t kZoneRatio16 = 24;
 // the votes of the smaller (1.75 times) and leans kLeastSpreads spreads or
 // more; and when the other axis, across the letters, is near balance: at
 // most half as far from it in spreads, its sides within kOtherRatio2 / 2
-// of each other (1.5 times).  On the real pages measured, text leans 4 to
-// 15 spreads with sides 1.7 to 7 times apart, the axis across its lines at
-// most 2.5 spreads and 1.5 times; music and drawings lean no more than 2
-// spreads either way.
+// of each other (1.5 times).  On the real pages measured, print leaned up
+// to 17 spreads along its lines (sides up to 7 times apart) and at most 2.5
+// spreads across them (sides at most 1.5 times apart), while printed music
+// and drawings leaned at most 2 spreads with sides up to 1.7 times apart
+// along either axis: no page that is not print comes near both bounds, and
+// print that does not reach them is left as it is.
 constexpr int64_t kLeastVotes = 40;
 constexpr int64_t kVoteRatio4 = 7;
 constexpr int64_t kLeastSpreads = 4;
