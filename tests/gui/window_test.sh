@@ -43,13 +43,13 @@ menu 90 2  # Zoom > 50%: source column 100 + 2 j
 snap z50
 expect 260 35 $R "50 %, source column 220"
 
-# "Flou": a panel of its own; Rayon 99999, "Mettre à jour", "Oui", "Annuler".
+# "Flou": a panel of its own; Rayon 1000 (the most nivelo takes), "Mettre à jour", "Oui", "Annuler".
 choose_stage Down 1
 snap flou
 [[ $(strip) != "$before" ]] || fail "the stage chooser did not change the panel"
-xdotool mousemove 69 154 click 1 key End BackSpace BackSpace BackSpace BackSpace BackSpace type 99999
+xdotool mousemove 69 154 click 1 key End BackSpace BackSpace BackSpace BackSpace BackSpace type 1000
 xdotool mousemove 69 384 click 1
-until_ok 10 window '^Flou$' || fail "no question before a blur of radius 99999"
+until_ok 10 window '^Flou$' || fail "no question before a blur of radius 1000"
 xdotool key Return
 until_ok 10 pgrep -P "$gui_pid" || fail "nivelo not started"
 read -r bx by < <(geometry '^Mise')

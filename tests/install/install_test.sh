@@ -36,15 +36,16 @@ for program in "$tree"/bin/*; do
 done
 
 # mandoc looks cross-references up among the system's manual pages only; one
-# to a page of this project is sound, even when the build leaves its program
-# out.
+# to a page of this project (in man/, or installed with it, as nivelo-batch's
+# is) is sound, even when the build leaves its program out.
 mandoc -T lint "$tree"/share/man/man*/*.[1-9] >"$work/lint.txt" 2>&1
 (($? <= 1)) || { cat "$work/lint.txt"; fail "mandoc"; }
 xr='referenced manual not found: Xr ([^ ]+) ([1-9])'
 # A page installed after mandoc's index was last built is still a page.
 stale='outdated mandoc.db lacks ([^ ]+)\(([1-9])\) entry'
 while IFS= read -r line; do
-  if [[ $line =~ $xr && -f $here/../../man/${BASH_REMATCH[1]}.${BASH_REMATCH[2]} ]]; then
+  if [[ $line =~ $xr && ( -f $here/../../man/${BASH_REMATCH[1]}.${BASH_REMATCH[2]} ||
+        -f $tree/share/man/man${BASH_REMATCH[2]}/${BASH_REMATCH[1]}.${BASH_REMATCH[2]} ) ]]; then
     continue
   fi
   if [[ $line =~ $stale ]] && compgen -G "/usr/share/man/man${BASH_REMATCH[2]}/${BASH_REMATCH[1]}.${BASH_REMATCH[2]}*" >/dev/null; then

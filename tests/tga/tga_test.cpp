@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -59,4 +60,31 @@ TEST(TgaRead, FilesWrittenByOtherToolsReadCorrectly)
         }
         BITMAP_Free(&b);
     }
+}
+
+// A run needs 7 bytes a pixel beside the loaded image (two colour images and
+// a grey copy): 8 bytes a grey pixel, 10 a colour one.  With a budget of
+// 8000 bytes a grey page of 1000 pixels is taken and one of 1001 refused.
+TEST(TgaRead, MemoryBudgetBoundary)
+{
+    ScratchDir dir;
+    setenv("NIVELO_MEMORY_LIMIT", "8000", 1);
+    const struct {
+        unsigned width, type;
+        bool taken;
+    } pages[] = {{999, PIXEL_GREY, true}, {1000, PIXEL_GREY, true}, {1001, PIXEL_GREY, false},
+                 {800, PIXEL_BGR, true},  {801, PIXEL_BGR, false}};
+    for (const auto& p : pages) {
+        TestImage page(p.width, 1, p.type);
+        std::string path = dir / "page.tga";
+        ASSERT_EQ(SaveTGA(path.c_str(), &page.bitmap), 1);
+        BITMAP read{};
+        testing::internal::CaptureStdout();
+        int result = LoadTGA(path.c_str(), &read);
+        std::string out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(p.taken ? 1 : 0, result) << p.width << " pixels of type " << p.type;
+        EXPECT_EQ(p.taken ? "" : "Not enough memory\n", out) << p.width << " pixels of type " << p.type;
+        BITMAP_Free(&read);
+    }
+    unsetenv("NIVELO_MEMORY_LIMIT");
 }
