@@ -351,17 +351,25 @@ BITMAP* QuarterTurnedCopy(const BITMAP* page, int turn)
     }
     // Destination pixel (X, Y) of a clockwise turn by 90 comes from source
     // (Y, h - 1 - X); by 180 from (w - 1 - X, h - 1 - Y); by 270 from
-    // (w - 1 - Y, X).
+    // (w - 1 - Y, X); by 0 from (X, Y).  Along a destination row the source
+    // moves by `step` pixels.  A turn across reads the source down its
+    // columns, so the rows are done kTile destination pixels at a time:
+    // those read a band of kTile source rows, which stays in the cache.
+    constexpr int64_t kTile = 32;
     int64_t ow = out->width, oh = out->height;
-    for (int64_t y = 0; y < oh; y++) {
-        uint8_t* d = out->pixels + size_t(y) * size_t(ow) * 3;
-        for (int64_t x = 0; x < ow; x++, d += 3) {
-            int64_t sx = x, sy = y;
-            if (turn == 90) sx = y, sy = h - 1 - x;
-            if (turn == 180) sx = w - 1 - x, sy = h - 1 - y;
-            if (turn == 270) sx = w - 1 - y, sy = x;
-            std::memcpy(d, page->pixels + (size_t(sy) * size_t(w) + size_t(sx)) * 3, 3);
+    int64_t step = turn == 90 ? -w : turn == 180 ? -1 : turn == 270 ? w : 1;
+    RunInBands(oh, UseFastStages() ? StageThreads() : 1, [&](int, int64_t first, int64_t end) {
+        int64_t tile = across ? kTile : ow;  // a turn by 180 reads rows whole
+        for (int64_t x0 = 0; x0 < ow; x0 += tile) {
+            int64_t x1 = x0 + tile < ow ? x0 + tile : ow;
+            for (int64_t y = first; y < end; y++) {
+                int64_t sx = turn == 90 ? y : turn == 180 ? w - 1 - x0 : turn == 270 ? w - 1 - y : x0;
+                int64_t sy = turn == 90 ? h - 1 - x0 : turn == 180 ? h - 1 - y : turn == 270 ? x0 : y;
+                int64_t from = sy * w + sx;  // a source pixel's index, moved by step
+                uint8_t* to = out->pixels + (size_t(y) * size_t(ow) + size_t(x0)) * 3;
+                for (int64_t x = x0; x < x1; x++, from += step, to += 3) std::memcpy(to, page->pixels + size_t(from) * 3, 3);
+            }
         }
-    }
+    });
     return out;
 }

@@ -143,6 +143,29 @@ TEST_F(StageTest, QuarterTurnsMovePixelsLosslessly)
         Release(&turned);
     }
     BITMAP_Free(&wide);
+    // Wider than a tile and not a multiple of it, on one thread and three:
+    // every pixel where the turn puts it.
+    BITMAP page;
+    ASSERT_EQ(1, BITMAP_Create(&page, 70, 45, PIXEL_BGR));
+    for (size_t i = 0; i < size_t(70 * 45 * 3); i++) page.pixels[i] = uint8_t(Mix(uint32_t(i), 5));
+    for (const char* threads : {"1", "3"}) {
+        setenv("NIVELO_THREADS", threads, 1);
+        for (int turn : {90, 180, 270}) {
+            BITMAP* turned = QuarterTurnedCopy(&page, turn);
+            ASSERT_NE(turned, nullptr);
+            int mismatches = 0;
+            for (int y = 0; y < turned->height; y++)
+                for (int x = 0; x < turned->width; x++) {
+                    int sx = turn == 90 ? y : turn == 180 ? 69 - x : 69 - y;
+                    int sy = turn == 90 ? 44 - x : turn == 180 ? 44 - y : x;
+                    mismatches += std::memcmp(turned->pixels + (y * turned->width + x) * 3, page.pixels + (sy * 70 + sx) * 3, 3) != 0;
+                }
+            EXPECT_EQ(mismatches, 0) << turn << " on " << threads << " threads";
+            Release(&turned);
+        }
+    }
+    unsetenv("NIVELO_THREADS");
+    BITMAP_Free(&page);
 }
 
 TEST_F(StageTest, DrawnPrintIsPutUprightFromEveryQuarterTurn)
