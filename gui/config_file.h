@@ -2,13 +2,20 @@
 // reads, with two keys more (OFFSET_ANGLE, COUL_REMPLISSAGE).
 #pragma once
 
+#include <string>
+
 // Reads the file into the GUI parameter set.  A file that cannot be opened
 // changes nothing and is not reported.  Once it is open, automatic colour
-// is switched on; a COUL_REMPLISSAGE line switches it off again.  Unknown
-// keys are reported on standard output and skipped.
+// is switched on; a COUL_REMPLISSAGE line switches it off again.  Faulty
+// lines (unknown keys, values nivelo refuses) change nothing and are listed
+// in one message box.
 void ReadConfigFile(const char* name);
 
 // Writes the whole set, with directory1 and directory2 as REPERTOIRE1 and
 // REPERTOIRE2 (a preview writes other folders than the user's).  Returns 1,
 // or 0 after a message when the file cannot be created or written.
 int WriteConfigFile(const char* name, const char* directory1, const char* directory2);
+
+// The whole set as WriteConfigFile writes it with its own folders, to tell
+// whether the settings changed since they were saved.
+std::string ConfigText();

@@ -5,10 +5,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "core/support.h"
+#include "gui/conversion_targets.h"
 #include "gui/file_names.h"
 #include "gui/gui_params.h"
 #include "gui/main_window.h"
@@ -69,15 +72,38 @@ int ChooseInstead(OutputFolder* folder)
     return 1;
 }
 
-int EnsureExists(const OutputFolder& folder)
+// The value becomes a folder: a final separator, shown by the panel.
+int MakeItAFolder(OutputFolder* folder)
+{
+    size_t length = std::strlen(folder->value);
+    if (length + 2 > size_t(kTextSize)) {
+        ReportError("Répertoire trop long (plus de %d caractères) : %s/\n", kTextSize - 2, folder->value);
+        return 0;
+    }
+    folder->value[length] = kPathSeparator;
+    folder->value[length + 1] = '\0';
+    SetEditText(g_current_panel_window, folder->edit_id, folder->value);
+    return 1;
+}
+
+// A value is a prefix joined to the result names.  A value without a final
+// separator that names an existing folder was meant as that folder: it gets
+// its separator, so that the results go into it and not beside it.  Any
+// other value keeps its meaning ("sorties/lot_" names results "lot_page.tga"
+// in sorties/); the folder it writes into must exist, or is created when the
+// user agrees.
+int EnsureExists(OutputFolder* folder)
 {
     char resolved[kGuiPathSize];
-    if (!ResolveFolder(resolved, folder.value)) return 0;
-    if (IsDirectory(resolved)) return 1;
-    std::string question = std::string("Le ") + folder.what + " " + resolved +
-                           " n'existe pas.\n\nLe créer ?";
-    if (!PlatformAskYesNo(kBoxTitle, question.c_str())) return 0;
-    return MakeFolder(resolved);
+    if (!ResolveFolder(resolved, folder->value)) return 0;
+    size_t length = std::strlen(resolved);
+    bool is_prefix = length > 0 && resolved[length - 1] != kPathSeparator;
+    if (is_prefix && IsDirectory(resolved)) return MakeItAFolder(folder);
+    // A resolved value always holds the start directory's separator.
+    std::string parent(resolved, size_t(std::strrchr(resolved, kPathSeparator) + 1 - resolved));
+    if (IsDirectory(parent.c_str())) return 1;
+    std::string question = std::string("Le ") + folder->what + " " + parent + " n'existe pas.\n\nLe créer ?";
+    return PlatformAskYesNo(kBoxTitle, question.c_str()) && MakeFolder(parent);
 }
 
 std::string ReadWholeFile(const std::string& path)
@@ -96,17 +122,92 @@ void AppendToLog(const std::string& log, const std::string& image, const std::st
     file << "\n";
 }
 
-std::string Summary(size_t converted, const std::vector<std::string>& failures, int cancelled, size_t left)
+struct BatchCount {
+    size_t converted = 0, skipped = 0, left = 0;
+    int cancelled = 0;
+    std::vector<std::string> failures;
+};
+
+std::string Summary(const BatchCount& n, const std::vector<std::string>& folders)
 {
-    char head[128];
-    std::snprintf(head, sizeof head, "%zu image%s convertie%s, %zu en échec", converted, converted > 1 ? "s" : "",
-                  converted > 1 ? "s" : "", failures.size());
+    char head[160];
+    std::snprintf(head, sizeof head, "%zu image%s convertie%s, %zu en échec", n.converted, n.converted > 1 ? "s" : "",
+                  n.converted > 1 ? "s" : "", n.failures.size());
     std::string text = head;
-    if (cancelled) text += "\nConversion annulée : " + std::to_string(left) + " image(s) non traitée(s)";
-    for (const std::string& failure : failures)
+    if (n.skipped > 0) text += ", " + std::to_string(n.skipped) + " passée(s) pour ne rien remplacer";
+    if (n.cancelled) text += "\nConversion annulée : " + std::to_string(n.left) + " image(s) non traitée(s)";
+    if (n.converted > 0) {
+        text += "\n\nRésultats dans :";
+        for (const std::string& folder : folders) text += "\n  " + folder;
+    }
+    for (const std::string& failure : n.failures)
         text += "\n\n" + (failure.back() == '\n' ? failure.substr(0, failure.size() - 1) : failure);
     text += "\n\nJournal : " + std::string(g_work_directory) + kLogName;
     return text;
+}
+
+// The output folders in use, resolved as the runs see them; an empty text
+// for a save that is off.
+std::vector<std::string> UsedFolders()
+{
+    std::vector<std::string> folders;
+    const char* values[2] = {g_gui_params.REPERTOIRE1, g_gui_params.REPERTOIRE2};
+    int used[2] = {g_gui_params.SAUVEGARDE1, g_gui_params.SAUVEGARDE2};
+    for (int i = 0; i < 2; i++) {
+        char resolved[kGuiPathSize];
+        folders.push_back(used[i] && ResolveFolder(resolved, values[i]) ? resolved : "");
+    }
+    return folders;
+}
+
+enum ReplaceAnswer { REPLACE_ALL = 0, SKIP_THOSE = 1, CANCEL_BATCH = 2 };
+
+// One question for the whole batch, listing the files that would go.
+int AskAboutExisting(const std::vector<std::string>& existing)
+{
+    const size_t shown = 8;
+    std::string text = existing.size() > 1 ? "Ces fichiers existent déjà et seraient remplacés :\n"
+                                            : "Ce fichier existe déjà et serait remplacé :\n";
+    for (size_t i = 0; i < existing.size() && i < shown; i++) text += "\n  " + existing[i];
+    if (existing.size() > shown) text += "\n  … et " + std::to_string(existing.size() - shown) + " autre(s)";
+    text += "\n\nTout remplacer, passer les pages concernées, ou annuler la conversion ?";
+    const char* buttons[] = {"Tout remplacer", "Passer ces pages", "Annuler"};
+    return PlatformAskChoice(kBoxTitle, text.c_str(), buttons, 3, SKIP_THOSE, CANCEL_BATCH);
+}
+
+std::vector<long> g_viewers;  // xdg-open processes not yet reaped
+
+// The folders in the user's file manager, as a desktop opens them.
+void OpenFolders(const std::vector<std::string>& folders)
+{
+    std::set<std::string> opened;
+    for (const std::string& value : folders) {
+        if (value.empty()) continue;
+        std::string folder = value.substr(0, value.find_last_of(kPathSeparator) + 1);
+        if (!opened.insert(folder).second) continue;
+        std::string output = std::string(g_work_directory) + "xdg-open.txt";
+        ProcessRequest request{"xdg-open", {folder}, output.c_str(), nullptr, nullptr};
+        long pid;
+        int error;
+        if (PlatformStartProcess(&request, &pid, &error)) g_viewers.push_back(pid);
+        else ReportError("Impossible d'ouvrir le répertoire %s avec xdg-open : %s\n", folder.c_str(),
+                         std::strerror(error));
+    }
+}
+
+void ShowSummary(const BatchCount& n, const std::vector<std::string>& used)
+{
+    std::vector<std::string> folders;
+    for (const std::string& folder : used)
+        if (!folder.empty() && std::find(folders.begin(), folders.end(), folder) == folders.end())
+            folders.push_back(folder);
+    std::string text = Summary(n, folders);
+    if (n.converted == 0) {
+        PlatformMessageBox(MESSAGE_ERROR, kBoxTitle, text.c_str());
+        return;
+    }
+    const char* buttons[] = {"Ouvrir les dossiers", "Fermer"};
+    if (PlatformAskChoice(kBoxTitle, text.c_str(), buttons, 2, 1, 1) == 0) OpenFolders(folders);
 }
 
 }  // namespace
@@ -127,52 +228,83 @@ int PrepareOutputFolders()
         for (OutputFolder& f : folders)
             if (f.used && IsWindowsDefault(f.value) && !ChooseInstead(&f)) return 0;
     }
-    for (const OutputFolder& f : folders)
-        if (f.used && !EnsureExists(f)) return 0;
+    for (OutputFolder& f : folders)
+        if (f.used && !EnsureExists(&f)) return 0;
     return 1;
+}
+
+namespace {
+
+enum ImageOutcome { NEXT_IMAGE = 1, STOP_AFTER = 0, STOP_BEFORE = -1 };
+
+// One image of the batch under the wait box; its output goes to the log.
+int ConvertOne(const std::string& path, size_t i, size_t count, const std::string& log, BatchCount* n)
+{
+    char name[kGuiPathSize], directory[kGuiPathSize];
+    if (!CopyText(name, sizeof name, path.c_str())) {
+        n->failures.push_back(path + " : chemin trop long");
+        return NEXT_IMAGE;
+    }
+    SplitPath(name, directory);
+    char progress[64];
+    std::snprintf(progress, sizeof progress, "Conversion : image %zu / %zu", i + 1, count);
+    OpenWaitBox(progress);
+    RunReport report;
+    std::remove(RunOutputPath().c_str());  // no output of an earlier image in this one's section
+    int outcome = RunConversion(directory, name, &report);
+    std::string section = ReadWholeFile(RunOutputPath());
+    AppendToLog(log, path, section);
+    if (outcome == RUN_FAILED && section.empty()) {
+        // nivelo could not be started (already reported): the next image
+        // would fail the same way.
+        n->failures.push_back(path + " :\nnivelo n'a pas pu être lancé\n");
+        return STOP_AFTER;
+    }
+    if (outcome == RUN_CANCELLED) {
+        n->cancelled = 1;
+        return STOP_BEFORE;
+    }
+    if (outcome == RUN_DONE) n->converted++;
+    else n->failures.push_back(path + " :\n" + (report.messages.empty() ? "(pas de message de nivelo)\n" : report.messages));
+    return NEXT_IMAGE;
+}
+
+}  // namespace
+
+void ReapFolderViewers()
+{
+    int status;
+    for (size_t i = g_viewers.size(); i-- > 0;)
+        if (PlatformProcessEnded(g_viewers[i], &status)) g_viewers.erase(g_viewers.begin() + long(i));
 }
 
 void ConvertImages(const std::vector<std::string>& paths)
 {
-    if (paths.empty() || !PrepareOutputFolders() || !ConfirmLongBlur()) return;
+    if (paths.empty() || !ValuesAccepted() || !PrepareOutputFolders() || !ConfirmLongBlur()) return;
+    std::vector<std::string> folders = UsedFolders();
+    ConversionTargets targets = FindTargets(paths, folders, g_gui_params.black_and_white);
+    int skip = 0;
+    if (!targets.existing.empty()) {
+        int answer = AskAboutExisting(targets.existing);
+        if (answer == CANCEL_BATCH) return;
+        skip = answer == SKIP_THOSE;
+    }
     std::string log = std::string(g_work_directory) + kLogName;
     std::ofstream(log, std::ios::binary | std::ios::trunc).close();
 
-    size_t converted = 0, count = paths.size(), i = 0;
-    std::vector<std::string> failures;
-    int cancelled = 0;
+    BatchCount n;
+    size_t count = paths.size(), i = 0;
     for (; i < count; i++) {
-        char name[kGuiPathSize], directory[kGuiPathSize];
-        if (!CopyText(name, sizeof name, paths[i].c_str())) {
-            failures.push_back(paths[i] + " : chemin trop long");
+        if (skip && targets.replaces[i]) {
+            n.skipped++;
             continue;
         }
-        SplitPath(name, directory);
-        char progress[64];
-        std::snprintf(progress, sizeof progress, "Conversion : image %zu / %zu", i + 1, count);
-        OpenWaitBox(progress);
-        RunReport report;
-        std::remove(RunOutputPath().c_str());  // no output of an earlier image in this one's section
-        int outcome = RunConversion(directory, name, &report);
-        std::string section = ReadWholeFile(RunOutputPath());
-        AppendToLog(log, paths[i], section);
-        if (outcome == RUN_FAILED && section.empty()) {
-            // nivelo could not be started (already reported): the next
-            // image would fail the same way.
-            failures.push_back(paths[i] + " :\nnivelo n'a pas pu être lancé\n");
-            i++;
-            break;
-        }
-        if (outcome == RUN_CANCELLED) {
-            cancelled = 1;
-            break;
-        }
-        if (outcome == RUN_DONE) converted++;
-        else failures.push_back(paths[i] + " :\n" + (report.messages.empty() ? "(pas de message de nivelo)\n"
-                                                                             : report.messages));
+        int next = ConvertOne(paths[i], i, count, log, &n);
+        if (next == STOP_AFTER) i++;
+        if (next != NEXT_IMAGE) break;
     }
     CloseWaitBox();
     if (PlatformQuitPosted()) return;
-    PlatformMessageBox(failures.empty() && !cancelled ? MESSAGE_INFORMATION : MESSAGE_ERROR, kBoxTitle,
-                       Summary(converted, failures, cancelled, count - i).c_str());
+    n.left = count - i;
+    ShowSummary(n, folders);
 }

@@ -13,7 +13,14 @@
 // shows "n images converties, k en échec" with nivelo's message for each
 // failed image.  "Annuler" stops the batch.  The current image, the valid
 // limit and the views do not change.
+//
+// Before the first run the results that already exist are listed in one
+// question: replace them all, skip the pages that have one, or cancel.  The
+// summary names the folders the results went to and offers to open them.
 void ConvertImages(const std::vector<std::string>& paths);
+
+// Reaps the file managers that "Ouvrir les dossiers" started (every tick).
+void ReapFolderViewers();
 
 // 1 when every output folder the conversion writes into exists (or was
 // created or chosen by the user), 0 when the conversion must not start.

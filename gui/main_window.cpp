@@ -1,7 +1,9 @@
 // Main window procedure, message loop and display surface.
 #include "gui/main_window.h"
 
+#include "gui/conversion.h"
 #include "gui/display.h"
+#include "gui/session.h"
 
 namespace {
 
@@ -24,7 +26,7 @@ long MainWindowProc(int message, uint32_t wparam)
 {
     switch (message) {
     case MSG_DESTROY:
-        ReleaseDisplay();
+        if (ConfirmQuit()) ReleaseDisplay();
         break;
     case MSG_SIZE:
         ResizeViews(int(wparam & 0xFFFF), int(wparam >> 16));
@@ -38,6 +40,7 @@ long MainWindowProc(int message, uint32_t wparam)
         break;
     case MSG_TIMER:
         if (wparam == 0) g_display.frame_flag = 1;
+        ReapFolderViewers();
         break;
     case MSG_HSCROLL:
     case MSG_VSCROLL:

@@ -30,10 +30,14 @@ int PumpMessages();
 // The main window's client area became width x height: the views and the
 // surface follow it (startup.cpp).
 void ResizeViews(int width, int height);
+// The main window's client size, as last known.
+void MainWindowSize(int* width, int* height);
 
 // Start-up sequence up to the message loop: directories, window, surface,
 // layout, defaults; with an image argument, that image in both views.
 // Returns 1, or 0 after a message when the program cannot start.
 int StartGui(int argc, char** argv);
+// Removes this window's work folder (at the end, and by the tests).
+void EndWorkFolder();
 // The message loop, then the window is closed.  Returns the exit status.
 int RunGui();

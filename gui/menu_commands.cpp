@@ -11,13 +11,13 @@
 #include "gui/display.h"
 #include "gui/file_names.h"
 #include "gui/main_window.h"
+#include "gui/panel_resources.h"
 #include "gui/panels.h"
 #include "gui/previews.h"
 #include "gui/resources.h"
 #include "gui/run_nivelo.h"
 #include "gui/run_report.h"
-#include "tga/tga.h"
-#include "tiff/tiff.h"
+#include "gui/session.h"
 
 char g_image_name[kGuiPathSize];
 char g_image_directory[kGuiPathSize];
@@ -26,8 +26,21 @@ char g_config_directory[kGuiPathSize];
 
 namespace {
 
-const FileFilter kImageFilter[2] = {{"Targa Files (.tga)", "*.tga"}, {"Tiff Files (*.tif, *.tiff)", "*.tif;*.tiff"}};
-const FileFilter kConfigFilter[2] = {{"Text Files (.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}};
+// The extensions of the formats nivelo reads: the "Images" filter is made
+// from this list alone.
+const char* const kImageExtensions[] = {"tga", "tif", "tiff", "png", "jpg", "jpeg"};
+
+std::string ImagePattern()
+{
+    std::string pattern;
+    for (const char* extension : kImageExtensions) pattern += std::string(pattern.empty() ? "" : ";") + "*." + extension;
+    return pattern;
+}
+
+const std::string kImagePattern = ImagePattern();
+const FileFilter kImageFilter[2] = {{"Images", kImagePattern.c_str()}, {"Tous les fichiers", "*"}};
+// Every file first: a configuration saved without ".txt" must show.
+const FileFilter kConfigFilter[2] = {{"Tous les fichiers", "*"}, {"Fichiers texte", "*.txt"}};
 
 // The filter last chosen in each kind of dialog, and the folder last used.
 int g_image_filter_index;
@@ -46,29 +59,27 @@ void LoadImageCommand()
 {
     char chosen[kGuiPathSize];
     FileDialog(chosen, FILE_OPEN_ONE, "Charger une image", kImageFilter, g_image_directory, g_image_name);
-    if (chosen[0] == '\0') return;
-    std::memcpy(g_image_name, chosen, sizeof chosen);
-    SplitPath(g_image_name, g_image_directory);
-    AcceptImage();
+    if (chosen[0] != '\0') AcceptImage(chosen);
 }
 
-// The joined configuration path, or 0 after a message.
-int ConfigPath(char* path)
+// The chosen file (full path into path) becomes the configuration name and
+// folder; a cancelled dialog leaves them as they were, so that the next
+// dialog, and the next start, still find them.
+int ChooseConfig(int mode, const char* title, char* path)
 {
-    if (JoinPath(path, kGuiPathSize, g_config_directory, g_config_name)) return 1;
-    ReportError("Chemin trop long (plus de %d caractères): %s%s\n", kGuiPathSize - 1, g_config_directory,
-                g_config_name);
-    return 0;
+    FileDialog(path, mode, title, kConfigFilter, g_config_directory, g_config_name);
+    if (path[0] == '\0') return 0;
+    std::memcpy(g_config_name, path, kGuiPathSize);
+    SplitPath(g_config_name, g_config_directory);
+    return 1;
 }
 
 void LoadConfigCommand()
 {
-    FileDialog(g_config_name, FILE_OPEN_ONE, "Charger un fichier de config", kConfigFilter, g_config_directory,
-               g_config_name);
-    SplitPath(g_config_name, g_config_directory);
     char path[kGuiPathSize];
-    if (g_config_name[0] == '\0' || !ConfigPath(path)) return;
+    if (!ChooseConfig(FILE_OPEN_ONE, "Charger un fichier de config", path)) return;
     ReadConfigFile(path);
+    MarkSettingsSaved();
     // Refreshing the panel shown lowers the valid limit through its edits'
     // change notifications, as editing them would.
     FillPanel(g_current_panel_window, 0);
@@ -86,31 +97,15 @@ int MayWrite(const char* path)
 
 void SaveConfigCommand()
 {
-    FileDialog(g_config_name, FILE_SAVE, "Sauver un fichier de config", kConfigFilter, g_config_directory,
-               g_config_name);
-    SplitPath(g_config_name, g_config_directory);
     char path[kGuiPathSize];
-    if (g_config_name[0] == '\0' || !ConfigPath(path) || !MayWrite(path)) return;
-    WriteConfigFile(path, g_gui_params.REPERTOIRE1, g_gui_params.REPERTOIRE2);
+    if (!ValuesAccepted() || !ChooseConfig(FILE_SAVE, "Sauver un fichier de config", path) || !MayWrite(path)) return;
+    if (WriteConfigFile(path, g_gui_params.REPERTOIRE1, g_gui_params.REPERTOIRE2)) MarkSettingsSaved();
 }
 
 // The conversion leaves the current image and its views alone.
 void ConvertCommand()
 {
     ConvertImages(FileDialogMany("Choisir les images", kImageFilter, g_image_directory, g_image_name));
-}
-
-// Reads the file with the reader nivelo ends up using: the TIFF reader for a
-// file that begins as a TIFF, the TGA reader for any other (the TIFF reader
-// passes those on).  Only one reader tries, so a refused file gets one
-// message: a TIFF the TIFF reader refused would only add a TGA complaint
-// about alpha bits that hides the reason.
-int CheckImageFile(const char* path)
-{
-    BITMAP check = {};
-    int read = HasTiffSignature(path) ? LoadTIFF(path, &check) : LoadTGA(path, &check);
-    BITMAP_Free(&check);
-    return read;
 }
 
 }  // namespace
@@ -123,17 +118,6 @@ void SetFileCommandDefaults()
     g_image_filter_index = g_config_filter_index = 0;
 }
 
-// A refused or abandoned page is not the current image: the views of the
-// page before it must not stay on screen as if they were its own.
-static void LeaveNoImage(const std::string& title_end)
-{
-    g_image_name[0] = '\0';
-    g_display.image_loaded = 0;
-    PlatformSetWindowTitle((kTitle + title_end).c_str());
-    UpdateScrollBars();
-    RenderViews();
-}
-
 void ShowImageTitle()
 {
     std::string title = kTitle;
@@ -141,33 +125,77 @@ void ShowImageTitle()
     PlatformSetWindowTitle(title.c_str());
 }
 
-int HasTiffSignature(const char* path)
+namespace {
+
+// What the open page needs to stay open while another is tried.
+struct OpenPage {
+    char name[kGuiPathSize];
+    char directory[kGuiPathSize];
+    int loaded, valid_limit, angle_known, orientation;
+    double angle;
+    std::string angle_note;
+};
+
+void KeepPage(OpenPage* page)
 {
-    unsigned char head[4] = {0, 0, 0, 0};
-    FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return 0;
-    size_t got = std::fread(head, 1, 4, file);
-    std::fclose(file);
-    if (got != 4) return 0;
-    return (head[0] == 'I' && head[1] == 'I' && head[2] == 42 && head[3] == 0) ||
-           (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && head[3] == 42);
+    std::memcpy(page->name, g_image_name, sizeof page->name);
+    std::memcpy(page->directory, g_image_directory, sizeof page->directory);
+    page->loaded = g_display.image_loaded;
+    page->valid_limit = g_valid_limit;
+    page->angle_known = g_angle_known;
+    page->orientation = g_orientation;
+    page->angle = g_detected_angle;
+    page->angle_note = g_angle_note;
 }
 
-void AcceptImage()
+void BringBack(const OpenPage& page)
 {
-    char path[kGuiPathSize];
-    // The file is read only to check it: the views show what nivelo writes.
-    if (g_image_name[0] != '\0' && JoinPath(path, sizeof path, g_image_directory, g_image_name) &&
-        CheckImageFile(path)) {
-        g_display.image_loaded = 1;
-        g_angle_known = 0;  // the last angle was another page's
-        g_orientation = kNoOrientation;
-        ShowImageTitle();
-        if (FullRefresh() == RUN_CANCELLED && !PlatformQuitPosted())
-            LeaveNoImage(std::string(" - aucune image (chargement de ") + g_image_name + " annulé)");
+    std::memcpy(g_image_name, page.name, sizeof page.name);
+    std::memcpy(g_image_directory, page.directory, sizeof page.directory);
+    g_display.image_loaded = page.loaded;
+    g_valid_limit = page.valid_limit;
+    g_angle_known = page.angle_known;
+    g_orientation = page.orientation;
+    g_detected_angle = page.angle;
+    g_angle_note = page.angle_note;
+    RestoreStageImages();
+    ShowImageTitle();
+    PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    PlatformSetControlText(g_current_panel_window, IDC_ANGLE_NOTE, g_angle_note.c_str());
+    UpdateScrollBars();
+    RenderViews();
+    ShowViewsState();
+}
+
+}  // namespace
+
+// nivelo itself decides whether it reads the file, so that the GUI opens
+// every format nivelo reads and its refusal gives the reader's own reason.
+// The open page's stage images are set aside meanwhile; its views stay in
+// memory.
+void AcceptImage(const char* path)
+{
+    char name[kGuiPathSize], directory[kGuiPathSize];
+    if (!CopyText(name, sizeof name, path)) {
+        ReportLongPath(path);
         return;
     }
-    LeaveNoImage(std::string(" - aucune image (") + g_image_name + " refusée)");
+    SplitPath(name, directory);
+    OpenPage page;
+    KeepPage(&page);
+    std::memcpy(g_image_name, name, sizeof name);
+    std::memcpy(g_image_directory, directory, sizeof directory);
+    SetStageImagesAside();
+    g_display.image_loaded = 1;
+    g_angle_known = 0;  // the last angle was another page's
+    g_orientation = kNoOrientation;
+    g_angle_note.clear();
+    ShowImageTitle();
+    if (FullRefresh() == RUN_DONE) {
+        DropStageImagesSetAside();
+        return;
+    }
+    if (!PlatformQuitPosted()) BringBack(page);
 }
 
 void OnMenuCommand(int id)
@@ -177,10 +205,16 @@ void OnMenuCommand(int id)
     case ID_LOAD_CONFIG: LoadConfigCommand(); break;
     case ID_SAVE_CONFIG: SaveConfigCommand(); break;
     case ID_CONVERT: ConvertCommand(); break;
-    case ID_QUIT: ReleaseDisplay(); break;
+    case ID_QUIT:
+        if (ConfirmQuit()) ReleaseDisplay();
+        break;
     case ID_ZOOM_100: SetZoomMode(ZOOM_100); break;
     case ID_ZOOM_50: SetZoomMode(ZOOM_50); break;
     case ID_ZOOM_FULL_PAGE: SetZoomMode(ZOOM_FULL_PAGE); break;
+    // Zooming in goes from the full page to 50 % to 100 %.
+    case ID_ZOOM_IN: SetZoomMode(g_display.zoom_mode == ZOOM_FULL_PAGE ? ZOOM_50 : ZOOM_100); break;
+    case ID_ZOOM_OUT: SetZoomMode(g_display.zoom_mode == ZOOM_100 ? ZOOM_50 : ZOOM_FULL_PAGE); break;
+    case ID_UPDATE_VIEWS: RunUpdateCommand(); break;
     case ID_ABOUT: ShowAbout(); break;
     default: break;
     }

@@ -21,13 +21,12 @@ void SetFileCommandDefaults();
 // Performs the menu command id; ids without a command do nothing.
 void OnMenuCommand(int id);
 
-// Takes the current image (directory and name above) when the TIFF or the
-// TGA reader accepts it: image loaded, then the full refresh.  When the name
-// is empty or the readers refuse the file (they have said why), or the user
-// cancels its first run, no image is current: the name is emptied, the views
-// turn grey and the title says so.
+// Opens the image (a full path) when nivelo reads it: it becomes the current
+// image and the views show its stage images.  When nivelo refuses it (its
+// message says why) or the user cancels the run, the page that was open
+// stays open with its views and angle, as if nothing had been chosen.
 // Used by "Charger Image..." and by `nivelo_gui <image>`.
-void AcceptImage();
+void AcceptImage(const char* path);
 
 // File dialogs.  Modes FILE_OPEN_ONE and FILE_SAVE: buffer (kGuiPathSize
 // bytes) receives the chosen full path, or is emptied on cancel or error.
@@ -44,9 +43,6 @@ std::vector<std::string> FileDialogMany(const char* title, const FileFilter* fil
 // Window title: "Nivelo gui v1.0", followed by " - " and the current image's
 // file name when there is one.
 void ShowImageTitle();
-
-// 1 when the file begins with a TIFF byte-order mark and its 42.
-int HasTiffSignature(const char* path);
 
 // The "A propos..." box.
 void ShowAbout();

@@ -87,6 +87,7 @@ const ControlResource kRotationControls[] = {
     {IDC_LABEL, CONTROL_LABEL, "Plage (degrés)", 7, 136, 77, 8, 0},
     {IDC_AFFINAGE_PLAGE, CONTROL_EDIT, nullptr, 7, 145, 77, 12, 0},
     {IDC_DETECTED_ANGLE, CONTROL_LABEL, "Angle détecté : -", 7, 161, 77, 8, 0},
+    {IDC_ANGLE_NOTE, CONTROL_LABEL, "", 7, 171, 77, 26, 0},
 };
 
 const ControlResource kCrop2Controls[] = {
@@ -111,6 +112,8 @@ const ControlResource kSave2Controls[] = {
 
 const ControlResource kUpdateBarControls[] = {
     {IDC_UPDATE, CONTROL_BUTTON, "Mettre à jour", 7, 7, 77, 12, 0},
+    {IDC_VIEWS_STATE, CONTROL_LABEL, "", 7, 22, 77, 9, CONTROL_CENTERED},
+    {IDC_VALUE_NOTE, CONTROL_LABEL, "", 7, 33, 77, 56, 0},
 };
 
 const DialogResource kCrop1Dialog = Dialog(DIALOG_CROP1, kPanelY, 153, kCrop1Controls);
@@ -120,7 +123,7 @@ const DialogResource kFilter2Dialog = Dialog(DIALOG_FILTER2, kPanelY, 65, kFilte
 const DialogResource kFilter3Dialog = Dialog(DIALOG_FILTER3, kPanelY, 34, kFilter3Controls);
 const DialogResource kFilter4Dialog = Dialog(DIALOG_FILTER4, kPanelY, 23, kFilter4Controls);
 const DialogResource kFilter5Dialog = Dialog(DIALOG_FILTER5, kPanelY, 65, kFilter5Controls);
-const DialogResource kRotationDialog = Dialog(DIALOG_ROTATION, kPanelY, 175, kRotationControls);
+const DialogResource kRotationDialog = Dialog(DIALOG_ROTATION, kPanelY, 200, kRotationControls);
 const DialogResource kCrop2Dialog = Dialog(DIALOG_CROP2, kPanelY, 57, kCrop2Controls);
 const DialogResource kSave1Dialog = Dialog(DIALOG_SAVE1, kPanelY, 70, kSave1Controls);
 const DialogResource kSave2Dialog = Dialog(DIALOG_SAVE2, kPanelY, 55, kSave2Controls);
@@ -134,7 +137,8 @@ const char* const kStageNames[kStageCount] = {
 
 const DialogResource g_stage_chooser_dialog = Dialog(DIALOG_STAGE_CHOOSER, 0, 26, kChooserControls);
 
-const DialogResource g_update_bar_dialog = Dialog(DIALOG_UPDATE_BAR, 208, 26, kUpdateBarControls);
+// Below the tallest panel (Rotation), so that no panel hides it.
+const DialogResource g_update_bar_dialog = Dialog(DIALOG_UPDATE_BAR, kPanelY + 204, 94, kUpdateBarControls);
 
 const DialogResource* const kStagePanels[kStageCount] = {
     &kCrop1Dialog,   &kBlurDialog,    &kSave1Dialog,    &kFilter1Dialog, &kFilter2Dialog, &kFilter3Dialog,

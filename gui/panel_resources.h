@@ -59,7 +59,10 @@ enum PanelControlIds {
     IDC_AFFINAGE = 1038,
     IDC_AFFINAGE_PLAGE = 1039,
     IDC_DETECTED_ANGLE = 1040,  // label: the skew angle of nivelo's last run
-    IDC_ORIENTATION = 1041,
+    IDC_ANGLE_NOTE = 1041,      // label: what nivelo said about that angle
+    IDC_VIEWS_STATE = 1042,     // label: says when the views are out of date
+    IDC_VALUE_NOTE = 1043,      // label: why a field's value is refused
+    IDC_ORIENTATION = 1044,
 };
 
 constexpr int kStageCount = 11;

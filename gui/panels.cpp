@@ -9,18 +9,21 @@
 #include <string>
 
 #include "core/support.h"
+#include "gui/display.h"
 #include "gui/gui_params.h"
 #include "gui/panel_resources.h"
+#include "gui/previews.h"
 #include "gui/run_report.h"
 
 int g_current_panel;
 PlatformDialog* g_current_panel_window;
 int g_valid_limit;
+PlatformDialog* g_update_bar;
 
 namespace {
 
 PlatformDialog* g_stage_chooser;
-PlatformDialog* g_update_bar;
+int g_filling;  // FillPanel is putting the set into the controls
 
 const char kFolderTitle[] = "Choisissez un répertoire de sauvegarde";
 const char* const kSideNames[] = {"Haut", "Bas", "Gauche", "Droite"};
@@ -31,6 +34,7 @@ const uint8_t kSideBits[] = {SIDE_TOP, SIDE_BOTTOM, SIDE_LEFT, SIDE_RIGHT};  // 
 void MarkStale()
 {
     if (g_valid_limit > g_current_panel) g_valid_limit = g_current_panel;
+    ShowViewsState();
 }
 
 void SetEditInteger(PlatformDialog* dialog, int id, int32_t value)
@@ -42,9 +46,14 @@ void SetEditInteger(PlatformDialog* dialog, int id, int32_t value)
 
 void SetEditReal(PlatformDialog* dialog, int id, double value)
 {
+    // Six decimals, as a file holds them, but without the zeros that end
+    // them: 0.5 and 3 read better than 0.500000 and 3.000000.
     char text[256];
     std::snprintf(text, sizeof text, "%f", value);
-    SetEditText(dialog, id, text);
+    char* end = text + std::strlen(text);
+    while (end > text && end[-1] == '0') *--end = '\0';
+    if (end > text && end[-1] == '.') *--end = '\0';
+    SetEditText(dialog, id, std::strcmp(text, "-0") == 0 ? "0" : text);
 }
 
 void SetCheck(PlatformDialog* dialog, int id, int value)
@@ -83,22 +92,6 @@ uint8_t* SwitchOf(int id)
     }
 }
 
-int32_t* IntegerOf(int id)
-{
-    switch (id) {
-    case IDC_DETECT_WIDTH: return &g_gui_params.DETECT_WIDTH;
-    case IDC_DETECT_DIFF: return &g_gui_params.DETECT_DIFF;
-    case IDC_BLUR_RADIUS: return &g_gui_params.BLUR_RADIUS;
-    case IDC_BLUR_LIMIT: return &g_gui_params.BLUR_LIMIT;
-    case IDC_VISION_LIMIT1: return &g_gui_params.VISION_LIMIT1;
-    case IDC_VISION_WIDTH1: return &g_gui_params.VISION_WIDTH1;
-    case IDC_VISION_LIMIT2: return &g_gui_params.VISION_LIMIT2;
-    case IDC_VISION_WIDTH2: return &g_gui_params.VISION_WIDTH2;
-    case IDC_VISION_WIDTH3: return &g_gui_params.VISION_WIDTH3;
-    default: return nullptr;
-    }
-}
-
 int SideBitOf(int id)
 {
     switch (id) {
@@ -107,17 +100,6 @@ int SideBitOf(int id)
     case IDC_SIDE_LEFT: return SIDE_LEFT;
     case IDC_SIDE_RIGHT: return SIDE_RIGHT;
     default: return 0;
-    }
-}
-
-// Colour byte (0 red, 1 green, 2 blue) an edit holds, or -1.
-int ColourByteOf(int id)
-{
-    switch (id) {
-    case IDC_FILL_RED: return 0;
-    case IDC_FILL_GREEN: return 1;
-    case IDC_FILL_BLUE: return 2;
-    default: return -1;
     }
 }
 
@@ -168,26 +150,29 @@ int OnClick(PlatformDialog* dialog, int id)
     }
 }
 
+// What the user types in a folder field is a folder: the value gets its
+// final separator, or the results would land beside the folder, named
+// "out2page.tga".  A value shown from a configuration file keeps its form, a
+// name prefix included.
+void ReadFolderEdit(PlatformDialog* dialog, int id, char* folder)
+{
+    ReadEditText(dialog, id, folder);
+    size_t length = std::strlen(folder);
+    // A full field keeps its text; the conversion then checks its folder.
+    if (g_filling || length == 0 || folder[length - 1] == kPathSeparator || length + 1 >= size_t(kTextSize)) return;
+    folder[length] = kPathSeparator;
+    folder[length + 1] = '\0';
+}
+
 int OnEditChange(PlatformDialog* dialog, int id)
 {
-    if (int32_t* value = IntegerOf(id)) {
+    if (TakeFieldValue(dialog, id)) {
         MarkStale();
-        ReadEditInteger(dialog, id, value);
-        return 1;
-    }
-    int byte = ColourByteOf(id);
-    if (byte >= 0) {
-        MarkStale();
-        int32_t number;
-        if (ReadEditInteger(dialog, id, &number)) g_gui_params.fill_colour[byte] = uint8_t(uint32_t(number) & 0xFF);
         return 1;
     }
     switch (id) {
-    case IDC_VISION_ANGLE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.VISION_ANGLE); return 1;
-    case IDC_OFFSET_ANGLE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.OFFSET_ANGLE); return 1;
-    case IDC_AFFINAGE_PLAGE: MarkStale(); ReadEditReal(dialog, id, &g_gui_params.AFFINAGE_PLAGE); return 1;
-    case IDC_REPERTOIRE1: ReadEditText(dialog, id, g_gui_params.REPERTOIRE1); return 1;
-    case IDC_REPERTOIRE2: ReadEditText(dialog, id, g_gui_params.REPERTOIRE2); return 1;
+    case IDC_REPERTOIRE1: ReadFolderEdit(dialog, id, g_gui_params.REPERTOIRE1); return 1;
+    case IDC_REPERTOIRE2: ReadFolderEdit(dialog, id, g_gui_params.REPERTOIRE2); return 1;
     default: return 0;
     }
 }
@@ -198,6 +183,7 @@ void ShowStage(int panel)
 {
     g_current_panel = panel;
     PlatformDestroyDialog(&g_current_panel_window);
+    ForgetRefusals();
     g_current_panel_window = PlatformCreateDialog(kStagePanels[panel], PanelProc);
     RefreshPreviews();
 }
@@ -218,6 +204,12 @@ int OnListChoice(PlatformDialog* dialog, int id)
 }
 
 }  // namespace
+
+void ShowViewsState()
+{
+    bool stale = g_display.image_loaded && g_valid_limit < AfterImageOf(g_current_panel);
+    PlatformSetControlText(g_update_bar, IDC_VIEWS_STATE, stale ? "Vues pas à jour" : "");
+}
 
 void SetPanelDefaults()
 {
@@ -258,6 +250,11 @@ int PanelProc(PlatformDialog* dialog, int message, int id, int code)
     case NOTIFY_CLICKED:
         return (id >= IDC_RECADRAGE1 && id <= IDC_AFFINAGE) || id == IDC_ORIENTATION ? OnClick(dialog, id) : 0;
     case NOTIFY_CHANGE: return OnEditChange(dialog, id);
+    // Return in a value's field runs the stage with it, as "Mettre à jour".
+    case NOTIFY_RETURN:
+        if (id == IDC_REPERTOIRE1 || id == IDC_REPERTOIRE2) return 0;
+        RunUpdateCommand();
+        return 1;
     case NOTIFY_SELENDOK: return OnListChoice(dialog, id);
     default: return 0;
     }
@@ -266,6 +263,7 @@ int PanelProc(PlatformDialog* dialog, int message, int id, int code)
 void FillPanel(PlatformDialog* dialog, int creating)
 {
     if (dialog == nullptr) return;
+    g_filling = 1;
     if (creating && PlatformHasControl(dialog, IDC_STAGE_CHOOSER)) {
         for (const char* name : kStageNames) PlatformAddListItem(dialog, IDC_STAGE_CHOOSER, name);
         PlatformSetListSelection(dialog, IDC_STAGE_CHOOSER, g_current_panel);
@@ -308,31 +306,14 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetEditInteger(dialog, IDC_FILL_BLUE, g_gui_params.fill_colour[2]);
     SetEditText(dialog, IDC_REPERTOIRE2, g_gui_params.REPERTOIRE2);
     PlatformSetControlText(dialog, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    PlatformSetControlText(dialog, IDC_ANGLE_NOTE, g_angle_note.c_str());
     if (creating) SetPanelTooltips(dialog);
+    g_filling = 0;
 }
 
 void SetEditText(PlatformDialog* dialog, int id, const char* text)
 {
     if (dialog != nullptr && PlatformHasControl(dialog, id)) PlatformSetEditText(dialog, id, text);
-}
-
-int ReadEditInteger(const PlatformDialog* dialog, int id, int32_t* value)
-{
-    if (dialog == nullptr || !PlatformHasControl(dialog, id)) return 0;
-    char text[256];
-    PlatformGetControlText(dialog, id, text, sizeof text);
-    return ParseInteger(text, value, nullptr);
-}
-
-int ReadEditReal(const PlatformDialog* dialog, int id, double* value)
-{
-    if (dialog == nullptr || !PlatformHasControl(dialog, id)) return 0;
-    char text[256];
-    PlatformGetControlText(dialog, id, text, sizeof text);
-    float number;
-    if (std::sscanf(text, "%f", &number) != 1) return 0;
-    *value = number;
-    return 1;
 }
 
 void ReadEditText(const PlatformDialog* dialog, int id, char* directory)

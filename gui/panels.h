@@ -34,16 +34,25 @@ int PanelProc(PlatformDialog* dialog, int message, int id, int code);
 // back, so reals come back as single precision with six decimals.
 void FillPanel(PlatformDialog* dialog, int creating);
 
+// The update bar (null outside CreatePanels .. DestroyPanels).
+extern PlatformDialog* g_update_bar;
+
+// Value fields (panel_values.cpp).  TakeFieldValue checks the field's text
+// with nivelo's grammar and range: a valid value goes into the set, a
+// refused one leaves the set as it was and marks the field, its reason
+// shown under "Mettre à jour".  Returns 0 for a control that is not a
+// value field.
+int TakeFieldValue(PlatformDialog* dialog, int id);
+// The panel shown is rebuilt from the set: no field holds a refused value.
+void ForgetRefusals();
+// 1 when no field holds a refused value; otherwise says why in a box.
+int ValuesAccepted();
+
 // Tooltips with each value's useful range (panel_tips.cpp).
 void SetPanelTooltips(PlatformDialog* dialog);
 
 // Edit access; every routine skips a control the dialog lacks.
 void SetEditText(PlatformDialog* dialog, int id, const char* text);
-// Parse the edit's first line as "%d" / "%f" (single precision).  Return 1
-// with the number in *value; 0 with *value unchanged when the control is
-// missing or its text does not begin with a number.
-int ReadEditInteger(const PlatformDialog* dialog, int id, int32_t* value);
-int ReadEditReal(const PlatformDialog* dialog, int id, double* value);
 // The edit's first line into a folder value of the set (kTextSize bytes).
 void ReadEditText(const PlatformDialog* dialog, int id, char* directory);
 
@@ -58,3 +67,7 @@ void ChooseFolder(char* directory);
 // confirmed choice in the stage chooser shows once the new panel is built.
 void RunUpdateCommand();
 void RefreshPreviews();
+
+// The update bar says whether the views still match the panels: an edit,
+// or a run cancelled or failed, leaves them out of date until a run.
+void ShowViewsState();

@@ -25,11 +25,12 @@
 //                       PlatformHasControl, PlatformEnableControl,
 //                       PlatformIsControlEnabled, PlatformSetEditText,
 //                       PlatformSetControlText, PlatformGetControlText,
-//                       PlatformSetCheck, PlatformGetCheck,
+//                       PlatformSetCheck, PlatformGetCheck, PlatformMarkControl,
 //                       PlatformClearList, PlatformAddListItem,
 //                       PlatformListCount, PlatformSetListSelection,
 //                       PlatformGetListSelection
-//   Modal boxes         PlatformMessageBox, PlatformAskYesNo, PlatformFileDialog,
+//   Modal boxes         PlatformMessageBox, PlatformAskYesNo, PlatformAskChoice,
+//                       PlatformFileDialog,
 //                       PlatformChooseColour, PlatformChooseFolder
 //   Input and redraw    PlatformRedrawDialogs, PlatformBlockInput,
 //                       PlatformSetControlTooltip
@@ -66,7 +67,12 @@ enum PlatformNotification {
     NOTIFY_CLICKED = 0,      // push button pressed, check box toggled
     NOTIFY_SELENDOK = 9,     // the user confirmed a choice in a list
     NOTIFY_CHANGE = 0x0300,  // an edit's text changed (typed or set)
+    NOTIFY_RETURN = 0x0301,  // Return pressed in an edit
 };
+
+// The id under which a popup dialog hears that the user closed it (its
+// close button, or Escape): a click of this id.
+constexpr int CONTROL_ID_CLOSE = 2;
 
 // Scroll request codes (low 16 bits of a scroll message's wparam).
 enum ScrollCode {
@@ -97,11 +103,20 @@ enum MenuEntryFlags {
     MENU_RIGHT_ALIGNED = 2  // popup placed at the right end of the bar (help)
 };
 
+// Keys of menu shortcuts: a character, or one of these, with SHORTCUT_CTRL
+// added for the Control key.  The menu shows each beside its item.
+enum MenuShortcut {
+    SHORTCUT_NONE = 0,
+    SHORTCUT_F5 = 0x1005,
+    SHORTCUT_CTRL = 0x10000,
+};
+
 struct MenuEntry {
     int kind;          // MenuEntryKind
     int id;            // command id of an item, 0 otherwise
     const char* text;  // shown text (no accelerator marks); null for separators
     int flags;         // MenuEntryFlags
+    int shortcut;      // MenuShortcut; SHORTCUT_NONE for none
 };
 
 struct MenuResource {
@@ -237,7 +252,8 @@ int PlatformQuitPosted();
 
 // While blocked, the menu, the scroll bars, the drawing area and the child
 // dialogs take no input from the user; popups and the main window's close
-// request still arrive.
+// request still arrive, and Escape anywhere closes the popups (their
+// procedures hear CONTROL_ID_CLOSE).
 void PlatformBlockInput(int blocked);
 
 // ---------------------------------------------------------------------------
@@ -268,6 +284,9 @@ void PlatformSetControlText(PlatformDialog* dialog, int id, const char* text);
 // at a character boundary, terminated.  Returns the number of bytes copied.
 size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer, size_t size);
 
+// Marks an edit whose text is refused (a tinted background), or unmarks it.
+void PlatformMarkControl(PlatformDialog* dialog, int id, int refused);
+
 // Text shown when the pointer rests on the control.
 void PlatformSetControlTooltip(PlatformDialog* dialog, int id, const char* text);
 
@@ -284,11 +303,17 @@ int PlatformGetListSelection(const PlatformDialog* dialog, int id);
 // ---------------------------------------------------------------------------
 // Modal boxes.  Each returns when the user has answered.
 
+// Every box is at most as wide as the screen: long lines are wrapped.
 enum MessageBoxKind { MESSAGE_ERROR = 1, MESSAGE_INFORMATION = 2 };
 void PlatformMessageBox(int kind, const char* title, const char* text);
 // A question with the buttons "Oui" and "Non"; 1 for "Oui", 0 for "Non" or a
-// closed box.
+// closed box.  Return answers "Non": nothing is done by a key pressed in haste.
 int PlatformAskYesNo(const char* title, const char* text);
+// A question with count (1 to 3) buttons, left to right.  Return presses
+// button default_button; Escape or closing the box gives cancel_button.
+// Returns the index of the button pressed.
+int PlatformAskChoice(const char* title, const char* text, const char* const* buttons, int count,
+                      int default_button, int cancel_button);
 
 struct FileFilter {
     const char* description;  // e.g. "Targa Files (.tga)"

@@ -12,15 +12,18 @@
 #include <FL/Fl_Color_Chooser.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_File_Input.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Menu_Bar.H>
+#include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -306,7 +309,20 @@ Fl_Box* g_corner = nullptr;  // between the two bars
 Fl_Menu_Bar* g_menu_bars[2] = {nullptr, nullptr};  // main, and the right-aligned help popup
 int g_help_width = 0;
 std::vector<Fl_Group*> g_child_groups;  // the child dialogs, drawn over the drawing area
+std::vector<PlatformDialog*> g_popups;
 bool g_input_blocked = false;
+
+void ClosePopup(PlatformDialog* dialog)
+{
+    if (dialog->procedure != nullptr) dialog->procedure(dialog, MSG_COMMAND, CONTROL_ID_CLOSE, NOTIFY_CLICKED);
+}
+
+void PopupCloseCallback(Fl_Widget*, void* data) { ClosePopup(static_cast<PlatformDialog*>(data)); }
+
+bool IsEscape(int event)
+{
+    return (event == FL_KEYBOARD || event == FL_SHORTCUT) && Fl::event_key() == FL_Escape;
+}
 
 void LayOutMainWindow()
 {
@@ -327,6 +343,12 @@ void LayOutMainWindow()
 // event; its close request and the wait box's events still pass.
 int DispatchEvent(int event, Fl_Window* window)
 {
+    if (g_input_blocked && window == g_window && IsEscape(event)) {
+        // Escape cancels the run, wherever the focus is.
+        std::vector<PlatformDialog*> popups = g_popups;
+        for (PlatformDialog* popup : popups) ClosePopup(popup);
+        return 1;
+    }
     if (g_input_blocked && window == g_window) {
         switch (event) {
         case FL_PUSH:
@@ -348,6 +370,13 @@ int DispatchEvent(int event, Fl_Window* window)
     return Fl::handle_(event, window);
 }
 std::vector<Fl_Menu_Item> g_menu_items[2];
+
+int FltkShortcut(int shortcut)
+{
+    if (shortcut == SHORTCUT_NONE) return 0;
+    int key = shortcut & 0xFFFF;
+    return ((shortcut & SHORTCUT_CTRL) ? FL_CTRL : 0) + (key == SHORTCUT_F5 ? FL_F + 5 : key);
+}
 std::map<int, int> g_menu_checked;
 
 Fl_Menu_Item* FindMenuItem(int id)
@@ -389,12 +418,41 @@ void BuildMenus(const MenuResource* menu)
         } else {
             int flags = (e.flags & MENU_CHECKED) ? FL_MENU_TOGGLE | FL_MENU_VALUE : 0;
             g_menu_checked[e.id] = (e.flags & MENU_CHECKED) != 0;
-            g_menu_items[side].push_back(Fl_Menu_Item{e.text, 0, MenuCallback,
+            g_menu_items[side].push_back(Fl_Menu_Item{e.text, FltkShortcut(e.shortcut), MenuCallback,
                                                       reinterpret_cast<void*>(intptr_t(e.id)), flags, 0, 0, 0, 0});
         }
     }
     if (open) g_menu_items[side].push_back(Fl_Menu_Item{});
     for (auto& items : g_menu_items) items.push_back(Fl_Menu_Item{});
+}
+
+// The menu item that carries this shortcut, as if it were chosen.
+int RunItemOfShortcut(int shortcut)
+{
+    for (auto& items : g_menu_items)
+        for (Fl_Menu_Item& item : items)
+            if (item.text != nullptr && item.shortcut_ == shortcut && item.callback_ != nullptr) {
+                MenuCallback(nullptr, item.user_data_);
+                return 1;
+            }
+    return 0;
+}
+
+// Keys the menu bar does not see: Home and End move the views to the
+// image's start and end wherever the focus is not in a field, and Ctrl+=
+// zooms in as Ctrl++ does on keyboards where "+" takes Shift.
+int GlobalKeys(int event)
+{
+    if (event != FL_SHORTCUT) return 0;
+    int key = Fl::event_key();
+    bool ctrl = Fl::event_state(FL_CTRL) != 0;
+    if (ctrl && (key == '=' || key == FL_KP + '+')) return RunItemOfShortcut(FL_CTRL + '+');
+    if (ctrl && key == FL_KP + '-') return RunItemOfShortcut(FL_CTRL + '-');
+    if (ctrl || (key != FL_Home && key != FL_End)) return 0;
+    uint32_t position = key == FL_Home ? 0 : 0xFFFF;  // the views clamp it to the image's end
+    Send(MSG_HSCROLL, SCROLL_THUMB_POSITION | position << 16);
+    Send(MSG_VSCROLL, SCROLL_THUMB_POSITION | position << 16);
+    return 1;
 }
 
 int MenuWidth(const std::vector<Fl_Menu_Item>& items)
@@ -462,7 +520,9 @@ void ControlCallback(Fl_Widget*, void* data)
     switch (control->resource->kind) {
     case CONTROL_EDIT:
     case CONTROL_NUMBER_EDIT:
-        code = NOTIFY_CHANGE;
+        code = Fl::event() == FL_KEYBOARD && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter)
+                   ? NOTIFY_RETURN
+                   : NOTIFY_CHANGE;
         break;
     case CONTROL_COMBO:
     case CONTROL_LIST_BOX:
@@ -497,7 +557,7 @@ Fl_Widget* MakeControl(const ControlResource* r, int x0, int y0)
         Fl_Input* input = r->kind == CONTROL_EDIT ? new Fl_Input(x, y, w, h) : new DigitsInput(x, y, w, h);
         input->textsize(kDialogFontSize);
         input->value(text);
-        input->when(FL_WHEN_CHANGED);
+        input->when(FL_WHEN_CHANGED | FL_WHEN_ENTER_KEY_ALWAYS);
         widget = input;
         break;
     }
@@ -556,25 +616,80 @@ std::string MenuText(const char* text)
     return out;
 }
 
-// FLTK's filter parser is confused by parentheses in a description.
+// Fl_File_Chooser's filters: "Description (pattern)" separated by tabs; the
+// whole text is what the list shows.  "*.tif;*.tiff" is written
+// "*.{tif,tiff}".
 std::string FilterText(const FileFilter* filters, int count)
 {
     std::string out;
     for (int i = 0; i < count; ++i) {
-        if (i > 0) out += "\n";
-        for (const char* p = filters[i].description; *p != '\0'; ++p)
-            if (*p != '(' && *p != ')') out.push_back(*p);
-        out += "\t";
-        // "*.tif;*.tiff" is written "{*.tif,*.tiff}" for FLTK.
-        std::string pattern = filters[i].pattern;
-        if (pattern.find(';') != std::string::npos) {
-            for (char& c : pattern)
-                if (c == ';') c = ',';
-            pattern = "{" + pattern + "}";
+        if (i > 0) out += "\t";
+        std::string pattern = filters[i].pattern, braces;
+        for (size_t start = 0; start <= pattern.size();) {
+            size_t end = pattern.find(';', start);
+            if (end == std::string::npos) end = pattern.size();
+            std::string one = pattern.substr(start, end - start);
+            if (one.compare(0, 2, "*.") == 0 && one != "*.*") {
+                if (!braces.empty()) braces += ',';
+                braces.append(one, 2, std::string::npos);
+            }
+            start = end + 1;
         }
-        out += pattern;
+        bool several = braces.find(',') != std::string::npos;
+        out += filters[i].description;
+        out += " (";
+        if (braces.empty()) out += "*";
+        else out += several ? "*.{" + braces + "}" : "*." + braces;
+        out += ")";
     }
     return out;
+}
+
+Fl_Window* WindowTitled(const char* title)
+{
+    for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w))
+        if (w->label() != nullptr && std::strcmp(w->label(), title) == 0) return w;
+    return nullptr;
+}
+
+Fl_File_Input* FindNameInput(Fl_Group* group)
+{
+    for (int i = 0; i < group->children(); ++i) {
+        Fl_Widget* child = group->child(i);
+        if (Fl_File_Input* input = dynamic_cast<Fl_File_Input*>(child)) return input;
+        if (Fl_Group* inner = child->as_group())
+            if (Fl_File_Input* input = FindNameInput(inner)) return input;
+    }
+    return nullptr;
+}
+
+// Fl_File_Chooser makes a name typed without a folder absolute with the
+// process's current directory and puts it back with the cursor at the
+// start, so that each key lands before the folder it inserted the time
+// before ("mes_reglages" became ".../s.../e...").  The name field's own
+// callback is run on a name already joined to the chooser's folder, with
+// the cursor left after what was typed.
+struct NameFieldFix {
+    Fl_File_Chooser* chooser;
+    Fl_Callback* original;
+    void* original_data;
+};
+
+void NameFieldCallback(Fl_Widget* widget, void* data)
+{
+    NameFieldFix* fix = static_cast<NameFieldFix*>(data);
+    Fl_File_Input* input = static_cast<Fl_File_Input*>(widget);
+    const char* text = input->value();
+    const char* folder = fix->chooser->directory();
+    if (text[0] != '\0' && text[0] != '/' && text[0] != '~' && text[0] != '$' && folder != nullptr) {
+        std::string joined = folder;
+        if (joined.empty() || joined.back() != '/') joined += '/';
+        int typed_end = input->position() + int(joined.size());
+        joined += text;
+        input->value(joined.c_str());
+        input->position(typed_end, typed_end);
+    }
+    fix->original(widget, fix->original_data);
 }
 
 bool IsRegularFile(const char* path)
@@ -616,6 +731,7 @@ int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
     Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
     Fl::scrollbar_size(kScrollBarSize);
     Fl::event_dispatch(DispatchEvent);
+    Fl::add_handler(GlobalKeys);
     // The boxes speak French, as the rest of the interface.
     fl_close = "Fermer";
     fl_ok = "OK";
@@ -631,15 +747,21 @@ int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
     Fl_File_Chooser::preview_label = "Aperçu";
     Fl_File_Chooser::hidden_label = "Fichiers cachés";
     Fl_File_Chooser::favorites_label = "Favoris";
+    Fl_File_Chooser::custom_filter_label = "Autre filtre...";
     Fl_File_Chooser::filesystems_label = "Systèmes de fichiers";
     g_procedure = procedure;
     int width = rect->right - rect->left, height = rect->bottom - rect->top;
     if (width < 64) width = 64;
     if (height < 64) height = 64;
 
+    // The desktop entry names the program nivelo_gui: its windows carry
+    // that class so that the desktop groups them under its icon.
+    Fl_Window::default_xclass("nivelo_gui");
     Fl_Group::current(nullptr);
     g_window = new MainWindow(rect->left, rect->top, width, height);
     g_window->callback(CloseCallback);
+    g_window->xclass("nivelo_gui");
+    g_window->iconlabel("nivelo_gui");
     int view_h = height - kMenuHeight - kScrollBarSize;
     int view_w = width - kScrollBarSize;
     g_view = new SurfaceView(0, kMenuHeight, view_w, view_h);
@@ -675,11 +797,14 @@ void PlatformShowMainWindow()
     Fl::check();
     // A window manager puts its frame and title bar outside the window, so a
     // window the size of the work area would push its bottom scroll bar off
-    // the screen: the window gives up what the decorations take.
+    // the screen: the window gives up what the decorations take, when it
+    // would not fit with them.
     int extra_w = g_window->decorated_w() - g_window->w(), extra_h = g_window->decorated_h() - g_window->h();
-    if (extra_w > 0 || extra_h > 0)
-        g_window->resize(g_window->x(), g_window->y(), g_window->w() - (extra_w > 0 ? extra_w : 0),
-                         g_window->h() - (extra_h > 0 ? extra_h : 0));
+    int sx, sy, sw, sh;
+    Fl::screen_work_area(sx, sy, sw, sh, 0);
+    int w = g_window->w() + extra_w > sw ? sw - extra_w : g_window->w();
+    int h = g_window->h() + extra_h > sh ? sh - extra_h : g_window->h();
+    if (w != g_window->w() || h != g_window->h()) g_window->resize(g_window->x(), g_window->y(), w, h);
 }
 
 void PlatformDestroyMainWindow()
@@ -781,7 +906,7 @@ PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProce
         Fl::screen_work_area(sx, sy, sw, sh, 0);
         Fl_Double_Window* window = new Fl_Double_Window(sx + (sw - w) / 2, sy + (sh - h) / 2, w, h);
         window->copy_label(resource->caption != nullptr ? resource->caption : "");
-        window->callback([](Fl_Widget*, void*) {});  // closed only by the program
+        window->callback(PopupCloseCallback, dialog.get());  // the procedure decides
         window->set_non_modal();
         dialog->group = window;
     } else {
@@ -803,6 +928,8 @@ PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProce
     if (resource->style != DIALOG_POPUP) {
         g_window->add(dialog->group);  // on top of the drawing area
         g_child_groups.push_back(dialog->group);
+    } else {
+        g_popups.push_back(dialog.get());
     }
 
     PlatformDialog* result = dialog.release();
@@ -820,6 +947,7 @@ void PlatformDestroyDialog(PlatformDialog** dialog)
     d->group->hide();
     for (size_t i = 0; i < g_child_groups.size(); ++i)
         if (g_child_groups[i] == d->group) g_child_groups.erase(g_child_groups.begin() + long(i));
+    g_popups.erase(std::remove(g_popups.begin(), g_popups.end(), d), g_popups.end());
     if (d->group->parent() != nullptr) d->group->parent()->remove(d->group);
     // Deferred: the dialog may be destroyed from one of its own callbacks.
     Fl::delete_widget(d->group);
@@ -904,6 +1032,16 @@ size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer
     return length;
 }
 
+void PlatformMarkControl(PlatformDialog* dialog, int id, int refused)
+{
+    FltkControl* c = FindControl(dialog, id);
+    if (c == nullptr || !IsEdit(c)) return;
+    Fl_Color colour = refused ? fl_rgb_color(0xFF, 0xC8, 0xC8) : FL_BACKGROUND2_COLOR;
+    if (c->widget->color() == colour) return;
+    c->widget->color(colour);
+    c->widget->redraw();
+}
+
 void PlatformSetControlTooltip(PlatformDialog* dialog, int id, const char* text)
 {
     FltkControl* c = FindControl(dialog, id);
@@ -977,23 +1115,108 @@ int PlatformGetListSelection(const PlatformDialog* dialog, int id)
 
 // --- modal boxes --------------------------------------------------------------
 
-void PlatformMessageBox(int kind, const char* title, const char* text)
+namespace {
+
+struct BoxAnswer {
+    Fl_Window* window;
+    int index;
+};
+
+// The button's index is its argument; the answer hangs on its window.
+void BoxButtonCallback(Fl_Widget* button, long index)
 {
-    // Also on the standard error, for whoever started the program from a
-    // terminal or a script: the box's text can be read there after it closes.
-    std::fprintf(stderr, "%s: %s%s", title, text, text[0] != '\0' && text[std::strlen(text) - 1] == '\n' ? "" : "\n");
+    BoxAnswer* answer = static_cast<BoxAnswer*>(button->window()->user_data());
+    answer->index = int(index);
+    answer->window->hide();
+}
+
+void BoxCloseCallback(Fl_Widget* window, void*) { window->hide(); }
+
+// A modal box of text above a row of buttons, as wide as its longest line
+// but never wider than the screen: longer lines wrap (a long path would
+// otherwise push the buttons off the screen).
+int RunBox(const char* title, const char* text, const char* const* buttons, int count, int default_button,
+           int cancel_button)
+{
     fl_open_display();
-    fl_message_title(title);
-    if (kind == MESSAGE_ERROR) fl_alert("%s", text);
-    else fl_message("%s", text);
+    int sx, sy, sw, sh;
+    Fl::screen_work_area(sx, sy, sw, sh, 0);
+    const int margin = 14, button_h = 27, gap = 8;
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    int widths[3] = {0, 0, 0}, row = 0;
+    for (int i = 0; i < count && i < 3; i++) {
+        widths[i] = int(fl_width(buttons[i])) + 28;
+        if (widths[i] < 90) widths[i] = 90;
+        row += widths[i] + (i > 0 ? gap : 0);
+    }
+    int most = sw - 40 - 2 * margin;
+    if (most < 200) most = 200;
+    int tw = 0, th = 0;
+    fl_measure(text, tw, th, 0);
+    if (tw > most) {
+        tw = most, th = 0;
+        fl_measure(text, tw, th, 0);
+    }
+    tw += 8, th += 4;  // a label aligned to a side is drawn 3 pixels in
+    int w = (tw > row ? tw : row) + 2 * margin;
+    if (th > sh - 120) th = sh - 120;
+    int h = th + button_h + 3 * margin;
+
+    BoxAnswer answer = {nullptr, cancel_button};
+    Fl_Group::current(nullptr);
+    Fl_Double_Window window(sx + (sw - w) / 2, sy + (sh - h) / 3, w, h);
+    answer.window = &window;
+    window.copy_label(title);
+    // The window owns and deletes its children.
+    Fl_Box* message = new Fl_Box(margin, margin, w - 2 * margin, th);
+    message->label(text);
+    message->align(Fl_Align(FL_ALIGN_TOP_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_CLIP));
+    Fl_Button* focus = nullptr;
+    for (int i = 0, x = w - margin - row; i < count && i < 3; x += widths[i] + gap, i++) {
+        int y = h - margin - button_h;
+        Fl_Button* button = i == default_button ? new Fl_Return_Button(x, y, widths[i], button_h)
+                                                : new Fl_Button(x, y, widths[i], button_h);
+        button->label(buttons[i]);
+        button->callback(BoxButtonCallback, long(i));
+        if (i == default_button) focus = button;
+    }
+    window.end();
+    window.callback(BoxCloseCallback, &answer);  // Escape and the close button
+    window.set_modal();
+    window.show();
+    if (focus != nullptr) focus->take_focus();
+    while (window.shown()) Fl::wait();
+    return answer.index;
+}
+
+// Also on the standard error, for whoever started the program from a
+// terminal or a script: the box's text can be read there after it closes.
+void EchoBox(const char* title, const char* text)
+{
+    size_t length = std::strlen(text);
+    std::fprintf(stderr, "%s: %s%s", title, text, length > 0 && text[length - 1] == '\n' ? "" : "\n");
+}
+
+}  // namespace
+
+void PlatformMessageBox(int, const char* title, const char* text)
+{
+    EchoBox(title, text);
+    const char* close[] = {fl_close};
+    RunBox(title, text, close, 1, 0, 0);
 }
 
 int PlatformAskYesNo(const char* title, const char* text)
 {
-    fl_open_display();
-    fl_message_title(title);
-    // Button 0 ("Non") is also what closing the box gives.
-    return fl_choice("%s", fl_no, fl_yes, nullptr, text) == 1;
+    const char* buttons[] = {"Oui", "Non"};
+    return RunBox(title, text, buttons, 2, 1, 1) == 0;
+}
+
+int PlatformAskChoice(const char* title, const char* text, const char* const* buttons, int count,
+                      int default_button, int cancel_button)
+{
+    EchoBox(title, text);
+    return RunBox(title, text, buttons, count, default_button, cancel_button);
 }
 
 int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, int filter_count,
@@ -1001,24 +1224,29 @@ int PlatformFileDialog(int mode, const char* title, const FileFilter* filters, i
                        std::vector<std::string>* paths)
 {
     paths->clear();
-    Fl_Native_File_Chooser chooser;
-    chooser.type(mode == FILE_SAVE ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
-                 : mode == FILE_OPEN_MANY ? Fl_Native_File_Chooser::BROWSE_MULTI_FILE
-                                          : Fl_Native_File_Chooser::BROWSE_FILE);
-    chooser.title(title);
+    int type = mode == FILE_SAVE ? Fl_File_Chooser::CREATE
+               : mode == FILE_OPEN_MANY ? Fl_File_Chooser::MULTI : Fl_File_Chooser::SINGLE;
+    std::string folder = directory != nullptr && directory[0] != '\0' ? directory : ".";
     std::string filter = FilterText(filters, filter_count);
-    chooser.filter(filter.c_str());
+    Fl_Group::current(nullptr);
+    Fl_File_Chooser chooser(folder.c_str(), filter.c_str(), type, title);
+    chooser.ok_label(mode == FILE_SAVE ? "Enregistrer" : "Ouvrir");
     chooser.filter_value(*filter_index >= 0 && *filter_index < filter_count ? *filter_index : 0);
-    if (directory != nullptr && directory[0] != '\0') chooser.directory(directory);
-    // FLTK's chooser takes a bare name from the process's current directory
-    // and opens there: the name goes with its folder.
-    std::string preset = name != nullptr ? name : "";
-    if (!preset.empty() && preset[0] != '/' && directory != nullptr) preset = directory + preset;
-    if (!preset.empty()) chooser.preset_file(preset.c_str());
-    if (chooser.show() != 0) return 0;
-    *filter_index = chooser.filter_value();
-    for (int i = 0; i < chooser.count(); ++i) {
-        const char* path = chooser.filename(i);
+    if (name != nullptr && name[0] != '\0') chooser.value((name[0] == '/' ? std::string(name) : folder + name).c_str());
+    chooser.show();
+    NameFieldFix fix = {&chooser, nullptr, nullptr};
+    Fl_Window* window = WindowTitled(title);
+    if (Fl_File_Input* input = window != nullptr ? FindNameInput(window) : nullptr) {
+        fix.original = input->callback();
+        fix.original_data = input->user_data();
+        input->callback(NameFieldCallback, &fix);
+    }
+    while (chooser.shown()) Fl::wait();
+    int chosen = chooser.count();
+    if (chosen <= 0 || chooser.value() == nullptr) return 0;
+    if (chooser.filter_value() < filter_count) *filter_index = chooser.filter_value();
+    for (int i = 1; i <= chosen; ++i) {
+        const char* path = chooser.value(i);
         if (path == nullptr || path[0] == '\0') continue;
         // Open modes take existing files only.
         if (mode != FILE_SAVE && !IsRegularFile(path)) continue;

@@ -7,6 +7,7 @@
 // run nivelo on: the views are only redrawn (grey).
 #include "gui/previews.h"
 
+#include <cstdio>
 #include <string>
 
 #include "gui/display.h"
@@ -15,6 +16,7 @@
 #include "gui/panel_resources.h"
 #include "gui/panels.h"
 #include "gui/run_nivelo.h"
+#include "gui/run_report.h"
 #include "tga/tga.h"
 
 namespace {
@@ -26,6 +28,20 @@ int StageMask(int first, int last)
     for (int k = first; k <= last && k < kStageImageCount; k++)
         if (k >= 0) mask |= 1 << k;
     return mask;
+}
+
+// The Rotation panel shows the angle of the last run that printed one, and
+// what nivelo said about it.
+void ShowAngle()
+{
+    PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    PlatformSetControlText(g_current_panel_window, IDC_ANGLE_NOTE, g_angle_note.c_str());
+}
+
+void ShowViews()
+{
+    RenderViews();
+    ShowViewsState();
 }
 
 // A run removes the images it asks for before it starts: when it fails or
@@ -40,26 +56,45 @@ void RunNotDone(int outcome, int first_image)
     if (PlatformQuitPosted()) return;
     if (outcome != RUN_CANCELLED) g_display.image_loaded = 0;
     UpdateScrollBars();
-    RenderViews();
-}
-
-// The Rotation panel shows the angle (and the orientation) of the last run
-// that printed one.
-void ShowAngle()
-{
-    PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
+    ShowViews();
 }
 
 int HaveImage() { return g_image_name[0] != '\0'; }
 
+std::string StageImagePath(int k, const char* stem = "save")
+{
+    return std::string(g_work_directory) + stem + std::to_string(k) + ".tga";
+}
+
+const char kAsideStem[] = "avant";
+
 int LoadStageImage(int k, BITMAP* image)
 {
-    std::string path = std::string(g_work_directory) + "save" + std::to_string(k) + ".tga";
+    std::string path = StageImagePath(k);
     BITMAP_Free(image);
     return LoadTGA(path.c_str(), image);
 }
 
 }  // namespace
+
+void SetStageImagesAside()
+{
+    for (int k = 0; k < kStageImageCount; k++) std::rename(StageImagePath(k).c_str(), StageImagePath(k, kAsideStem).c_str());
+}
+
+void RestoreStageImages()
+{
+    for (int k = 0; k < kStageImageCount; k++) {
+        // What the refused page's run left must not pass for the open page's.
+        std::remove(StageImagePath(k).c_str());
+        std::rename(StageImagePath(k, kAsideStem).c_str(), StageImagePath(k).c_str());
+    }
+}
+
+void DropStageImagesSetAside()
+{
+    for (int k = 0; k < kStageImageCount; k++) std::remove(StageImagePath(k, kAsideStem).c_str());
+}
 
 int BeforeImageOf(int panel)
 {
@@ -81,7 +116,7 @@ void LoadStageImages()
 void RefreshPreviews()
 {
     if (!HaveImage()) {
-        RenderViews();
+        ShowViews();
         return;
     }
     int c = g_current_panel;
@@ -96,13 +131,13 @@ void RefreshPreviews()
         g_valid_limit = c + 1;
     }
     LoadStageImages();
-    RenderViews();
+    ShowViews();
 }
 
 void RunUpdateCommand()
 {
     if (!HaveImage()) {
-        RenderViews();
+        ShowViews();
         return;
     }
     int c = g_current_panel;
@@ -114,7 +149,7 @@ void RunUpdateCommand()
         return;
     }
     LoadStageImages();
-    RenderViews();
+    ShowViews();
 }
 
 int FullRefresh()
@@ -127,6 +162,6 @@ int FullRefresh()
     }
     g_valid_limit = kStageImageCount;
     LoadStageImages();
-    RenderViews();
+    ShowViews();
     return outcome;
 }

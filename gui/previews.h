@@ -16,5 +16,12 @@ void LoadStageImages();
 // Returns the run's RunOutcome.
 int FullRefresh();
 
+// While another page is tried, the stage images of the open one wait under
+// other names; they come back when the new page is refused, and go once it
+// is shown.
+void SetStageImagesAside();
+void RestoreStageImages();
+void DropStageImagesSetAside();
+
 // RefreshPreviews and RunUpdateCommand are declared with the panels, which
 // call them.

@@ -14,6 +14,9 @@ enum MenuIds {
     ID_ZOOM_50 = 40009,
     ID_ZOOM_FULL_PAGE = 40010,
     ID_ABOUT = 40012,
+    ID_UPDATE_VIEWS = 40013,
+    ID_ZOOM_IN = 40014,
+    ID_ZOOM_OUT = 40015,
 };
 
 extern const MenuResource g_main_menu;

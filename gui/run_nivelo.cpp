@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "gui/file_names.h"
 #include "gui/gui_params.h"
 #include "gui/main_window.h"
+#include "gui/panels.h"
 #include "gui/platform.h"
 
 namespace {
@@ -31,10 +33,11 @@ const DialogResource kWaitDialog = {DIALOG_WAIT, DIALOG_POPUP, "Mise à jour", 0
 
 PlatformDialog* g_wait_box;
 int g_cancel_requested;
+int g_running;
 
 int WaitBoxProc(PlatformDialog*, int message, int id, int code)
 {
-    if (message != MSG_COMMAND || id != IDC_WAIT_CANCEL || code != NOTIFY_CLICKED) return 0;
+    if (message != MSG_COMMAND || (id != IDC_WAIT_CANCEL && id != CONTROL_ID_CLOSE) || code != NOTIFY_CLICKED) return 0;
     g_cancel_requested = 1;
     return 1;
 }
@@ -63,9 +66,11 @@ std::string FindOnSearchPath()
 
 int BuildConfigPath(char* path)
 {
-    if (JoinPath(path, kConfigPathSize, g_start_directory, kConfigName)) return 1;
+    // In the window's own folder: two windows started in one folder would
+    // otherwise run nivelo on each other's settings.
+    if (JoinPath(path, kConfigPathSize, g_work_directory, kConfigName)) return 1;
     ReportError("Chemin du fichier de configuration trop long (plus de %zu caractères): %s%s\n",
-                kConfigPathSize - 1, g_start_directory, kConfigName);
+                kConfigPathSize - 1, g_work_directory, kConfigName);
     return 0;
 }
 
@@ -82,12 +87,22 @@ int BuildCommand(char* command, const char* config_path, int mask, const char* d
 
 // Lets the message loop run until nivelo ends; "Annuler" or a close request
 // ends it first.
-int WaitForNivelo(long pid)
+int WaitForNivelo(long pid, int* exit_status)
 {
     g_cancel_requested = 0;
+    g_running = 1;
     PlatformBlockInput(1);
-    int outcome = RUN_DONE, status;
+    int outcome = RUN_DONE, status = -1;
+    auto start = std::chrono::steady_clock::now();
+    long shown = 0;
     while (!PlatformProcessEnded(pid, &status)) {
+        long seconds = long(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count());
+        if (seconds != shown && g_wait_box != nullptr) {
+            // A long run must be seen to go on.
+            std::string line = "Veuillez patienter : " + std::to_string(seconds) + " s";
+            PlatformSetControlText(g_wait_box, IDC_WAIT_LINE2, line.c_str());
+            shown = seconds;
+        }
         if (g_cancel_requested || PlatformQuitPosted()) {
             PlatformKillProcess(pid);
             outcome = RUN_CANCELLED;
@@ -96,14 +111,19 @@ int WaitForNivelo(long pid)
         PlatformWaitEvents();
     }
     PlatformBlockInput(0);
+    g_running = 0;
+    *exit_status = status;
     return outcome;
 }
 
 // Runs nivelo with the argument words after the program name, in
 // working_directory, its output into poil.txt headed by the command text.
-// Returns a RunOutcome; RUN_DONE here only means that nivelo ended.
-int StartNivelo(const char* command, const std::vector<std::string>& args, const char* working_directory)
+// Returns a RunOutcome; RUN_DONE here only means that nivelo ended, with
+// its exit status in *exit_status.
+int StartNivelo(const char* command, const std::vector<std::string>& args, const char* working_directory,
+                int* exit_status)
 {
+    *exit_status = -1;
     std::string program = FindNivelo();
     if (program.empty()) {
         ReportError("Programme nivelo introuvable : ni à côté de nivelo_gui, ni dans %s, ni dans le PATH\n",
@@ -117,7 +137,7 @@ int StartNivelo(const char* command, const std::vector<std::string>& args, const
     std::fflush(nullptr);
     long pid;
     int error;
-    if (PlatformStartProcess(&request, &pid, &error)) return WaitForNivelo(pid);
+    if (PlatformStartProcess(&request, &pid, &error)) return WaitForNivelo(pid, exit_status);
     ReportError("Impossible de lancer %s (sortie dans %s) : %s\n", program.c_str(), output.c_str(),
                 std::strerror(error));
     return RUN_FAILED;
@@ -151,8 +171,6 @@ void RemoveStageImages(int mask)
 }
 
 }  // namespace
-
-void DeleteStageImages() { RemoveStageImages(kAllStageImages); }
 
 std::string RunOutputPath() { return std::string(g_work_directory) + kOutputName; }
 
@@ -204,6 +222,8 @@ int FormatCommand(char* buffer, const char* config_path, int black_and_white, in
     return 0;
 }
 
+int NiveloRunning() { return g_running; }
+
 void OpenWaitBox(const char* line)
 {
     if (g_wait_box == nullptr) g_wait_box = PlatformCreateDialog(&kWaitDialog, WaitBoxProc);
@@ -223,6 +243,9 @@ int RunPreview(const char* directory, const char* name, int mask)
     char command[kCommandSize];
     if (!BuildConfigPath(config_path) || !BuildCommand(command, config_path, mask, directory, name))
         return RUN_FAILED;
+    // Nothing runs on the set while a field shows another value; the views
+    // stay, out of date.
+    if (!ValuesAccepted()) return RUN_CANCELLED;
     // Stage images from 2 on come after the blur.
     if ((mask >> 2) != 0 && !ConfirmLongBlur()) return RUN_CANCELLED;
 
@@ -236,13 +259,15 @@ int RunPreview(const char* directory, const char* name, int mask)
     // taken as an empty image name.
     std::string image = std::string(directory) + name;
     if (!image.empty()) args.push_back(image);
-    int outcome = StartNivelo(command, args, g_start_directory);
+    int status;
+    int outcome = StartNivelo(command, args, g_start_directory, &status);
     CloseWaitBox();
     if (outcome == RUN_DONE) {
         RunReport report = ReadRunReport(RunOutputPath());
         if (report.angle_found) {
             g_angle_known = 1;
             g_detected_angle = report.angle;
+            g_angle_note = report.messages;
         }
         if (report.orientation != kNoOrientation) g_orientation = report.orientation;
         if (!report.done) {
@@ -267,8 +292,11 @@ int RunConversion(const char* directory, const char* name, RunReport* report)
     if (!WriteConfigFile(config_path, folder1, folder2)) return RUN_FAILED;
     std::vector<std::string> args = FlagWords(config_path);
     args.push_back(name);
-    int outcome = StartNivelo(command, args, directory[0] != '\0' ? directory : g_start_directory);
+    int status;
+    int outcome = StartNivelo(command, args, directory[0] != '\0' ? directory : g_start_directory, &status);
     if (outcome != RUN_DONE) return outcome;
     *report = ReadRunReport(RunOutputPath());
-    return report->done ? RUN_DONE : RUN_FAILED;
+    // nivelo ends its "done." line also when a result could not be written
+    // (the scan itself as target, a full disk): its exit status tells.
+    return report->done && status == 0 ? RUN_DONE : RUN_FAILED;
 }

@@ -18,7 +18,7 @@
 #include "gui/run_report.h"
 
 constexpr size_t kCommandSize = 256;     // command text, terminator included
-constexpr size_t kConfigPathSize = 256;  // start directory + "nivelo_gui_conf.txt"
+constexpr size_t kConfigPathSize = 256;  // work directory + "nivelo_gui_conf.txt"
 
 // Stage images: "save0.tga" to "save11.tga"; bit k of a mask asks for image k.
 constexpr int kStageImageCount = 12;
@@ -70,15 +70,16 @@ void CloseWaitBox();
 // angle it printed becomes the detected angle.  Returns a RunOutcome.
 int RunPreview(const char* directory, const char* name, int mask);
 
+// 1 while the GUI waits for a nivelo it started.
+int NiveloRunning();
+
 // One conversion run into the user's REPERTOIRE1 and REPERTOIRE2 (relative
 // ones taken from the start directory), under the wait box the caller opened.
 // nivelo runs in the image's directory on the bare name, since it names its
-// results after the image name as given.  Returns a RunOutcome; report gets
+// results after the image name as given.  A run is done when it printed its
+// "done." line and its exit status says every result was written.  Returns a RunOutcome; report gets
 // what nivelo said (a failure to start is reported at once and left empty).
 int RunConversion(const char* directory, const char* name, RunReport* report);
-
-// Removes the twelve stage images from the work directory.
-void DeleteStageImages();
 
 // poil.txt in the work directory.
 std::string RunOutputPath();

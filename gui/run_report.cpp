@@ -7,6 +7,7 @@
 int g_angle_known;
 double g_detected_angle;
 int g_orientation = kNoOrientation;
+std::string g_angle_note;
 
 namespace {
 

@@ -21,9 +21,12 @@ struct RunReport {
 // message.
 RunReport ReadRunReport(const std::string& output_path);
 
-// The last detected skew angle, shown by the Rotation panel.
+// The last detected skew angle, shown by the Rotation panel, with what
+// nivelo said in that run ("angle au bord de la plage de recherche", "aucune
+// ligne de texte trouvée"), lines ending with "\n"; empty when nothing.
 extern int g_angle_known;
 extern double g_detected_angle;
+extern std::string g_angle_note;
 // The last orientation found (a RunReport's orientation).
 extern int g_orientation;
 // "Angle détecté : 1.38°", or "Angle détecté : -" before any is known; with

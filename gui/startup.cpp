@@ -16,17 +16,19 @@
 #include "gui/panels.h"
 #include "gui/resources.h"
 #include "gui/run_nivelo.h"
+#include "gui/session.h"
+#include "gui/work_folder.h"
 
 char g_start_directory[kGuiPathSize];
 char g_work_directory[kGuiPathSize];
 
 namespace {
 
-const char kWorkDirectoryName[] = "nivelo_gui_work/";
+WorkFolder g_work_folder = {"", -1};
+int g_client_width, g_client_height;
 
-// Start directory = the current one with a separator; the work directory
-// under it is entered, or created when it does not exist yet (the current
-// directory then stays the start directory).
+// Start directory = the current one with a separator; this window's own
+// work folder is made under it.
 int SetUpDirectories()
 {
     if (getcwd(g_start_directory, sizeof g_start_directory) == nullptr) {
@@ -44,13 +46,10 @@ int SetUpDirectories()
         g_start_directory[length++] = '/';
         g_start_directory[length] = '\0';
     }
-    if (length + sizeof kWorkDirectoryName > sizeof g_work_directory) {
-        ReportError("Répertoire courant trop long: %s\n", g_start_directory);
-        return 0;
-    }
-    std::memcpy(g_work_directory, g_start_directory, length);
-    std::memcpy(g_work_directory + length, kWorkDirectoryName, sizeof kWorkDirectoryName);
-    if (chdir(g_work_directory) != 0) mkdir(g_work_directory, 0777);
+    CloseWorkFolder(&g_work_folder);  // a second start in one process (the tests)
+    if (!OpenWorkFolder(g_start_directory, &g_work_folder)) return 0;
+    static_assert(sizeof g_work_folder.path == sizeof g_work_directory);
+    std::memcpy(g_work_directory, g_work_folder.path, sizeof g_work_directory);
     return 1;
 }
 
@@ -74,18 +73,21 @@ void OpenImageArgument(const char* argument)
     // that open there later.
     char resolved[PATH_MAX];
     if (realpath(name.c_str(), resolved) != nullptr) name = resolved;
-    if (!CopyText(g_image_name, sizeof g_image_name, name.c_str())) {
-        ReportError("Chemin trop long (plus de %zu caractères): %s\n", sizeof g_image_name - 1, name.c_str());
-        return;
-    }
-    SplitPath(g_image_name, g_image_directory);
-    AcceptImage();
+    AcceptImage(name.c_str());
 }
 
 }  // namespace
 
+void MainWindowSize(int* width, int* height)
+{
+    *width = g_client_width;
+    *height = g_client_height;
+}
+
 void ResizeViews(int width, int height)
 {
+    g_client_width = width;
+    g_client_height = height;
     // Before start-up has made the surface, or once quitting released it,
     // there is nothing to follow.
     if (g_display.surface.pixels == nullptr) return;
@@ -111,6 +113,13 @@ int StartGui(int argc, char** argv)
     PlatformRect area;
     PlatformMetrics metrics;
     PlatformGetWorkArea(&area);
+    // The size the window had when it was last closed, when it still fits.
+    int width, height;
+    RememberedWindowSize(&width, &height);
+    if (width > 0 && width < area.right - area.left) area.right = area.left + width;
+    if (height > 0 && height < area.bottom - area.top) area.bottom = area.top + height;
+    g_client_width = area.right - area.left;
+    g_client_height = area.bottom - area.top;
     PlatformGetMetrics(&metrics);
     if (!CreateMainWindow(&area, &g_main_menu, OnMenuCommand, OnScroll)) return 0;
     ShowImageTitle();
@@ -124,23 +133,32 @@ int StartGui(int argc, char** argv)
     PresentDisplay();
 
     SetGuiDefaults();
+    ApplyRememberedSettings();
     PlatformShowMainWindow();
     UpdateScrollBars();
     if (!CreatePanels()) return 0;
+    // After the panels: filling them reads the reals back in single precision.
+    MarkSettingsSaved();
 
     if (argc > 1) OpenImageArgument(argv[1]);
     return 1;
+}
+
+void EndWorkFolder()
+{
+    CloseWorkFolder(&g_work_folder);
 }
 
 int RunGui()
 {
     while (PumpMessages()) {
     }
+    RememberSettings();
     DestroyPanels();
     PlatformDestroyMainWindow();
     // A large page leaves gigabytes of stage images; the next start makes
     // them anew anyway.
-    DeleteStageImages();
+    EndWorkFolder();
     BITMAP_Free(&g_display.before);
     BITMAP_Free(&g_display.after);
     return 0;

@@ -42,6 +42,7 @@ protected:
     {
         Reset();
         saved_ = std::filesystem::current_path();
+        setenv("XDG_CONFIG_HOME", (scratch_.path + "xdg").c_str(), 1);  // never the user's own
         std::filesystem::current_path(scratch_.path);
         char program[] = "nivelo_gui";
         char* argv[] = {program, nullptr};
@@ -50,6 +51,11 @@ protected:
         WriteFileBytes(start_ + "nivelo", "#!/bin/sh\n");  // found there; the stand-in plays it
         chmod((start_ + "nivelo").c_str(), 0755);
         g_headless.stand_in = [this](const HeadlessRun& run) {
+            if (run.program != start_ + "nivelo") return;  // xdg-open
+            if (refused_.count(run.args.back())) {
+                WriteFileBytes(run.output_path, run.output_header + "Error reading file " + run.args.back() + "\n");
+                return;
+            }
             for (int k = 0; k < kStageImageCount; k++) {
                 if (MaskOf(run) < 0 || !(MaskOf(run) >> k & 1) || skipped_.count(k)) continue;
                 TestImage image(20 + k, 10 + k, PIXEL_BGR);
@@ -62,6 +68,7 @@ protected:
     void TearDown() override { Reset(), std::filesystem::current_path(saved_); }
     static void Reset()
     {
+        EndWorkFolder();
         DestroyPanels();
         PlatformReleaseSurface(&g_display.surface);
         BITMAP_Free(&g_display.before);
@@ -90,6 +97,7 @@ protected:
     std::set<int> skipped_;  // stage images the stand-in fails to write
     std::string said_;       // printed by the stand-in before its "done." line
     int fails_ = 0;          // the stand-in ends without its "done." line
+    std::set<std::string> refused_;  // images the stand-in cannot read
 };
 
 }  // namespace gui_testing

@@ -67,6 +67,7 @@ int PlatformQuitPosted() { return g_headless.quit_posted; }
 void PlatformShowDialogNow(PlatformDialog*) {}
 void PlatformEnableControl(PlatformDialog*, int, int) {}
 void PlatformSetControlTooltip(PlatformDialog*, int, const char*) {}
+void PlatformMarkControl(PlatformDialog* dialog, int id, int refused) { At(dialog, id).marked = refused; }
 int PlatformChooseColour(uint32_t, uint32_t*) { return 0; }
 int PlatformChooseFolder(const char*, std::string* path) { return Take(g_headless.folder_answers, path); }
 void PlatformKillProcess(long) { g_headless.running = 0, g_headless.kills++; }
@@ -113,7 +114,7 @@ PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProce
     for (int i = 0; i < resource->count; ++i) {
         const ControlResource* r = &resource->controls[i];
         bool list = r->kind == CONTROL_COMBO || r->kind == CONTROL_LIST_BOX;
-        d->controls.push_back({r, !list && r->text != nullptr ? r->text : "", 0, -1, 0});
+        d->controls.push_back({r, !list && r->text != nullptr ? r->text : "", 0, -1, 0, 0});
     }
     procedure(d, MSG_INITDIALOG, 0, 0);
     return d;
@@ -147,6 +148,14 @@ int PlatformAskYesNo(const char*, const char* text)
     return Take(g_headless.question_answers, &yes) && yes;
 }
 
+// The queued answer is the index of the button pressed.
+int PlatformAskChoice(const char*, const char* text, const char* const*, int count, int, int cancel_button)
+{
+    g_headless.messages.push_back(text);
+    int answer = cancel_button;
+    return Take(g_headless.question_answers, &answer) && answer >= 0 && answer < count ? answer : cancel_button;
+}
+
 int PlatformFileDialog(int mode, const char*, const FileFilter*, int, int*, const char* directory, const char* name,
                        std::vector<std::string>* paths)
 {
@@ -158,8 +167,9 @@ int PlatformFileDialog(int mode, const char*, const FileFilter*, int, int*, cons
 
 int PlatformStartProcess(const ProcessRequest* request, long* pid, int*)
 {
-    HeadlessRun run{request->program, request->args, request->output_path, request->output_header,
-                    request->working_directory, {}};
+    auto text = [](const char* t) { return std::string(t != nullptr ? t : ""); };
+    HeadlessRun run{request->program, request->args, request->output_path, text(request->output_header),
+                    text(request->working_directory), {}};
     if (PlatformDialog* wait = HeadlessFindDialog(DIALOG_WAIT))
         for (const HeadlessControl& c : wait->controls) run.popup_texts.push_back(c.text);
     g_headless.runs.push_back(run);
@@ -168,7 +178,7 @@ int PlatformStartProcess(const ProcessRequest* request, long* pid, int*)
     return 1;
 }
 
-int PlatformProcessEnded(long, int* exit_status) { return *exit_status = 0, !g_headless.running; }
+int PlatformProcessEnded(long, int* exit_status) { return *exit_status = g_headless.exit_status, !g_headless.running; }
 
 void HeadlessReset() { g_headless = Headless(); }
 

@@ -16,7 +16,7 @@
 struct HeadlessControl {
     const ControlResource* resource;
     std::string text;
-    int checked = 0, selection = -1, items = 0;
+    int checked = 0, selection = -1, items = 0, marked = 0;
 };
 
 struct PlatformDialog {
@@ -53,6 +53,7 @@ struct Headless {
     // A run goes on while this is set: until it is killed, or until no
     // action is left to perform while it waits.
     int running = 0, kills = 0;
+    int exit_status = 0;  // of every run
 };
 extern Headless g_headless;
 

@@ -7,8 +7,10 @@ using namespace gui_testing;
 
 TEST_F(GuiTest, StartUpAndThePreviewCommand)
 {
-    EXPECT_TRUE(std::filesystem::is_directory(start_ + "nivelo_gui_work"));
-    std::string conf = start_ + "nivelo_gui_conf.txt", log = start_ + "nivelo_gui_work/poil.txt";
+    std::string work = g_work_directory;
+    EXPECT_EQ(work.rfind(start_ + "nivelo_gui_work/", 0), 0u);
+    EXPECT_EQ(work.size(), start_.size() + 23);  // a short name: the command text holds it twice
+    std::string conf = work + "nivelo_gui_conf.txt", log = work + "poil.txt";
     ASSERT_EQ(RunPreview("/scans/", "page1.tga", 4095), RUN_DONE);
     const HeadlessRun& run = g_headless.runs.back();
     EXPECT_EQ(run.program + "|" + run.output_path + "|" + run.working_directory, start_ + "nivelo|" + log + "|" + start_);
@@ -17,7 +19,7 @@ TEST_F(GuiTest, StartUpAndThePreviewCommand)
     EXPECT_EQ(run.popup_texts.at(0), "Mise à jour des images");  // the wait box is up during the run only
     EXPECT_EQ(HeadlessFindDialog(DIALOG_WAIT), nullptr);
     // The preview sends its results to the work directory only.
-    EXPECT_NE(ReadFileBytes(conf).find("REPERTOIRE1=\"\"\nREPERTOIRE2=\"" + start_ + "nivelo_gui_work/\"\n"),
+    EXPECT_NE(ReadFileBytes(conf).find("REPERTOIRE1=\"\"\nREPERTOIRE2=\"" + work + "\"\n"),
               std::string::npos);
     g_gui_params.black_and_white = 1;
     ASSERT_EQ(RunPreview("/scans/", "page1.tga", 4), RUN_DONE);
@@ -91,7 +93,7 @@ TEST_F(GuiTest, FailedRunsShowNiveloOwnWordsAndNoEarlierImage)
     said_ = "p.tga: alpha not supported\n";
     fails_ = 1;
     LoadImage(MakePage("p.tga"));
-    EXPECT_EQ(g_headless.messages, (std::vector<std::string>{"Could not open file " + start_ + "nivelo_gui_work/save9.tga\n",
+    EXPECT_EQ(g_headless.messages, (std::vector<std::string>{"Could not open file " + std::string(g_work_directory) + "save9.tga\n",
                                                              "nivelo n'a pas traité " + start_ + "p.tga :\n" + said_}));
     EXPECT_FALSE(g_display.image_loaded);
     EXPECT_EQ(LeftView(0, 0), BACKDROP_GREY);
@@ -103,7 +105,7 @@ TEST_F(GuiTest, LongBlursAreAskedAboutAndRunsCanBeCancelled)
 {
     LoadImage(MakePage());
     ChooseStage(1);
-    PlatformSetEditText(g_current_panel_window, IDC_BLUR_RADIUS, "99999");
+    PlatformSetEditText(g_current_panel_window, IDC_BLUR_RADIUS, "999");
     Update();  // "Non"
     EXPECT_EQ(Runs(), 1u);
     PlatformSetEditText(g_current_panel_window, IDC_BLUR_RADIUS, "3");
@@ -114,6 +116,7 @@ TEST_F(GuiTest, LongBlursAreAskedAboutAndRunsCanBeCancelled)
             else HeadlessClick(DIALOG_WAIT, IDC_WAIT_CANCEL);
         });
         g_headless.running = 1;
+        g_headless.question_answers = {1, 1};  // stop nivelo and quit; without saving the settings
         Update();
         EXPECT_EQ(g_headless.kills, 1 + close);
         EXPECT_EQ(g_display.zoom_mode, ZOOM_FULL_PAGE);

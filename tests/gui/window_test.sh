@@ -2,8 +2,8 @@
 # window_test.sh <nivelo_gui> <sample page>: the real window on a virtual X
 # server with the real nivelo, one check a feature: the views at the three
 # zooms and after a scroll, a panel, a long blur asked about and cancelled, a
-# configuration loaded, a batch with a bad page, "Quitter".  Exit 77 when a
-# tool is missing.
+# configuration loaded, a batch with a bad page, a name typed in the save
+# dialog, "Quitter".  Exit 77 when a tool is missing.
 set -u
 gui=$(realpath "$1") sample=$(realpath "$2")
 source "$(dirname "$(realpath "$0")")/xvfb_lib.sh"
@@ -31,7 +31,7 @@ wait_run " /d4095 "
 # scales by the width: view column j shows source column j * 1200 / 531.
 snap full
 expect 260 35 $B "full page, band 1"
-menu 90 1  # Zoom > 100%
+menu 90 3  # Zoom > 100%
 snap z100
 expect 843 35 $B "100 %, right view, band 1"
 before=$(strip)
@@ -39,7 +39,7 @@ act xdotool mousemove 1100 1015 click 1  # the trough right of the thumb: a page
 snap scrolled
 expect 210 35 $B "100 % after a page step, source column 110"
 [[ $(strip) == "$before" ]] || fail "panel strip not drawn again after the scroll"
-menu 90 2  # Zoom > 50%: source column 100 + 2 j
+menu 90 4  # Zoom > 50%: source column 100 + 2 j
 snap z50
 expect 260 35 $R "50 %, source column 220"
 
@@ -48,9 +48,9 @@ choose_stage Down 1
 snap flou
 [[ $(strip) != "$before" ]] || fail "the stage chooser did not change the panel"
 xdotool mousemove 69 154 click 1 key End BackSpace BackSpace BackSpace BackSpace BackSpace type 1000
-xdotool mousemove 69 384 click 1
+xdotool mousemove 69 443 click 1
 until_ok 10 window '^Flou$' || fail "no question before a blur of radius 1000"
-xdotool key Return
+xdotool key Left space  # "Non" has the focus: a hasty Return starts nothing
 until_ok 10 pgrep -P "$gui_pid" || fail "nivelo not started"
 read -r bx by < <(geometry '^Mise')
 xdotool mousemove $((bx + 110)) $((by + 92)) click 1
@@ -62,13 +62,13 @@ until_ok 1 eval '! window "^Mise" && ! pgrep -P $gui_pid' || fail "wait box or n
 printf 'REPERTOIRE1="out1/"\nREPERTOIRE2="out2/"\nBLUR_RADIUS=3\nCOUL_REMPLISSAGE=1,2,3\n' >"$pages/sorties.txt"
 cp "$sample" "$pages/a.tga"
 printf 'not an image' >"$pages/b.tga"
-menu 30 2  # Fichier > Charger Config...
+menu 30 3  # Fichier > Charger Config...
 until_ok 10 window '^Charger un fichier de config$' || fail "no configuration dialog"
 xdotool type sorties.txt
 xdotool key Return
 wait_run " /d4095 "
-grep inconnu "$work/start/nivelo_gui_work/poil.txt" && fail "nivelo refuses a key the GUI wrote"
-menu 30 4  # Fichier > Convertir...
+grep inconnu "$(work_folder)poil.txt" && fail "nivelo refuses a key the GUI wrote"
+menu 30 5  # Fichier > Convertir...
 until_ok 10 window '^Choisir les images$' || fail "no file dialog"
 read -r fx fy < <(geometry '^Choisir les images$')
 xdotool mousemove $((fx + 40)) $((fy + 74)) click 1 keydown shift mousemove $((fx + 40)) $((fy + 93)) click 1 keyup shift
@@ -77,7 +77,23 @@ until_ok 60 grep -q '^Convertir...: 1 image convertie, 1 en échec$' "$work/gui.
   fail "no conversion summary: $(cat "$work/gui.log")"
 [[ -s $work/start/out2/a.tga ]] || fail "a.tga not converted"
 xdotool key Return
+
+# Keys: F5 reruns the stage shown; Ctrl+O opens the image dialog.
+xdotool key F5
+wait_run " /d4 "
+xdotool key ctrl+o
+until_ok 10 window '^Charger une image$' || fail "Ctrl+O opened nothing"
+xdotool key Escape
+until_ok 10 eval '! window "^Charger une image$"' || fail "image dialog still open"
+
+# "Sauver Config...": a name typed into the emptied field is the name saved.
+menu 30 4  # Fichier > Sauver Config...
+until_ok 10 window '^Sauver un fichier de config$' || fail "no save dialog"
+xdotool key ctrl+a BackSpace
+xdotool type --delay 30 mes_reglages
+xdotool key Return
+until_ok 10 test -s "$pages/mes_reglages" || fail "typed name not saved: $(ls "$pages")"
 quit_by_menu  # the stage images go with the program
-[[ -e $work/start/nivelo_gui_work/save0.tga ]] && fail "stage images left in the work directory"
+[[ -e $work/start/nivelo_gui_work ]] && fail "work folder left behind"
 [[ -n $(find "$work" -name pwned) ]] && fail "a folder name was run as a command"
 echo PASS

@@ -26,12 +26,15 @@ start_xvfb() {
 window() { xdotool search --name "$1"; }
 start_gui() {  # start_gui <nivelo_gui> [image]
   mkdir -p "$work/start"
-  (cd "$work/start" && exec "$@") >"$work/gui.log" 2>&1 &
+  # Remembered settings go to the test's own folder, never the user's.
+  (cd "$work/start" && XDG_CONFIG_HOME=$work/config exec "$@") >"$work/gui.log" 2>&1 &
   gui_pid=$!
   until_ok 10 window '^Nivelo gui v1\.0' || fail "no window titled 'Nivelo gui v1.0...'"
 }
+# The window's own work folder (one window a test).
+work_folder() { local folders=("$work"/start/nivelo_gui_work/*/); echo "${folders[0]}"; }
 # wait_run <text>: the run whose command holds <text> has ended and its wait box is gone.
-ran() { local log=$work/start/nivelo_gui_work/poil.txt; head -n1 "$log" | grep -qF -- "$1" && grep -q ' done\.$' "$log" && ! window '^Mise'; }
+ran() { local log; log=$(work_folder)poil.txt; head -n1 "$log" | grep -qF -- "$1" && grep -q ' done\.$' "$log" && ! window '^Mise'; }
 wait_run() { until_ok 60 ran "$1" || fail "no finished run of nivelo with '$1'"; }
 screen() { xwd -root -silent | md5sum; }
 act() {  # runs the command, then waits until the screen changes
@@ -49,7 +52,7 @@ pick() {  # pick <x> <y> <key> <presses>: opens the menu or list there, moves, c
 menu() { pick "$1" 12 Down "$2"; }  # menu <popup x> <Down presses>
 choose_stage() { pick 60 46 "$1" "$2"; }  # choose_stage <Up|Down> <presses>, from the entry shown
 quit_by_menu() {
-  menu 30 5  # Fichier > Quitter
+  menu 30 6  # Fichier > Quitter
   until_ok 10 eval '! kill -0 $gui_pid' || fail "still running after Quitter"
   wait "$gui_pid" || fail "exit status $?"
   gui_pid=

@@ -70,6 +70,6 @@ command -v nivelo >/dev/null && fail "a nivelo in /usr/bin or /bin hides the one
 start_xvfb
 start_gui "$tree/bin/nivelo_gui" "$sample"
 wait_run " /d4095 "
-[[ -s $work/start/nivelo_gui_work/save11.tga ]] || fail "installed nivelo_gui: no stage images"
+[[ -s $(work_folder)save11.tga ]] || fail "installed nivelo_gui: no stage images"
 quit_by_menu
 echo "PASS"
