@@ -14,6 +14,7 @@
 #include "stages/background.h"
 #include "stages/blur.h"
 #include "stages/borders.h"
+#include "stages/orientation.h"
 #include "stages/rotation.h"
 #include "stages/skew_search.h"
 
@@ -200,6 +201,28 @@ int CleanGround(BITMAP* page, const uint8_t background[3], GroundTrace* trace)
     return PaintScannerGround(page, &trace->mask, trace->turned, trace->angle, fill);
 }
 
+// ORIENTATION: the page put the right way up by a quarter turn, or left as
+// it is when it does not show enough text to tell.  It runs before the
+// intermediate save and the stage images, so that everything after it (the
+// saved page, the skew search, the second crop) sees the page upright.
+int OrientStep(BITMAP** slot)
+{
+    OrientationResult found;
+    if (!FindOrientation(*slot, &found)) return 0;
+    if (!found.decided) {
+        ReportError("orientation incertaine : page laissée telle quelle\n");
+        return 1;
+    }
+    ReportError("orientation : %d\n", found.turn);
+    if (found.turn == 0) return 1;
+    BITMAP* turned = QuarterTurnedCopy(*slot, found.turn);
+    if (turned == nullptr) return 0;
+    BITMAP_Free(*slot);
+    FreeMemory(slot);
+    *slot = turned;
+    return 1;
+}
+
 // The intermediate save may still be reading the page and printing: the
 // step's messages are held and printed after the save's, as in a run that
 // saved first, and the page is replaced only once the save is over.
@@ -249,6 +272,7 @@ int ProcessImage(BITMAP** slot, GroundTrace* trace)
     }
     if (last >= 2) {
         if (g_params.FLOU && BlurStage(slot, g_params) != 1) return 0;
+        if (g_params.ORIENTATION && OrientStep(slot) != 1) return 0;
         SaveStageImage(2, *slot);
         SaveStageImageAsSaved(3, *slot, grey_source);
         // With /f the detection writes images of its own: the save is made

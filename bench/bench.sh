@@ -34,6 +34,7 @@ echo "== pages"
 "$magick" colour.tga -compress lzw colour_lzw.tif  # RGB, LZW, horizontal predictor
 printf 'REPERTOIRE1="out1/"\nREPERTOIRE2="out2/"\n' >config.txt
 { cat config.txt; echo AFFINAGE=O; } >affinage.txt
+{ cat config.txt; echo ORIENTATION=O; } >orientation.txt
 # Load, convert and save only: the TIFF decoding and the TGA writing.
 printf 'REPERTOIRE2="out2/"\nRECADRAGE1=n\nFLOU=n\nSAUVEGARDE1=n\nROTATION=n\nRECADRAGE2=n\n' >load_only.txt
 ls -l colour.tga grey.tga colour.ppm colour_lzw.tif | awk '{print "  " $5 " bytes  " $9}'
@@ -48,6 +49,7 @@ echo "== whole processes (hyperfine, $runs runs each)"
 hyperfine --style basic --warmup 1 --runs "$runs" --export-json processes.json \
   -n "nivelo colour" "$nivelo /cconfig.txt colour.tga" \
   -n "nivelo colour AFFINAGE" "$nivelo /caffinage.txt colour.tga" \
+  -n "nivelo colour ORIENTATION" "$nivelo /corientation.txt colour.tga" \
   -n "nivelo grey" "$nivelo /cconfig.txt grey.tga" \
   -n "nivelo colour plain" "NIVELO_PLAIN=1 $nivelo /cconfig.txt colour.tga" \
   -n "unpaper" "unpaper --overwrite colour.ppm out_unpaper.ppm" \
@@ -66,6 +68,7 @@ peak() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1; }
 {
   echo "nivelo colour $(peak "$nivelo" /cconfig.txt colour.tga)"
   echo "nivelo colour AFFINAGE $(peak "$nivelo" /caffinage.txt colour.tga)"
+  echo "nivelo colour ORIENTATION $(peak "$nivelo" /corientation.txt colour.tga)"
   echo "nivelo grey $(peak "$nivelo" /cconfig.txt grey.tga)"
   echo "nivelo colour plain $(NIVELO_PLAIN=1 peak "$nivelo" /cconfig.txt colour.tga)"
   echo "unpaper $(peak unpaper --overwrite colour.ppm out_unpaper.ppm)"
@@ -94,6 +97,15 @@ if pkg-config --exists lept 2>/dev/null; then
 fi
 python3 "$root/bench/skew_accuracy.py" "$nivelo" "$build/bench/make_page" "$magick" "$root/bench/realpages" \
   "$build/bench-skew" "$lept"
+# The orientation step on the real pages in their four orientations, with
+# leptonica's detector beside it where libleptonica-dev is installed.
+echo
+echo "== orientation (turned pages kept in $build/bench-orient)"
+lept_orient=$build/bench/lept_orient
+if pkg-config --exists lept 2>/dev/null; then
+  g++ -O2 "$root/bench/lept_orient.cpp" -o "$lept_orient" $(pkg-config --cflags --libs lept)
+fi
+python3 "$root/bench/orientation_accuracy.py" "$nivelo" "$root/bench/realpages" "$build/bench-orient" "$lept_orient"
 # Whole archives: 40 A4 pages through nivelo-batch, one job against one per
 # core.  Eight distinct pages (angles from -1.6 to 1.2 degrees), each linked
 # under five names, keep the disk use down.

@@ -19,6 +19,7 @@
 #include "stages/blur.h"
 #include "stages/borders.h"
 #include "stages/filters.h"
+#include "stages/orientation.h"
 #include "stages/rotation.h"
 #include "stages/skew_search.h"
 #include "tga/tga.h"
@@ -132,6 +133,8 @@ int main(int argc, char** argv)
     Row("DetectSkewAngle (all five)", [] {}, [&] { DetectSkewAngle(page, &angle, g_params); });
     SkewSearchResult found;
     Row("FindSkewPrecise (AFFINAGE)", [] {}, [&] { FindSkewPrecise(page, 10.0, &found); });
+    OrientationResult orientation;
+    Row("FindOrientation (ORIENTATION)", [] {}, [&] { FindOrientation(page, &orientation); });
     Row("RotatePage", fresh, [&] { RotatePage(&work, angle, background); });
     // NETTOYAGE_BORDS with a white fill: the trace before the turn, the
     // paint after it (single-threaded both; plain and fast are one routine).

@@ -54,6 +54,8 @@ const ConfigKey kConfigKeys[KEY_COUNT] = {
     // pipeline, which knows the formats) and the JPEG quality.
     {"FORMAT_SORTIE", VALUE_TEXT, "TGA", 0, 0},
     {"QUALITE_JPEG", VALUE_INTEGER, "90", 1, 100},
+    // Pages turned by a quarter turn put the right way up, off unless asked for.
+    {"ORIENTATION", VALUE_YES_NO, "N", 0, 0},
 };
 
 namespace {

@@ -27,7 +27,7 @@ enum ConfigKeyId {
     KEY_REPERTOIRE1, KEY_REPERTOIRE2, KEY_COTE_RECADRAGE, KEY_COTE_FOND, KEY_OFFSET_ANGLE,
     KEY_RECADRAGE1, KEY_FLOU, KEY_SAUVEGARDE1, KEY_ROTATION, KEY_RECADRAGE2, KEY_SAUVEGARDE2,
     KEY_AFFINAGE, KEY_AFFINAGE_PLAGE, KEY_COUL_REMPLISSAGE, KEY_NETTOYAGE_BORDS, KEY_FORMAT_SORTIE,
-    KEY_QUALITE_JPEG,
+    KEY_QUALITE_JPEG, KEY_ORIENTATION,
     KEY_COUNT
 };
 
@@ -51,13 +51,13 @@ struct ConfigBinding {
 // colour being fill_colour), as both programs' parameter sets are.
 template <class Record> ConfigBinding BindKeys(Record* p, uint8_t* colour_given)
 {
-    static_assert(KEY_COUNT == 27, "every key is bound below, in the order of ConfigKeyId");
+    static_assert(KEY_COUNT == 28, "every key is bound below, in the order of ConfigKeyId");
     return {{&p->DETECT_WIDTH, &p->DETECT_DIFF, &p->VISION_LIMIT1, &p->VISION_LIMIT2, &p->VISION_WIDTH1,
              &p->VISION_WIDTH2, &p->VISION_WIDTH3, &p->VISION_ANGLE, &p->BLUR_RADIUS, &p->BLUR_LIMIT,
              p->REPERTOIRE1, p->REPERTOIRE2, &p->COTE_RECADRAGE, &p->COTE_FOND, &p->OFFSET_ANGLE,
              &p->RECADRAGE1, &p->FLOU, &p->SAUVEGARDE1, &p->ROTATION, &p->RECADRAGE2, &p->SAUVEGARDE2,
              &p->AFFINAGE, &p->AFFINAGE_PLAGE, p->fill_colour, &p->NETTOYAGE_BORDS, p->FORMAT_SORTIE,
-             &p->QUALITE_JPEG},
+             &p->QUALITE_JPEG, &p->ORIENTATION},
             colour_given};
 }
 

@@ -47,4 +47,6 @@ struct ParameterSet {
     // the JPEG quality, 1 to 100.
     char FORMAT_SORTIE[kTextSize];
     int32_t QUALITE_JPEG;
+    // Quarter turns found and undone before the skew is measured.
+    uint8_t ORIENTATION;
 };

@@ -131,7 +131,7 @@ namespace {
 struct OpenPage {
     char name[kGuiPathSize];
     char directory[kGuiPathSize];
-    int loaded, valid_limit, angle_known;
+    int loaded, valid_limit, angle_known, orientation;
     double angle;
     std::string angle_note;
 };
@@ -143,6 +143,7 @@ void KeepPage(OpenPage* page)
     page->loaded = g_display.image_loaded;
     page->valid_limit = g_valid_limit;
     page->angle_known = g_angle_known;
+    page->orientation = g_orientation;
     page->angle = g_detected_angle;
     page->angle_note = g_angle_note;
 }
@@ -154,6 +155,7 @@ void BringBack(const OpenPage& page)
     g_display.image_loaded = page.loaded;
     g_valid_limit = page.valid_limit;
     g_angle_known = page.angle_known;
+    g_orientation = page.orientation;
     g_detected_angle = page.angle;
     g_angle_note = page.angle_note;
     RestoreStageImages();
@@ -186,6 +188,7 @@ void AcceptImage(const char* path)
     SetStageImagesAside();
     g_display.image_loaded = 1;
     g_angle_known = 0;  // the last angle was another page's
+    g_orientation = kNoOrientation;
     g_angle_note.clear();
     ShowImageTitle();
     if (FullRefresh() == RUN_DONE) {

@@ -71,6 +71,7 @@ const ControlResource kFilter5Controls[] = {
 
 const ControlResource kRotationControls[] = {
     {IDC_ROTATION, CONTROL_CHECK_BOX, "Activer", 7, 7, 77, 8, 0},
+    {IDC_ORIENTATION, CONTROL_CHECK_BOX, "Remettre à l'endroit", 7, 15, 77, 8, 0},
     {IDC_LABEL, CONTROL_LABEL, "Offset angle", 7, 24, 77, 8, 0},
     {IDC_OFFSET_ANGLE, CONTROL_EDIT, nullptr, 7, 33, 77, 12, 0},
     {IDC_LABEL, CONTROL_LABEL, "Couleur de fond", 7, 68, 77, 8, 0},

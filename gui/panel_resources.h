@@ -65,6 +65,7 @@ enum PanelControlIds {
     IDC_FORMAT_SORTIE = 1044,
     IDC_QUALITE_JPEG = 1045,
     IDC_NETTOYAGE_BORDS = 1046,
+    IDC_ORIENTATION = 1047,
 };
 
 constexpr int kStageCount = 11;

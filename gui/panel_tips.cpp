@@ -29,6 +29,7 @@ const Tip kTips[] = {
     {IDC_VISION_WIDTH3, KEY_VISION_WIDTH3, "Longueur horizontale minimale d'une ligne retenue, en pixels ; conseillé : 32 à 512"},
     {IDC_VISION_ANGLE, KEY_VISION_ANGLE, "Pente maximale d'une ligne retenue, en degrés ; conseillé : 1 à 10"},
     {IDC_OFFSET_ANGLE, KEY_OFFSET_ANGLE, "Angle ajouté à l'angle détecté, en degrés ; conseillé : -5 à 5"},
+    {IDC_ORIENTATION, KEY_COUNT, "Tourne d'un quart de tour une page couchée ou à l'envers ; une page sans assez de texte reste telle quelle"},
     {IDC_AFFINAGE_PLAGE, KEY_AFFINAGE_PLAGE, "Demi-largeur en degrés de la recherche précise de l'angle"},
     {IDC_FILL_RED, KEY_COUL_REMPLISSAGE, "Rouge de la couleur des coins découverts"},
     {IDC_FILL_GREEN, KEY_COUL_REMPLISSAGE, "Vert de la couleur des coins découverts"},

@@ -89,6 +89,7 @@ uint8_t* SwitchOf(int id)
     case IDC_BLACK_AND_WHITE: return &g_gui_params.black_and_white;
     case IDC_AFFINAGE: return &g_gui_params.AFFINAGE;
     case IDC_NETTOYAGE_BORDS: return &g_gui_params.NETTOYAGE_BORDS;
+    case IDC_ORIENTATION: return &g_gui_params.ORIENTATION;
     default: return nullptr;
     }
 }
@@ -254,7 +255,9 @@ int PanelProc(PlatformDialog* dialog, int message, int id, int code)
     if (message != MSG_COMMAND) return 0;
     switch (code) {
     case NOTIFY_CLICKED:
-        return (id >= IDC_RECADRAGE1 && id <= IDC_AFFINAGE) || id == IDC_NETTOYAGE_BORDS ? OnClick(dialog, id) : 0;
+        return (id >= IDC_RECADRAGE1 && id <= IDC_AFFINAGE) || id == IDC_NETTOYAGE_BORDS || id == IDC_ORIENTATION
+                   ? OnClick(dialog, id)
+                   : 0;
     case NOTIFY_CHANGE: return OnEditChange(dialog, id);
     // Return in a value's field runs the stage with it, as "Mettre à jour".
     case NOTIFY_RETURN:
@@ -312,6 +315,7 @@ void FillPanel(PlatformDialog* dialog, int creating)
     SetEditReal(dialog, IDC_OFFSET_ANGLE, g_gui_params.OFFSET_ANGLE);
     SetCheck(dialog, IDC_AFFINAGE, g_gui_params.AFFINAGE);
     SetEditReal(dialog, IDC_AFFINAGE_PLAGE, g_gui_params.AFFINAGE_PLAGE);
+    SetCheck(dialog, IDC_ORIENTATION, g_gui_params.ORIENTATION);
 
     SetCheck(dialog, IDC_AUTOMATIC_COLOUR, !g_gui_params.fill_colour_given);
     EnableColourControls(dialog, g_gui_params.fill_colour_given);

@@ -269,6 +269,7 @@ int RunPreview(const char* directory, const char* name, int mask)
             g_detected_angle = report.angle;
             g_angle_note = report.messages;
         }
+        if (report.orientation != kNoOrientation) g_orientation = report.orientation;
         if (!report.done) {
             ReportFailedRun(report, directory, name);
             outcome = RUN_FAILED;

@@ -6,6 +6,7 @@
 
 int g_angle_known;
 double g_detected_angle;
+int g_orientation = kNoOrientation;
 std::string g_angle_note;
 
 namespace {
@@ -28,6 +29,23 @@ bool ParseAngleLine(const std::string& line, double* angle)
     return true;
 }
 
+// "orientation : 90" gives 90; the line of a page left as it was gives
+// kOrientationUnsure.
+bool ParseOrientationLine(const std::string& line, int* orientation)
+{
+    if (line.rfind("orientation incertaine", 0) == 0) {
+        *orientation = kOrientationUnsure;
+        return true;
+    }
+    for (int turn : {0, 90, 180, 270}) {
+        if (line == "orientation : " + std::to_string(turn)) {
+            *orientation = turn;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 RunReport ReadRunReport(const std::string& output_path)
@@ -44,6 +62,7 @@ RunReport ReadRunReport(const std::string& output_path)
         }
         double angle;
         if (EndsWith(line, " done.")) report.done = 1;
+        else if (ParseOrientationLine(line, &report.orientation)) continue;
         else if (ParseAngleLine(line, &angle)) {
             report.angle_found = 1;
             report.angle = angle;
@@ -54,8 +73,9 @@ RunReport ReadRunReport(const std::string& output_path)
 
 std::string DetectedAngleText()
 {
-    if (!g_angle_known) return "Angle détecté : -";
-    char text[64];
-    std::snprintf(text, sizeof text, "Angle détecté : %.2f°", g_detected_angle);
-    return text;
+    char angle[32] = "-";
+    if (g_angle_known) std::snprintf(angle, sizeof angle, "%.2f°", g_detected_angle);
+    if (g_orientation == kNoOrientation) return std::string("Angle détecté : ") + angle;
+    if (g_orientation == kOrientationUnsure) return std::string("Détecté : ") + angle + ", incertain";
+    return std::string("Détecté : ") + angle + ", " + std::to_string(g_orientation) + "°";
 }

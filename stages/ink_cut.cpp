@@ -224,3 +224,16 @@ void CountInk(const BITMAP* page, const InkCut& cut, int64_t reduction, uint16_t
         }
     }
 }
+
+void MarkInkRow(const BITMAP* page, const InkCut& cut, int64_t y, uint8_t* dark)
+{
+    uint32_t levels[kMostBlocks];
+    BlockLevels(cut, page->width, y / kBlock, levels);
+    const uint8_t* p = page->pixels + size_t(y) * page->width * 3;
+    for (int64_t x0 = 0; x0 < page->width; x0 += kBlock) {
+        int32_t at_most = int32_t(((cut.threshold + 1) * int64_t(levels[x0 / kBlock]) - 1) / (765 * 256));
+        int64_t x1 = x0 + kBlock < page->width ? x0 + kBlock : page->width;
+        for (int64_t x = x0; x < x1; x++)
+            dark[x] = uint8_t(int32_t(p[3 * x]) + int32_t(p[3 * x + 1]) + int32_t(p[3 * x + 2]) <= at_most);
+    }
+}

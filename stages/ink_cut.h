@@ -28,3 +28,7 @@ void FreeInkCut(InkCut* cut);
 // first ... end - 1.  `dark` holds one pixel row's flags.
 void CountInk(const BITMAP* page, const InkCut& cut, int64_t reduction, uint16_t* counts, int64_t width,
               int64_t first, int64_t end, uint8_t* dark);
+
+// Marks in dark[0 ... width - 1] whether each pixel of row y is ink, judged
+// exactly as CountInk judges it.
+void MarkInkRow(const BITMAP* page, const InkCut& cut, int64_t y, uint8_t* dark);

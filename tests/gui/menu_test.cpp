@@ -29,10 +29,11 @@ TEST_F(GuiTest, ConfigurationFilesRoundTrip)
     GuiParameterSet& p = g_gui_params;
     auto write = [&] { return WriteConfigFile(path.c_str(), p.REPERTOIRE1, p.REPERTOIRE2) ? ReadFileBytes(path) : ""; };
     p = GuiParameterSet{{7, 255, 1, 2, 3, 4, 5, 2.25, 6, 7, "/data/un dossier/", "d:\\sortie\\", 5, 4, 0, 0,
-                         0, 0, 0, 0, -0.5, 1, {1, 2, 250}, 0, 4.5, 1, "PNG", 75}, 0};
+                         0, 0, 0, 0, -0.5, 1, {1, 2, 250}, 0, 4.5, 1, "PNG", 75, 1}, 0};
     std::string written = write();
     EXPECT_NE(written.find("COTE_RECADRAGE=HG\nCOTE_FOND=G\n"), std::string::npos);
     EXPECT_NE(written.find("\nCOUL_REMPLISSAGE=1,2,250\nNETTOYAGE_BORDS=O\n"), std::string::npos);
+    EXPECT_NE(written.find("\nORIENTATION=O\n"), std::string::npos);
     SetGuiParameterDefaults();
     ReadConfigFile(path.c_str());
     EXPECT_EQ(write(), written);

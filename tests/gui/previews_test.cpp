@@ -132,3 +132,19 @@ TEST_F(GuiTest, LongBlursAreAskedAboutAndRunsCanBeCancelled)
     ExpectPair(1, 2);
     EXPECT_EQ(PumpMessages(), 0);
 }
+
+TEST_F(GuiTest, RotationPanelShowsTheOrientationFound)
+{
+    ChooseStage(8);
+    HeadlessClick(DIALOG_ROTATION, IDC_ORIENTATION);
+    EXPECT_EQ(g_gui_params.ORIENTATION, 1);
+    said_ = "orientation : 270\n1.380000\n";
+    LoadImage(MakePage());
+    ChooseStage(8);
+    EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_DETECTED_ANGLE)->text, "Détecté : 1.38°, 270°");
+    // A page left as it was is no fault: shown in the panel, not in a box.
+    said_ = "orientation incertaine : page laissée telle quelle\n0.500000\n";
+    Update();
+    EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_DETECTED_ANGLE)->text, "Détecté : 0.50°, incertain");
+    EXPECT_TRUE(g_headless.messages.empty());
+}

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the pipeline target's seeds for the precise search and the pages
-that have broken it: white print on black, one colour, one row or column.
+"""Writes the pipeline target's seeds for the precise search and the
+orientation step, and the pages that have broken them: white print on black,
+one colour, one row or column, print fed upside down.
 Each seed: flags, /d mask (2 bytes), folders, configuration, 0, TGA page."""
 import os
 import struct
@@ -40,3 +41,21 @@ seed("every_key", "DETECT_WIDTH=5\nDETECT_DIFF=40\nVISION_LIMIT1=30\nVISION_LIMI
      "COTE_RECADRAGE=H,B,G,D\nCOTE_FOND=g\nOFFSET_ANGLE=1.5\nAFFINAGE=yes\nAFFINAGE_PLAGE=5\n"
      "COUL_REMPLISSAGE=10, 20, 30\n", tga(80, 60, lambda x, y: 0 if (x + 3 * y) % 17 == 0 else 230, grey=False),
      flags=1, mark="\ufeff")
+
+
+def letters(x, y):
+    """Print upside down: descender-heavy lines of letter-like marks."""
+    line, o = y // 14, y % 14
+    if x < 6 or x >= 154 or (x // 5 + line) % 7 == 0 or x % 5 == 4:
+        return 240
+    if 5 <= o < 10:
+        return 20
+    return 20 if 10 <= o < 13 and x % 5 == 0 and (x // 5 * 7 + line) % 3 == 0 else 240
+
+
+seed("orientation_upside_down", "ORIENTATION=O\nAFFINAGE=O\n", tga(160, 150, letters))
+seed("orientation_preview_bw", "orientation=oui\n", tga(150, 160, letters, grey=False), flags=6, mask=4095)
+seed("orientation_black", "ORIENTATION=O\nRECADRAGE1=N\nFLOU=N\n", tga(120, 90, lambda x, y: 0))
+seed("orientation_one_row", "ORIENTATION=O\n", tga(160, 1, lambda x, y: (x * 37) % 256))
+seed("orientation_one_column", "ORIENTATION=O\nROTATION=N\n", tga(1, 160, lambda x, y: (y * 37) % 256))
+

@@ -1,0 +1,375 @@
+// The orientation of a page: which quarter turn brings its text lines
+// across the page and the tops of its letters up.
+//
+// Method:
+//   - ink from the ink cut of the precise skew search (ink_cut.h), so that
+//     uneven light and dark borders are not taken for print; sampled one
+//     pixel in R each way, R keeping the shorter side near 1200 cells, so
+//     that a cell is the same size both ways and neither axis is favoured;
+//   - the cells summed into profiles along pieces of kStrip cells: for each
+//     piece of kStrip cell columns, the ink of each of its rows (the row
+//     profiles), and for each piece of kStrip cell rows, the ink of each of
+//     its columns.  kPieces pieces side by side make a strip, taken at the
+//     slope (of a few tried) at which its profile changes most sharply,
+//     sum of (p(i + 1) - p(i))^2: so a page skewed by a few degrees keeps
+//     its lines apart in every strip;
+//   - each line piece of a strip is cut into its core (the x-height band:
+//     the profile at least half its peak) and the zones an x-height wide on
+//     either side.  Latin print has far more ascenders (b d f h k l t,
+//     capitals, accents, dots) than descenders (g j p q y), so on an
+//     upright line the zone above the core holds more ink.  Each line piece
+//     whose two zones differ clearly gives one vote;
+//   - the lines run along the axis whose votes lean far to one side; across
+//     the lines, the "cores" are letters and words, whose two sides are
+//     alike, so its votes stay near balance.  (The sharpness of the
+//     profiles alone does not tell the axes apart reliably: tables, rules
+//     and columns of a catalogue make the profiles across the lines the
+//     sharper ones on some real pages; it only vetoes an axis far smoother
+//     than the other.)
+//   - a turn only when the votes are many and lopsided far beyond chance
+//     along one axis and balanced along the other.  A wrong turn costs far
+//     more than none, so anything short of that leaves the page as it is.
+// Every score is an integer sum; the threads each take whole strips of rows,
+// so the sums, and the answer, are the same for any number of threads.
+#include "stages/orientation.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "core/environment.h"
+#include "core/support.h"
+#include "stages/ink_cut.h"
+#include "stages/parallel.h"
+
+namespace {
+
+constexpr int64_t kCellsAcross = 1200;  // cells along the page's shorter side, about
+// Profiles are summed over pieces of kStrip cells, and kPieces pieces side
+// by side make a strip (256 pixels at 300 dpi), long enough to hold a few
+// letters of every line.
+constexpr int64_t kStrip = 32;
+constexpr int64_t kPieces = 4;
+// Slopes tried, in cells a piece (3 cells in 32: about 5 degrees), and the
+// reach of the largest shift of a strip's last piece.
+constexpr int64_t kSlopes[] = {0, -1, 1, -2, 2, -3, 3};
+constexpr int64_t kReach = 3 * (kPieces - 1);
+// Ink and paper whose means differ by less than this (in sums of the three
+// bytes) are one: a blank page, as for the skew search.
+constexpr int64_t kLeastContrast = 3 * 12;
+// A core thinner than this (in cells) is a rule, a staff line or noise,
+// not the x-height of print.
+constexpr int64_t kLeastCore = 3;
+// A line piece votes when one zone holds more than kZoneRatio16 / 16 times
+// the other's ink (1.5 times): a piece whose zones are alike says nothing.
+constexpr int64_t kZoneRatio16 = 24;
+// The lines run along the axis whose votes lean most to one side, in
+// multiples of a fair coin's spread (the votes' difference over the square
+// root of their number).  That axis is taken when at least kLeastVotes line
+// pieces voted along it, its larger side has at least kVoteRatio4 / 4 times
+// the votes of the smaller (1.75 times) and leans kLeastSpreads spreads or
+// more; and when the other axis, across the letters, is near balance: at
+// most half as far from it in spreads, its sides within kOtherRatio2 / 2
+// of each other (1.5 times).  On the real pages measured, print leaned up
+// to 17 spreads along its lines (sides up to 7 times apart) and at most 2.5
+// spreads across them (sides at most 1.5 times apart), while printed music
+// and drawings leaned at most 2 spreads with sides up to 1.7 times apart
+// along either axis: no page that is not print comes near both bounds, and
+// print that does not reach them is left as it is.
+constexpr int64_t kLeastVotes = 40;
+constexpr int64_t kVoteRatio4 = 7;
+constexpr int64_t kLeastSpreads = 4;
+constexpr int64_t kOtherRatio2 = 3;
+// Nor is a turn made along an axis whose profiles are less than
+// 1 / kSharpnessShare as sharp as the other's: there the sharp lines run the
+// other way (the staves of music, the rules of a form) and the lopsided
+// votes come from something else than print.  Print measured no less than
+// three quarters as sharp; music a sixth.
+constexpr int64_t kSharpnessShare = 2;
+
+// Profiles of `strips` strips, each `length` long: sums[s * length + i].
+struct Profiles {
+    int64_t strips = 0, length = 0;
+    int32_t* sums = nullptr;
+};
+
+struct Votes {
+    int64_t sharpness = 0, before = 0, after = 0;
+};
+
+int64_t Sum(const int32_t* p, int64_t first, int64_t end)
+{
+    int64_t total = 0;
+    for (int64_t i = first; i < end; i++) total += p[i];
+    return total;
+}
+
+// Votes of the cores of one run of non-empty entries p[first ... end - 1]
+// whose highest entry is top.  The zone beside a core reaches an x-height
+// out, but never past half-way to the next core of the run.
+void VoteRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Votes* votes)
+{
+    int32_t core = (top + 1) / 2;
+    int64_t previous_end = first;  // where the zone before may start
+    int64_t i = first;
+    while (i < end) {
+        if (p[i] < core) {
+            i++;
+            continue;
+        }
+        int64_t a = i;
+        while (i < end && p[i] >= core) i++;
+        int64_t b = i, height = b - a;
+        int64_t next = b;  // the next core's start, or the run's end
+        while (next < end && p[next] < core) next++;
+        int64_t low = a - height > previous_end ? a - height : previous_end;
+        int64_t high = next < end ? b + (next - b) / 2 : end;
+        if (high > b + height) high = b + height;
+        previous_end = next < end ? b + (next - b + 1) / 2 : end;
+        if (height < kLeastCore) continue;
+        int64_t before = Sum(p, low, a), after = Sum(p, b, high);
+        if (before * 16 > after * kZoneRatio16) votes->before++;
+        if (after * 16 > before * kZoneRatio16) votes->after++;
+    }
+}
+
+// Entry i of the profile of strip s taken at a slope of `slope` cells a
+// piece: piece k of the strip moved by k x slope, the whole moved by kReach
+// so that every index is at least 0.  Entries beyond a piece's ends are 0.
+int32_t Sheared(const Profiles& profiles, int64_t s, int64_t slope, int64_t i)
+{
+    int32_t sum = 0;
+    for (int64_t k = 0; k < kPieces && s * kPieces + k < profiles.strips; k++) {
+        int64_t at = i - kReach + k * slope;
+        if (at >= 0 && at < profiles.length) sum += profiles.sums[size_t(s * kPieces + k) * size_t(profiles.length) + size_t(at)];
+    }
+    return sum;
+}
+
+// The sharpness and the votes of every strip, each strip taken at the
+// slope, among those tried, that makes its profile sharpest: a page skewed
+// by a few degrees smears a strip's lines into each other unless its pieces
+// are moved back into line.  `profile` has room for length + 2 kReach
+// entries.
+Votes Score(const Profiles& profiles, int32_t* profile)
+{
+    Votes votes;
+    int64_t length = profiles.length + 2 * kReach;
+    for (int64_t s = 0; s * kPieces < profiles.strips; s++) {
+        int64_t best = -1, best_slope = 0;
+        for (int64_t slope : kSlopes) {  // the first of equals: the straightest
+            int64_t sharpness = 0, last = 0;
+            for (int64_t i = 0; i < length; i++) {
+                int64_t value = Sheared(profiles, s, slope, i);
+                sharpness += (value - last) * (value - last);
+                last = value;
+            }
+            sharpness += last * last;
+            if (sharpness > best) best = sharpness, best_slope = slope;
+        }
+        votes.sharpness += best;
+        for (int64_t i = 0; i < length; i++) profile[i] = Sheared(profiles, s, best_slope, i);
+        int64_t i = 0;
+        while (i < length) {
+            if (profile[i] == 0) {
+                i++;
+                continue;
+            }
+            int64_t first = i;
+            int32_t top = 0;
+            for (; i < length && profile[i] != 0; i++) top = profile[i] > top ? profile[i] : top;
+            VoteRun(profile, first, i, top, &votes);
+        }
+    }
+    return votes;
+}
+
+// The row profiles (pieces of kStrip cell columns) and the column profiles
+// (pieces of kStrip cell rows) of the ink of every cell.  0 after "Not
+// enough memory\n".
+int MakeProfiles(const BITMAP* page, const InkCut& cut, Profiles* rows, Profiles* columns)
+{
+    int64_t width = page->width, height = page->height;
+    rows->strips = (width + kStrip - 1) / kStrip;
+    rows->length = height;
+    columns->strips = (height + kStrip - 1) / kStrip;
+    columns->length = width;
+    int threads = UseFastStages() ? StageThreads() : 1;
+    // At most 65535 cells a side, so no product below can overflow.
+    rows->sums = static_cast<int32_t*>(AllocZeroed(size_t(rows->strips) * size_t(height) * sizeof(int32_t)));
+    columns->sums = static_cast<int32_t*>(AllocZeroed(size_t(columns->strips) * size_t(width) * sizeof(int32_t)));
+    uint8_t* dark = static_cast<uint8_t*>(AllocMemory(size_t(threads) * size_t(width)));
+    if (rows->sums == nullptr || columns->sums == nullptr || dark == nullptr) {
+        FreeMemory(&dark);
+        return 0;
+    }
+    // A thread takes whole strips of rows, so each column sum is one thread's.
+    RunInBands(columns->strips, threads, [&](int thread, int64_t first, int64_t end) {
+        uint8_t* own = dark + size_t(thread) * size_t(width);
+        for (int64_t y = first * kStrip; y < end * kStrip && y < height; y++) {
+            MarkInkRow(page, cut, y, own);
+            int32_t* column = columns->sums + size_t(y / kStrip) * size_t(width);
+            for (int64_t x = 0; x < width; x++) column[x] += own[x];
+            for (int64_t s = 0; s < rows->strips; s++) {
+                int64_t x1 = (s + 1) * kStrip < width ? (s + 1) * kStrip : width;
+                int32_t n = 0;
+                for (int64_t x = s * kStrip; x < x1; x++) n += own[x];
+                rows->sums[size_t(s) * size_t(height) + size_t(y)] = n;
+            }
+        }
+    });
+    FreeMemory(&dark);
+    return 1;
+}
+
+// The square of an axis's lean in spreads, as a fraction.
+struct Lean {
+    int64_t gap2 = 0, votes = 0;  // (most - least)^2 and most + least
+};
+Lean LeanOf(int64_t before, int64_t after)
+{
+    int64_t gap = before > after ? before - after : after - before;
+    return {gap * gap, before + after};
+}
+
+// 1 when `lean` (sides before and after) is far more than `other`: see
+// kLeastVotes.  Votes are at most a few million, so no product overflows.
+int Decisive(int64_t before, int64_t after, int64_t other_before, int64_t other_after)
+{
+    int64_t most = before > after ? before : after, least = before > after ? after : before;
+    int64_t other_most = other_before > other_after ? other_before : other_after;
+    int64_t other_least = other_before > other_after ? other_after : other_before;
+    Lean lean = LeanOf(before, after), other = LeanOf(other_before, other_after);
+    return lean.votes >= kLeastVotes && most * 4 >= least * kVoteRatio4 &&
+           lean.gap2 >= kLeastSpreads * kLeastSpreads * lean.votes &&
+           other.gap2 * lean.votes * 4 <= lean.gap2 * other.votes && other_most * 2 <= other_least * kOtherRatio2;
+}
+
+// The turn the evidence asks for; *decided 0 (and the turn 0) when it is
+// not clear.
+int Decide(const OrientationEvidence& e, int* decided)
+{
+    *decided = 0;
+    Lean rows = LeanOf(e.row_before, e.row_after), columns = LeanOf(e.column_before, e.column_after);
+    // Which axis leans more: rows.gap2 / rows.votes against columns'.
+    int64_t along = rows.gap2 * columns.votes, down = columns.gap2 * rows.votes;
+    if (along > down && e.row_sharpness * kSharpnessShare >= e.column_sharpness &&
+        Decisive(e.row_before, e.row_after, e.column_before, e.column_after)) {
+        *decided = 1;
+        return e.row_before > e.row_after ? 0 : 180;
+    }
+    if (down > along && e.column_sharpness * kSharpnessShare >= e.row_sharpness &&
+        Decisive(e.column_before, e.column_after, e.row_before, e.row_after)) {
+        *decided = 1;
+        return e.column_before > e.column_after ? 90 : 270;
+    }
+    return 0;
+}
+
+// Pixel (x step, y step) of the page for each cell (x, y): the page as the
+// cells see it, so that the ink cut reads a step-squared share of the pixels.
+// Null after "Not enough memory\n".
+BITMAP* SampledCopy(const BITMAP* page, int64_t step)
+{
+    int64_t width = (page->width + step - 1) / step, height = (page->height + step - 1) / step;
+    BITMAP* sampled = static_cast<BITMAP*>(AllocMemory(sizeof(BITMAP)));
+    if (sampled == nullptr) return nullptr;
+    if (!BITMAP_Create(sampled, unsigned(width), unsigned(height), PIXEL_BGR)) {
+        FreeMemory(&sampled);
+        return nullptr;
+    }
+    RunInBands(height, UseFastStages() ? StageThreads() : 1, [&](int, int64_t first, int64_t end) {
+        for (int64_t y = first; y < end; y++) {
+            const uint8_t* from = page->pixels + size_t(y * step) * page->width * 3;
+            uint8_t* to = sampled->pixels + size_t(y) * size_t(width) * 3;
+            for (int64_t x = 0; x < width; x++) std::memcpy(to + 3 * x, from + 3 * x * step, 3);
+        }
+    });
+    return sampled;
+}
+
+// The evidence of a page whose pixels are cells.  0 after "Not enough
+// memory\n".
+int Measure(const BITMAP* page, OrientationEvidence* e)
+{
+    InkCut cut;
+    if (!MakeInkCut(page, &cut)) return 0;
+    e->contrast = cut.contrast;
+    if (cut.contrast < kLeastContrast) {  // blank: no votes, no turn
+        FreeInkCut(&cut);
+        return 1;
+    }
+    Profiles rows, columns;
+    int ok = MakeProfiles(page, cut, &rows, &columns);
+    FreeInkCut(&cut);
+    int64_t longer = rows.length > columns.length ? rows.length : columns.length;
+    int32_t* profile = ok ? static_cast<int32_t*>(AllocMemory((size_t(longer) + 2 * kReach) * sizeof(int32_t))) : nullptr;
+    ok = ok && profile != nullptr;
+    if (ok) {
+        Votes along = Score(rows, profile), down = Score(columns, profile);
+        e->row_sharpness = along.sharpness;
+        e->column_sharpness = down.sharpness;
+        e->row_before = along.before;
+        e->row_after = along.after;
+        e->column_before = down.before;
+        e->column_after = down.after;
+    }
+    FreeMemory(&profile);
+    FreeMemory(&rows.sums);
+    FreeMemory(&columns.sums);
+    return ok;
+}
+
+}  // namespace
+
+int FindOrientation(const BITMAP* page, OrientationResult* result)
+{
+    *result = OrientationResult{};
+    if (page->width == 0 || page->height == 0) return 1;
+    int64_t shorter = page->width < page->height ? page->width : page->height;
+    int64_t step = (shorter + kCellsAcross / 2) / kCellsAcross;
+    BITMAP* sampled = step > 1 ? SampledCopy(page, step) : nullptr;
+    if (step > 1 && sampled == nullptr) return 0;
+    int ok = Measure(step > 1 ? sampled : page, &result->evidence);
+    if (sampled != nullptr) {
+        BITMAP_Free(sampled);
+        FreeMemory(&sampled);
+    }
+    if (!ok) return 0;
+    result->turn = Decide(result->evidence, &result->decided);
+    return 1;
+}
+
+BITMAP* QuarterTurnedCopy(const BITMAP* page, int turn)
+{
+    bool across = turn == 90 || turn == 270;
+    int64_t w = page->width, h = page->height;
+    BITMAP* out = static_cast<BITMAP*>(AllocMemory(sizeof(BITMAP)));
+    if (out == nullptr) return nullptr;
+    if (!BITMAP_Create(out, unsigned(across ? h : w), unsigned(across ? w : h), PIXEL_BGR)) {
+        FreeMemory(&out);
+        return nullptr;
+    }
+    // Destination pixel (X, Y) of a clockwise turn by 90 comes from source
+    // (Y, h - 1 - X); by 180 from (w - 1 - X, h - 1 - Y); by 270 from
+    // (w - 1 - Y, X); by 0 from (X, Y).  Along a destination row the source
+    // moves by `step` pixels.  A turn across reads the source down its
+    // columns, so the rows are done kTile destination pixels at a time:
+    // those read a band of kTile source rows, which stays in the cache.
+    constexpr int64_t kTile = 32;
+    int64_t ow = out->width, oh = out->height;
+    int64_t step = turn == 90 ? -w : turn == 180 ? -1 : turn == 270 ? w : 1;
+    RunInBands(oh, UseFastStages() ? StageThreads() : 1, [&](int, int64_t first, int64_t end) {
+        int64_t tile = across ? kTile : ow;  // a turn by 180 reads rows whole
+        for (int64_t x0 = 0; x0 < ow; x0 += tile) {
+            int64_t x1 = x0 + tile < ow ? x0 + tile : ow;
+            for (int64_t y = first; y < end; y++) {
+                int64_t sx = turn == 90 ? y : turn == 180 ? w - 1 - x0 : turn == 270 ? w - 1 - y : x0;
+                int64_t sy = turn == 90 ? h - 1 - x0 : turn == 180 ? h - 1 - y : turn == 270 ? x0 : y;
+                int64_t from = sy * w + sx;  // a source pixel's index, moved by step
+                uint8_t* to = out->pixels + (size_t(y) * size_t(ow) + size_t(x0)) * 3;
+                for (int64_t x = x0; x < x1; x++, from += step, to += 3) std::memcpy(to, page->pixels + size_t(from) * 3, 3);
+            }
+        }
+    });
+    return out;
+}

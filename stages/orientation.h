@@ -1,0 +1,32 @@
+// Which quarter turn brings a page the right way up (key ORIENTATION), and
+// that turn, made without resampling.
+#pragma once
+
+#include <cstdint>
+
+#include "core/bitmap.h"
+
+// What the page shows, in integers so that the decision is the same on
+// every machine.  Along each axis: how sharply the ink's profiles change
+// across the lines, and how many line pieces have more ink on the side of
+// lower coordinates (before: above, or left) than on the other (after).
+struct OrientationEvidence {
+    int64_t contrast = 0;
+    int64_t row_sharpness = 0, column_sharpness = 0;
+    int64_t row_before = 0, row_after = 0;        // lines along the rows: ascenders above / below
+    int64_t column_before = 0, column_after = 0;  // lines down the columns: ascenders left / right
+};
+
+struct OrientationResult {
+    int decided;  // 0: not enough text to tell; turn is then 0
+    int turn;     // 0, 90, 180 or 270: degrees clockwise that bring the page upright
+    OrientationEvidence evidence;
+};
+
+// Finds the orientation of a three-byte page.  Returns 1 with *result, or 0
+// after "Not enough memory\n".
+int FindOrientation(const BITMAP* page, OrientationResult* result);
+
+// The three-byte page turned clockwise by `turn` degrees (0, 90, 180 or 270),
+// pixel for pixel; null after a message.
+BITMAP* QuarterTurnedCopy(const BITMAP* page, int turn);
