@@ -22,40 +22,39 @@
 // length of at least one pixel, a difference of colour that a pixel can
 // show, a blur that ends in a run's time, an angle a page can be turned by.
 const ConfigKey kConfigKeys[KEY_COUNT] = {
-    {"DETECT_WIDTH", VALUE_INTEGER, "20", 1, 65535},
-    {"DETECT_DIFF", VALUE_INTEGER, "25", 0, 255},
-    {"VISION_LIMIT1", VALUE_INTEGER, "64", 0, 255},
-    {"VISION_LIMIT2", VALUE_INTEGER, "3", 1, 65535},
-    {"VISION_WIDTH1", VALUE_INTEGER, "16", 1, 65535},
-    {"VISION_WIDTH2", VALUE_INTEGER, "16", 0, 65535},
-    {"VISION_WIDTH3", VALUE_INTEGER, "128", 0, 65535},
-    {"VISION_ANGLE", VALUE_REAL, "3.0", 0, 90},
-    {"BLUR_RADIUS", VALUE_INTEGER, "3", 0, 1000},
-    {"BLUR_LIMIT", VALUE_INTEGER, "50", 0, 765},
-    {"REPERTOIRE1", VALUE_TEXT, NIVELO_FIRST_FOLDER, 0, 0},
-    {"REPERTOIRE2", VALUE_TEXT, NIVELO_SECOND_FOLDER, 0, 0},
-    {"COTE_RECADRAGE", VALUE_SIDES, "BD", 0, 0},
-    {"COTE_FOND", VALUE_SIDES, "D", 0, 0},
+    {"DETECT_WIDTH", VALUE_INTEGER, "20", 1, 65535, nullptr},
+    {"DETECT_DIFF", VALUE_INTEGER, "25", 0, 255, nullptr},
+    {"VISION_LIMIT1", VALUE_INTEGER, "64", 0, 255, nullptr},
+    {"VISION_LIMIT2", VALUE_INTEGER, "3", 1, 65535, nullptr},
+    {"VISION_WIDTH1", VALUE_INTEGER, "16", 1, 65535, nullptr},
+    {"VISION_WIDTH2", VALUE_INTEGER, "16", 0, 65535, nullptr},
+    {"VISION_WIDTH3", VALUE_INTEGER, "128", 0, 65535, nullptr},
+    {"VISION_ANGLE", VALUE_REAL, "3.0", 0, 90, nullptr},
+    {"BLUR_RADIUS", VALUE_INTEGER, "3", 0, 1000, nullptr},
+    {"BLUR_LIMIT", VALUE_INTEGER, "50", 0, 765, nullptr},
+    {"REPERTOIRE1", VALUE_TEXT, NIVELO_FIRST_FOLDER, 0, 0, nullptr},
+    {"REPERTOIRE2", VALUE_TEXT, NIVELO_SECOND_FOLDER, 0, 0, nullptr},
+    {"COTE_RECADRAGE", VALUE_SIDES, "BD", 0, 0, nullptr},
+    {"COTE_FOND", VALUE_SIDES, "D", 0, 0, nullptr},
     // Written by nivelo_gui for its previews.
-    {"OFFSET_ANGLE", VALUE_REAL, "0.0", -180, 180},
-    {"RECADRAGE1", VALUE_YES_NO, "O", 0, 0},
-    {"FLOU", VALUE_YES_NO, "O", 0, 0},
-    {"SAUVEGARDE1", VALUE_YES_NO, "O", 0, 0},
-    {"ROTATION", VALUE_YES_NO, "O", 0, 0},
-    {"RECADRAGE2", VALUE_YES_NO, "O", 0, 0},
-    {"SAUVEGARDE2", VALUE_YES_NO, "O", 0, 0},
+    {"OFFSET_ANGLE", VALUE_REAL, "0.0", -180, 180, nullptr},
+    {"RECADRAGE1", VALUE_YES_NO, "O", 0, 0, nullptr},
+    {"FLOU", VALUE_YES_NO, "O", 0, 0, nullptr},
+    {"SAUVEGARDE1", VALUE_YES_NO, "O", 0, 0, nullptr},
+    {"ROTATION", VALUE_YES_NO, "O", 0, 0, nullptr},
+    {"RECADRAGE2", VALUE_YES_NO, "O", 0, 0, nullptr},
+    {"SAUVEGARDE2", VALUE_YES_NO, "O", 0, 0, nullptr},
     // The precise skew search, off unless asked for.
-    {"AFFINAGE", VALUE_YES_NO, "N", 0, 0},
-    {"AFFINAGE_PLAGE", VALUE_REAL, "10.0", 0.01, 45},
-    {"COUL_REMPLISSAGE", VALUE_COLOUR, "0,0,0", 0, 255},
+    {"AFFINAGE", VALUE_YES_NO, "N", 0, 0, nullptr},
+    {"AFFINAGE_PLAGE", VALUE_REAL, "10.0", 0.01, 45, nullptr},
+    {"COUL_REMPLISSAGE", VALUE_COLOUR, "0,0,0", 0, 255, nullptr},
     // The scanner's ground around a turned page, left unless asked for.
-    {"NETTOYAGE_BORDS", VALUE_YES_NO, "N", 0, 0},
-    // The format of the results (TGA, PNG, JPEG or TIFF: checked by the
-    // pipeline, which knows the formats) and the JPEG quality.
-    {"FORMAT_SORTIE", VALUE_TEXT, "TGA", 0, 0},
-    {"QUALITE_JPEG", VALUE_INTEGER, "90", 1, 100},
+    {"NETTOYAGE_BORDS", VALUE_YES_NO, "N", 0, 0, nullptr},
+    // The format of the results and the JPEG quality.
+    {"FORMAT_SORTIE", VALUE_WORD, "TGA", 0, 0, "TGA|PNG|JPEG|TIFF|JPG|TIF"},
+    {"QUALITE_JPEG", VALUE_INTEGER, "90", 1, 100, nullptr},
     // Pages turned by a quarter turn put the right way up, off unless asked for.
-    {"ORIENTATION", VALUE_YES_NO, "N", 0, 0},
+    {"ORIENTATION", VALUE_YES_NO, "N", 0, 0, nullptr},
 };
 
 namespace {
@@ -91,6 +90,26 @@ bool SameWord(const char* a, const char* b)
         if (x != y) return false;
     }
     return *a == *b;
+}
+
+// One of the words of a "|"-separated list, in any case.
+int ParseWord(const char* value, const char* words, char* slot)
+{
+    for (const char* w = words; w != nullptr && *w != '\0';) {
+        const char* end = std::strchr(w, '|');
+        size_t n = end == nullptr ? std::strlen(w) : size_t(end - w);
+        char word[32];
+        if (n < sizeof word) {
+            std::memcpy(word, w, n);
+            word[n] = '\0';
+            if (SameWord(value, word)) {
+                std::strcpy(slot, value);  // shorter than the line it came from
+                return 1;
+            }
+        }
+        w = end == nullptr ? w + n : end + 1;
+    }
+    return 0;
 }
 
 int ParseYesNo(const char* value, uint8_t* yes)
@@ -180,6 +199,12 @@ std::string Accepted(const ConfigKey& key)
     case VALUE_SIDES: return "des côtés parmi H (haut), B (bas), G (gauche), D (droite)";
     case VALUE_YES_NO: return "O ou N (oui/non, yes/no, 1/0)";
     case VALUE_COLOUR: return "trois nombres de 0 à 255 : rouge,vert,bleu";
+    case VALUE_WORD: {
+        std::string words = key.words;
+        for (char& c : words)
+            if (c == '|') c = ',';
+        return "l'un de " + words;
+    }
     case VALUE_TEXT: break;
     }
     return "un texte";
@@ -274,6 +299,12 @@ int ParseConfigValue(ConfigKeyId id, const char* text, void* slot, char* why, si
     case VALUE_SIDES: ok = ParseSides(value, static_cast<uint8_t*>(slot)); break;
     case VALUE_YES_NO: ok = ParseYesNo(value, static_cast<uint8_t*>(slot)); break;
     case VALUE_COLOUR: ok = ParseColour(value, key.low, key.high, static_cast<uint8_t*>(slot)); break;
+    case VALUE_WORD: {
+        char word[kLineSize];
+        StripQuotes(value, word);  // as a text value would be written
+        ok = ParseWord(word, key.words, static_cast<char*>(slot));
+        break;
+    }
     }
     if (!ok && why != nullptr && why_size > 0)
         std::snprintf(why, why_size, "valeur \"%s\" refusée pour %s : il faut %s", value, key.name,
@@ -319,6 +350,7 @@ void WriteConfigValue(FILE* file, ConfigKeyId key, const void* value)
     case VALUE_INTEGER: std::fprintf(file, "%s=%d\n", name, int(*static_cast<const int32_t*>(value))); break;
     case VALUE_REAL: std::fprintf(file, "%s=%f\n", name, *static_cast<const double*>(value)); break;
     case VALUE_TEXT: std::fprintf(file, "%s=\"%s\"\n", name, static_cast<const char*>(value)); break;
+    case VALUE_WORD: std::fprintf(file, "%s=%s\n", name, static_cast<const char*>(value)); break;
     case VALUE_SIDES:
         std::fprintf(file, "%s=%s%s%s%s\n", name, (*bytes & SIDE_TOP) ? "H" : "", (*bytes & SIDE_BOTTOM) ? "B" : "",
                      (*bytes & SIDE_LEFT) ? "G" : "", (*bytes & SIDE_RIGHT) ? "D" : "");

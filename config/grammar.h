@@ -18,6 +18,7 @@ enum ValueType {
     VALUE_SIDES = 3,    // letters H B G D, case-insensitive
     VALUE_YES_NO = 4,   // o/n, oui/non, yes/no, y, 1/0, in any case; empty is no
     VALUE_COLOUR = 5,   // three integers "r,g,b" from 0 to 255
+    VALUE_WORD = 6,     // one of the key's words, in any case, kept as typed
 };
 
 // The keys, in the order nivelo_gui writes them.
@@ -36,6 +37,7 @@ struct ConfigKey {
     ValueType type;
     const char* start_value;  // as it would be written in a file
     double low, high;         // the accepted numbers (each of a colour's three)
+    const char* words;        // VALUE_WORD: the accepted words, separated by "|"
 };
 extern const ConfigKey kConfigKeys[KEY_COUNT];
 

@@ -80,6 +80,7 @@ TEST(Config, FaultsNameTheirLineAndChangeNothing)
                                        "de 0 à 255 : rouge,vert,bleu"},
         {"COUL_REMPLISSAGE=1,2", "valeur \"1,2\" refusée pour COUL_REMPLISSAGE : il faut trois nombres de 0 à 255 "
                                  ": rouge,vert,bleu"},
+        {"FORMAT_SORTIE=GIF", "valeur \"GIF\" refusée pour FORMAT_SORTIE : il faut l'un de TGA,PNG,JPEG,TIFF,JPG,TIF"},
         {"AFFINAGE_PLAN=O", "paramètre inconnu \"AFFINAGE_PLAN\""},
     };
     std::string text = "FLOU=N\n", expected;
@@ -93,7 +94,7 @@ TEST(Config, FaultsNameTheirLineAndChangeNothing)
     for (size_t at = 0; (at = said.find("c.txt, ", at)) != std::string::npos; at += 7)
         lines += said.substr(at + 7, said.find('\n', at) - at - 6);
     EXPECT_EQ(lines, expected);
-    EXPECT_NE(said.find("c.txt : 12 lignes en faute, rien n'est traité"), std::string::npos) << said;
+    EXPECT_NE(said.find("c.txt : 13 lignes en faute, rien n'est traité"), std::string::npos) << said;
     EXPECT_EQ(g_params.DETECT_DIFF, 25);
     EXPECT_EQ(g_params.BLUR_RADIUS, 3);
     EXPECT_EQ(g_params.AFFINAGE_PLAGE, 10.0);
