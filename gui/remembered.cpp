@@ -36,7 +36,7 @@ std::string RememberedPath()
 {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     const char* home = std::getenv("HOME");
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // The XDG base directory rules ignore a relative XDG_CONFIG_HOME.
     if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/nivelo/nivelo_gui.txt";
     if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config/nivelo/nivelo_gui.txt";
     return "";
