@@ -20,22 +20,17 @@ constexpr int kW = 240, kH = 320;
 constexpr int kEdgeBand = 7;
 const uint8_t kWhite[3] = {255, 255, 255};
 
-// Ink grey printed at paper point (u, v), or -1 for bare paper.
-int Lines(double u, double v)
-{
-    if (u < 40 || u >= kW - 40 || v < 40 || v >= kH - 40) return -1;
-    return int(v) % 16 < 5 && Mix(uint32_t(u) / 23, uint32_t(v) / 16) % 5 != 0 ? 20 : -1;
-}
+bool Within(double u, double v, double margin) { return u >= margin && u < kW - margin && v >= margin && v < kH - margin; }
+// Ink grey printed at paper point (u, v), or -1 for bare paper: lines of words.
+int Lines(double u, double v) { return Within(u, v, 40) && int(v) % 16 < 5 && Mix(uint32_t(u) / 23, uint32_t(v) / 16) % 5 != 0 ? 20 : -1; }
 // A black frame 10 pixels inside the paper and a dark photograph in it.
 int FrameAndPhoto(double u, double v)
 {
-    bool in_frame = u >= 30 && u < kW - 30 && v >= 30 && v < kH - 30;
-    bool in_hole = u >= 33 && u < kW - 33 && v >= 33 && v < kH - 33;
-    if (in_frame && !in_hole) return 5;
+    if (Within(u, v, 30) && !Within(u, v, 33)) return 5;
     return u >= 50 && u < 150 && v >= 60 && v < 200 ? 15 + int(u + v) % 12 : Lines(u, v);
 }
 // A lamp's shadow, three pixels wide, along the edge of paper spanning 24 to the size less 24.
-int ShadowedEdge(double u, double v) { return u < 27 || u >= kW - 27 || v < 27 || v >= kH - 27 ? 80 : Lines(u, v); }
+int ShadowedEdge(double u, double v) { return Within(u, v, 27) ? Lines(u, v) : 80; }
 
 struct Scan {
     const char* what;
