@@ -1,12 +1,7 @@
 """The foreign-made test files: each kind nivelo reads through a library,
-made by ImageMagick, libtiff's tiffcp/tiffset or PIL from one small drawn
-page, with the pixels an independent decoder (PIL) gives for it.
-
-    make_corpus(folder) -> [(file name, expected PIL image, tolerance, what)]
-
-A tolerance of 1 allows the rounding of a documented conversion (CMYK,
-which libtiff divides without rounding) to differ by one level.
-"""
+made by ImageMagick, tiffcp/tiffset or PIL from one small drawn page, with
+the pixels an independent decoder (PIL) gives for it.  A tolerance of 1 lets
+CMYK, which libtiff divides without rounding, differ by one level."""
 import os
 import subprocess
 
@@ -52,52 +47,42 @@ def make_corpus(folder):
         im.save(j(name))
     rgba, rgba_white = over_white(colour)
     grey_alpha, grey_alpha_white = over_white(grey)
-    cases = []
-    # (program, source, result, options, expected (None: as PIL decodes it), tolerance, what)
-    for program, source, name, options, expected, tolerance, what in (
-            ("tiffcp", "bilevel_raw.tif", "g4.tif", "-c g4", bilevel.convert("L"), 0, "CCITT G4, min-is-black"),
-            ("tiffcp", "bilevel_raw.tif", "g3.tif", "-c g3:2d", bilevel.convert("L"), 0, "CCITT G3 2-D"),
-            ("convert", "grey.png", "g4_white.tif", "-monochrome -compress Group4", None, 0,
-             "CCITT G4, min-is-white (ImageMagick)"),
-            ("tiffcp", "grey_raw.tif", "deflate_grey.tif", "-c zip:2", grey, 0, "Deflate grey, predictor"),
-            ("tiffcp", "colour_raw.tif", "deflate_colour.tif", "-c zip", colour, 0, "Deflate colour"),
-            ("tiffcp", "grey_raw.tif", "tiled_grey.tif", "-c lzw:2 -t -w 16 -l 16", grey, 0,
-             "LZW grey in 16 x 16 tiles"),
-            ("tiffcp", "colour_raw.tif", "tiled_colour.tif", "-c zip -t -w 32 -l 16", colour, 0,
-             "Deflate colour in tiles"),
-            ("tiffcp", "colour_raw.tif", "jpeg_ycbcr.tif", "-c jpeg:90 -r 16", None, 0, "JPEG, YCbCr subsampled"),
-            ("convert", "grey.png", "grey16_lzw.tif", "-depth 16 -compress LZW -define tiff:predictor=2", grey, 0,
-             "16-bit grey, LZW with predictor 2"),
-            ("convert", "colour.png", "colour16.tif", "-depth 16 -compress Zip", colour, 0, "16-bit RGB"),
-            ("convert", "colour.png", "cmyk.tif", "-colorspace CMYK -compress LZW", None, 1, "CMYK"),
-            ("convert", "grey.png", "orient6.tif", "-compress Zip", grey.transpose(Image.Transpose.ROTATE_270), 0,
-             "orientation 6: a quarter turn clockwise"),
-            ("convert", "grey.png", "grey16.png", "-depth 16", grey, 0, "PNG grey 16"),
-            ("convert", "colour.png", "colour16.png", "-depth 16", colour, 0, "PNG RGB 16"),
-            ("convert", "colour.png", "interlaced.png", "-interlace PNG", colour, 0, "PNG interlaced")):
+    cases = []  # (file name, expected (None: as PIL decodes it), tolerance)
+    for program, source, name, options, expected, tolerance in (
+            ("tiffcp", "bilevel_raw.tif", "g4.tif", "-c g4", bilevel.convert("L"), 0),  # min-is-black
+            ("tiffcp", "bilevel_raw.tif", "g3.tif", "-c g3:2d", bilevel.convert("L"), 0),
+            ("convert", "grey.png", "g4_white.tif", "-monochrome -compress Group4", None, 0),  # min-is-white
+            ("tiffcp", "grey_raw.tif", "deflate_grey.tif", "-c zip:2", grey, 0),  # with predictor
+            ("tiffcp", "colour_raw.tif", "deflate_colour.tif", "-c zip", colour, 0),
+            ("tiffcp", "grey_raw.tif", "tiled_grey.tif", "-c lzw:2 -t -w 16 -l 16", grey, 0),
+            ("tiffcp", "colour_raw.tif", "tiled_colour.tif", "-c zip -t -w 32 -l 16", colour, 0),
+            ("tiffcp", "colour_raw.tif", "jpeg_ycbcr.tif", "-c jpeg:90 -r 16", None, 0),  # subsampled
+            ("convert", "grey.png", "grey16_lzw.tif", "-depth 16 -compress LZW -define tiff:predictor=2", grey, 0),
+            ("convert", "colour.png", "colour16.tif", "-depth 16 -compress Zip", colour, 0),
+            ("convert", "colour.png", "cmyk.tif", "-colorspace CMYK -compress LZW", None, 1),
+            ("convert", "grey.png", "orient6.tif", "-compress Zip", grey.transpose(Image.Transpose.ROTATE_270), 0),
+            ("convert", "grey.png", "grey16.png", "-depth 16", grey, 0),
+            ("convert", "colour.png", "colour16.png", "-depth 16", colour, 0),
+            ("convert", "colour.png", "interlaced.png", "-interlace PNG", colour, 0)):
         files = [j(source), *options.split(), j(name)]
         run(program, *(files if program == "convert" else files[1:-1] + [files[0], files[-1]]))
-        cases.append((name, expected, tolerance, what))
-    run("tiffset", "-s", "274", "6", j("orient6.tif"))
+        cases.append((name, expected, tolerance))
+    run("tiffset", "-s", "274", "6", j("orient6.tif"))  # a quarter turn clockwise
     exif = Image.Exif()
     exif[0x0112] = 6
-    # (image, file name, PIL's save options, expected (None: as PIL decodes it), what).  PIL decodes
-    # JPEG with the same library and settings as nivelo, so exactly.
-    for im, name, options, expected, what in (
-            (rgba, "rgba.tif", dict(compression="tiff_adobe_deflate"), rgba_white, "RGB with unassociated alpha"),
-            (grey, "grey8.png", {}, grey, "PNG grey 8"),
-            (bilevel, "bilevel.png", {}, bilevel.convert("L"), "PNG 1-bit"),
-            (colour.quantize(64), "palette.png", {}, colour.quantize(64).convert("RGB"), "PNG palette"),
-            (rgba, "rgba.png", {}, rgba_white, "PNG RGBA"),
-            (grey_alpha, "grey_alpha.png", {}, grey_alpha_white, "PNG grey with alpha"),
-            (colour, "colour.jpg", dict(quality=90), None, "JPEG colour"),
-            (grey, "grey.jpg", dict(quality=90), None, "JPEG grey"),
-            (colour, "progressive.jpg", dict(quality=85, progressive=True), None, "JPEG progressive"),
-            (colour.convert("CMYK"), "cmyk.jpg", dict(quality=95), None, "JPEG CMYK (Adobe, inverted)"),
-            (colour, "exif6.jpg", dict(quality=90, exif=exif.tobytes()), None, "JPEG with EXIF orientation 6"),
-            (colour, "jpeg_named.tif", dict(format="JPEG", quality=90), None, "JPEG named .tif")):
+    # PIL decodes JPEG with the same library and settings as nivelo, so exactly.
+    for im, name, options, expected in (
+            (rgba, "rgba.tif", dict(compression="tiff_adobe_deflate"), rgba_white),  # unassociated alpha
+            (grey, "grey8.png", {}, grey), (bilevel, "bilevel.png", {}, bilevel.convert("L")),
+            (colour.quantize(64), "palette.png", {}, colour.quantize(64).convert("RGB")),
+            (rgba, "rgba.png", {}, rgba_white), (grey_alpha, "grey_alpha.png", {}, grey_alpha_white),
+            (colour, "colour.jpg", dict(quality=90), None), (grey, "grey.jpg", dict(quality=90), None),
+            (colour, "progressive.jpg", dict(quality=85, progressive=True), None),
+            (colour.convert("CMYK"), "cmyk.jpg", dict(quality=95), None),  # Adobe, inverted
+            (colour, "exif6.jpg", dict(quality=90, exif=exif.tobytes()), None),
+            (colour, "jpeg_named.tif", dict(format="JPEG", quality=90), None)):
         im.save(j(name), **options)
-        cases.append((name, expected, 0, what))
+        cases.append((name, expected, 0))
     return cases
 
 

@@ -45,14 +45,14 @@ def largest_difference(a, b):
 
 
 def test_readers(exe, work):
-    for name, expected, tolerance, what in corpus.make_corpus(work):
+    for name, expected, tolerance in corpus.make_corpus(work):
         if expected is None:
             expected = corpus.independent_decode(os.path.join(work, name))
         status, said = nivelo(exe, work, name)
-        if check(status == 0 and said == [name + " done."], "%s (%s): %r" % (what, name, said)):
+        if check(status == 0 and said == [name + " done."], "%s: %r" % (name, said)):
             result = Image.open(os.path.join(work, "deux", os.path.splitext(name)[0] + ".tga"))
             diff = largest_difference(result.convert("RGB" if result.mode == "RGB" else "L"), expected)
-            check(isinstance(diff, int) and diff <= tolerance, "%s (%s): pixels differ by %s" % (what, name, diff))
+            check(isinstance(diff, int) and diff <= tolerance, "%s: pixels differ from PIL's by %s" % (name, diff))
 
 
 def png(width, height):
@@ -98,9 +98,9 @@ def test_damaged(exe, work):
         with open(os.path.join(work, name), "wb") as f:
             f.write(data)
         status, said = nivelo(exe, work, name, env=env)
-        check(len(said) == 1 and name in said[0] and word in said[0], "%s: printed %r" % (name, said))
         left = os.listdir(os.path.join(work, "un")) + os.listdir(os.path.join(work, "deux"))
-        check(left == [], "%s: left %r" % (name, left))
+        check(len(said) == 1 and name in said[0] and word in said[0] and left == [],
+              "%s: %r, left %r" % (name, said, left))
 
 
 def test_writers(exe, work):
@@ -131,15 +131,15 @@ def test_writers(exe, work):
             check(largest_difference(im.convert(mode), ref) == 0, "%s: pixels changed" % what)
         if result.endswith(".tif") and mode == "1":  # G4 for TIFF, uncompressed beside TGA
             info = subprocess.run(["tiffinfo", path], capture_output=True, text=True).stdout
-            check(("CCITT Group 4" in info) == (fmt == "TIFF") and "200" in info and "Resolution" in info,
-                  "%s: compression or resolution %r" % (what, info))
+            check(("CCITT Group 4" in info) == (fmt == "TIFF"), "%s: compression %r" % (what, info))
         if fmt == "JPEG":
             check(largest_difference(im.convert("L"), ref.convert("L")) < 40, "%s: far from the page" % what)
     for line, word in (("FORMAT_SORTIE=GIF", "FORMAT_SORTIE"), ("QUALITE_JPEG=0", "QUALITE_JPEG"),
                        ("QUALITE_JPEG=101", "QUALITE_JPEG")):
         status, said = nivelo(exe, work, "scan.png", [line])
-        check(status == 2 and said and word in said[0], "%s: status %d, %r" % (line, status, said))
-        check(os.listdir(os.path.join(work, "deux")) == [], "%s: a result was written" % line)
+        left = os.listdir(os.path.join(work, "deux"))
+        check(status == 2 and said and word in said[0] and left == [],
+              "%s: %d, %r, left %r" % (line, status, said, left))
 
 
 def test_pages(exe, work):
@@ -147,9 +147,9 @@ def test_pages(exe, work):
     for k, level in enumerate((40, 140, 240)):
         Image.new("L", (30 + k, 20), level).save(j("p%d.tif" % k))
     subprocess.run(["tiffcp", "-c", "zip", j("p0.tif"), j("p1.tif"), j("p2.tif"), j("book.tif")], check=True)
-    status, said = nivelo(exe, work, "book.tif")
-    check(len(said) == 2 and "3 pages" in said[0] and "/p" in said[0], "book.tif: %r" % said)
-    check(os.listdir(j("deux")) == ["book.tga"], "book.tif: %r" % os.listdir(j("deux")))
+    status, said = nivelo(exe, work, "book.tif")  # the first page, and a word on the others
+    check(len(said) == 2 and "3 pages" in said[0] and "/p" in said[0] and os.listdir(j("deux")) == ["book.tga"],
+          "book.tif: %r, %r" % (said, os.listdir(j("deux"))))
     status, said = nivelo(exe, work, "book.tif", flags=["/p2"])
     result = Image.open(j("deux/book_p2.tga")) if os.path.exists(j("deux/book_p2.tga")) else None
     check(result is not None and result.size == (31, 20) and result.getpixel((0, 0)) == 140,

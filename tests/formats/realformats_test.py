@@ -1,12 +1,8 @@
 #!/usr/bin/env python3
-"""The published real files (../shared/realformats beside the repository:
-JPEG, PNG and G4 TIFF as their producers made them) open and straighten
-with AFFINAGE=O, each at the angle nivelo finds on the same page converted
-to the TIFF kinds it read at first (../shared/realpages), within 0.02
-degrees.  Skipped (status 77) when the folder is not there.
-
-    realformats_test.py NIVELO SOURCE_DIR
-"""
+"""The published real files (../shared/realformats: JPEG, PNG and G4 TIFF as
+their producers made them) straighten with AFFINAGE=O within 0.02 degrees of
+their TIFF twins (../shared/realpages).  Skipped (77) without those folders.
+    realformats_test.py NIVELO SOURCE_DIR"""
 import os
 import subprocess
 import sys
