@@ -90,10 +90,8 @@ TEST_F(GuiTest, PanelEditsReachTheParameterSet)
 
 TEST_F(GuiTest, FailedRunsShowNiveloOwnWordsAndNoEarlierImage)
 {
-    said_ = "1.380000\n";
     LoadImage(MakePage());
     ChooseStage(8);
-    EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_DETECTED_ANGLE)->text, "Angle détecté : 1.38°");
     skipped_ = {9};  // this run writes no image 9; the earlier one must not be shown
     Update();
     EXPECT_EQ(RightView(0, 0), BACKDROP_GREY);
@@ -131,20 +129,4 @@ TEST_F(GuiTest, LongBlursAreAskedAboutAndRunsCanBeCancelled)
     }
     ExpectPair(1, 2);
     EXPECT_EQ(PumpMessages(), 0);
-}
-
-TEST_F(GuiTest, RotationPanelShowsTheOrientationFound)
-{
-    ChooseStage(8);
-    HeadlessClick(DIALOG_ROTATION, IDC_ORIENTATION);
-    EXPECT_EQ(g_gui_params.ORIENTATION, 1);
-    said_ = "orientation : 270\n1.380000\n";
-    LoadImage(MakePage());
-    ChooseStage(8);
-    EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_DETECTED_ANGLE)->text, "Détecté : 1.38°, 270°");
-    // A page left as it was is no fault: shown in the panel, not in a box.
-    said_ = "orientation incertaine : page laissée telle quelle\n0.500000\n";
-    Update();
-    EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_DETECTED_ANGLE)->text, "Détecté : 0.50°, incertain");
-    EXPECT_TRUE(g_headless.messages.empty());
 }
