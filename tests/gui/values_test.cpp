@@ -53,8 +53,7 @@ TEST_F(GuiTest, QuittingWithChangedSettingsAsks)
     } cases[] = {{0, {}, 0, 1, 0}, {1, {2}, 0, 0, 1}, {1, {1}, 0, 1, 1}, {1, {0}, 1, 1, 1}, {1, {0}, 0, 0, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
-        g_headless.quit_posted = 0;
-        g_headless.messages.clear();
+        g_headless.quit_posted = 0, g_headless.messages.clear();
         if (c.change) PlatformSetEditText(g_current_panel_window, IDC_DETECT_WIDTH, std::to_string(30 + (&c - cases)).c_str());
         g_headless.question_answers.assign(c.answers.begin(), c.answers.end());
         if (c.save_dialog_answered) g_headless.file_answers.push_back({start_ + "saved.txt"});
