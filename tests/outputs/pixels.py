@@ -1,12 +1,8 @@
-"""Pixels of the images nivelo writes, to say where two results part: the
-uncompressed TGA files (types 1, 2 and 3, either row order) and the
-uncompressed TIFF files (1 or 8 bits a sample, in strips).
-
-read(path) gives (width, height, pixel) with pixel(x, y) a tuple of samples,
-or None for a file of another kind; first_difference(expected, found) says
-where two files part, in words.
-"""
+"""Where two images nivelo wrote first part: uncompressed TGA (types 1, 2, 3,
+either row order) and uncompressed TIFF (1 or 8 bits a sample, in strips) by
+pixel, other files by byte."""
 import struct
+from pathlib import Path
 
 
 def _tga(data):
@@ -15,12 +11,11 @@ def _tga(data):
     map_length, map_bits = struct.unpack_from("<H", data, 5)[0], data[7]
     width, height = struct.unpack_from("<HH", data, 12)
     size = data[16] // 8
-    start = 18 + data[0] + (map_length * map_bits + 7) // 8 if data[1] else 18 + data[0]
+    start = 18 + data[0] + ((map_length * map_bits + 7) // 8 if data[1] else 0)
     top_down = bool(data[17] & 0x20)
 
     def pixel(x, y):
-        row = y if top_down else height - 1 - y
-        at = start + (row * width + x) * size
+        at = start + ((y if top_down else height - 1 - y) * width + x) * size
         return tuple(data[at:at + size])
     return width, height, pixel
 
@@ -28,16 +23,14 @@ def _tga(data):
 def _tiff(data):
     if len(data) < 8 or data[:2] not in (b"II", b"MM"):
         return None
-    order = "<" if data[:2] == b"II" else ">"
-    tags = {}
+    order, tags = "<" if data[:2] == b"II" else ">", {}
     first = struct.unpack_from(order + "I", data, 4)[0]
     for i in range(struct.unpack_from(order + "H", data, first)[0]):
         tag, kind, count, value = struct.unpack_from(order + "HHI4s", data, first + 2 + 12 * i)
         size = {3: 2, 4: 4}.get(kind)
-        if size is None:
-            continue
-        where = value if size * count <= 4 else data[struct.unpack(order + "I", value)[0]:][:size * count]
-        tags[tag] = struct.unpack_from(order + ("H" if size == 2 else "I") * count, where)
+        if size is not None:
+            where = value if size * count <= 4 else data[struct.unpack(order + "I", value)[0]:][:size * count]
+            tags[tag] = struct.unpack_from(order + ("H" if size == 2 else "I") * count, where)
     width, height = tags[256][0], tags[257][0]
     bits, samples = tags.get(258, (1,))[0], tags.get(277, (1,))[0]
     if tags.get(259, (1,))[0] != 1 or bits not in (1, 8):
@@ -54,10 +47,9 @@ def _tiff(data):
 
 
 def read(path):
-    with open(path, "rb") as f:
-        data = f.read()
+    """(width, height, pixel) with pixel(x, y) a tuple of samples, or None for a file of another kind."""
     try:
-        return _tga(data) if path.lower().endswith(".tga") else _tiff(data)
+        return (_tga if path.lower().endswith(".tga") else _tiff)(Path(path).read_bytes())
     except (KeyError, IndexError, struct.error):
         return None
 
@@ -66,10 +58,7 @@ def first_difference(expected, found):
     """Where the file `found` parts from `expected`: a pixel, a size, or a byte."""
     a, b = read(expected), read(found)
     if a is None or b is None:
-        with open(expected, "rb") as f:
-            x = f.read()
-        with open(found, "rb") as f:
-            y = f.read()
+        x, y = Path(expected).read_bytes(), Path(found).read_bytes()
         at = next((i for i in range(min(len(x), len(y))) if x[i] != y[i]), min(len(x), len(y)))
         return "first differing byte at offset %d (%d bytes expected, %d found)" % (at, len(x), len(y))
     if a[:2] != b[:2]:
