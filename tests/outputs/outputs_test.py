@@ -9,8 +9,7 @@ also agree with each other.  A failure names the first changed file and keeps
 the run's files; --reference (or NIVELO_REFERENCE), a build still giving the
 committed results, is run beside them to name the first differing pixel.
 --update rewrites the named rows (line, range 40-52, or text in the row) and
-rows with no digests; a row with the older single whole-run digest passes on
-it.  --part K/N runs one share of N; rows that must agree share one.
+rows with no digests.  --part K/N runs one share of N; rows that must agree share one.
 """
 import argparse
 import gzip
@@ -38,8 +37,8 @@ def words(column):
 
 
 def run(nivelo, row, work):
-    """Runs a row in the empty folder work: its digests in order, the one
-    digest of the older layout, and its console text."""
+    """Runs a row in the empty folder work: its digests in order and its
+    console text."""
     source, arguments, configuration, environment = row[:4]
     for folder in FOLDERS:
         os.makedirs(os.path.join(work, folder))
@@ -51,15 +50,14 @@ def run(nivelo, row, work):
     command = [nivelo, "/cconf.txt"] + words(arguments.replace(" ", ";")) + [name]  # "-": no argument
     done = subprocess.run(command, cwd=work, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
     console = b"status %d\n" % done.returncode + done.stdout
-    found, whole = {"console": hashlib.sha256(console).hexdigest()[:16]}, hashlib.sha256(console)
+    found = {"console": hashlib.sha256(console).hexdigest()[:16]}
     for folder in FOLDERS:
         for place, _, files in sorted(os.walk(os.path.join(work, folder))):
             for entry in sorted(files):
                 relative = os.path.relpath(os.path.join(place, entry), work)
                 data = Path(work, relative).read_bytes()
                 found[relative] = hashlib.sha256(data).hexdigest()[:16]
-                whole.update(b"\0%s\0" % relative.encode() + data)
-    return found, whole.hexdigest()[:16], done.stdout.decode(errors="replace")
+    return found, done.stdout.decode(errors="replace")
 
 
 def parse(column):
@@ -134,13 +132,11 @@ def main():
                 continue
             scratch = os.path.join(work, "run")
             shutil.rmtree(scratch, ignore_errors=True)
-            found, whole, output = run(nivelo, row, scratch)
+            found, output = run(nivelo, row, scratch)
             what = "line %d (%s %s [%s] [%s])" % (number, row[0], row[1], row[2], row[3])
-            # A row with the one digest of the older layout passes on it, and --update converts it.
-            earlier = not empty and "=" not in row[4]
-            passes = show(found) == row[4] or (earlier and whole == row[4])
-            if chosen or (passes and earlier and updating):
-                if not passes or earlier:
+            passes = show(found) == row[4]
+            if chosen:
+                if not passes:
                     rewritten.append(what)
                 row[4] = show(found)
                 lines[i] = "\t".join(row)
@@ -150,9 +146,6 @@ def main():
                 shutil.move(scratch, kept)
                 if empty:
                     message = "%s: no digests yet; fill them in with --update" % what
-                elif earlier:
-                    message = ("%s: digest %s, expected %s (one digest for the whole run: name the row to --update "
-                               "to see each file's); the run's files are kept in %s" % (what, whole, row[4], kept))
                 else:
                     message = "%s: %s %s; the run's files are kept in %s" % ((what,) + first_change(parse(row[4]), found) + (kept,))
                     if reference:

@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
-"""Writes the pipeline target's seeds for the precise search and the
+"""Writes into fuzz/seeds/pipeline the pipeline target's seeds for the precise search and the
 orientation step, and the pages that have broken them: white print on black,
 one colour, one row or column, print fed upside down.
 Each seed: flags, /d mask (2 bytes), folders, configuration, 0, TGA page."""
 import os
 import struct
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fuzz", "seeds", "pipeline")
 EVERY_STAGE = "RECADRAGE1=o\nFLOU=o\nSAUVEGARDE1=o\nROTATION=o\nRECADRAGE2=o\nSAUVEGARDE2=o\n"
 
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the seed files of the format fuzz targets into this folder: tiny
+"""Writes the seed files of the format fuzz targets into fuzz/seeds/formats: tiny
 pages of every kind the library readers take, made by PIL and tiffcp.
 Run with Debian's python3 (python3-pil); the files are committed."""
 import os
@@ -7,7 +7,7 @@ import subprocess
 
 from PIL import Image, ImageDraw
 
-HERE = os.path.dirname(os.path.abspath(__file__))
+HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fuzz", "seeds", "formats")
 
 
 def main():
