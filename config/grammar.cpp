@@ -239,6 +239,10 @@ int ApplyLine(char* line, const ConfigBinding& binding, const char* file, int nu
 {
     char* equals = std::strchr(line, '=');
     if (equals == nullptr) return 1;
+    // A comment may well show a key=value example: "#" marks it whole.
+    const char* first = line;
+    while (IsBlank(*first)) first++;
+    if (*first == '#') return 1;
     *equals = '\0';
     char key[kLineSize];
     Trim(line, key);

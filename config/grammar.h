@@ -75,7 +75,8 @@ int ParseConfigValue(ConfigKeyId key, const char* text, void* slot, char* why, s
 
 // Reads key=value lines of the named file into the bound values.  Blanks
 // around the key and the value, a carriage return before the line feed and
-// a byte-order mark are allowed; a line without "=" is a comment.  Each
+// a byte-order mark are allowed; a line without "=", or whose first
+// character other than a blank is "#", is a comment.  Each
 // faulty line (unknown key, invalid value, longer than 255 characters) is
 // reported once with the file name and line number and counted in *faults;
 // reports go to messages when it is given, else to standard output.  A
