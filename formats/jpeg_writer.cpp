@@ -66,11 +66,7 @@ int EncodeJpeg(JpegWrite* w)
     while (c.next_scanline < c.image_height) {
         const uint8_t* source = im.pixels + c.next_scanline * row_size;
         if (colour) {
-            for (uint32_t x = 0; x < im.width; x++) {
-                w->row[3 * x] = source[3 * x + 2];
-                w->row[3 * x + 1] = source[3 * x + 1];
-                w->row[3 * x + 2] = source[3 * x];
-            }
+            CopyRowAsRgb(source, im.width, w->row);
         } else if (w->bilevel) {
             for (uint32_t x = 0; x < im.width; x++) w->row[x] = source[x] > 127 ? 255 : 0;
         }

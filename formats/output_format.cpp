@@ -44,3 +44,12 @@ void PackBilevelRow(const uint8_t* grey, uint32_t width, int white_is_one, uint8
         bits[whole] = uint8_t((byte ^ flip) & used);
     }
 }
+
+void CopyRowAsRgb(const uint8_t* bgr, uint32_t width, uint8_t* rgb)
+{
+    for (uint32_t x = 0; x < width; x++) {
+        rgb[3 * x] = bgr[3 * x + 2];
+        rgb[3 * x + 1] = bgr[3 * x + 1];
+        rgb[3 * x + 2] = bgr[3 * x];
+    }
+}

@@ -58,11 +58,7 @@ void FilterRows(const BITMAP& im, bool bilevel, uint64_t row_bytes, uint8_t* out
             continue;
         }
         if (colour) {
-            for (uint32_t x = 0; x < im.width; x++) {
-                data[3 * x] = source[3 * x + 2];
-                data[3 * x + 1] = source[3 * x + 1];
-                data[3 * x + 2] = source[3 * x];
-            }
+            CopyRowAsRgb(source, im.width, data);
         } else {
             std::memcpy(data, source, im.width);
         }

@@ -100,11 +100,7 @@ int WriteRows(TIFF* tif, const BITMAP& im, bool bilevel, uint8_t* row)
         if (bilevel) {
             PackBilevelRow(source, im.width, 0, row);
         } else if (colour) {
-            for (uint32_t x = 0; x < im.width; x++) {
-                row[3 * x] = source[3 * x + 2];
-                row[3 * x + 1] = source[3 * x + 1];
-                row[3 * x + 2] = source[3 * x];
-            }
+            CopyRowAsRgb(source, im.width, row);
         } else {
             std::memcpy(row, source, im.width);
         }

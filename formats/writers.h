@@ -45,3 +45,7 @@ int SaveTiffCompressed(const char* name, const BITMAP* image, const ImageFacts& 
 // Packs a grey row into bits, most significant first, 1 for white
 // (value above 127) when white_is_one, else 1 for black.
 void PackBilevelRow(const uint8_t* grey, uint32_t width, int white_is_one, uint8_t* bits);
+
+// Copies a row of the working colour page (B, G, R) in the order the file
+// formats store (R, G, B).
+void CopyRowAsRgb(const uint8_t* bgr, uint32_t width, uint8_t* rgb);
