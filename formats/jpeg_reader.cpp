@@ -1,10 +1,11 @@
 // JPEG through libjpeg (libjpeg-turbo): grey, colour and CMYK/YCCK,
-// baseline or progressive.  Grey stays grey, colour becomes RGB; CMYK
-// becomes RGB as (255 - C)(255 - K) / 255 per channel, after undoing the
-// inversion that Adobe's writers apply (their APP14 marker says so).  The
-// EXIF orientation is applied, as every photo viewer does; the resolution
-// comes from the JFIF header when it gives one in inches or centimetres,
-// else from EXIF.
+// baseline or progressive.  Grey stays grey, colour comes out in the working
+// order B, G, R (libjpeg writes it so at no cost, sparing the caller a pass
+// over the page); CMYK becomes colour as (255 - C)(255 - K) / 255 per
+// channel, after undoing the inversion that Adobe's writers apply (their
+// APP14 marker says so).  The EXIF orientation is applied, as every photo
+// viewer does; the resolution comes from the JFIF header when it gives one
+// in inches or centimetres, else from EXIF.
 //
 // A cut-short or corrupt file is refused: libjpeg only warns about those and
 // would fill the rest of the page with grey.  Harmless warnings (stray bytes
@@ -107,13 +108,13 @@ uint64_t DecoderMemory(const jpeg_decompress_struct& c)
     return coefficients + uint64_t(c.image_width) * 4;
 }
 
-void CmykToRgb(const uint8_t* cmyk, uint32_t width, bool inverted, uint8_t* rgb)
+void CmykToBgr(const uint8_t* cmyk, uint32_t width, bool inverted, uint8_t* bgr)
 {
     for (uint32_t x = 0; x < width; x++) {
         unsigned k = inverted ? cmyk[4 * x + 3] : 255u - cmyk[4 * x + 3];
         for (unsigned i = 0; i < 3; i++) {
             unsigned c = inverted ? cmyk[4 * x + i] : 255u - cmyk[4 * x + i];
-            rgb[3 * x + i] = uint8_t((c * k + 127u) / 255u);
+            bgr[3 * x + 2 - i] = uint8_t((c * k + 127u) / 255u);
         }
     }
 }
@@ -132,8 +133,8 @@ int DecodeJpeg(JpegRead* r)
     ReadFacts(r);
     bool cmyk = c.jpeg_color_space == JCS_CMYK || c.jpeg_color_space == JCS_YCCK;
     bool grey = c.jpeg_color_space == JCS_GRAYSCALE;
-    c.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_RGB;
-    unsigned type = grey ? PIXEL_GREY : PIXEL_RGB;
+    c.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+    unsigned type = grey ? PIXEL_GREY : PIXEL_BGR;
     uint64_t extra = DecoderMemory(c) + OrientationMemory(r->orientation, c.image_width, c.image_height, type);
     if (!CheckPageBudget(r->name, c.image_width, c.image_height, type, extra)) return r->refused = 1, 0;
     jpeg_start_decompress(&c);
@@ -145,7 +146,7 @@ int DecodeJpeg(JpegRead* r)
         uint8_t* out = r->image->pixels + c.output_scanline * row_size;
         JSAMPROW row = cmyk ? r->cmyk_row : out;
         if (jpeg_read_scanlines(&c, &row, 1) != 1) ERREXIT(&c, JERR_INPUT_EMPTY);
-        if (cmyk) CmykToRgb(r->cmyk_row, c.output_width, c.saw_Adobe_marker, out);
+        if (cmyk) CmykToBgr(r->cmyk_row, c.output_width, c.saw_Adobe_marker, out);
     }
     jpeg_finish_decompress(&c);
     return 1;

@@ -1,6 +1,7 @@
 // PNG through libpng: every bit depth, grey, palette and colour, with or
 // without alpha or a transparent colour, interlaced or not.  Grey stays grey;
-// palette and colour pages become RGB.  16-bit samples keep their high byte
+// palette and colour pages come out in the working order B, G, R, which
+// libpng writes at no cost.  16-bit samples keep their high byte
 // (libpng's strip), alpha is laid over white; no gamma is applied, as
 // viewers of scans do not.  The pHYs chunk gives the resolution.
 //
@@ -51,7 +52,7 @@ void ReadResolution(PngRead* r)
     r->facts->y_dpi = DotsPerInch(y / 100.0, 3);
 }
 
-// A decoded row (grey, grey+alpha, RGB or RGBA, 8 bits) into the image row.
+// A decoded row (grey, grey+alpha, BGR or BGRA, 8 bits) into the image row.
 void PlaceRow(const uint8_t* row, unsigned channels, uint32_t width, uint8_t* out)
 {
     if (channels == 2) {
@@ -77,10 +78,11 @@ int DecodePng(PngRead* r)
     ReadResolution(r);
     png_set_expand(r->png);
     png_set_strip_16(r->png);
+    png_set_bgr(r->png);
     int passes = png_set_interlace_handling(r->png);
     png_read_update_info(r->png, r->info);
     unsigned channels = png_get_channels(r->png, r->info);
-    unsigned type = channels <= 2 ? PIXEL_GREY : PIXEL_RGB;
+    unsigned type = channels <= 2 ? PIXEL_GREY : PIXEL_BGR;
     bool alpha = channels == 2 || channels == 4;
     uint64_t row_bytes = png_get_rowbytes(r->png, r->info);
     uint64_t buffer = !alpha ? 0 : passes > 1 ? row_bytes * height : row_bytes;

@@ -1,23 +1,31 @@
-// PNG results, written by nivelo with libdeflate rather than through
-// libpng: zlib at any level costs several times the page's whole processing,
-// while libdeflate at its fastest level compresses a scanned page several
-// times faster and about as well (see bench/formats_bench.sh).  libdeflate
-// compresses a whole buffer at once, so the page is filtered into one
-// buffer (the Up filter: each row minus the one above, which suits scans),
-// compressed into a second, and written as IHDR, pHYs, IDAT chunks of at
-// most 8 MiB and IEND.  Black-and-white pages are 1-bit grey, compressed
-// harder, their data being an eighth of a grey page's.
+// PNG results, written by nivelo itself rather than through libpng, whose
+// zlib at any level costs several times the page's whole processing.
+//
+// Grey and colour pages are written a strip of rows at a time: each row is
+// filtered with Paeth (the predictor that leaves least of a scan's smooth
+// shading), and each strip is one block of the single zlib stream PNG
+// requires (formats/run_deflate), sent as one IDAT chunk.  So no copy of the
+// whole page is held while the result is written, which matters because a
+// page may be saved while two pages of the turn are in memory.
+//
+// Black-and-white pages are 1-bit grey, unfiltered, and compressed hard with
+// libdeflate in one piece: their data is an eighth of a grey page's, and its
+// long repeats of white are what a full match search is for.
 #include <libdeflate.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/support.h"
+#include "formats/run_deflate.h"
 #include "formats/writers.h"
 
 namespace {
 
-constexpr int kGreyAndColourLevel = 1;
 constexpr int kBilevelLevel = 6;
+constexpr size_t kStripBytes = size_t(1) << 20;  // filtered bytes coded as one block
+constexpr uint8_t kPaeth = 4;                   // the row filter's code
 constexpr size_t kMostChunkBytes = size_t(8) << 20;
 constexpr double kMetresPerInch = 0.0254;
 
@@ -42,38 +50,79 @@ int WriteChunk(OutputFile* out, const char type[4], const uint8_t* data, size_t 
            WriteOutputBytes(out, tail, 4);
 }
 
-// Each row: the filter byte, then the row as PNG lays it out (RGB from the
-// image's BGR, packed bits for black and white) minus the row above.
-void FilterRows(const BITMAP& im, bool bilevel, uint64_t row_bytes, uint8_t* out)
+// The bilevel page's rows packed into bits, each after its filter byte (none).
+void PackRows(const BITMAP& im, uint64_t row_bytes, uint8_t* out)
 {
-    bool colour = im.type == PIXEL_BGR;
-    uint64_t source_row = uint64_t(im.width) * BITMAP_BytesPerPixel(im.type);
     for (uint32_t y = 0; y < im.height; y++) {
         uint8_t* row = out + y * (row_bytes + 1);
-        const uint8_t* source = im.pixels + y * source_row;
-        row[0] = bilevel ? 0 : 2;  // none, or Up
-        uint8_t* data = row + 1;
-        if (bilevel) {
-            PackBilevelRow(source, im.width, 1, data);
-            continue;
-        }
-        if (colour) {
-            CopyRowAsRgb(source, im.width, data);
-        } else {
-            std::memcpy(data, source, im.width);
-        }
-    }
-    if (bilevel) return;
-    // Up, from the last row back, so that each row still has its plain row above.
-    for (uint32_t y = im.height; y-- > 1;) {
-        uint8_t* row = out + y * (row_bytes + 1) + 1;
-        const uint8_t* above = row - (row_bytes + 1);
-        for (uint64_t i = 0; i < row_bytes; i++) row[i] = uint8_t(row[i] - above[i]);
+        row[0] = 0;
+        PackBilevelRow(im.pixels + uint64_t(y) * im.width, im.width, 1, row + 1);
     }
 }
 
-int WritePng(OutputFile* out, const BITMAP& im, const ImageFacts& facts, bool bilevel, const uint8_t* zdata,
-             size_t zsize)
+// Row minus the Paeth prediction of each byte from the one to its left (a),
+// above (b) and above left (c), `step` bytes a pixel; the row above the
+// first is zero.  The prediction uses plain bytes only, so the loop has no
+// dependence from one byte to the next.
+void PaethRow(const uint8_t* row, const uint8_t* above, uint64_t size, unsigned step, uint8_t* out)
+{
+    for (uint64_t i = 0; i < step && i < size; i++) out[i] = uint8_t(row[i] - above[i]);
+    for (uint64_t i = step; i < size; i++) {
+        int a = row[i - step], b = above[i], c = above[i - step];
+        int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+        int predicted = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+        out[i] = uint8_t(row[i] - predicted);
+    }
+}
+
+// Working buffers of the strip writer, released on every path by the caller.
+struct Strips {
+    uint8_t* rows;       // two plain rows in the file's byte order: this one and the one above
+    uint8_t* filtered;   // a strip of filtered rows, each after its filter byte
+    uint8_t* coded;
+};
+
+// Filters the page a strip at a time and sends each strip as one deflate
+// block in one IDAT chunk.
+int WriteStrips(OutputFile* out, const BITMAP& im, uint64_t row_bytes, Strips* s, const char* name)
+{
+    bool colour = im.type == PIXEL_BGR;
+    uint32_t strip_rows = uint32_t(std::max<uint64_t>(1, std::min<uint64_t>(kStripBytes / (row_bytes + 1), im.height)));
+    size_t strip_bytes = size_t(strip_rows * (row_bytes + 1));
+    size_t capacity = RunDeflateBound(strip_bytes);
+    s->rows = static_cast<uint8_t*>(AllocZeroed(size_t(2 * row_bytes)));
+    s->filtered = s->rows == nullptr ? nullptr : static_cast<uint8_t*>(AllocMemory(strip_bytes));
+    s->coded = s->filtered == nullptr ? nullptr : static_cast<uint8_t*>(AllocMemory(capacity));
+    if (s->coded == nullptr) return 0;
+    RunDeflate z;
+    StartRunDeflate(&z, s->coded, capacity);
+    uint8_t *above = s->rows, *plain = s->rows + row_bytes;
+    for (uint32_t y0 = 0; y0 < im.height; y0 += strip_rows) {
+        uint32_t rows = std::min(strip_rows, uint32_t(im.height - y0));
+        for (uint32_t r = 0; r < rows; r++) {
+            const uint8_t* source = im.pixels + uint64_t(y0 + r) * row_bytes;
+            if (colour)
+                CopyRowAsRgb(source, im.width, plain);
+            else
+                std::memcpy(plain, source, size_t(row_bytes));
+            uint8_t* row = s->filtered + r * (row_bytes + 1);
+            row[0] = kPaeth;
+            PaethRow(plain, above, row_bytes, colour ? 3 : 1, row + 1);
+            std::swap(above, plain);
+        }
+        bool last = y0 + rows == im.height;
+        if (!RunDeflateBlock(&z, s->filtered, rows * (row_bytes + 1), last)) {
+            ReportError("Error writing file %s\n", name);  // the bound holds any strip: a fault, still a failed save
+            return 0;
+        }
+        if (z.used != 0 && !WriteChunk(out, "IDAT", s->coded, z.used)) return 0;
+        z.used = 0;
+    }
+    return 1;
+}
+
+// Signature, IHDR and the pHYs chunk when the scan declared a resolution.
+int WriteHead(OutputFile* out, const BITMAP& im, const ImageFacts& facts, bool bilevel)
 {
     static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     uint8_t ihdr[13];
@@ -90,11 +139,40 @@ int WritePng(OutputFile* out, const BITMAP& im, const ImageFacts& facts, bool bi
         phys[8] = 1;  // the metre
         if (!WriteChunk(out, "pHYs", phys, 9)) return 0;
     }
+    return 1;
+}
+
+// The bilevel page's data, compressed whole into *zdata (the caller frees it).
+size_t CompressBilevel(const BITMAP& im, uint64_t row_bytes, uint8_t** zdata, const char* name)
+{
+    size_t filtered_size = size_t((row_bytes + 1) * im.height);
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(kBilevelLevel);
+    if (compressor == nullptr) {
+        ReportError("Not enough memory\n");
+        return 0;
+    }
+    size_t bound = libdeflate_zlib_compress_bound(compressor, filtered_size);
+    uint8_t* filtered = static_cast<uint8_t*>(AllocMemory(filtered_size));
+    *zdata = filtered == nullptr ? nullptr : static_cast<uint8_t*>(AllocMemory(bound));
+    size_t zsize = 0;
+    if (*zdata != nullptr) {
+        PackRows(im, row_bytes, filtered);
+        zsize = libdeflate_zlib_compress(compressor, filtered, filtered_size, *zdata, bound);
+        // The bound holds any input: 0 would be libdeflate's fault, still a failed save.
+        if (zsize == 0) ReportError("Error writing file %s\n", name);
+    }
+    FreeMemory(&filtered);
+    libdeflate_free_compressor(compressor);
+    return zsize;
+}
+
+int WriteWhole(OutputFile* out, const uint8_t* zdata, size_t zsize)
+{
     for (size_t at = 0; at < zsize; at += kMostChunkBytes) {
         size_t piece = zsize - at < kMostChunkBytes ? zsize - at : kMostChunkBytes;
         if (!WriteChunk(out, "IDAT", zdata + at, piece)) return 0;
     }
-    return WriteChunk(out, "IEND", nullptr, 0);
+    return 1;
 }
 
 }  // namespace
@@ -104,31 +182,25 @@ int SavePNG(const char* name, const BITMAP* image, const ImageFacts& facts, int 
     bool cut = bilevel && image->type == PIXEL_GREY;
     uint64_t row_bytes = cut ? (uint64_t(image->width) + 7) / 8
                              : uint64_t(image->width) * (image->type == PIXEL_BGR ? 3 : 1);
-    size_t filtered_size = size_t((row_bytes + 1) * image->height);
-    libdeflate_compressor* compressor = libdeflate_alloc_compressor(cut ? kBilevelLevel : kGreyAndColourLevel);
-    if (compressor == nullptr) {
-        ReportError("Not enough memory\n");
+    uint8_t* zdata = nullptr;
+    size_t zsize = cut ? CompressBilevel(*image, row_bytes, &zdata, name) : 0;
+    if (cut && zsize == 0) {
+        FreeMemory(&zdata);
         return 0;
     }
-    size_t bound = libdeflate_zlib_compress_bound(compressor, filtered_size);
-    uint8_t* filtered = static_cast<uint8_t*>(AllocMemory(filtered_size));
-    uint8_t* zdata = filtered == nullptr ? nullptr : static_cast<uint8_t*>(AllocMemory(bound));
-    size_t zsize = 0;
-    if (zdata != nullptr) {
-        FilterRows(*image, cut, row_bytes, filtered);
-        zsize = libdeflate_zlib_compress(compressor, filtered, filtered_size, zdata, bound);
-        // The bound holds any input: 0 would be libdeflate's fault, still a failed save.
-        if (zsize == 0) ReportError("Error writing file %s\n", name);
-    }
-    FreeMemory(&filtered);
-    libdeflate_free_compressor(compressor);
-    int ok = 0;
+    Strips strips = {};
     OutputFile out;
-    if (zsize != 0 && OpenOutputFile(&out, name)) {
-        ok = WritePng(&out, *image, facts, cut, zdata, zsize);
+    int ok = OpenOutputFile(&out, name);
+    if (ok) {
+        ok = WriteHead(&out, *image, facts, cut) &&
+             (cut ? WriteWhole(&out, zdata, zsize) : WriteStrips(&out, *image, row_bytes, &strips, name)) &&
+             WriteChunk(&out, "IEND", nullptr, 0);
         if (!ok) AbortOutputFile(&out);
         ok = ok && CommitOutputFile(&out);
     }
     FreeMemory(&zdata);
+    FreeMemory(&strips.rows);
+    FreeMemory(&strips.filtered);
+    FreeMemory(&strips.coded);
     return ok;
 }

@@ -7,7 +7,8 @@
 // and stay grey, so that a grey scan gives grey results.  Everything else
 // (RGB, palette, CMYK, YCbCr, separate planes, colour with alpha) goes
 // through libtiff's RGBA conversion, which composes every photometric and
-// gives alpha already weighed (associated).  Conversions: 16-bit samples to
+// gives alpha already weighed (associated), and is laid out in the working
+// order B, G, R.  Conversions: 16-bit samples to
 // the nearest of 256 levels, (v + 128) / 257, as libtiff's RGBA path does;
 // CMYK as libtiff converts it, (255 - C)(255 - K) / 255 per channel; alpha
 // over white.  The Orientation tag is applied last, on the decoded page.
@@ -216,8 +217,8 @@ int ReadColourPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image
     char why[1024] = "";
     if (!TIFFRGBAImageOK(tif, why)) return RefuseUnsupported(name, "TIFF", why);
     uint64_t raster_size = uint64_t(p.width) * p.height * 4;
-    uint64_t turn = OrientationMemory(p.orientation, p.width, p.height, PIXEL_RGB);
-    if (!CheckPageBudget(name, p.width, p.height, PIXEL_RGB, raster_size + turn)) return 0;
+    uint64_t turn = OrientationMemory(p.orientation, p.width, p.height, PIXEL_BGR);
+    if (!CheckPageBudget(name, p.width, p.height, PIXEL_BGR, raster_size + turn)) return 0;
     uint32_t* raster = static_cast<uint32_t*>(AllocMemory(size_t(raster_size)));
     if (raster == nullptr) return 0;
     TIFFRGBAImage rgba;
@@ -228,15 +229,15 @@ int ReadColourPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image
         TIFFRGBAImageEnd(&rgba);
     }
     if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error[0] != '\0' ? t_tiff_error : why);
-    if (ok) ok = BITMAP_Create(image, p.width, p.height, PIXEL_RGB);
+    if (ok) ok = BITMAP_Create(image, p.width, p.height, PIXEL_BGR);
     if (ok) {
         uint64_t count = uint64_t(p.width) * p.height;
         for (uint64_t i = 0; i < count; i++) {
             uint32_t v = raster[i];
             unsigned a = TIFFGetA(v);
-            image->pixels[3 * i] = AssociatedOverWhite(TIFFGetR(v), a);
+            image->pixels[3 * i] = AssociatedOverWhite(TIFFGetB(v), a);
             image->pixels[3 * i + 1] = AssociatedOverWhite(TIFFGetG(v), a);
-            image->pixels[3 * i + 2] = AssociatedOverWhite(TIFFGetB(v), a);
+            image->pixels[3 * i + 2] = AssociatedOverWhite(TIFFGetR(v), a);
         }
     }
     FreeMemory(&raster);
