@@ -1,12 +1,9 @@
 // The small pieces of the formats layer whose faults the whole-run tests
 // would hide: EXIF blocks that lie about their offsets, resolutions kept
 // exactly, the 1-bit packing of both polarities, page-tagged names, the
-// output format's names and extensions, the PNG writer's zlib stream read
-// back by zlib.
+// output format's names and extensions.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,7 +11,6 @@
 
 #include "batch/pipeline.h"
 #include "formats/exif.h"
-#include "formats/run_deflate.h"
 #include "formats/writers.h"
 #include "tests/support/test_support.h"
 #include "tiff/tiff.h"
@@ -124,44 +120,6 @@ TEST(OutputNames, FormatsExtensionsAndPageTags)
     std::fflush(stdout);
     std::string said = testing::internal::GetCapturedStdout();
     EXPECT_NE(said.find("trop long"), std::string::npos) << said;
-}
-
-// Blocks of every kind in one stream: noise (stored, in 65535-byte pieces),
-// runs longer than one match, counts so skewed that the code must be cut to
-// 15 bits, single bytes.  zlib must give back every byte, and no block may
-// pass its bound; a buffer too small is refused with nothing written.
-TEST(RunDeflate, ZlibReadsBackEveryKindOfBlock)
-{
-    uint32_t seed = 12345;
-    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 16; };
-    std::vector<std::vector<uint8_t>> blocks(5);
-    for (int i = 0; i < 200000; i++) blocks[0].push_back(uint8_t(next()));
-    blocks[1].assign(100000, 0);
-    blocks[1].insert(blocks[1].end(), 1000, 7);
-    uint32_t a = 1, b = 1;  // symbol k appears fib(k) times: a 24-deep optimal code
-    for (uint8_t k = 0; k < 25; k++, std::swap(a, b), b += a) blocks[2].insert(blocks[2].end(), a, uint8_t(k * 5));
-    for (size_t i = blocks[2].size(); i > 1; i--) std::swap(blocks[2][i - 1], blocks[2][next() % i]);
-    blocks[3] = {42};
-    blocks[4] = {1, 2, 2, 2, 2, 3};
-    std::vector<uint8_t> all, stream, out(RunDeflateBound(300000));
-    RunDeflate z;
-    StartRunDeflate(&z, out.data(), 10);
-    EXPECT_EQ(RunDeflateBlock(&z, blocks[0].data(), blocks[0].size(), 0), 0);
-    EXPECT_EQ(z.used, 2u);  // the zlib header only
-    StartRunDeflate(&z, out.data(), out.size());
-    for (size_t i = 0; i < blocks.size(); i++) {
-        ASSERT_EQ(RunDeflateBlock(&z, blocks[i].data(), blocks[i].size(), i + 1 == blocks.size()), 1) << i;
-        EXPECT_LE(z.used, RunDeflateBound(blocks[i].size())) << i;
-        stream.insert(stream.end(), out.begin(), out.begin() + z.used);
-        all.insert(all.end(), blocks[i].begin(), blocks[i].end());
-        z.used = 0;
-    }
-    std::vector<uint8_t> back(all.size() + 1);
-    uLongf size = back.size();
-    ASSERT_EQ(uncompress(back.data(), &size, stream.data(), stream.size()), Z_OK);
-    back.resize(size);
-    EXPECT_TRUE(back == all);
-    EXPECT_LT(stream.size(), blocks[0].size() + blocks[2].size());  // runs cost next to nothing
 }
 
 }  // namespace
