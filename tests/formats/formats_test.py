@@ -114,12 +114,14 @@ def test_writers(exe, work):
     # A 200-dpi scan: every result must say 200.  Each is compared with the
     # page nivelo saves as it is, as TGA.
     reference = {}
-    for name, mode in (("scan.png", "RGB"), ("scangrey.png", "L")):
-        corpus.drawn_page(mode).save(os.path.join(work, name), dpi=(200, 200))
+    for name, mode, size in (("scan.png", "RGB", None), ("scangrey.png", "L", None), ("big.png", "RGB", (800, 900))):
+        page = corpus.drawn_page(mode)  # big: a PNG result of several strips
+        (page.resize(size) if size else page).save(os.path.join(work, name), dpi=(200, 200))
         nivelo(exe, work, name)
         reference[name] = Image.open(os.path.join(work, "deux", name[:-4] + ".tga")).convert(mode)
     rows = [  # format, flags, source, result, PIL mode, exact pixels
         ("PNG", (), "scan.png", "scan.png", "RGB", True), ("PNG", (), "scangrey.png", "scangrey.png", "L", True),
+        ("PNG", (), "big.png", "big.png", "RGB", True),
         ("PNG", ("/b",), "scan.png", "scan.png", "1", False), ("JPEG", (), "scan.png", "scan.jpg", "RGB", False),
         ("JPEG", (), "scangrey.png", "scangrey.jpg", "L", False), ("TIFF", (), "scan.png", "scan.tif", "RGB", True),
         ("TIFF", (), "scangrey.png", "scangrey.tif", "L", True), ("TIFF", ("/b",), "scan.png", "scan.tif", "1", False),
