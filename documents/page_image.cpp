@@ -67,12 +67,22 @@ int LoadJpegPage(const char* name, int for_tiff, PageImage* page)
     if (!ReadWholeFile(name, page)) return 0;
     JpegFrame& f = page->jpeg;
     if (!ScanJpeg(page->owned, page->data_size, &f)) return RefuseDamaged(name, "JPEG", nullptr);
-    if (!(for_tiff ? JpegFitsTiff(f) : JpegPassable(f))) return DecodePixels(name, false, page);
+    ExifFacts exif = {1, 0.0, 0.0};
+    if (f.exif_size != 0) ParseExif(page->owned + f.exif_offset, f.exif_size, &exif);
+    // A page turned by its EXIF orientation is decoded, and so turned, as
+    // nivelo's reader turns it.
+    if (exif.orientation != 1 || !(for_tiff ? JpegFitsTiff(f) : JpegPassable(f)))
+        return DecodePixels(name, false, page);
     page->kind = STREAM_JPEG;
     page->width = f.width;
     page->height = f.height;
+    // As nivelo's JPEG reader: JFIF's density, else EXIF's.
     page->x_dpi = DotsPerInch(f.x_density, f.density_unit + 1u);
     page->y_dpi = DotsPerInch(f.y_density, f.density_unit + 1u);
+    if (page->x_dpi == 0.0 || page->y_dpi == 0.0) {
+        page->x_dpi = exif.x_dpi;
+        page->y_dpi = exif.y_dpi;
+    }
     page->data = page->owned;
     return 1;
 }

@@ -69,6 +69,10 @@ int ScanJpeg(const uint8_t* file, size_t size, JpegFrame* frame)
         at += length;
         if (marker == 0xDA) return have_frame ? 1 : 0;
         if (marker == 0xE0) ReadJfif(seg, seg_length, frame);
+        if (marker == 0xE1 && frame->exif_size == 0) {
+            frame->exif_offset = size_t(seg - file);
+            frame->exif_size = seg_length;
+        }
         if (marker == 0xEE && seg_length >= 5 && std::memcmp(seg, "Adobe", 5) == 0) frame->adobe = true;
         if (IsFrameMarker(marker)) {
             if (have_frame || !ReadFrame(seg, seg_length, marker, frame)) return 0;

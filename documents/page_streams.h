@@ -17,6 +17,7 @@ struct JpegFrame {
     bool adobe;          // an Adobe APP14 segment: its CMYK is stored inverted
     uint8_t density_unit;  // the JFIF header's: 0 none, 1 per inch, 2 per centimetre
     uint16_t x_density, y_density;
+    size_t exif_offset, exif_size;  // the first APP1 segment's content; 0 when none
 };
 
 // Walks the markers from SOI to the first SOS and checks that the file ends

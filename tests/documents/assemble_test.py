@@ -10,7 +10,7 @@ page.  Damaged pages, wrong command lines and a signal leave nothing behind.
 """
 import glob, os, signal, subprocess, sys, tempfile, time  # noqa: E401
 
-from PIL import Image, ImageChops, ImageSequence
+from PIL import Image, ImageChops, ImageOps, ImageSequence
 
 ASSEMBLE, NIVELO, SOURCE = (os.path.abspath(a) for a in sys.argv[1:4])
 PAGES = os.path.join(SOURCE, "tests", "outputs", "pages")
@@ -48,6 +48,7 @@ PIL_PAGES = {
     "alpha.png": ("RGBA", {}, "rgb", 8, "image"),
     "dpi150.jpg": ("RGB", {"dpi": (150, 150)}, "rgb", 8, "jpeg"),
     "three_idat.png": (None, {}, "gray", 8, "image"),  # its zlib stream cut in three chunks
+    "exif6.jpg": (None, {}, "rgb", 8, "image"),  # turned by its EXIF orientation, so decoded
 }
 
 
@@ -65,7 +66,8 @@ def make_pages(work):
         made = glob.glob(os.path.join(work, "deux", "*"))
         check(len(made) == 1, "%s: nivelo made %r" % (name, made)) and os.replace(made[0], os.path.join(work, name))
     base = Image.open(os.path.join(PAGES, "colour.tif")).convert("RGB").resize((120, 90))
-    subprocess.run(["cp", os.path.join(SOURCE, "fuzz", "seeds", "page_streams", "three_idat.png"), work])
+    for seed in ("page_streams/three_idat.png", "formats/exif6.jpg"):
+        subprocess.run(["cp", os.path.join(SOURCE, "fuzz", "seeds", seed), work])
     for name, (mode, options, *_) in PIL_PAGES.items():
         if mode is None:
             continue
@@ -105,7 +107,7 @@ def test_pdf(work, names):
     subprocess.run(["pdfimages", "-png", "doc.pdf", "png"], cwd=work)
     subprocess.run(["pdfimages", "-all", "doc.pdf", "raw"], cwd=work)
     for k, (name, row) in enumerate(zip(names, rows)):
-        source = Image.open(os.path.join(work, name))
+        source = ImageOps.exif_transpose(Image.open(os.path.join(work, name)))
         dpi = 150 if name == "dpi150.jpg" else 300
         want = [str(k + 1), str(source.width), str(source.height), *map(str, expected(name)), str(dpi), str(dpi)]
         got = [row[0], row[3], row[4], row[5], row[7], row[8], row[12], row[13]]
@@ -134,7 +136,7 @@ def test_tiff(work, names):
     document = Image.open(os.path.join(work, "doc.tif"))
     check(document.n_frames == len(names), "tiff: %d pages for %d" % (document.n_frames, len(names)))
     for k, (name, frame) in enumerate(zip(names, ImageSequence.Iterator(document))):
-        source = Image.open(os.path.join(work, name))
+        source = ImageOps.exif_transpose(Image.open(os.path.join(work, name)))
         kind = {"jpeg": "jpeg", "ccitt": "group4"}.get(expected(name)[2], "tiff_adobe_deflate")
         if name == "png_bilevel.png":
             kind = "group4"
@@ -175,18 +177,21 @@ def test_failures(work, good):
 
 
 def test_signal(work, good):
-    """The list is a pipe the test feeds: the temporary file exists and two
-    pages are in it when the signal comes."""
+    """The list is a pipe the test feeds: the temporary file holds pages when
+    the signal comes."""
     os.mkfifo(os.path.join(work, "fifo"))
     for sig in (signal.SIGTERM, signal.SIGINT):
         child = subprocess.Popen([ASSEMBLE, "--pdf", "killed.pdf", "--liste", "fifo"], cwd=work)
         with open(os.path.join(work, "fifo"), "wb") as feed:
             feed.write(b"%s\0%s\0" % (good.encode(), good.encode()))
             feed.flush()
+            # Bytes in the temporary file: it is past its opening, which
+            # watches for the signal once the file exists.
             deadline = time.time() + 30
-            while not leftovers(work, "") and time.time() < deadline:
+            while not [f for f in leftovers(work, "") if os.path.getsize(os.path.join(work, f))]:
+                if not check(time.time() < deadline, "signal: no temporary file while writing"):
+                    break
                 time.sleep(0.05)
-            check(leftovers(work, "") != [], "signal: no temporary file while writing")
             child.send_signal(sig)
             child.wait(timeout=30)
         check(child.returncode == -sig and leftovers(work, "killed.pdf") == [],
