@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int kDeflateLevel = 6;
+constexpr int kDeflateLevel = 1;  // as nivelo's TIFF results
 constexpr uint64_t kStripBytes = 256 * 1024;
 // As in the PDF: a page that declares no resolution is taken at 300 dpi.
 constexpr double kDefaultDpi = 300.0;
