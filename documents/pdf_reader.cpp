@@ -75,7 +75,7 @@ int CountPages(const PdfSource& source, const std::vector<QPDFPageObjectHelper>&
     return 1;
 }
 
-int ReadPage(QPDF& pdf, const PdfSource& source, uint32_t page, BITMAP* record, ImageFacts* facts)
+int ReadPage(QPDF& pdf, const PdfSource& source, uint32_t page, BITMAP* record, ImageFacts* facts, std::string* label)
 {
     std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
     if (!CountPages(source, pages)) return 0;
@@ -85,13 +85,13 @@ int ReadPage(QPDF& pdf, const PdfSource& source, uint32_t page, BITMAP* record, 
                     page + 1);
         return 0;
     }
-    std::string label = std::string(source.name) + ", page " + std::to_string(page + 1);
+    *label = std::string(source.name) + ", page " + std::to_string(page + 1);
     QPDFPageObjectHelper& p = pages[page];
     PageDrawing drawing;
     FindPageDrawing(p, &drawing);
-    if (RefuseNotOneImage(label.c_str(), drawing)) return 0;
+    if (RefuseNotOneImage(label->c_str(), drawing)) return 0;
     unsigned orientation = RotateOrientation(p);
-    if (!ReadPdfImage(pdf, drawing.image, label.c_str(), orientation, record)) return 0;
+    if (!ReadPdfImage(pdf, drawing.image, label->c_str(), orientation, record)) return 0;
     PageResolution(p, record->width, record->height, facts);
     return ApplyOrientation(record, orientation, &facts->x_dpi, &facts->y_dpi);
 }
@@ -105,10 +105,12 @@ int RefuseProtected(const char* name)
 }
 
 // Opens the PDF with qpdf's repair on and its output silenced, and runs
-// `read` on it.  Every exception ends here as one message.
+// `read` on it.  Every exception ends here as one message, about *label
+// (the file, or the page once `read` has chosen one).
 template <class Read>
-int WithPdf(const PdfSource& source, Read read)
+int WithPdf(const PdfSource& source, std::string* label, Read read)
 {
+    *label = source.name;
     try {
         QPDF pdf;
         std::shared_ptr<QPDFLogger> quiet = QPDFLogger::create();
@@ -124,14 +126,14 @@ int WithPdf(const PdfSource& source, Read read)
         return read(pdf);
     } catch (const QPDFExc& e) {
         if (e.getErrorCode() == qpdf_e_password) return RefuseProtected(source.name);
-        return RefuseDamaged(source.name, "PDF", e.getMessageDetail().c_str());
+        return RefuseDamaged(label->c_str(), "PDF", e.getMessageDetail().c_str());
     } catch (const std::bad_alloc&) {
         ReportError("Not enough memory\n");
         return 0;
     } catch (const std::exception& e) {
-        return RefuseDamaged(source.name, "PDF", e.what());
+        return RefuseDamaged(label->c_str(), "PDF", e.what());
     } catch (...) {
-        return RefuseDamaged(source.name, "PDF", nullptr);
+        return RefuseDamaged(label->c_str(), "PDF", nullptr);
     }
 }
 
@@ -141,7 +143,8 @@ int LoadPdfPage(const PdfSource& source, uint32_t page, BITMAP* record, ImageFac
 {
     BITMAP_Init(record, 0, 0, 0);
     ClearImageFacts(facts);
-    int ok = WithPdf(source, [&](QPDF& pdf) { return ReadPage(pdf, source, page, record, facts); });
+    std::string label;
+    int ok = WithPdf(source, &label, [&](QPDF& pdf) { return ReadPage(pdf, source, page, record, facts, &label); });
     if (!ok) BITMAP_Free(record);
     return ok;
 }
@@ -149,7 +152,8 @@ int LoadPdfPage(const PdfSource& source, uint32_t page, BITMAP* record, ImageFac
 int PdfPageCount(const PdfSource& source, uint32_t* count)
 {
     *count = 0;
-    return WithPdf(source, [&](QPDF& pdf) {
+    std::string label;
+    return WithPdf(source, &label, [&](QPDF& pdf) {
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
         if (!CountPages(source, pages)) return 0;
         *count = uint32_t(pages.size() > UINT32_MAX ? UINT32_MAX : pages.size());
