@@ -8,5 +8,6 @@ seed_dirs() {
     pipeline) echo "fuzz/seeds/pipeline" ;;
     png|jpeg|tiff_library|load_page) echo "fuzz/seeds/formats" ;;
     page_streams) echo "fuzz/seeds/formats fuzz/seeds/page_streams" ;;
+    pdf) echo "fuzz/seeds/pdf" ;;
   esac
 }

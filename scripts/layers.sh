@@ -2,10 +2,10 @@
 # Lists every #include that points up the stack of layers, and exits 1 when
 # there is one.  A directory may include from itself and from the layers it
 # rests on:
-#   gui     -> config, documents, formats, tga, tiff, core  (the GUI's logic runs no stage)
-#   batch   -> config, stages, documents, formats, tga, tiff, core
+#   gui       -> config, documents, formats, tga, tiff, core  (the GUI's logic runs no stage)
+#   batch     -> config, stages, documents, formats, tga, tiff, core
 #   documents -> formats, tga, tiff, core
-#   formats -> tga, tiff, core
+#   formats   -> tga, tiff, core
 #   stages  -> core
 #   config, tga, tiff -> core
 #   core   -> core only
