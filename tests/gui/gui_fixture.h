@@ -11,13 +11,13 @@
 #include <set>
 #include <string>
 
-#include "gui/display.h"
-#include "gui/main_window.h"
-#include "gui/menu_commands.h"
-#include "gui/panel_resources.h"
-#include "gui/panels.h"
-#include "gui/resources.h"
-#include "gui/run_nivelo.h"
+#include "gui/views/display.h"
+#include "gui/app/main_window.h"
+#include "gui/commands/menu_commands.h"
+#include "gui/panels/panel_resources.h"
+#include "gui/panels/panels.h"
+#include "gui/commands/resources.h"
+#include "gui/previews/run_nivelo.h"
 #include "tests/gui/platform_headless.h"
 #include "tests/support/test_support.h"
 #include "tga/tga.h"

@@ -1,9 +1,9 @@
 // The menu's file commands and the configuration files they write.
 #include <cstring>
 
-#include "gui/config_file.h"
-#include "gui/file_names.h"
-#include "gui/gui_params.h"
+#include "gui/settings/config_file.h"
+#include "gui/settings/file_names.h"
+#include "gui/settings/gui_params.h"
 #include "tests/gui/gui_fixture.h"
 #include "tiff/tiff.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gui/run_nivelo.h"
+#include "gui/previews/run_nivelo.h"
 
 Headless g_headless;
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/platform.h"
+#include "gui/platform/platform.h"
 
 struct HeadlessControl {
     const ControlResource* resource;

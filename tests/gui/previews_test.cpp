@@ -1,6 +1,6 @@
 // Start-up, preview runs and the valid limit, the panels' edits, and runs
 // that fail or are cancelled, with nivelo played by the stand-in.
-#include "gui/gui_params.h"
+#include "gui/settings/gui_params.h"
 #include "tests/gui/gui_fixture.h"
 
 using namespace gui_testing;

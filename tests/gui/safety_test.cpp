@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "gui/conversion_targets.h"
-#include "gui/gui_params.h"
-#include "gui/work_folder.h"
+#include "gui/commands/conversion_targets.h"
+#include "gui/settings/gui_params.h"
+#include "gui/settings/work_folder.h"
 #include "tests/gui/gui_fixture.h"
 
 using namespace gui_testing;

@@ -2,8 +2,8 @@
 #include <cstring>
 #include <functional>
 
-#include "gui/config_file.h"
-#include "gui/gui_params.h"
+#include "gui/settings/config_file.h"
+#include "gui/settings/gui_params.h"
 #include "tests/gui/gui_fixture.h"
 
 using namespace gui_testing;

@@ -1,0 +1,3 @@
+#include "gui/settings/gui_params.h"
+
+GuiParameterSet g_gui_params;
