@@ -1,5 +1,7 @@
-// Start values of the GUI's program-wide state.
+// Start values of the application state.
 #pragma once
 
+#include "gui/state/app.h"
+
 // Sets every start value once at start-up.
-void SetGuiDefaults();
+void SetGuiDefaults(App& app);

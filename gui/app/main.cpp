@@ -1,8 +1,9 @@
 // Entry point of nivelo_gui: `nivelo_gui [image]`.
-#include "gui/app/main_window.h"
+#include "gui/app/app.h"
 
 int main(int argc, char** argv)
 {
-    if (!StartGui(argc, argv)) return 1;
-    return RunGui();
+    App app;
+    if (!StartGui(app, argc, argv)) return 1;
+    return RunGui(app);
 }

@@ -1,50 +1,44 @@
-// Main window procedure, message loop and display surface.
+// Main window procedure and message loop.
 #include "gui/app/main_window.h"
 
 #include "gui/commands/conversion.h"
+#include "gui/commands/menu_commands.h"
 #include "gui/views/display.h"
-#include "gui/commands/session.h"
+#include "gui/views/scroll.h"
 
-namespace {
-
-CommandHandler g_command_handler = nullptr;
-ScrollHandler g_scroll_handler = nullptr;
-
-}  // namespace
-
-int CreateMainWindow(const PlatformRect* rect, const MenuResource* menu, CommandHandler command,
-                     ScrollHandler scroll)
+int CreateMainWindow(App& app, const PlatformRect* rect, const MenuResource* menu)
 {
-    g_command_handler = command;
-    g_scroll_handler = scroll;
-    if (!PlatformCreateMainWindow(rect, menu, MainWindowProc)) return 0;
+    if (!PlatformCreateMainWindow(rect, menu, MainWindowProc, &app)) return 0;
     PlatformSetTimer(0, 20);
     return 1;
 }
 
-long MainWindowProc(int message, uint32_t wparam)
+long MainWindowProc(void* context, int message, uint32_t wparam)
 {
+    App& app = *static_cast<App*>(context);
     switch (message) {
     case MSG_DESTROY:
-        if (ConfirmQuit()) ReleaseDisplay();
+        if (ConfirmQuit(app)) ReleaseDisplay(app.display);
         break;
     case MSG_SIZE:
-        ResizeViews(int(wparam & 0xFFFF), int(wparam >> 16));
+        app.session.client_width = int(wparam & 0xFFFF);
+        app.session.client_height = int(wparam >> 16);
+        ResizeViews(app.display, app.session.client_width, app.session.client_height);
         break;
     case MSG_PAINT:
     case MSG_ACTIVATEAPP:
-        PresentDisplay();
+        PresentDisplay(app.display);
         break;
     case MSG_COMMAND:
-        if (g_command_handler != nullptr) g_command_handler(int(wparam & 0xFFFF));
+        OnMenuCommand(app, int(wparam & 0xFFFF));
         break;
     case MSG_TIMER:
-        if (wparam == 0) g_display.frame_flag = 1;
-        ReapFolderViewers();
+        if (wparam == 0) app.display.frame_flag = 1;
+        ReapFolderViewers(app);
         break;
     case MSG_HSCROLL:
     case MSG_VSCROLL:
-        if (g_scroll_handler != nullptr) g_scroll_handler(message, wparam);
+        OnScroll(app.display, message, wparam);
         break;
     default:
         break;
@@ -52,33 +46,12 @@ long MainWindowProc(int message, uint32_t wparam)
     return 0;
 }
 
-int CreateDisplaySurface(int width, int height)
+int PumpMessages(App& app)
 {
-    // A surface made before (a second start in one process) is replaced.
-    PlatformReleaseSurface(&g_display.surface);
-    return PlatformCreateSurface(width, height, &g_display.surface);
-}
-
-void PresentDisplay()
-{
-    PlatformPresentSurface(&g_display.surface);
-    // The views' drawing area lies under the left strip: without this the
-    // chooser, the panel and the update bar vanish behind the surface's grey.
-    PlatformRedrawDialogs();
-}
-
-void ReleaseDisplay()
-{
-    PlatformReleaseSurface(&g_display.surface);
-    PlatformPostQuit(0);
-}
-
-int PumpMessages()
-{
-    g_display.frame_flag = 0;
+    app.display.frame_flag = 0;
     for (;;) {
         if (PlatformQuitPosted()) return 0;
-        if (g_display.frame_flag) return 1;
+        if (app.display.frame_flag) return 1;
         PlatformWaitEvents();
     }
 }

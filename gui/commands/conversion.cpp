@@ -12,13 +12,13 @@
 
 #include "core/support.h"
 #include "gui/commands/conversion_targets.h"
-#include "gui/settings/file_names.h"
-#include "gui/settings/gui_params.h"
-#include "gui/app/main_window.h"
 #include "gui/panels/panel_resources.h"
+#include "gui/panels/panel_values.h"
 #include "gui/panels/panels.h"
 #include "gui/platform/platform.h"
 #include "gui/previews/run_nivelo.h"
+#include "gui/settings/file_names.h"
+#include "gui/settings/gui_params.h"
 
 namespace {
 
@@ -61,19 +61,19 @@ bool IsWindowsDefault(const char* folder)
     return std::strcmp(folder, "c:\\t\\") == 0 || std::strcmp(folder, "c:\\trot\\") == 0;
 }
 
-int ChooseInstead(OutputFolder* folder)
+int ChooseInstead(App& app, OutputFolder* folder)
 {
     std::string old = folder->value;
     ChooseFolder(folder->value);
     if (old == folder->value) return 0;
     // The panel that shows this folder follows (its change notification
     // reads it back).
-    SetEditText(g_current_panel_window, folder->edit_id, folder->value);
+    SetEditText(app.panels.window, folder->edit_id, folder->value);
     return 1;
 }
 
 // The value becomes a folder: a final separator, shown by the panel.
-int MakeItAFolder(OutputFolder* folder)
+int MakeItAFolder(App& app, OutputFolder* folder)
 {
     size_t length = std::strlen(folder->value);
     if (length + 2 > size_t(kTextSize)) {
@@ -82,7 +82,7 @@ int MakeItAFolder(OutputFolder* folder)
     }
     folder->value[length] = kPathSeparator;
     folder->value[length + 1] = '\0';
-    SetEditText(g_current_panel_window, folder->edit_id, folder->value);
+    SetEditText(app.panels.window, folder->edit_id, folder->value);
     return 1;
 }
 
@@ -92,13 +92,13 @@ int MakeItAFolder(OutputFolder* folder)
 // other value keeps its meaning ("sorties/lot_" names results "lot_page.tga"
 // in sorties/); the folder it writes into must exist, or is created when the
 // user agrees.
-int EnsureExists(OutputFolder* folder)
+int EnsureExists(App& app, OutputFolder* folder)
 {
     char resolved[kGuiPathSize];
-    if (!ResolveFolder(resolved, folder->value)) return 0;
+    if (!ResolveFolder(app, resolved, folder->value)) return 0;
     size_t length = std::strlen(resolved);
     bool is_prefix = length > 0 && resolved[length - 1] != kPathSeparator;
-    if (is_prefix && IsDirectory(resolved)) return MakeItAFolder(folder);
+    if (is_prefix && IsDirectory(resolved)) return MakeItAFolder(app, folder);
     // A resolved value always holds the start directory's separator.
     std::string parent(resolved, size_t(std::strrchr(resolved, kPathSeparator) + 1 - resolved));
     if (IsDirectory(parent.c_str())) return 1;
@@ -128,7 +128,7 @@ struct BatchCount {
     std::vector<std::string> failures;
 };
 
-std::string Summary(const BatchCount& n, const std::vector<std::string>& folders)
+std::string Summary(const App& app, const BatchCount& n, const std::vector<std::string>& folders)
 {
     char head[160];
     std::snprintf(head, sizeof head, "%zu image%s convertie%s, %zu en échec", n.converted, n.converted > 1 ? "s" : "",
@@ -142,20 +142,20 @@ std::string Summary(const BatchCount& n, const std::vector<std::string>& folders
     }
     for (const std::string& failure : n.failures)
         text += "\n\n" + (failure.back() == '\n' ? failure.substr(0, failure.size() - 1) : failure);
-    text += "\n\nJournal : " + std::string(g_work_directory) + kLogName;
+    text += "\n\nJournal : " + std::string(app.folders.work) + kLogName;
     return text;
 }
 
 // The output folders in use, resolved as the runs see them; an empty text
 // for a save that is off.
-std::vector<std::string> UsedFolders()
+std::vector<std::string> UsedFolders(const App& app)
 {
     std::vector<std::string> folders;
-    const char* values[2] = {g_gui_params.REPERTOIRE1, g_gui_params.REPERTOIRE2};
-    int used[2] = {g_gui_params.SAUVEGARDE1, g_gui_params.SAUVEGARDE2};
+    const char* values[2] = {app.params.REPERTOIRE1, app.params.REPERTOIRE2};
+    int used[2] = {app.params.SAUVEGARDE1, app.params.SAUVEGARDE2};
     for (int i = 0; i < 2; i++) {
         char resolved[kGuiPathSize];
-        folders.push_back(used[i] && ResolveFolder(resolved, values[i]) ? resolved : "");
+        folders.push_back(used[i] && ResolveFolder(app, resolved, values[i]) ? resolved : "");
     }
     return folders;
 }
@@ -175,48 +175,47 @@ int AskAboutExisting(const std::vector<std::string>& existing)
     return PlatformAskChoice(kBoxTitle, text.c_str(), buttons, 3, SKIP_THOSE, CANCEL_BATCH);
 }
 
-std::vector<long> g_viewers;  // xdg-open processes not yet reaped
-
 // The folders in the user's file manager, as a desktop opens them.
-void OpenFolders(const std::vector<std::string>& folders)
+void OpenFolders(App& app, const std::vector<std::string>& folders)
 {
     std::set<std::string> opened;
     for (const std::string& value : folders) {
         if (value.empty()) continue;
         std::string folder = value.substr(0, value.find_last_of(kPathSeparator) + 1);
         if (!opened.insert(folder).second) continue;
-        std::string output = std::string(g_work_directory) + "xdg-open.txt";
+        std::string output = std::string(app.folders.work) + "xdg-open.txt";
         ProcessRequest request{"xdg-open", {folder}, output.c_str(), nullptr, nullptr};
         long pid;
         int error;
-        if (PlatformStartProcess(&request, &pid, &error)) g_viewers.push_back(pid);
+        if (PlatformStartProcess(&request, &pid, &error)) app.job.viewers.push_back(pid);
         else ReportError("Impossible d'ouvrir le répertoire %s avec xdg-open : %s\n", folder.c_str(),
                          std::strerror(error));
     }
 }
 
-void ShowSummary(const BatchCount& n, const std::vector<std::string>& used)
+void ShowSummary(App& app, const BatchCount& n, const std::vector<std::string>& used)
 {
     std::vector<std::string> folders;
     for (const std::string& folder : used)
         if (!folder.empty() && std::find(folders.begin(), folders.end(), folder) == folders.end())
             folders.push_back(folder);
-    std::string text = Summary(n, folders);
+    std::string text = Summary(app, n, folders);
     if (n.converted == 0) {
         PlatformMessageBox(MESSAGE_ERROR, kBoxTitle, text.c_str());
         return;
     }
     const char* buttons[] = {"Ouvrir les dossiers", "Fermer"};
-    if (PlatformAskChoice(kBoxTitle, text.c_str(), buttons, 2, 1, 1) == 0) OpenFolders(folders);
+    if (PlatformAskChoice(kBoxTitle, text.c_str(), buttons, 2, 1, 1) == 0) OpenFolders(app, folders);
 }
 
 }  // namespace
 
-int PrepareOutputFolders()
+int PrepareOutputFolders(App& app)
 {
+    GuiParameterSet& p = app.params;
     OutputFolder folders[2] = {
-        {g_gui_params.REPERTOIRE1, g_gui_params.SAUVEGARDE1, "répertoire de \"Sauvegarde 1\"", IDC_REPERTOIRE1},
-        {g_gui_params.REPERTOIRE2, g_gui_params.SAUVEGARDE2, "répertoire de \"Sauvegarde 2\"", IDC_REPERTOIRE2},
+        {p.REPERTOIRE1, p.SAUVEGARDE1, "répertoire de \"Sauvegarde 1\"", IDC_REPERTOIRE1},
+        {p.REPERTOIRE2, p.SAUVEGARDE2, "répertoire de \"Sauvegarde 2\"", IDC_REPERTOIRE2},
     };
     std::string defaults;
     for (const OutputFolder& f : folders)
@@ -226,10 +225,10 @@ int PrepareOutputFolders()
                            ".\n\nChoisissez où écrire les images.";
         PlatformMessageBox(MESSAGE_INFORMATION, kBoxTitle, text.c_str());
         for (OutputFolder& f : folders)
-            if (f.used && IsWindowsDefault(f.value) && !ChooseInstead(&f)) return 0;
+            if (f.used && IsWindowsDefault(f.value) && !ChooseInstead(app, &f)) return 0;
     }
     for (OutputFolder& f : folders)
-        if (f.used && !EnsureExists(&f)) return 0;
+        if (f.used && !EnsureExists(app, &f)) return 0;
     return 1;
 }
 
@@ -238,7 +237,7 @@ namespace {
 enum ImageOutcome { NEXT_IMAGE = 1, STOP_AFTER = 0, STOP_BEFORE = -1 };
 
 // One image of the batch under the wait box; its output goes to the log.
-int ConvertOne(const std::string& path, size_t i, size_t count, const std::string& log, BatchCount* n)
+int ConvertOne(App& app, const std::string& path, size_t i, size_t count, const std::string& log, BatchCount* n)
 {
     char name[kGuiPathSize], directory[kGuiPathSize];
     if (!CopyText(name, sizeof name, path.c_str())) {
@@ -248,11 +247,11 @@ int ConvertOne(const std::string& path, size_t i, size_t count, const std::strin
     SplitPath(name, directory);
     char progress[64];
     std::snprintf(progress, sizeof progress, "Conversion : image %zu / %zu", i + 1, count);
-    OpenWaitBox(progress);
+    OpenWaitBox(app, progress);
     RunReport report;
-    std::remove(RunOutputPath().c_str());  // no output of an earlier image in this one's section
-    int outcome = RunConversion(directory, name, &report);
-    std::string section = ReadWholeFile(RunOutputPath());
+    std::remove(RunOutputPath(app).c_str());  // no output of an earlier image in this one's section
+    int outcome = RunConversion(app, directory, name, &report);
+    std::string section = ReadWholeFile(RunOutputPath(app));
     AppendToLog(log, path, section);
     if (outcome == RUN_FAILED && section.empty()) {
         // nivelo could not be started (already reported): the next image
@@ -271,25 +270,26 @@ int ConvertOne(const std::string& path, size_t i, size_t count, const std::strin
 
 }  // namespace
 
-void ReapFolderViewers()
+void ReapFolderViewers(App& app)
 {
+    std::vector<long>& viewers = app.job.viewers;
     int status;
-    for (size_t i = g_viewers.size(); i-- > 0;)
-        if (PlatformProcessEnded(g_viewers[i], &status)) g_viewers.erase(g_viewers.begin() + long(i));
+    for (size_t i = viewers.size(); i-- > 0;)
+        if (PlatformProcessEnded(viewers[i], &status)) viewers.erase(viewers.begin() + long(i));
 }
 
-void ConvertImages(const std::vector<std::string>& paths)
+void ConvertImages(App& app, const std::vector<std::string>& paths)
 {
-    if (paths.empty() || !ValuesAccepted() || !PrepareOutputFolders() || !ConfirmLongBlur()) return;
-    std::vector<std::string> folders = UsedFolders();
-    ConversionTargets targets = FindTargets(paths, folders, g_gui_params.black_and_white);
+    if (paths.empty() || !ValuesAccepted(app) || !PrepareOutputFolders(app) || !ConfirmLongBlur(app.params)) return;
+    std::vector<std::string> folders = UsedFolders(app);
+    ConversionTargets targets = FindTargets(paths, folders, app.params.black_and_white);
     int skip = 0;
     if (!targets.existing.empty()) {
         int answer = AskAboutExisting(targets.existing);
         if (answer == CANCEL_BATCH) return;
         skip = answer == SKIP_THOSE;
     }
-    std::string log = std::string(g_work_directory) + kLogName;
+    std::string log = std::string(app.folders.work) + kLogName;
     std::ofstream(log, std::ios::binary | std::ios::trunc).close();
 
     BatchCount n;
@@ -299,12 +299,12 @@ void ConvertImages(const std::vector<std::string>& paths)
             n.skipped++;
             continue;
         }
-        int next = ConvertOne(paths[i], i, count, log, &n);
+        int next = ConvertOne(app, paths[i], i, count, log, &n);
         if (next == STOP_AFTER) i++;
         if (next != NEXT_IMAGE) break;
     }
-    CloseWaitBox();
+    CloseWaitBox(app);
     if (PlatformQuitPosted()) return;
     n.left = count - i;
-    ShowSummary(n, folders);
+    ShowSummary(app, n, folders);
 }

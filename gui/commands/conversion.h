@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "gui/state/app.h"
+
 // Converts the images (full paths) in order.  Before the first run both
 // output folders in use must exist: the Windows-style defaults are replaced
 // by folders the user chooses, a missing folder is created when the user
@@ -17,11 +19,11 @@
 // Before the first run the results that already exist are listed in one
 // question: replace them all, skip the pages that have one, or cancel.  The
 // summary names the folders the results went to and offers to open them.
-void ConvertImages(const std::vector<std::string>& paths);
+void ConvertImages(App& app, const std::vector<std::string>& paths);
 
 // Reaps the file managers that "Ouvrir les dossiers" started (every tick).
-void ReapFolderViewers();
+void ReapFolderViewers(App& app);
 
 // 1 when every output folder the conversion writes into exists (or was
 // created or chosen by the user), 0 when the conversion must not start.
-int PrepareOutputFolders();
+int PrepareOutputFolders(App& app);

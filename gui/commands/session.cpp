@@ -7,17 +7,9 @@
 
 #include "gui/settings/config_file.h"
 #include "gui/settings/file_names.h"
-#include "gui/settings/gui_params.h"
-#include "gui/app/main_window.h"
-#include "gui/commands/menu_commands.h"
-#include "gui/platform/platform.h"
 #include "gui/settings/remembered.h"
-#include "gui/commands/resources.h"
-#include "gui/previews/run_nivelo.h"
 
 namespace {
-
-std::string g_saved_settings;
 
 void CopyInto(char* buffer, size_t size, const std::string& text)
 {
@@ -34,55 +26,42 @@ void RememberedWindowSize(int* width, int* height)
     *height = settings.height;
 }
 
-void ApplyRememberedSettings()
+void ApplyRememberedSettings(App& app)
 {
     RememberedSettings settings;
     if (!ReadRemembered(RememberedPath(), &settings)) return;
+    Folders& f = app.folders;
     if (!settings.config.empty() && settings.config.size() < size_t(kGuiPathSize)) {
         char name[kGuiPathSize], directory[kGuiPathSize];
         std::memcpy(name, settings.config.c_str(), settings.config.size() + 1);
         // A configuration deleted since is simply not read.
-        ReadConfigFile(name);
+        ReadConfigFile(app.params, name);
         SplitPath(name, directory);
-        std::memcpy(g_config_name, name, sizeof name);
-        std::memcpy(g_config_directory, directory, sizeof directory);
+        std::memcpy(f.config_name, name, sizeof name);
+        std::memcpy(f.config_directory, directory, sizeof directory);
     }
-    CopyInto(g_config_directory, sizeof g_config_directory, settings.config_folder);
-    CopyInto(g_image_directory, sizeof g_image_directory, settings.image_folder);
-    CopyInto(g_gui_params.REPERTOIRE1, sizeof g_gui_params.REPERTOIRE1, settings.results1);
-    CopyInto(g_gui_params.REPERTOIRE2, sizeof g_gui_params.REPERTOIRE2, settings.results2);
+    CopyInto(f.config_directory, sizeof f.config_directory, settings.config_folder);
+    CopyInto(app.image.directory, sizeof app.image.directory, settings.image_folder);
+    CopyInto(app.params.REPERTOIRE1, sizeof app.params.REPERTOIRE1, settings.results1);
+    CopyInto(app.params.REPERTOIRE2, sizeof app.params.REPERTOIRE2, settings.results2);
 }
 
-void RememberSettings()
+void RememberSettings(const App& app)
 {
     std::string path = RememberedPath();
     if (path.empty()) return;
     RememberedSettings settings;
-    settings.image_folder = g_image_directory;
-    settings.config_folder = g_config_directory;
-    settings.results1 = g_gui_params.REPERTOIRE1;
-    settings.results2 = g_gui_params.REPERTOIRE2;
-    if (g_config_name[0] != '\0') settings.config = std::string(g_config_directory) + g_config_name;
-    MainWindowSize(&settings.width, &settings.height);
+    const Folders& f = app.folders;
+    settings.image_folder = app.image.directory;
+    settings.config_folder = f.config_directory;
+    settings.results1 = app.params.REPERTOIRE1;
+    settings.results2 = app.params.REPERTOIRE2;
+    if (f.config_name[0] != '\0') settings.config = std::string(f.config_directory) + f.config_name;
+    settings.width = app.session.client_width;
+    settings.height = app.session.client_height;
     WriteRemembered(path, settings);
 }
 
-void MarkSettingsSaved() { g_saved_settings = ConfigText(); }
+void MarkSettingsSaved(App& app) { app.session.saved_settings = ConfigText(app.params); }
 
-int SettingsChanged() { return ConfigText() != g_saved_settings; }
-
-int ConfirmQuit()
-{
-    if (NiveloRunning() &&
-        !PlatformAskYesNo("Quitter", "nivelo travaille encore sur une image.\n\nL'arrêter et quitter ?"))
-        return 0;
-    if (!SettingsChanged()) return 1;
-    const char* buttons[] = {"Enregistrer...", "Quitter sans enregistrer", "Annuler"};
-    int answer = PlatformAskChoice("Quitter",
-                                   "Les réglages ont changé depuis leur dernier enregistrement.\n\n"
-                                   "Les enregistrer avant de quitter ?",
-                                   buttons, 3, 0, 2);
-    if (answer != 0) return answer == 1;
-    OnMenuCommand(ID_SAVE_CONFIG);
-    return !SettingsChanged();
-}
+int SettingsChanged(const App& app) { return ConfigText(app.params) != app.session.saved_settings; }

@@ -2,12 +2,13 @@
 // which it is useful, so that a user does not have to find out by a run
 // that lasts minutes, and the range nivelo accepts, taken from its key
 // table so that the two never disagree.
+#include "gui/panels/panel_tips.h"
+
 #include <cstdio>
 #include <string>
 
 #include "config/grammar.h"
 #include "gui/panels/panel_resources.h"
-#include "gui/panels/panels.h"
 
 namespace {
 

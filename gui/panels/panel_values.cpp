@@ -3,19 +3,16 @@
 // what nivelo would refuse.  A refused value stays in its field, marked,
 // with nivelo's reason under "Mettre à jour"; the parameter set keeps the
 // last valid value, and nothing runs until the field is corrected.
+#include "gui/panels/panel_values.h"
+
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "config/grammar.h"
-#include "gui/settings/gui_params.h"
 #include "gui/panels/panel_resources.h"
-#include "gui/panels/panels.h"
+#include "gui/settings/gui_params.h"
 
 namespace {
-
-// Refused fields of the panel shown: control id -> nivelo's reason.
-std::map<int, std::string> g_refused;
 
 ConfigKeyId KeyOfField(int id)
 {
@@ -41,51 +38,52 @@ ConfigKeyId KeyOfField(int id)
 }
 
 // The value as nivelo reads it: a colour field is one of three numbers.
-std::string ValueText(int id, const char* typed)
+std::string ValueText(const GuiParameterSet& p, int id, const char* typed)
 {
     int byte = id == IDC_FILL_RED ? 0 : id == IDC_FILL_GREEN ? 1 : id == IDC_FILL_BLUE ? 2 : -1;
     if (byte < 0) return typed;
     std::string parts[3];
-    for (int i = 0; i < 3; i++) parts[i] = std::to_string(g_gui_params.fill_colour[i]);
+    for (int i = 0; i < 3; i++) parts[i] = std::to_string(p.fill_colour[i]);
     parts[byte] = typed;
     return parts[0] + "," + parts[1] + "," + parts[2];
 }
 
-void ShowRefusals()
+void ShowRefusals(const App& app)
 {
     std::string text;
-    for (const auto& refused : g_refused) text += refused.second + "\n";
-    PlatformSetControlText(g_update_bar, IDC_VALUE_NOTE, text.c_str());
+    for (const auto& refused : app.panels.refused) text += refused.second + "\n";
+    PlatformSetControlText(app.panels.update_bar, IDC_VALUE_NOTE, text.c_str());
 }
 
 }  // namespace
 
-int TakeFieldValue(PlatformDialog* dialog, int id)
+int TakeFieldValue(App& app, PlatformDialog* dialog, int id)
 {
     ConfigKeyId key = KeyOfField(id);
     if (key == KEY_COUNT) return 0;
     char typed[256];
     PlatformGetControlText(dialog, id, typed, sizeof typed);
-    std::string value = ValueText(id, typed);
+    std::string value = ValueText(app.params, id, typed);
     char why[512];
-    void* slot = BindKeys(&g_gui_params, nullptr).slot[key];
-    if (ParseConfigValue(key, value.c_str(), slot, why, sizeof why)) g_refused.erase(id);
-    else g_refused[id] = why;
-    PlatformMarkControl(dialog, id, g_refused.count(id) != 0);
-    ShowRefusals();
+    void* slot = BindKeys(&app.params, nullptr).slot[key];
+    std::map<int, std::string>& refused = app.panels.refused;
+    if (ParseConfigValue(key, value.c_str(), slot, why, sizeof why)) refused.erase(id);
+    else refused[id] = why;
+    PlatformMarkControl(dialog, id, refused.count(id) != 0);
+    ShowRefusals(app);
     return 1;
 }
 
-void ForgetRefusals()
+void ForgetRefusals(App& app)
 {
-    g_refused.clear();
-    ShowRefusals();
+    app.panels.refused.clear();
+    ShowRefusals(app);
 }
 
-int ValuesAccepted()
+int ValuesAccepted(const App& app)
 {
-    if (g_refused.empty()) return 1;
-    std::string text = "Une valeur est refusée :\n\n" + g_refused.begin()->second +
+    if (app.panels.refused.empty()) return 1;
+    std::string text = "Une valeur est refusée :\n\n" + app.panels.refused.begin()->second +
                        "\n\nCorrigez-la avant de lancer nivelo ou d'enregistrer les réglages.";
     PlatformMessageBox(MESSAGE_ERROR, "Valeur refusée", text.c_str());
     return 0;

@@ -86,8 +86,9 @@ enum ScrollCode {
 
 enum ScrollBarId { SCROLL_BAR_HORIZONTAL = 0, SCROLL_BAR_VERTICAL = 1 };
 
-// Main window procedure: message, wparam.  Returns 0.
-typedef long (*WindowProcedure)(int message, uint32_t wparam);
+// Main window procedure: the context given with the window, message, wparam.
+// Returns 0.
+typedef long (*WindowProcedure)(void* context, int message, uint32_t wparam);
 
 // ---------------------------------------------------------------------------
 // Resource tables: the menu and the dialogs described as data.
@@ -165,10 +166,10 @@ struct DialogResource {
 // Opaque dialog made from a DialogResource.
 struct PlatformDialog;
 
-// Dialog procedure: dialog, message (MSG_INITDIALOG or MSG_COMMAND), control
-// id and notification code (both 0 for MSG_INITDIALOG).  Returns 1 when it
-// handled the message, 0 otherwise.
-typedef int (*DialogProcedure)(PlatformDialog* dialog, int message, int id, int code);
+// Dialog procedure: the context given with the dialog, dialog, message
+// (MSG_INITDIALOG or MSG_COMMAND), control id and notification code (both 0
+// for MSG_INITDIALOG).  Returns 1 when it handled the message, 0 otherwise.
+typedef int (*DialogProcedure)(void* context, PlatformDialog* dialog, int message, int id, int code);
 
 // ---------------------------------------------------------------------------
 // Metrics and screen.
@@ -199,9 +200,9 @@ void PlatformDialogBaseUnits(int* base_x, int* base_y);
 // surface from the client area's top-left corner, a horizontal and a vertical
 // scroll bar.  The procedure receives MSG_COMMAND (wparam = menu item id),
 // MSG_HSCROLL/MSG_VSCROLL, MSG_TIMER, MSG_PAINT, MSG_ACTIVATEAPP and
-// MSG_DESTROY.  The window ignores Escape.
+// MSG_DESTROY, each with context.  The window ignores Escape.
 int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
-                             WindowProcedure procedure);
+                             WindowProcedure procedure, void* context);
 void PlatformSetWindowTitle(const char* title);
 void PlatformShowMainWindow();
 // Closes the window and every dialog; MSG_DESTROY is not sent.
@@ -259,11 +260,11 @@ void PlatformBlockInput(int blocked);
 // ---------------------------------------------------------------------------
 // Dialogs.  PlatformCreateDialog builds the dialog and its controls from the
 // resource, sends MSG_INITDIALOG to the procedure, shows the dialog and
-// returns it (null when it cannot be built).  Child dialogs sit in the main
+// returns it; the procedure hears every message with context (null when it cannot be built).  Child dialogs sit in the main
 // window's client area; popups are centred on the screen and stay on top.
 // Every control routine does nothing (or returns 0, -1 or an empty text)
 // when the dialog has no control with that id.
-PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProcedure procedure);
+PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProcedure procedure, void* context);
 // Destroys the dialog and sets the variable to null; harmless on null.
 void PlatformDestroyDialog(PlatformDialog** dialog);
 const DialogResource* PlatformDialogResource(const PlatformDialog* dialog);

@@ -43,6 +43,7 @@ struct FltkControl {
 struct PlatformDialog {
     const DialogResource* resource;
     DialogProcedure procedure;
+    void* context;
     Fl_Group* group;  // an Fl_Double_Window for popups
     std::vector<std::unique_ptr<FltkControl>> controls;
 };
@@ -54,11 +55,12 @@ constexpr int kScrollBarSize = 16;
 constexpr int kDialogFontSize = 10;
 
 WindowProcedure g_procedure = nullptr;
+void* g_context = nullptr;  // handed back with every message
 int g_quit_posted = 0;
 
 void Send(int message, uint32_t wparam)
 {
-    if (g_procedure != nullptr) g_procedure(message, wparam);
+    if (g_procedure != nullptr) g_procedure(g_context, message, wparam);
 }
 
 // --- main window ------------------------------------------------------------
@@ -314,7 +316,8 @@ bool g_input_blocked = false;
 
 void ClosePopup(PlatformDialog* dialog)
 {
-    if (dialog->procedure != nullptr) dialog->procedure(dialog, MSG_COMMAND, CONTROL_ID_CLOSE, NOTIFY_CLICKED);
+    if (dialog->procedure != nullptr)
+        dialog->procedure(dialog->context, dialog, MSG_COMMAND, CONTROL_ID_CLOSE, NOTIFY_CLICKED);
 }
 
 void PopupCloseCallback(Fl_Widget*, void* data) { ClosePopup(static_cast<PlatformDialog*>(data)); }
@@ -532,7 +535,8 @@ void ControlCallback(Fl_Widget*, void* data)
         break;
     }
     PlatformDialog* dialog = control->dialog;
-    if (dialog->procedure != nullptr) dialog->procedure(dialog, MSG_COMMAND, control->resource->id, code);
+    if (dialog->procedure != nullptr)
+        dialog->procedure(dialog->context, dialog, MSG_COMMAND, control->resource->id, code);
 }
 
 int PixelsX(int units) { return DialogUnitsToPixelsX(units, kDialogBaseX); }
@@ -725,7 +729,8 @@ void PlatformDialogBaseUnits(int* base_x, int* base_y)
 
 // --- main window ------------------------------------------------------------
 
-int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu, WindowProcedure procedure)
+int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu, WindowProcedure procedure,
+                             void* context)
 {
     // FLTK's own file chooser: the GTK one stops FLTK's timers while open.
     Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
@@ -750,6 +755,7 @@ int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
     Fl_File_Chooser::custom_filter_label = "Autre filtre...";
     Fl_File_Chooser::filesystems_label = "Systèmes de fichiers";
     g_procedure = procedure;
+    g_context = context;
     int width = rect->right - rect->left, height = rect->bottom - rect->top;
     if (width < 64) width = 64;
     if (height < 64) height = 64;
@@ -821,6 +827,7 @@ void PlatformDestroyMainWindow()
     g_bars[0] = g_bars[1] = nullptr;
     g_menu_bars[0] = g_menu_bars[1] = nullptr;
     g_procedure = nullptr;
+    g_context = nullptr;
 }
 
 void PlatformSetTimer(int id, int period_ms)
@@ -894,11 +901,12 @@ int PlatformQuitPosted() { return g_quit_posted; }
 
 // --- dialogs ------------------------------------------------------------------
 
-PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProcedure procedure)
+PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProcedure procedure, void* context)
 {
     auto dialog = std::make_unique<PlatformDialog>();
     dialog->resource = resource;
     dialog->procedure = procedure;
+    dialog->context = context;
     int w = PixelsX(resource->width), h = PixelsY(resource->height);
     Fl_Group::current(nullptr);
     if (resource->style == DIALOG_POPUP) {
@@ -933,7 +941,7 @@ PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProce
     }
 
     PlatformDialog* result = dialog.release();
-    if (procedure != nullptr) procedure(result, MSG_INITDIALOG, 0, 0);
+    if (procedure != nullptr) procedure(context, result, MSG_INITDIALOG, 0, 0);
     if (resource->style == DIALOG_POPUP) static_cast<Fl_Double_Window*>(result->group)->show();
     else result->group->redraw();
     return result;
@@ -995,7 +1003,7 @@ void PlatformSetEditText(PlatformDialog* dialog, int id, const char* text)
     static_cast<Fl_Input*>(c->widget)->value(text);
     // Setting a value raises no callback in FLTK; the GUI expects the change
     // notification that replacing an edit's text gives.
-    if (dialog->procedure != nullptr) dialog->procedure(dialog, MSG_COMMAND, id, NOTIFY_CHANGE);
+    if (dialog->procedure != nullptr) dialog->procedure(dialog->context, dialog, MSG_COMMAND, id, NOTIFY_CHANGE);
 }
 
 void PlatformSetControlText(PlatformDialog* dialog, int id, const char* text)

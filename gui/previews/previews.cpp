@@ -1,47 +1,32 @@
-// The valid limit's transitions:
-//   switching to panel c >= limit   run for images limit + 1 .. c + 1, limit := c + 1
-//   switching to panel c <  limit   no run
-//   "Mettre à jour" on panel c      run for image c + 1, limit := c + 1
-//   full refresh                    run for all twelve, limit := 12
-// Edits lower the limit (panels.cpp).  Without an image there is nothing to
-// run nivelo on: the views are only redrawn (grey).
+// Without an image there is nothing to run nivelo on: the views are only
+// redrawn (grey).
 #include "gui/previews/previews.h"
 
 #include <cstdio>
 #include <string>
 
-#include "gui/views/display.h"
-#include "gui/app/main_window.h"
-#include "gui/commands/menu_commands.h"
 #include "gui/panels/panel_resources.h"
 #include "gui/panels/panels.h"
 #include "gui/previews/run_nivelo.h"
-#include "gui/previews/run_report.h"
+#include "gui/previews/staleness.h"
+#include "gui/views/render.h"
+#include "gui/views/scroll.h"
 #include "tga/tga.h"
 
 namespace {
 
-// Mask of the stage images first .. last, both included.
-int StageMask(int first, int last)
-{
-    int mask = 0;
-    for (int k = first; k <= last && k < kStageImageCount; k++)
-        if (k >= 0) mask |= 1 << k;
-    return mask;
-}
-
 // The Rotation panel shows the angle of the last run that printed one, and
 // what nivelo said about it.
-void ShowAngle()
+void ShowAngle(App& app)
 {
-    PlatformSetControlText(g_current_panel_window, IDC_DETECTED_ANGLE, DetectedAngleText().c_str());
-    PlatformSetControlText(g_current_panel_window, IDC_ANGLE_NOTE, g_angle_note.c_str());
+    PlatformSetControlText(app.panels.window, IDC_DETECTED_ANGLE, DetectedAngleText(app.angle).c_str());
+    PlatformSetControlText(app.panels.window, IDC_ANGLE_NOTE, app.angle.note.c_str());
 }
 
-void ShowViews()
+void ShowViews(App& app)
 {
-    RenderViews();
-    ShowViewsState();
+    RenderViews(app.display);
+    ShowViewsState(app);
 }
 
 // A run removes the images it asks for before it starts: when it fails or
@@ -49,119 +34,129 @@ void ShowViews()
 // turns the views grey (as a failed read does); a cancelled one leaves them
 // showing what they showed, from the images already in memory.  A close
 // request has released the display: nothing is drawn then.
-void RunNotDone(int outcome, int first_image)
+void RunNotDone(App& app, int outcome, int first_image)
 {
-    int below = first_image - 1 < 0 ? 0 : first_image - 1;
-    if (g_valid_limit > below) g_valid_limit = below;
+    app.valid_limit = LimitAfterFailedRun(app.valid_limit, first_image);
     if (PlatformQuitPosted()) return;
-    if (outcome != RUN_CANCELLED) g_display.image_loaded = 0;
-    UpdateScrollBars();
-    ShowViews();
+    if (outcome != RUN_CANCELLED) app.display.image_loaded = 0;
+    UpdateScrollBars(app.display);
+    ShowViews(app);
 }
 
-int HaveImage() { return g_image_name[0] != '\0'; }
+int HaveImage(const App& app) { return app.image.name[0] != '\0'; }
 
-std::string StageImagePath(int k, const char* stem = "save")
+std::string StageImagePath(const App& app, int k, const char* stem = "save")
 {
-    return std::string(g_work_directory) + stem + std::to_string(k) + ".tga";
+    return std::string(app.folders.work) + stem + std::to_string(k) + ".tga";
 }
 
 const char kAsideStem[] = "avant";
 
-int LoadStageImage(int k, BITMAP* image)
+int LoadStageImage(const App& app, int k, BITMAP* image)
 {
-    std::string path = StageImagePath(k);
+    std::string path = StageImagePath(app, k);
     BITMAP_Free(image);
     return LoadTGA(path.c_str(), image);
 }
 
-}  // namespace
-
-void SetStageImagesAside()
+// A run for the images of mask on the open image, and the angle it found.
+int Run(App& app, int mask)
 {
-    for (int k = 0; k < kStageImageCount; k++) std::rename(StageImagePath(k).c_str(), StageImagePath(k, kAsideStem).c_str());
+    int outcome = RunPreview(app, app.image.directory, app.image.name, mask);
+    ShowAngle(app);
+    return outcome;
 }
 
-void RestoreStageImages()
+}  // namespace
+
+void SetStageImagesAside(const App& app)
+{
+    for (int k = 0; k < kStageImageCount; k++)
+        std::rename(StageImagePath(app, k).c_str(), StageImagePath(app, k, kAsideStem).c_str());
+}
+
+void RestoreStageImages(const App& app)
 {
     for (int k = 0; k < kStageImageCount; k++) {
         // What the refused page's run left must not pass for the open page's.
-        std::remove(StageImagePath(k).c_str());
-        std::rename(StageImagePath(k, kAsideStem).c_str(), StageImagePath(k).c_str());
+        std::remove(StageImagePath(app, k).c_str());
+        std::rename(StageImagePath(app, k, kAsideStem).c_str(), StageImagePath(app, k).c_str());
     }
 }
 
-void DropStageImagesSetAside()
+void DropStageImagesSetAside(const App& app)
 {
-    for (int k = 0; k < kStageImageCount; k++) std::remove(StageImagePath(k, kAsideStem).c_str());
+    for (int k = 0; k < kStageImageCount; k++) std::remove(StageImagePath(app, k, kAsideStem).c_str());
 }
 
-int BeforeImageOf(int panel)
+void LoadStageImages(App& app)
 {
-    // The rotation turns the result of "Sauvegarde 1", not the last filter image.
-    return panel == 8 ? 3 : panel;
+    DisplayState& d = app.display;
+    if (!LoadStageImage(app, BeforeImageOf(app.panels.current), &d.before))
+        d.image_loaded = 0;
+    else if (!LoadStageImage(app, AfterImageOf(app.panels.current), &d.after))
+        d.image_loaded = 0;
+    UpdateScrollBars(d);
 }
 
-int AfterImageOf(int panel) { return panel + 1; }
-
-void LoadStageImages()
+void ShowViewsState(App& app)
 {
-    if (!LoadStageImage(BeforeImageOf(g_current_panel), &g_display.before))
-        g_display.image_loaded = 0;
-    else if (!LoadStageImage(AfterImageOf(g_current_panel), &g_display.after))
-        g_display.image_loaded = 0;
-    UpdateScrollBars();
+    int stale = ViewsStale(app.display.image_loaded, app.valid_limit, app.panels.current);
+    PlatformSetControlText(app.panels.update_bar, IDC_VIEWS_STATE, stale ? "Vues pas à jour" : "");
 }
 
-void RefreshPreviews()
+void ValuesEdited(App& app)
 {
-    if (!HaveImage()) {
-        ShowViews();
+    app.valid_limit = LimitAfterEdit(app.valid_limit, app.panels.current);
+    ShowViewsState(app);
+}
+
+void RefreshPreviews(App& app)
+{
+    if (!HaveImage(app)) {
+        ShowViews(app);
         return;
     }
-    int c = g_current_panel;
-    if (c >= g_valid_limit) {
-        int first = g_valid_limit + 1;
-        int outcome = RunPreview(g_image_directory, g_image_name, StageMask(first, c + 1));
-        ShowAngle();
+    int c = app.panels.current;
+    if (c >= app.valid_limit) {
+        int first = app.valid_limit + 1;
+        int outcome = Run(app, StageMask(first, c + 1));
         if (outcome != RUN_DONE) {
-            RunNotDone(outcome, first);
+            RunNotDone(app, outcome, first);
             return;
         }
-        g_valid_limit = c + 1;
+        app.valid_limit = c + 1;
     }
-    LoadStageImages();
-    ShowViews();
+    LoadStageImages(app);
+    ShowViews(app);
 }
 
-void RunUpdateCommand()
+void RunUpdateCommand(App& app)
 {
-    if (!HaveImage()) {
-        ShowViews();
+    if (!HaveImage(app)) {
+        ShowViews(app);
         return;
     }
-    int c = g_current_panel;
-    g_valid_limit = c + 1;
-    int outcome = RunPreview(g_image_directory, g_image_name, StageMask(c + 1, c + 1));
-    ShowAngle();
+    int c = app.panels.current;
+    app.valid_limit = c + 1;
+    int outcome = Run(app, StageMask(c + 1, c + 1));
     if (outcome != RUN_DONE) {
-        RunNotDone(outcome, c + 1);
+        RunNotDone(app, outcome, c + 1);
         return;
     }
-    LoadStageImages();
-    ShowViews();
+    LoadStageImages(app);
+    ShowViews(app);
 }
 
-int FullRefresh()
+int FullRefresh(App& app)
 {
-    int outcome = RunPreview(g_image_directory, g_image_name, kAllStageImages);
-    ShowAngle();
+    int outcome = Run(app, kAllStageImages);
     if (outcome != RUN_DONE) {
-        RunNotDone(outcome, 0);
+        RunNotDone(app, outcome, 0);
         return outcome;
     }
-    g_valid_limit = kStageImageCount;
-    LoadStageImages();
-    ShowViews();
+    app.valid_limit = kStageImageCount;
+    LoadStageImages(app);
+    ShowViews(app);
     return outcome;
 }

@@ -16,18 +16,18 @@
 #include <string>
 
 #include "gui/previews/run_report.h"
+#include "gui/previews/staleness.h"
+#include "gui/settings/gui_params.h"
+#include "gui/state/app.h"
 
 constexpr size_t kCommandSize = 256;     // command text, terminator included
 constexpr size_t kConfigPathSize = 256;  // work directory + "nivelo_gui_conf.txt"
 
-// Stage images: "save0.tga" to "save11.tga"; bit k of a mask asks for image k.
-constexpr int kStageImageCount = 12;
-constexpr int kAllStageImages = (1 << kStageImageCount) - 1;  // 4095
 
 // The nivelo to run: the one next to the nivelo_gui executable, else the one
 // in the start directory, else the first one on the search path.  Empty when
 // there is none.
-std::string FindNivelo();
+std::string FindNivelo(const App& app);
 
 // The command text, in the form a user would type it:
 //   nivelo /c"<config>" <"/b" or nothing> /d<mask> <directory><name> ><output>
@@ -55,12 +55,12 @@ enum RunOutcome {
 constexpr int kLongBlurRadius = 50;
 // Asks before a run that blurs with a radius above kLongBlurRadius; 1 when
 // the run may go on (always when no such blur is asked for).
-int ConfirmLongBlur();
+int ConfirmLongBlur(const GuiParameterSet& params);
 
 // The wait box (dialog 118): shown and drawn before the caller blocks.
 // line replaces its first text when not null.
-void OpenWaitBox(const char* line);
-void CloseWaitBox();
+void OpenWaitBox(App& app, const char* line);
+void CloseWaitBox(App& app);
 
 // One preview run: writes the configuration with the work directory as
 // REPERTOIRE2, removes the stage images asked for (so that a failed run
@@ -68,10 +68,10 @@ void CloseWaitBox();
 // directory + name under the wait box, then UpdateScrollBars.  A run
 // without its "done." line is reported with nivelo's own messages; a skew
 // angle it printed becomes the detected angle.  Returns a RunOutcome.
-int RunPreview(const char* directory, const char* name, int mask);
+int RunPreview(App& app, const char* directory, const char* name, int mask);
 
 // 1 while the GUI waits for a nivelo it started.
-int NiveloRunning();
+int NiveloRunning(const App& app);
 
 // One conversion run into the user's REPERTOIRE1 and REPERTOIRE2 (relative
 // ones taken from the start directory), under the wait box the caller opened.
@@ -79,10 +79,10 @@ int NiveloRunning();
 // results after the image name as given.  A run is done when it printed its
 // "done." line and its exit status says every result was written.  Returns a RunOutcome; report gets
 // what nivelo said (a failure to start is reported at once and left empty).
-int RunConversion(const char* directory, const char* name, RunReport* report);
+int RunConversion(App& app, const char* directory, const char* name, RunReport* report);
 
 // poil.txt in the work directory.
-std::string RunOutputPath();
+std::string RunOutputPath(const App& app);
 // Output folder as a conversion uses it: a relative one is taken from the
 // start directory.  kGuiPathSize bytes; 0 after a message when too long.
-int ResolveFolder(char* resolved, const char* folder);
+int ResolveFolder(const App& app, char* resolved, const char* folder);

@@ -4,11 +4,6 @@
 #include <cstdlib>
 #include <fstream>
 
-int g_angle_known;
-double g_detected_angle;
-int g_orientation = kNoOrientation;
-std::string g_angle_note;
-
 namespace {
 
 bool EndsWith(const std::string& text, const std::string& end)
@@ -69,13 +64,4 @@ RunReport ReadRunReport(const std::string& output_path)
         } else if (!line.empty()) report.messages += line + "\n";
     }
     return report;
-}
-
-std::string DetectedAngleText()
-{
-    char angle[32] = "-";
-    if (g_angle_known) std::snprintf(angle, sizeof angle, "%.2f°", g_detected_angle);
-    if (g_orientation == kNoOrientation) return std::string("Angle détecté : ") + angle;
-    if (g_orientation == kOrientationUnsure) return std::string("Détecté : ") + angle + ", incertain";
-    return std::string("Détecté : ") + angle + ", " + std::to_string(g_orientation) + "°";
 }

@@ -12,9 +12,8 @@
 #include "gui/settings/gui_params.h"
 #include "gui/platform/platform.h"
 
-void SetGuiParameterDefaults()
+void SetGuiParameterDefaults(GuiParameterSet& p)
 {
-    GuiParameterSet& p = g_gui_params;
     SetStartValues(BindKeys(&p, nullptr));
 #ifdef _WIN32
     // On Windows the GUI proposes Windows-style folders; elsewhere nivelo's
@@ -28,9 +27,8 @@ void SetGuiParameterDefaults()
     p.AFFINAGE = 1;
 }
 
-void ReadConfigFile(const char* name)
+void ReadConfigFile(GuiParameterSet& params, const char* name)
 {
-    GuiParameterSet& params = g_gui_params;
     ConfigBinding binding = BindKeys(&params, nullptr);
     uint8_t colour_given = 0;
     binding.colour_given = &colour_given;
@@ -44,33 +42,34 @@ void ReadConfigFile(const char* name)
 
 namespace {
 
-void WriteSet(FILE* file, const char* directory1, const char* directory2)
+void WriteSet(const GuiParameterSet& params, FILE* file, const char* directory1, const char* directory2)
 {
-    ConfigBinding binding = BindKeys(&g_gui_params, nullptr);
+    ConfigBinding binding = BindKeys(const_cast<GuiParameterSet*>(&params), nullptr);
     binding.slot[KEY_REPERTOIRE1] = const_cast<char*>(directory1);
     binding.slot[KEY_REPERTOIRE2] = const_cast<char*>(directory2);
     // Without COUL_REMPLISSAGE nivelo fills with the background it measures.
-    if (!g_gui_params.fill_colour_given) binding.slot[KEY_COUL_REMPLISSAGE] = nullptr;
+    if (!params.fill_colour_given) binding.slot[KEY_COUL_REMPLISSAGE] = nullptr;
     for (int k = 0; k < KEY_COUNT; k++)
         if (binding.slot[k] != nullptr) WriteConfigValue(file, ConfigKeyId(k), binding.slot[k]);
 }
 
 }  // namespace
 
-std::string ConfigText()
+std::string ConfigText(const GuiParameterSet& params)
 {
     char* data = nullptr;
     size_t size = 0;
     FILE* file = open_memstream(&data, &size);
     if (file == nullptr) return "";
-    WriteSet(file, g_gui_params.REPERTOIRE1, g_gui_params.REPERTOIRE2);
+    WriteSet(params, file, params.REPERTOIRE1, params.REPERTOIRE2);
     std::fclose(file);
     std::string text(data, size);
     std::free(data);
     return text;
 }
 
-int WriteConfigFile(const char* name, const char* directory1, const char* directory2)
+int WriteConfigFile(const GuiParameterSet& params, const char* name, const char* directory1,
+                    const char* directory2)
 {
     // Unreported, a failed write would leave nivelo reading an older file and
     // the user believing a configuration was saved.
@@ -79,7 +78,7 @@ int WriteConfigFile(const char* name, const char* directory1, const char* direct
         ReportError("Impossible d'écrire le fichier de configuration %s\n", name);
         return 0;
     }
-    WriteSet(file, directory1, directory2);
+    WriteSet(params, file, directory1, directory2);
     int failed = std::ferror(file);
     if (std::fclose(file) != 0 || failed) {
         ReportError("Impossible d'écrire le fichier de configuration %s\n", name);

@@ -24,8 +24,3 @@ struct GuiParameterSet : ParameterSet {
     uint8_t black_and_white;  // 1: nivelo is started with /b
 };
 
-extern GuiParameterSet g_gui_params;
-
-// Start values of every key and of black_and_white (in config_file.cpp,
-// beside the grammar that gives most of them).
-void SetGuiParameterDefaults();

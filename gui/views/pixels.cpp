@@ -1,5 +1,5 @@
 // Pixel access on BITMAP records and on the display surface.
-#include "gui/views/display.h"
+#include "gui/views/pixels.h"
 
 namespace {
 

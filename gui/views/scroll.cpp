@@ -1,7 +1,8 @@
 // Scroll bars, scroll requests and the zoom commands.
+#include "gui/views/scroll.h"
+
 #include "gui/views/display.h"
-#include "gui/app/main_window.h"
-#include "gui/commands/resources.h"
+#include "gui/views/render.h"
 
 namespace {
 
@@ -11,21 +12,21 @@ struct BarRange {
 };
 
 // Both bars collapse without an image and at full page.
-int BarsActive()
+int BarsActive(const DisplayState& d)
 {
-    return g_display.image_loaded && g_display.zoom_mode != ZOOM_FULL_PAGE;
+    return d.image_loaded && d.zoom_mode != ZOOM_FULL_PAGE;
 }
 
-BarRange GetBarRange(int bar)
+BarRange GetBarRange(const DisplayState& d, int bar)
 {
-    uint32_t f = g_display.zoom_mode == ZOOM_50 ? 2 : 1;
+    uint32_t f = d.zoom_mode == ZOOM_50 ? 2 : 1;
     uint32_t extent, view;
     if (bar == SCROLL_BAR_HORIZONTAL) {
-        extent = g_display.before.width > g_display.after.width ? g_display.before.width : g_display.after.width;
-        view = uint32_t(g_display.view_width);
+        extent = d.before.width > d.after.width ? d.before.width : d.after.width;
+        view = uint32_t(d.view_width);
     } else {
-        extent = g_display.before.height > g_display.after.height ? g_display.before.height : g_display.after.height;
-        view = uint32_t(g_display.view_height);
+        extent = d.before.height > d.after.height ? d.before.height : d.after.height;
+        view = uint32_t(d.view_height);
     }
     BarRange range;
     range.page = view * f;
@@ -42,9 +43,9 @@ uint32_t StepLimit(const BarRange& range)
 
 // The position never goes past the step limit: a position kept from 100 %
 // would show a strip of black beyond the page's edge at 50 %.
-void SetBar(int bar, uint32_t* position)
+void SetBar(const DisplayState& d, int bar, uint32_t* position)
 {
-    BarRange range = GetBarRange(bar);
+    BarRange range = GetBarRange(d, bar);
     uint32_t limit = StepLimit(range);
     if (*position > limit) *position = limit;
     PlatformSetScrollBar(bar, int(range.maximum), int(range.page), int(*position));
@@ -52,25 +53,25 @@ void SetBar(int bar, uint32_t* position)
 
 }  // namespace
 
-void UpdateScrollBars()
+void UpdateScrollBars(DisplayState& d)
 {
-    if (!BarsActive()) {
+    if (!BarsActive(d)) {
         // The kept position is not touched: switching back finds it again.
         PlatformSetScrollBar(SCROLL_BAR_HORIZONTAL, 0, 1, 0);
         PlatformSetScrollBar(SCROLL_BAR_VERTICAL, 0, 1, 0);
         return;
     }
-    SetBar(SCROLL_BAR_HORIZONTAL, &g_display.hpos);
-    SetBar(SCROLL_BAR_VERTICAL, &g_display.vpos);
+    SetBar(d, SCROLL_BAR_HORIZONTAL, &d.hpos);
+    SetBar(d, SCROLL_BAR_VERTICAL, &d.vpos);
 }
 
-void OnScroll(int message, uint32_t request)
+void OnScroll(DisplayState& d, int message, uint32_t request)
 {
-    if (g_display.zoom_mode == ZOOM_FULL_PAGE) return;
+    if (d.zoom_mode == ZOOM_FULL_PAGE) return;
     int bar = message == MSG_HSCROLL ? SCROLL_BAR_HORIZONTAL : SCROLL_BAR_VERTICAL;
-    uint32_t* position = bar == SCROLL_BAR_HORIZONTAL ? &g_display.hpos : &g_display.vpos;
-    BarRange range = GetBarRange(bar);
-    uint32_t limit = BarsActive() ? StepLimit(range) : 0;
+    uint32_t* position = bar == SCROLL_BAR_HORIZONTAL ? &d.hpos : &d.vpos;
+    BarRange range = GetBarRange(d, bar);
+    uint32_t limit = BarsActive(d) ? StepLimit(range) : 0;
     // An arrow moves a tenth of the view, in source pixels: one pixel a
     // click would take a thousand clicks across a page.
     uint32_t line = range.page / 10 > 0 ? range.page / 10 : 1;
@@ -96,25 +97,6 @@ void OnScroll(int message, uint32_t request)
     default:
         break;
     }
-    RenderViews();
-    UpdateScrollBars();
-}
-
-void SetZoomMode(int mode)
-{
-    static const int items[3] = {ID_ZOOM_100, ID_ZOOM_50, ID_ZOOM_FULL_PAGE};
-    for (int i = 0; i < 3; ++i) PlatformCheckMenuItem(items[i], i == mode);
-    g_display.zoom_mode = mode;
-    UpdateScrollBars();
-    RenderViews();
-}
-
-void SetDisplayDefaults()
-{
-    g_display.image_loaded = 0;
-    g_display.zoom_mode = ZOOM_FULL_PAGE;
-    BITMAP_Free(&g_display.before);
-    BITMAP_Free(&g_display.after);
-    BITMAP_Init(&g_display.before, 0, 0, 0);
-    BITMAP_Init(&g_display.after, 0, 0, 0);
+    RenderViews(d);
+    UpdateScrollBars(d);
 }
