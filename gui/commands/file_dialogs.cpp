@@ -30,8 +30,8 @@ namespace {
 // Opens where the user worked last: the given folder, else the last one
 // used, else the current image's; the name is proposed only when it is a file of that folder, so that
 // no name left from another folder shows.  The filter last chosen stays.
-int RunFileDialog(App& app, int mode, const char* title, const FileFilter* filters, const char* directory, const char* name,
-                  std::vector<std::string>* paths)
+int RunFileDialog(App& app, int mode, const char* title, const FileFilter* filters, const char* directory,
+                  const char* name, std::vector<std::string>* paths)
 {
     const char* last = app.folders.last;
     const char* folder = directory[0] != '\0' ? directory : last[0] != '\0' ? last : app.image.directory;

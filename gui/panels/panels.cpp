@@ -158,7 +158,8 @@ void ReadFolderEdit(const App& app, PlatformDialog* dialog, int id, char* folder
     ReadEditText(dialog, id, folder);
     size_t length = std::strlen(folder);
     // A full field keeps its text; the conversion then checks its folder.
-    if (app.panels.filling || length == 0 || folder[length - 1] == kPathSeparator || length + 1 >= size_t(kTextSize)) return;
+    if (app.panels.filling || length == 0 || folder[length - 1] == kPathSeparator || length + 1 >= size_t(kTextSize))
+        return;
     folder[length] = kPathSeparator;
     folder[length + 1] = '\0';
 }

@@ -260,8 +260,9 @@ void PlatformBlockInput(int blocked);
 // ---------------------------------------------------------------------------
 // Dialogs.  PlatformCreateDialog builds the dialog and its controls from the
 // resource, sends MSG_INITDIALOG to the procedure, shows the dialog and
-// returns it; the procedure hears every message with context (null when it cannot be built).  Child dialogs sit in the main
-// window's client area; popups are centred on the screen and stay on top.
+// returns it (null when it cannot be built); the procedure hears every
+// message with context.  Child dialogs sit in the main window's client area;
+// popups are centred on the screen and stay on top.
 // Every control routine does nothing (or returns 0, -1 or an empty text)
 // when the dialog has no control with that id.
 PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProcedure procedure, void* context);

@@ -44,6 +44,7 @@ namespace {
 
 void WriteSet(const GuiParameterSet& params, FILE* file, const char* directory1, const char* directory2)
 {
+    // The binding is only read here.
     ConfigBinding binding = BindKeys(const_cast<GuiParameterSet*>(&params), nullptr);
     binding.slot[KEY_REPERTOIRE1] = const_cast<char*>(directory1);
     binding.slot[KEY_REPERTOIRE2] = const_cast<char*>(directory2);

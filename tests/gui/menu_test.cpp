@@ -27,7 +27,7 @@ TEST_F(GuiTest, ConfigurationFilesRoundTrip)
 {
     std::string path = start_ + "conf.txt";
     GuiParameterSet& p = app_.params;
-    auto write = [&] { return WriteConfigFile(app_.params, path.c_str(), p.REPERTOIRE1, p.REPERTOIRE2) ? ReadFileBytes(path) : ""; };
+    auto write = [&] { return WriteConfigFile(p, path.c_str(), p.REPERTOIRE1, p.REPERTOIRE2) ? ReadFileBytes(path) : ""; };
     p = GuiParameterSet{{7, 255, 1, 2, 3, 4, 5, 2.25, 6, 7, "/data/un dossier/", "d:\\sortie\\", 5, 4, 0, 0,
                          0, 0, 0, 0, -0.5, 1, {1, 2, 250}, 0, 4.5, 1, "PNG", 75, 1}, 0};
     std::string written = write();

@@ -127,7 +127,8 @@ void PlatformDestroyDialog(PlatformDialog** dialog)
 
 void PlatformSetEditText(PlatformDialog* dialog, int id, const char* text)
 {
-    if (HeadlessControl* c = Find(dialog, id)) c->text = text, dialog->procedure(dialog->context, dialog, MSG_COMMAND, id, NOTIFY_CHANGE);
+    if (HeadlessControl* c = Find(dialog, id))
+        c->text = text, dialog->procedure(dialog->context, dialog, MSG_COMMAND, id, NOTIFY_CHANGE);
 }
 
 size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer, size_t size)

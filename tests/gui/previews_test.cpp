@@ -97,7 +97,8 @@ TEST_F(GuiTest, FailedRunsShowNiveloOwnWordsAndNoEarlierImage)
     said_ = "p.tga: alpha not supported\n";
     fails_ = 1;
     LoadImage(MakePage("p.tga"));
-    EXPECT_EQ(g_headless.messages, (std::vector<std::string>{"Could not open file " + std::string(app_.folders.work) + "save9.tga\n",
+    std::string work = app_.folders.work;
+    EXPECT_EQ(g_headless.messages, (std::vector<std::string>{"Could not open file " + work + "save9.tga\n",
                                                              "nivelo n'a pas traité " + start_ + "p.tga :\n" + said_}));
     EXPECT_FALSE(app_.display.image_loaded);
     EXPECT_EQ(LeftView(0, 0), BACKDROP_GREY);

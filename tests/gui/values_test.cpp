@@ -54,7 +54,8 @@ TEST_F(GuiTest, QuittingWithChangedSettingsAsks)
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         g_headless.quit_posted = 0, g_headless.messages.clear();
-        if (c.change) PlatformSetEditText(app_.panels.window, IDC_DETECT_WIDTH, std::to_string(30 + (&c - cases)).c_str());
+        std::string width = std::to_string(30 + (&c - cases));
+        if (c.change) PlatformSetEditText(app_.panels.window, IDC_DETECT_WIDTH, width.c_str());
         g_headless.question_answers.assign(c.answers.begin(), c.answers.end());
         if (c.save_dialog_answered) g_headless.file_answers.push_back({start_ + "saved.txt"});
         HeadlessMenu(ID_QUIT);
@@ -105,7 +106,8 @@ TEST_F(GuiTest, KeyboardCommands)
                  {ID_ZOOM_OUT, ZOOM_50, 1}, {ID_UPDATE_VIEWS, ZOOM_50, 2}, {kReturn, ZOOM_50, 3}};
     for (const Step& s : steps) {
         SCOPED_TRACE(&s - steps);
-        if (s.key == kReturn) app_.panels.window->procedure(&app_, app_.panels.window, MSG_COMMAND, IDC_BLUR_RADIUS, NOTIFY_RETURN);
+        PlatformDialog* panel = app_.panels.window;
+        if (s.key == kReturn) panel->procedure(&app_, panel, MSG_COMMAND, IDC_BLUR_RADIUS, NOTIFY_RETURN);
         else HeadlessMenu(s.key);
         EXPECT_EQ(app_.display.zoom_mode, s.zoom);
         EXPECT_EQ(Runs(), s.runs);
