@@ -283,6 +283,14 @@ int ReadDct(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filter
     return 1;
 }
 
+// The decoder gives black runs as 1 bits; BlackIs1 and /Decode [1 0] each
+// swap which value the page shows as black.  TIFF's photometric: 0 when a
+// 1 bit is black.
+uint16_t FaxPhotometric(QPDFObjectHandle parms, bool inverted)
+{
+    return BoolKey(parms, "/BlackIs1") != inverted ? 1 : 0;
+}
+
 int ReadFax(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filters, const PdfSamples& s,
             const char* label, BITMAP* record)
 {
@@ -298,9 +306,7 @@ int ReadFax(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filter
         layout.compression = 3;
         layout.t4_options = 1;
     }
-    // The decoder gives black runs as 1 bits; BlackIs1 and /Decode [1 0]
-    // each swap which value the page shows as black.
-    layout.photometric = BoolKey(parms, "/BlackIs1") != s.inverted[0] ? 1 : 0;
+    layout.photometric = FaxPhotometric(parms, s.inverted[0]);
     std::string coded, tiff;
     bool complete = false;
     if (!StreamData(pdf, image, filters, true, CodedLimit(s), &coded, &complete))
@@ -350,4 +356,34 @@ int ReadPdfImage(QPDF& pdf, QPDFObjectHandle image, const char* label, unsigned 
         return CheckMemory(label, s, orientation, 0) && ReadFax(pdf, image, filters, s, label, record);
     }
     return ReadSampled(pdf, image, filters, s, label, orientation, record);
+}
+
+int TakeCodedStream(QPDF& pdf, QPDFObjectHandle image, CodedKind wanted, CodedPage* coded)
+{
+    QPDFObjectHandle dict = image.getDict();
+    std::vector<Filter> filters;
+    if (!ReadFilters(dict, &filters) || filters.empty()) return 0;
+    int width = IntKey(dict, "/Width", 0), height = IntKey(dict, "/Height", 0);
+    if (width <= 0 || height <= 0 || uint64_t(width) > kMostSide || uint64_t(height) > kMostSide) return 0;
+    const Filter& coding = filters.back();
+    bool inverted = false;
+    QPDFObjectHandle decode = dict.getKey("/Decode");
+    if (decode.isArray() && decode.getArrayNItems() >= 2 && decode.getArrayItem(0).isNumber() &&
+        decode.getArrayItem(1).isNumber())
+        inverted = decode.getArrayItem(0).getNumericValue() > decode.getArrayItem(1).getNumericValue();
+    if (wanted == CODED_G4) {
+        if (coding.name != "/CCITTFaxDecode" || IntKey(coding.parms, "/K", 0) >= 0 ||
+            BoolKey(coding.parms, "/EncodedByteAlign") || IntKey(coding.parms, "/Columns", width) != width)
+            return 0;
+        coded->width = uint32_t(width);
+        coded->height = uint32_t(height);
+        coded->photometric = FaxPhotometric(coding.parms, inverted);
+    } else if (wanted != CODED_JPEG || coding.name != "/DCTDecode") {
+        return 0;
+    }
+    bool complete = false;
+    uint64_t limit = uint64_t(width) * uint64_t(height) * 4 * kCodedGrowth + kCodedSlack;
+    if (!StreamData(pdf, image, filters, true, limit, &coded->bytes, &complete) || !complete) return 0;
+    coded->from_pdf = true;
+    return 1;
 }

@@ -45,9 +45,15 @@ void PageResolution(QPDFPageObjectHelper& page, unsigned width, unsigned height,
     if (std::isfinite(down) && down > 0.0) facts->y_dpi = double(height) * 72.0 / down;
 }
 
+bool OneImage(const PageDrawing& d)
+{
+    return d.text == 0 && d.images == 1 && d.inline_images == 0 && d.drawn_after == 0;
+}
+
 // One message for a page that is not one image, 0 when it is one.
 int RefuseNotOneImage(const char* label, const PageDrawing& d)
 {
+    if (OneImage(d)) return 0;
     char why[96];
     if (d.text > 0)
         std::snprintf(why, sizeof why, "elle porte du texte");
@@ -144,7 +150,8 @@ int LoadPdfPage(const PdfSource& source, uint32_t page, BITMAP* record, ImageFac
     BITMAP_Init(record, 0, 0, 0);
     ClearImageFacts(facts);
     std::string label;
-    int ok = WithPdf(source, &label, [&](QPDF& pdf) { return ReadPage(pdf, source, page, record, facts, &label); });
+    int ok =
+        WithPdf(source, &label, [&](QPDF& pdf) { return ReadPage(pdf, source, page, record, facts, &label); });
     if (!ok) BITMAP_Free(record);
     return ok;
 }
@@ -159,4 +166,20 @@ int PdfPageCount(const PdfSource& source, uint32_t* count)
         *count = uint32_t(pages.size() > UINT32_MAX ? UINT32_MAX : pages.size());
         return 1;
     });
+}
+
+int PdfCodedPage(const PdfSource& source, uint32_t page, CodedKind wanted, CodedPage* coded)
+{
+    // Silent: a page that cannot be carried over is simply coded again.
+    std::string label, held;
+    HoldReports(&held);
+    int ok = WithPdf(source, &label, [&](QPDF& pdf) {
+        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        if (page >= pages.size() || RotateOrientation(pages[page]) != 1) return 0;
+        PageDrawing drawing;
+        FindPageDrawing(pages[page], &drawing);
+        return int(OneImage(drawing) && TakeCodedStream(pdf, drawing.image, wanted, coded));
+    });
+    HoldReports(nullptr);
+    return ok;
 }

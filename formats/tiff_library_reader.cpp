@@ -16,6 +16,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/support.h"
 #include "formats/exif.h"
@@ -357,4 +358,42 @@ void ReadTiffFacts(const char* name, ImageFacts* facts)
     int pages = TIFFNumberOfDirectories(tif);
     if (pages > 0) facts->page_count = uint32_t(pages);
     TIFFClose(tif);
+}
+
+int ReadTiffG4Strip(const char* name, uint32_t page, std::string* bytes, uint32_t* width, uint32_t* height,
+                    uint16_t* photometric)
+{
+    TIFF* tif = OpenQuietly(name);
+    if (tif == nullptr) return 0;
+    TiffPage p;
+    uint16_t compression = 0, fill = FILLORDER_MSB2LSB;
+    uint32_t t6 = 0;
+    int ok = (page == 0 || TIFFSetDirectory(tif, tdir_t(page))) && TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    if (ok) {
+        ReadPageFields(tif, &p);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fill);
+        TIFFGetField(tif, TIFFTAG_GROUP4OPTIONS, &t6);
+        // The stream alone must make the page: one strip, bits in the order
+        // every reader expects, no uncompressed runs, stored upright.
+        ok = compression == COMPRESSION_CCITTFAX4 && p.samples == 1 && p.bits == 1 && !TIFFIsTiled(tif) &&
+             TIFFNumberOfStrips(tif) == 1 && fill == FILLORDER_MSB2LSB && t6 == 0 &&
+             p.orientation == ORIENTATION_TOPLEFT &&
+             (p.photometric == PHOTOMETRIC_MINISWHITE || p.photometric == PHOTOMETRIC_MINISBLACK);
+    }
+    uint64_t size = ok ? TIFFGetStrileByteCount(tif, 0) : 0;
+    uint64_t file_size = uint64_t(TIFFGetSizeProc(tif)(TIFFClientdata(tif)));
+    // The byte count is checked against the file before the buffer is made.
+    if (ok && size > 0 && size <= file_size && size <= UINT32_MAX) {
+        bytes->resize(size_t(size));
+        ok = TIFFReadRawStrip(tif, 0, bytes->data(), tmsize_t(size)) == tmsize_t(size);
+    } else {
+        ok = 0;
+    }
+    if (ok) {
+        *width = p.width;
+        *height = p.height;
+        *photometric = p.photometric;
+    }
+    TIFFClose(tif);
+    return ok;
 }
