@@ -97,8 +97,10 @@ int StreamData(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& fil
         QPDFObjectHandle names = QPDFObjectHandle::newArray(), parms = QPDFObjectHandle::newArray();
         for (size_t i = 0; i + 1 < filters.size(); i++) {
             names.appendItem(QPDFObjectHandle::newName(filters[i].name));
+            // qpdf refuses parameters, even none, to filters that take none.
             QPDFObjectHandle p = filters[i].parms;
-            parms.appendItem(p.isDictionary() ? p : QPDFObjectHandle::newNull());
+            bool some = p.isDictionary() && !p.getKeys().empty();
+            parms.appendItem(some ? p : QPDFObjectHandle::newNull());
         }
         std::shared_ptr<Buffer> raw = image.getRawStreamData();
         source = pdf.newStream();
