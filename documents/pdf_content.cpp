@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "documents/pdf_stream.h"
+
 namespace {
 
 // Forms inside forms: real files nest one or two; a form drawing itself
@@ -12,6 +14,9 @@ constexpr unsigned kMostFormDepth = 8;
 // hostile content may pile up millions.
 constexpr size_t kMostOperands = 16;
 constexpr int kInvisibleText = 3;
+// A scanned page draws its image in a few dozen bytes of content, an OCR
+// text layer takes some hundreds of kilobytes.
+constexpr uint64_t kMostContentBytes = 16u << 20;
 // q without Q: PDF readers allow 28 levels; past this the saved modes are
 // not kept, which only matters to content that is hostile anyway.
 constexpr size_t kMostSavedStates = 4096;
@@ -22,6 +27,19 @@ bool IsPainting(const std::string& op)
     for (const char* p : kPaint)
         if (op == p) return true;
     return false;
+}
+
+// 1 unless the stream inflates past kMostContentBytes.  A stream that
+// cannot be decoded fits: qpdf's parser will say what is wrong with it.
+bool ContentFits(QPDFObjectHandle stream)
+{
+    std::vector<Filter> filters;
+    QPDF* owner = stream.isStream() ? stream.getOwningQPDF() : nullptr;
+    if (owner == nullptr || !ReadFilters(stream.getDict(), &filters)) return true;
+    std::string data;
+    bool complete = false;
+    return !StreamData(*owner, stream, filters, false, kMostContentBytes, &data, &complete) ||
+           data.size() < kMostContentBytes;
 }
 
 bool IsTextShowing(const std::string& op) { return op == "Tj" || op == "TJ" || op == "'" || op == "\""; }
@@ -84,6 +102,10 @@ private:
                 found_->too_deep++;
                 return;
             }
+            if (!ContentFits(x)) {
+                found_->too_big++;
+                return;
+            }
             QPDFObjectHandle own = x.getDict().getKey("/Resources");
             DrawingWalker inner(found_, own.isDictionary() ? own : resources_, depth_ + 1);
             inner.render_mode_ = render_mode_;
@@ -103,6 +125,11 @@ private:
 
 void FindPageDrawing(QPDFPageObjectHelper& page, PageDrawing* found)
 {
+    for (QPDFObjectHandle& content : page.getObjectHandle().getPageContents())
+        if (!ContentFits(content)) {
+            found->too_big++;
+            return;
+        }
     DrawingWalker walker(found, page.getAttribute("/Resources", false), 0);
     page.parseContents(&walker);
 }

@@ -47,7 +47,7 @@ void PageResolution(QPDFPageObjectHelper& page, unsigned width, unsigned height,
 
 bool OneImage(const PageDrawing& d)
 {
-    return d.text == 0 && d.images == 1 && d.inline_images == 0 && d.drawn_after == 0;
+    return d.too_big == 0 && d.text == 0 && d.images == 1 && d.inline_images == 0 && d.drawn_after == 0;
 }
 
 // One message for a page that is not one image, 0 when it is one.
@@ -55,7 +55,9 @@ int RefuseNotOneImage(const char* label, const PageDrawing& d)
 {
     if (OneImage(d)) return 0;
     char why[96];
-    if (d.text > 0)
+    if (d.too_big > 0)
+        std::snprintf(why, sizeof why, "son contenu dépasse %u Mo une fois décompressé", 16u);
+    else if (d.text > 0)
         std::snprintf(why, sizeof why, "elle porte du texte");
     else if (d.images + d.inline_images > 1)
         std::snprintf(why, sizeof why, "elle a %u images", d.images + d.inline_images);
