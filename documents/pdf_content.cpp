@@ -74,7 +74,9 @@ private:
                 saved_modes_.pop_back();
             }
         } else if (op == "Tr") {
-            if (!operands_.empty() && operands_.back().isNumber()) render_mode_ = int(operands_.back().getNumericValue());
+            // Render modes are 0 to 7; anything else is no mode at all.
+            if (!operands_.empty() && operands_.back().isInteger())
+                render_mode_ = operands_.back().getIntValue() == kInvisibleText ? kInvisibleText : 0;
         } else if (IsTextShowing(op)) {
             if (render_mode_ != kInvisibleText) found_->text++;
         } else if (IsPainting(op)) {

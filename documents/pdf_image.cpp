@@ -97,7 +97,8 @@ int ReadPalette(QPDF& pdf, QPDFObjectHandle space, const char* label, PdfSamples
     } else if (lookup.isStream()) {
         std::vector<Filter> filters;
         bool complete = false;
-        if (!ReadFilters(lookup.getDict(), &filters) || !StreamData(pdf, lookup, filters, false, size, &table, &complete))
+        if (!ReadFilters(lookup.getDict(), &filters) ||
+            !StreamData(pdf, lookup, filters, false, size, &table, &complete))
             return RefuseImage(label, "palette illisible");
     }
     SetPdfPalette(s, reinterpret_cast<const uint8_t*>(table.data()), table.size(), colours, unsigned(highest));

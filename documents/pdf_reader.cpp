@@ -16,6 +16,7 @@
 #include "documents/fax_tiff.h"
 #include "documents/pdf_content.h"
 #include "documents/pdf_image.h"
+#include "formats/exif.h"
 #include "formats/messages.h"
 #include "formats/orientation.h"
 
@@ -34,15 +35,18 @@ unsigned RotateOrientation(QPDFPageObjectHelper& page)
 }
 
 // Dots per inch of width x height pixels spread over the page's visible
-// box; 0 on an axis the box gives no size to.
+// box, under the readers' rule for believable resolutions; an axis the box
+// gives no believable size takes the other's.
 void PageResolution(QPDFPageObjectHelper& page, unsigned width, unsigned height, ImageFacts* facts)
 {
     QPDFObjectHandle box = page.getCropBox(false, false);
     if (!box.isRectangle()) return;
     QPDFObjectHandle::Rectangle r = box.getArrayAsRectangle();
     double across = std::fabs(r.urx - r.llx), down = std::fabs(r.ury - r.lly);
-    if (std::isfinite(across) && across > 0.0) facts->x_dpi = double(width) * 72.0 / across;
-    if (std::isfinite(down) && down > 0.0) facts->y_dpi = double(height) * 72.0 / down;
+    if (std::isfinite(across) && across > 0.0) facts->x_dpi = DotsPerInch(double(width) * 72.0 / across, 2);
+    if (std::isfinite(down) && down > 0.0) facts->y_dpi = DotsPerInch(double(height) * 72.0 / down, 2);
+    if (facts->x_dpi == 0.0) facts->x_dpi = facts->y_dpi;
+    if (facts->y_dpi == 0.0) facts->y_dpi = facts->x_dpi;
 }
 
 bool OneImage(const PageDrawing& d)
