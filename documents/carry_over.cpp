@@ -122,11 +122,10 @@ int CodedPageMatches(const CodedPage& coded, const BITMAP* image)
     BITMAP decoded;
     ImageFacts ignored;
     HoldReports(&held);
-    int ok = coded.kind == CODED_JPEG
-                 ? LoadJPEGMemory("", reinterpret_cast<const uint8_t*>(coded.bytes.data()), coded.bytes.size(),
-                                  &decoded, &ignored)
-                 : LoadTiffMemory("", reinterpret_cast<const uint8_t*>(tiff.data()), tiff.size(), 0, &decoded,
-                                  &ignored);
+    const uint8_t* jpeg = reinterpret_cast<const uint8_t*>(coded.bytes.data());
+    const uint8_t* fax = reinterpret_cast<const uint8_t*>(tiff.data());
+    int ok = coded.kind == CODED_JPEG ? LoadJPEGMemory("", "JPEG", jpeg, coded.bytes.size(), &decoded, &ignored)
+                                      : LoadTiffMemory("", "TIFF", fax, tiff.size(), 0, &decoded, &ignored);
     HoldReports(nullptr);
     ok = ok && SamePixels(decoded, image);
     BITMAP_Free(&decoded);

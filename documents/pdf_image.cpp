@@ -171,7 +171,8 @@ int ReadDct(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filter
         return RefuseKind(label, "filtre inconnu avant le JPEG");
     if (!complete) return RefuseImage(label, "flux JPEG illisible");
     ImageFacts ignored;
-    if (!LoadJPEGMemory(label, reinterpret_cast<const uint8_t*>(coded.data()), coded.size(), record, &ignored))
+    const uint8_t* jpeg = reinterpret_cast<const uint8_t*>(coded.data());
+    if (!LoadJPEGMemory(label, "PDF", jpeg, coded.size(), record, &ignored))
         return 0;
     // /Decode [1 0 ...] turns grey and RGB samples over; CMYK ones the JPEG
     // reader has already put right from the file's own marker.
@@ -213,8 +214,8 @@ int ReadFax(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filter
     if (!BuildFaxTiff(layout, reinterpret_cast<const uint8_t*>(coded.data()), coded.size(), 0.0, 0.0, &tiff))
         return RefuseImage(label, "flux CCITT trop grand");
     ImageFacts ignored;
-    return LoadTiffMemory(label, reinterpret_cast<const uint8_t*>(tiff.data()), tiff.size(), byte_align, record,
-                          &ignored);
+    const uint8_t* file = reinterpret_cast<const uint8_t*>(tiff.data());
+    return LoadTiffMemory(label, "PDF", file, tiff.size(), byte_align, record, &ignored);
 }
 
 int ReadSampled(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filters, const PdfSamples& s,

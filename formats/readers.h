@@ -15,14 +15,15 @@ int LoadPNG(const char* name, BITMAP* record, ImageFacts* facts);
 int LoadJPEG(const char* name, BITMAP* record, ImageFacts* facts);
 
 // Readers of a coded stream held in memory, taken out of another file
-// (name is that file's, for messages).  The JPEG's EXIF orientation is not
+// (name and format are that file's, for messages).  The JPEG's EXIF orientation is not
 // applied: the holding file says how its page is turned.  The TIFF is read
 // as LoadTiffLibrary reads page 0; for a CCITT strip, fax_byte_align says
 // whether every coded row starts on a byte (TIFF's own CCITT RLE does, G3
 // and G4 do not), which no TIFF tag can say.
-int LoadJPEGMemory(const char* name, const uint8_t* data, size_t size, BITMAP* record, ImageFacts* facts);
-int LoadTiffMemory(const char* name, const uint8_t* data, uint64_t size, int fax_byte_align, BITMAP* record,
+int LoadJPEGMemory(const char* name, const char* format, const uint8_t* data, size_t size, BITMAP* record,
                    ImageFacts* facts);
+int LoadTiffMemory(const char* name, const char* format, const uint8_t* data, uint64_t size, int fax_byte_align,
+                   BITMAP* record, ImageFacts* facts);
 
 // The coded stream of a page that is one G4 strip (upright, 1 bit, bits
 // most significant first), with its sides and photometric: what a result

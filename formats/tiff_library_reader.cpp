@@ -33,6 +33,9 @@ namespace {
 // file off as a page.
 thread_local char t_tiff_error[256];
 thread_local int t_tiff_cut_short;
+// The format messages name: "TIFF", or that of a file holding the TIFF
+// data (a PDF whose fax image is read as a TIFF file).
+thread_local const char* t_tiff_format = "TIFF";
 
 void KeepTiffError(const char* module, const char* format, va_list args)
 {
@@ -194,7 +197,7 @@ uint64_t PieceSize(TIFF* tif, const TiffPage& p)
 int ReadGreyPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image)
 {
     uint64_t piece = PieceSize(tif, p);
-    if (piece == 0) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (piece == 0) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     uint64_t turn = OrientationMemory(p.orientation, p.width, p.height, PIXEL_GREY);
     if (!CheckPageBudget(name, p.width, p.height, PIXEL_GREY, piece + turn)) return 0;
     uint8_t* buffer = static_cast<uint8_t*>(AllocMemory(size_t(piece)));
@@ -203,7 +206,7 @@ int ReadGreyPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image)
     if (ok) {
         ok = TIFFIsTiled(tif) ? ReadGreyTiles(tif, p, buffer, image) : ReadGreyStrips(tif, p, buffer, image);
         ok = ok && !t_tiff_cut_short;
-        if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error);
+        if (!ok) RefuseDamaged(name, t_tiff_format, t_tiff_error);
     }
     FreeMemory(&buffer);
     return ok;
@@ -215,7 +218,7 @@ int ReadGreyPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image)
 int ReadColourPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image)
 {
     char why[1024] = "";
-    if (!TIFFRGBAImageOK(tif, why)) return RefuseUnsupported(name, "TIFF", why);
+    if (!TIFFRGBAImageOK(tif, why)) return RefuseUnsupported(name, t_tiff_format, why);
     uint64_t raster_size = uint64_t(p.width) * p.height * 4;
     uint64_t turn = OrientationMemory(p.orientation, p.width, p.height, PIXEL_RGB);
     if (!CheckPageBudget(name, p.width, p.height, PIXEL_RGB, raster_size + turn)) return 0;
@@ -228,7 +231,7 @@ int ReadColourPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image
         ok = TIFFRGBAImageGet(&rgba, raster, p.width, p.height) && !t_tiff_cut_short;
         TIFFRGBAImageEnd(&rgba);
     }
-    if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error[0] != '\0' ? t_tiff_error : why);
+    if (!ok) RefuseDamaged(name, t_tiff_format, t_tiff_error[0] != '\0' ? t_tiff_error : why);
     if (ok) ok = BITMAP_Create(image, p.width, p.height, PIXEL_RGB);
     if (ok) {
         uint64_t count = uint64_t(p.width) * p.height;
@@ -252,7 +255,7 @@ int ReadPage(TIFF* tif, uint32_t page, const char* name, BITMAP* record, ImageFa
         ReportError("%s : le fichier a %u page(s), il n'a pas de page %u\n", name, facts->page_count, page + 1);
         return 0;
     }
-    if (page != 0 && !TIFFSetDirectory(tif, tdir_t(page))) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (page != 0 && !TIFFSetDirectory(tif, tdir_t(page))) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     TiffPage p;
     ReadPageFields(tif, &p);
     if (!CheckPageSides(name, p.width, p.height)) return 0;
@@ -302,15 +305,15 @@ int LoadTiffLibrary(const char* name, uint32_t page, BITMAP* record, ImageFacts*
     BITMAP_Init(record, 0, 0, 0);
     ClearImageFacts(facts);
     TIFF* tif = OpenQuietly(name);
-    if (tif == nullptr) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (tif == nullptr) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     int ok = ReadPage(tif, page, name, record, facts);
     TIFFClose(tif);
     if (!ok) BITMAP_Free(record);
     return ok;
 }
 
-int LoadTiffMemory(const char* name, const uint8_t* data, uint64_t size, int fax_byte_align, BITMAP* record,
-                   ImageFacts* facts)
+int LoadTiffMemory(const char* name, const char* format, const uint8_t* data, uint64_t size, int fax_byte_align,
+                   BITMAP* record, ImageFacts* facts)
 {
     BITMAP_Init(record, 0, 0, 0);
     ClearImageFacts(facts);
@@ -319,10 +322,11 @@ int LoadTiffMemory(const char* name, const uint8_t* data, uint64_t size, int fax
     t_tiff_error[0] = '\0';
     t_tiff_cut_short = 0;
     MemoryTiff memory = {data, size, 0};
+    t_tiff_format = format;
     // "m": libtiff must not map the buffer as a file of its own.
     TIFF* tif = TIFFClientOpen(name, "rm", &memory, MemoryRead, MemoryWrite, MemorySeek, MemoryClose, MemorySize,
                                MemoryMap, MemoryUnmap);
-    if (tif == nullptr) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (tif == nullptr) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     int ok = 1;
     uint16_t compression = COMPRESSION_NONE;
     TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
@@ -332,10 +336,11 @@ int LoadTiffMemory(const char* name, const uint8_t* data, uint64_t size, int fax
         TIFFGetField(tif, TIFFTAG_FAXMODE, &mode);
         mode = fax_byte_align ? mode | FAXMODE_BYTEALIGN : mode & ~FAXMODE_BYTEALIGN;
         ok = TIFFSetField(tif, TIFFTAG_FAXMODE, mode);
-        if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error);
+        if (!ok) RefuseDamaged(name, t_tiff_format, t_tiff_error);
     }
     ok = ok && ReadPage(tif, 0, name, record, facts);
     TIFFClose(tif);
+    t_tiff_format = "TIFF";
     if (!ok) BITMAP_Free(record);
     return ok;
 }
@@ -343,7 +348,7 @@ int LoadTiffMemory(const char* name, const uint8_t* data, uint64_t size, int fax
 int TiffPageCount(const char* name, uint32_t* count)
 {
     TIFF* tif = OpenQuietly(name);
-    if (tif == nullptr) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (tif == nullptr) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     int pages = TIFFNumberOfDirectories(tif);
     TIFFClose(tif);
     *count = pages > 0 ? uint32_t(pages) : 1;
