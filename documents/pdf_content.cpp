@@ -15,8 +15,11 @@ constexpr unsigned kMostFormDepth = 8;
 constexpr size_t kMostOperands = 16;
 constexpr int kInvisibleText = 3;
 // A scanned page draws its image in a few dozen bytes of content, an OCR
-// text layer takes some hundreds of kilobytes.
-constexpr uint64_t kMostContentBytes = 16u << 20;
+// text layer takes some hundreds of kilobytes.  The bound is on all the
+// content a page parses, forms included, however often they are drawn: a
+// form drawing another many times over would otherwise multiply the work
+// at every level.
+constexpr uint64_t kMostContentBytes = 8u << 20;
 // q without Q: PDF readers allow 28 levels; past this the saved modes are
 // not kept, which only matters to content that is hostile anyway.
 constexpr size_t kMostSavedStates = 4096;
@@ -29,17 +32,20 @@ bool IsPainting(const std::string& op)
     return false;
 }
 
-// 1 unless the stream inflates past kMostContentBytes.  A stream that
-// cannot be decoded fits: qpdf's parser will say what is wrong with it.
-bool ContentFits(QPDFObjectHandle stream)
+// Counts the stream's decoded bytes into *parsed; false once the page's
+// content passes kMostContentBytes.  A stream that cannot be decoded
+// fits: qpdf's parser will say what is wrong with it.
+bool ContentFits(QPDFObjectHandle stream, uint64_t* parsed)
 {
     std::vector<Filter> filters;
     QPDF* owner = stream.isStream() ? stream.getOwningQPDF() : nullptr;
     if (owner == nullptr || !ReadFilters(stream.getDict(), &filters)) return true;
     std::string data;
     bool complete = false;
-    return !StreamData(*owner, stream, filters, false, kMostContentBytes, &data, &complete) ||
-           data.size() < kMostContentBytes;
+    uint64_t room = kMostContentBytes - *parsed;
+    if (StreamData(*owner, stream, filters, false, room, &data, &complete) && data.size() >= room) return false;
+    *parsed += data.size();
+    return true;
 }
 
 bool IsTextShowing(const std::string& op) { return op == "Tj" || op == "TJ" || op == "'" || op == "\""; }
@@ -104,7 +110,7 @@ private:
                 found_->too_deep++;
                 return;
             }
-            if (!ContentFits(x)) {
+            if (!ContentFits(x, &found_->parsed)) {
                 found_->too_big++;
                 return;
             }
@@ -128,7 +134,7 @@ private:
 void FindPageDrawing(QPDFPageObjectHelper& page, PageDrawing* found)
 {
     for (QPDFObjectHandle& content : page.getObjectHandle().getPageContents())
-        if (!ContentFits(content)) {
+        if (!ContentFits(content, &found->parsed)) {
             found->too_big++;
             return;
         }

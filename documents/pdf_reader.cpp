@@ -60,7 +60,7 @@ int RefuseNotOneImage(const char* label, const PageDrawing& d)
     if (OneImage(d)) return 0;
     char why[96];
     if (d.too_big > 0)
-        std::snprintf(why, sizeof why, "son contenu dépasse %u Mo une fois décompressé", 16u);
+        std::snprintf(why, sizeof why, "son contenu dépasse 8 Mo une fois décompressé");
     else if (d.text > 0)
         std::snprintf(why, sizeof why, "elle porte du texte");
     else if (d.images + d.inline_images > 1)
