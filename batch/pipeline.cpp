@@ -9,6 +9,7 @@
 #include "batch/stage_images.h"
 #include "core/blit.h"
 #include "core/support.h"
+#include "documents/load_document.h"
 #include "formats/formats.h"
 #include "formats/writers.h"
 #include "stages/background.h"
@@ -56,6 +57,18 @@ int CheckOutputFormat()
     ReportError("%s : FORMAT_SORTIE=%s n'est pas un format de sortie (TGA, PNG, JPEG ou TIFF)\n",
                 g_command.config_name, g_params.FORMAT_SORTIE);
     return 0;
+}
+
+// The kind of coded stream the final result could carry over from its
+// source: a JPEG into a JPEG result, a G4 page into a black-and-white TIFF.
+CodedKind CarriedKind()
+{
+    OutputFormat format = OUTPUT_TGA;
+    ParseOutputFormat(g_params.FORMAT_SORTIE, &format);
+    if (g_command.preview || !g_params.SAUVEGARDE2) return CODED_NONE;
+    if (format == OUTPUT_JPEG && !g_command.flag_b) return CODED_JPEG;
+    if (format == OUTPUT_TIFF && g_command.flag_b) return CODED_G4;
+    return CODED_NONE;
 }
 
 // Brings the loaded image to the working type 4; sets *grey_source for grey
@@ -257,8 +270,10 @@ int ProcessImage(BITMAP** slot, GroundTrace* trace)
 {
     const char* name = g_command.image_name;
     ImageFacts facts;
-    if (LoadPage(name, g_command.page, *slot, &facts) != 1) return 0;
+    if (LoadDocumentPage(name, g_command.page, *slot, &facts) != 1) return 0;
     ReportOtherPages(name, facts);
+    CodedPage coded;
+    FindCodedPage(name, g_command.page, CarriedKind(), &coded);
     int grey_source = 0;
     if (!ConvertToWorkingType(slot, &grey_source)) return 0;
     uint8_t background[3];
@@ -304,7 +319,8 @@ int ProcessImage(BITMAP** slot, GroundTrace* trace)
     // result it kept from being written is missing all the same.
     if (!cropped && ((saves && g_params.SAUVEGARDE2) || StageImageWanted(10) || StageImageWanted(11)))
         NoteUnwrittenResult();
-    if (cropped && saves && g_params.SAUVEGARDE2) SaveStage(*slot, g_params.REPERTOIRE2, grey_source, &facts);
+    if (cropped && saves && g_params.SAUVEGARDE2)
+        SaveFinalStage(*slot, g_params.REPERTOIRE2, grey_source, &facts, coded.kind != CODED_NONE ? &coded : nullptr);
     std::printf("%s done.\n", name);
     return 1;
 }

@@ -17,6 +17,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/environment.h"
 #include "core/support.h"
@@ -34,6 +35,9 @@ namespace {
 // file off as a page.
 thread_local char t_tiff_error[256];
 thread_local int t_tiff_cut_short;
+// The format messages name: "TIFF", or that of a file holding the TIFF
+// data (a PDF whose fax image is read as a TIFF file).
+thread_local const char* t_tiff_format = "TIFF";
 
 void KeepTiffError(const char* module, const char* format, va_list args)
 {
@@ -220,7 +224,7 @@ int ReadGreyPage(TIFF* tif, const TiffPage& page, const char* name, BITMAP* imag
         p.bit_bytes = bit_bytes;
     }
     uint64_t piece = PieceSize(tif, p);
-    if (piece == 0) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (piece == 0) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     uint64_t turn = OrientationMemory(p.orientation, p.width, p.height, PIXEL_GREY);
     if (!CheckPageBudget(name, p.width, p.height, PIXEL_GREY, piece + turn)) return 0;
     uint8_t* buffer = static_cast<uint8_t*>(AllocMemory(size_t(piece)));
@@ -229,7 +233,7 @@ int ReadGreyPage(TIFF* tif, const TiffPage& page, const char* name, BITMAP* imag
     if (ok) {
         ok = TIFFIsTiled(tif) ? ReadGreyTiles(tif, p, buffer, image) : ReadGreyStrips(tif, p, buffer, image);
         ok = ok && !t_tiff_cut_short;
-        if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error);
+        if (!ok) RefuseDamaged(name, t_tiff_format, t_tiff_error);
     }
     FreeMemory(&buffer);
     return ok;
@@ -241,7 +245,7 @@ int ReadGreyPage(TIFF* tif, const TiffPage& page, const char* name, BITMAP* imag
 int ReadColourPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image)
 {
     char why[1024] = "";
-    if (!TIFFRGBAImageOK(tif, why)) return RefuseUnsupported(name, "TIFF", why);
+    if (!TIFFRGBAImageOK(tif, why)) return RefuseUnsupported(name, t_tiff_format, why);
     uint64_t raster_size = uint64_t(p.width) * p.height * 4;
     uint64_t turn = OrientationMemory(p.orientation, p.width, p.height, PIXEL_BGR);
     if (!CheckPageBudget(name, p.width, p.height, PIXEL_BGR, raster_size + turn)) return 0;
@@ -254,7 +258,7 @@ int ReadColourPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image
         ok = TIFFRGBAImageGet(&rgba, raster, p.width, p.height) && !t_tiff_cut_short;
         TIFFRGBAImageEnd(&rgba);
     }
-    if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error[0] != '\0' ? t_tiff_error : why);
+    if (!ok) RefuseDamaged(name, t_tiff_format, t_tiff_error[0] != '\0' ? t_tiff_error : why);
     if (ok) ok = BITMAP_Create(image, p.width, p.height, PIXEL_BGR);
     if (ok) {
         uint64_t count = uint64_t(p.width) * p.height;
@@ -278,7 +282,7 @@ int ReadPage(TIFF* tif, uint32_t page, const char* name, BITMAP* record, ImageFa
         ReportError("%s : le fichier a %u page(s), il n'a pas de page %u\n", name, facts->page_count, page + 1);
         return 0;
     }
-    if (page != 0 && !TIFFSetDirectory(tif, tdir_t(page))) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (page != 0 && !TIFFSetDirectory(tif, tdir_t(page))) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     TiffPage p;
     ReadPageFields(tif, &p);
     if (!CheckPageSides(name, p.width, p.height)) return 0;
@@ -287,6 +291,40 @@ int ReadPage(TIFF* tif, uint32_t page, const char* name, BITMAP* record, ImageFa
     return ok && ApplyOrientation(record, p.orientation, &facts->x_dpi, &facts->y_dpi);
 }
 
+// A TIFF file held in memory, for libtiff's client interface: reads only,
+// every position checked against the size.
+struct MemoryTiff {
+    const uint8_t* data;
+    uint64_t size;
+    uint64_t at;
+};
+
+tmsize_t MemoryRead(thandle_t handle, void* buffer, tmsize_t count)
+{
+    MemoryTiff* m = static_cast<MemoryTiff*>(handle);
+    if (count <= 0 || m->at >= m->size) return 0;
+    uint64_t n = uint64_t(count) < m->size - m->at ? uint64_t(count) : m->size - m->at;
+    std::memcpy(buffer, m->data + m->at, size_t(n));
+    m->at += n;
+    return tmsize_t(n);
+}
+
+tmsize_t MemoryWrite(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t MemorySeek(thandle_t handle, toff_t offset, int whence)
+{
+    MemoryTiff* m = static_cast<MemoryTiff*>(handle);
+    uint64_t base = whence == SEEK_CUR ? m->at : whence == SEEK_END ? m->size : 0;
+    if (offset > UINT64_MAX - base) return toff_t(-1);
+    m->at = base + offset;
+    return m->at;
+}
+
+int MemoryClose(thandle_t) { return 0; }
+toff_t MemorySize(thandle_t handle) { return static_cast<MemoryTiff*>(handle)->size; }
+int MemoryMap(thandle_t, void**, toff_t*) { return 0; }
+void MemoryUnmap(thandle_t, void*, toff_t) {}
+
 }  // namespace
 
 int LoadTiffLibrary(const char* name, uint32_t page, BITMAP* record, ImageFacts* facts)
@@ -294,11 +332,54 @@ int LoadTiffLibrary(const char* name, uint32_t page, BITMAP* record, ImageFacts*
     BITMAP_Init(record, 0, 0, 0);
     ClearImageFacts(facts);
     TIFF* tif = OpenQuietly(name);
-    if (tif == nullptr) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (tif == nullptr) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     int ok = ReadPage(tif, page, name, record, facts);
     TIFFClose(tif);
     if (!ok) BITMAP_Free(record);
     return ok;
+}
+
+int LoadTiffMemory(const char* name, const char* format, const uint8_t* data, uint64_t size, int fax_byte_align,
+                   BITMAP* record, ImageFacts* facts)
+{
+    BITMAP_Init(record, 0, 0, 0);
+    ClearImageFacts(facts);
+    TIFFSetErrorHandler(KeepTiffError);
+    TIFFSetWarningHandler(WatchTiffWarning);
+    t_tiff_error[0] = '\0';
+    t_tiff_cut_short = 0;
+    MemoryTiff memory = {data, size, 0};
+    t_tiff_format = format;
+    // "m": libtiff must not map the buffer as a file of its own.
+    TIFF* tif = TIFFClientOpen(name, "rm", &memory, MemoryRead, MemoryWrite, MemorySeek, MemoryClose, MemorySize,
+                               MemoryMap, MemoryUnmap);
+    if (tif == nullptr) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
+    int ok = 1;
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    if (compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3 ||
+        compression == COMPRESSION_CCITTFAX4) {
+        int mode = 0;
+        TIFFGetField(tif, TIFFTAG_FAXMODE, &mode);
+        mode = fax_byte_align ? mode | FAXMODE_BYTEALIGN : mode & ~FAXMODE_BYTEALIGN;
+        ok = TIFFSetField(tif, TIFFTAG_FAXMODE, mode);
+        if (!ok) RefuseDamaged(name, t_tiff_format, t_tiff_error);
+    }
+    ok = ok && ReadPage(tif, 0, name, record, facts);
+    TIFFClose(tif);
+    t_tiff_format = "TIFF";
+    if (!ok) BITMAP_Free(record);
+    return ok;
+}
+
+int TiffPageCount(const char* name, uint32_t* count)
+{
+    TIFF* tif = OpenQuietly(name);
+    if (tif == nullptr) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
+    int pages = TIFFNumberOfDirectories(tif);
+    TIFFClose(tif);
+    *count = pages > 0 ? uint32_t(pages) : 1;
+    return 1;
 }
 
 void ReadTiffFacts(const char* name, ImageFacts* facts)
@@ -309,4 +390,42 @@ void ReadTiffFacts(const char* name, ImageFacts* facts)
     int pages = TIFFNumberOfDirectories(tif);
     if (pages > 0) facts->page_count = uint32_t(pages);
     TIFFClose(tif);
+}
+
+int ReadTiffG4Strip(const char* name, uint32_t page, std::string* bytes, uint32_t* width, uint32_t* height,
+                    uint16_t* photometric)
+{
+    TIFF* tif = OpenQuietly(name);
+    if (tif == nullptr) return 0;
+    TiffPage p;
+    uint16_t compression = 0, fill = FILLORDER_MSB2LSB;
+    uint32_t t6 = 0;
+    int ok = (page == 0 || TIFFSetDirectory(tif, tdir_t(page))) && TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    if (ok) {
+        ReadPageFields(tif, &p);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fill);
+        TIFFGetField(tif, TIFFTAG_GROUP4OPTIONS, &t6);
+        // The stream alone must make the page: one strip, bits in the order
+        // every reader expects, no uncompressed runs, stored upright.
+        ok = compression == COMPRESSION_CCITTFAX4 && p.samples == 1 && p.bits == 1 && !TIFFIsTiled(tif) &&
+             TIFFNumberOfStrips(tif) == 1 && fill == FILLORDER_MSB2LSB && t6 == 0 &&
+             p.orientation == ORIENTATION_TOPLEFT &&
+             (p.photometric == PHOTOMETRIC_MINISWHITE || p.photometric == PHOTOMETRIC_MINISBLACK);
+    }
+    uint64_t size = ok ? TIFFGetStrileByteCount(tif, 0) : 0;
+    uint64_t file_size = uint64_t(TIFFGetSizeProc(tif)(TIFFClientdata(tif)));
+    // The byte count is checked against the file before the buffer is made.
+    if (ok && size > 0 && size <= file_size && size <= UINT32_MAX) {
+        bytes->resize(size_t(size));
+        ok = TIFFReadRawStrip(tif, 0, bytes->data(), tmsize_t(size)) == tmsize_t(size);
+    } else {
+        ok = 0;
+    }
+    if (ok) {
+        *width = p.width;
+        *height = p.height;
+        *photometric = p.photometric;
+    }
+    TIFFClose(tif);
+    return ok;
 }
