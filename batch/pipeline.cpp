@@ -291,12 +291,10 @@ int ProcessImage(BITMAP** slot, GroundTrace* trace)
         SaveStageImage(2, *slot);
         SaveStageImageAsSaved(3, *slot, grey_source);
         // With /f the detection writes images of its own: the save is made
-        // first, so that messages come in the order of the files.  The PNG
-        // writer holds a filtered copy of the whole page: beside the turn's
-        // two pages it would pass the memory the page was admitted with.
-        OutputFormat format = OUTPUT_TGA;
-        ParseOutputFormat(g_params.FORMAT_SORTIE, &format);
-        if (saves && g_params.SAUVEGARDE1 && (g_command.flag_f || format == OUTPUT_PNG))
+        // first, so that messages come in the order of the files.  Every
+        // writer works a strip at a time, so a save beside the turn's two
+        // pages stays within the memory the page was admitted with.
+        if (saves && g_params.SAUVEGARDE1 && g_command.flag_f)
             SaveStage(*slot, g_params.REPERTOIRE1, grey_source, &facts);
         else if (saves && g_params.SAUVEGARDE1)
             StartSaveStage(*slot, g_params.REPERTOIRE1, grey_source, &facts);
