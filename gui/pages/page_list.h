@@ -1,0 +1,83 @@
+// The pages nivelo_gui works on: every page of the files and folders the
+// user opened, in natural order, each with what is known of it (readable or
+// refused, converted or failed, the angle found, its thumbnail).
+//
+// A file is listed when its name has an image extension nivelo reads or
+// when its first bytes carry an image signature; the content decides
+// whether it is readable.  A listed file nivelo cannot read stays in the
+// list, marked refused with the reason, so that the user sees why a page of
+// the book is missing instead of losing it silently.  A multi-page TIFF
+// file gives one entry a page.
+//
+// Functions:
+//   NaturalLess          order of names: "page2" before "page10"
+//   ListFolder           the pages of a folder's files (not its subfolders)
+//   ListFiles            the pages of files and folders, as given or dropped
+//   SortPages            natural order of the entries, stable
+//   PageResultName       the name nivelo gives a page's results
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum PageStatus {
+    PAGE_NOT_CONVERTED = 0,
+    PAGE_CONVERTED = 1,
+    PAGE_FAILED = 2,   // reason holds nivelo's messages
+    PAGE_REFUSED = 3,  // cannot be read at all; reason says why; never run
+};
+
+enum ThumbnailState {
+    THUMB_NONE = 0,    // not made yet
+    THUMB_READY = 1,   // pixels hold it
+    THUMB_FAILED = 2,  // the page could not be read
+};
+
+struct PageEntry {
+    std::string path;         // full path of the file
+    uint32_t page = 0;        // within the file, from 0
+    uint32_t page_count = 1;  // pages in the file
+    std::string name;         // shown: the file name, with " p. n" for a page of several
+    int status = PAGE_NOT_CONVERTED;
+    std::string reason;       // why refused or failed, lines ending with "\n"
+    int angle_found = 0;
+    double angle = 0.0;       // degrees, as nivelo printed it
+    int selected = 0;
+    int thumb_state = THUMB_NONE;
+    int thumb_width = 0, thumb_height = 0;
+    std::vector<uint8_t> thumb;  // B, G, R a pixel, rows top to bottom, no padding
+};
+
+struct PageList {
+    std::vector<PageEntry> entries;
+    int current = -1;    // index of the page in the views; -1 when none
+    std::string folder;  // the folder opened last, ending with '/'; empty when files were opened
+};
+
+// Natural order of two names: case ignored for ASCII letters, runs of
+// digits compared as numbers ("p9" < "p10", "p007" = "p7" by value, then
+// the shorter run first so the order is total).  Strict weak ordering.
+bool NaturalLess(const std::string& a, const std::string& b);
+
+// Sorts by name in natural order, then by page; equal keys keep their order.
+void SortPages(std::vector<PageEntry>* entries);
+
+// Appends the pages of one file (path as given).  A file found in a folder
+// (chosen 0) that is no image at all, by name or by content, is not one of
+// the user's pages and adds nothing; a file the user chose is always
+// listed, refused when nivelo cannot read it.  Returns the entries added.
+size_t AddFilePages(const std::string& path, int chosen, std::vector<PageEntry>* entries);
+
+// The pages of the regular files directly in folder, hidden files left
+// out, in natural order.  Returns 1, or 0 with *message set (in French,
+// naming the folder) when the folder cannot be read.
+int ListFolder(const std::string& folder, std::vector<PageEntry>* entries, std::string* message);
+
+// The pages of paths (files, or folders read as ListFolder does) in natural
+// order.  A path that is neither is listed refused, with the reason.
+std::vector<PageEntry> ListFiles(const std::vector<std::string>& paths);
+
+// What nivelo names the results of the entry: the file name, with "_p<n>"
+// before its extension for a page of a multi-page file (nivelo's /p<n>).
+std::string PageResultName(const PageEntry& entry);
