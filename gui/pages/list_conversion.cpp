@@ -135,6 +135,7 @@ void StartListConversion(ListConversion* run, const ListRunSetup& setup, const s
     for (size_t i : pages) {
         list->entries[i].status = PAGE_NOT_CONVERTED;
         list->entries[i].reason.clear();
+        list->entries[i].angle_found = 0;
     }
     StepListConversion(run, list);
 }

@@ -223,3 +223,26 @@ std::string PageResultName(const PageEntry& entry)
     size_t dot = name.find_last_of('.');
     return dot == std::string::npos ? name + tag : name.substr(0, dot) + tag + name.substr(dot);
 }
+
+std::string PageStatusText(const PageEntry& entry)
+{
+    switch (entry.status) {
+    case PAGE_CONVERTED: {
+        if (!entry.angle_found) return "convertie";
+        char text[48];
+        std::snprintf(text, sizeof text, "convertie, %.2f°", entry.angle);
+        return text;
+    }
+    case PAGE_FAILED: return "en échec";
+    case PAGE_REFUSED: return "refusée";
+    default: return "non convertie";
+    }
+}
+
+int StepPage(const PageList& list, int from, int delta)
+{
+    int count = int(list.entries.size());
+    for (int i = from + delta; i >= 0 && i < count; i += delta)
+        if (list.entries[size_t(i)].status != PAGE_REFUSED) return i;
+    return from;
+}

@@ -81,3 +81,12 @@ std::vector<PageEntry> ListFiles(const std::vector<std::string>& paths);
 // What nivelo names the results of the entry: the file name, with "_p<n>"
 // before its extension for a page of a multi-page file (nivelo's /p<n>).
 std::string PageResultName(const PageEntry& entry);
+
+// The second line the strip shows under a page's name: "non convertie",
+// "convertie, 1.25°", "en échec", "refusée".
+std::string PageStatusText(const PageEntry& entry);
+
+// The page delta steps away from `from` (-1: previous, 1: next), passing
+// over refused pages, which cannot be shown; `from` itself when there is
+// none that way.
+int StepPage(const PageList& list, int from, int delta);

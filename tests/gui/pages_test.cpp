@@ -210,6 +210,13 @@ TEST(PageList, Conversion)
     for (const PageEntry& e : list.entries) statuses.push_back(e.status);
     EXPECT_EQ(statuses, (std::vector<int>{PAGE_CONVERTED, PAGE_FAILED, PAGE_NOT_CONVERTED, PAGE_NOT_CONVERTED, PAGE_REFUSED}));
     EXPECT_EQ(PagesLeft(run), 2u);
+    // Moving passes over the refused page; the strip's status lines.
+    EXPECT_EQ(std::vector<int>({StepPage(list, 3, 1), StepPage(list, 0, -1), StepPage(list, 4, -1), StepPage(list, 1, 1)}),
+              std::vector<int>({3, 0, 3, 2}));
+    list.entries[0].angle_found = 1, list.entries[0].angle = -0.5;
+    std::vector<std::string> texts;
+    for (const PageEntry& e : list.entries) texts.push_back(PageStatusText(e));
+    EXPECT_EQ(texts, (std::vector<std::string>{"convertie, -0.50°", "en échec", "non convertie", "non convertie", "refusée"}));
     list.entries[2].selected = 1;
     EXPECT_EQ(PagesToConvert(list), std::vector<size_t>{2});
     EXPECT_EQ(TargetImages(list, {3}), std::vector<std::string>{dir / "livre_p2.tif"});
