@@ -57,9 +57,9 @@ int FreeSlot(const ListConversion& run)
 
 // Starts the page's run; 0 (the page failed, the conversion stops starting
 // runs) when nivelo cannot be started.
-int StartOne(ListConversion* run, size_t index, PageList* list)
+int StartOne(ListConversion* run, size_t index, std::vector<PageEntry>* entries)
 {
-    PageEntry& e = list->entries[index];
+    PageEntry& e = (*entries)[index];
     int slot = FreeSlot(*run);
     std::string output = OutputPath(run->setup, slot), folder = FolderOf(e.path);
     // env gives this run alone its one thread; the window's own previews keep
@@ -85,9 +85,9 @@ int StartOne(ListConversion* run, size_t index, PageList* list)
     return 0;
 }
 
-void Finish(ListConversion* run, const ListRun& r, int exit_status, PageList* list)
+void Finish(ListConversion* run, const ListRun& r, int exit_status, std::vector<PageEntry>* entries)
 {
-    PageEntry& e = list->entries[r.entry];
+    PageEntry& e = (*entries)[r.entry];
     std::string output = OutputPath(run->setup, r.slot);
     AppendToLog(run->setup.log_path, Label(e), output);
     RunReport report = ReadRunReport(output);
@@ -107,40 +107,40 @@ void Finish(ListConversion* run, const ListRun& r, int exit_status, PageList* li
 
 }  // namespace
 
-std::vector<size_t> PagesToConvert(const PageList& list)
+std::vector<size_t> PagesToConvert(const std::vector<PageEntry>& entries)
 {
     std::vector<size_t> pages, selected;
-    for (size_t i = 0; i < list.entries.size(); i++) {
-        if (list.entries[i].status == PAGE_REFUSED) continue;
+    for (size_t i = 0; i < entries.size(); i++) {
+        if (entries[i].status == PAGE_REFUSED) continue;
         pages.push_back(i);
-        if (list.entries[i].selected) selected.push_back(i);
+        if (entries[i].selected) selected.push_back(i);
     }
     return selected.empty() ? pages : selected;
 }
 
-std::vector<std::string> TargetImages(const PageList& list, const std::vector<size_t>& pages)
+std::vector<std::string> TargetImages(const std::vector<PageEntry>& entries, const std::vector<size_t>& pages)
 {
     std::vector<std::string> images;
-    for (size_t i : pages) images.push_back(FolderOf(list.entries[i].path) + PageResultName(list.entries[i]));
+    for (size_t i : pages) images.push_back(FolderOf(entries[i].path) + PageResultName(entries[i]));
     return images;
 }
 
 void StartListConversion(ListConversion* run, const ListRunSetup& setup, const std::vector<size_t>& pages,
-                         PageList* list)
+                         std::vector<PageEntry>* entries)
 {
     *run = ListConversion();
     run->setup = setup;
     run->queue = pages;
     run->start = std::chrono::steady_clock::now();
     for (size_t i : pages) {
-        list->entries[i].status = PAGE_NOT_CONVERTED;
-        list->entries[i].reason.clear();
-        list->entries[i].angle_found = 0;
+        (*entries)[i].status = PAGE_NOT_CONVERTED;
+        (*entries)[i].reason.clear();
+        (*entries)[i].angle_found = 0;
     }
-    StepListConversion(run, list);
+    StepListConversion(run, entries);
 }
 
-int StepListConversion(ListConversion* run, PageList* list)
+int StepListConversion(ListConversion* run, std::vector<PageEntry>* entries)
 {
     for (size_t i = 0; i < run->running.size();) {
         int status;
@@ -150,15 +150,15 @@ int StepListConversion(ListConversion* run, PageList* list)
         }
         ListRun ended = run->running[i];
         run->running.erase(run->running.begin() + long(i));
-        Finish(run, ended, status, list);
+        Finish(run, ended, status, entries);
     }
     int jobs = run->setup.jobs > 0 ? run->setup.jobs : 1;
     while (!run->stopped && !run->cancelled && run->next < run->queue.size() && int(run->running.size()) < jobs)
-        if (!StartOne(run, run->queue[run->next++], list)) run->stopped = 1;
+        if (!StartOne(run, run->queue[run->next++], entries)) run->stopped = 1;
     return !run->running.empty() || (!run->stopped && !run->cancelled && run->next < run->queue.size());
 }
 
-void CancelListConversion(ListConversion* run, PageList*)
+void CancelListConversion(ListConversion* run, std::vector<PageEntry>*)
 {
     for (const ListRun& r : run->running) PlatformKillProcess(r.pid);
     run->running.clear();

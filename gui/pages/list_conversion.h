@@ -45,22 +45,22 @@ struct ListConversion {
 
 // The pages "Convertir" runs: the selected ones, or every page when none is
 // selected; refused pages are left out (they cannot be read).
-std::vector<size_t> PagesToConvert(const PageList& list);
+std::vector<size_t> PagesToConvert(const std::vector<PageEntry>& entries);
 
 // Each page as FindTargets takes it: its folder and the name nivelo gives
 // its results, so that a page of a multi-page file has its own target.
-std::vector<std::string> TargetImages(const PageList& list, const std::vector<size_t>& pages);
+std::vector<std::string> TargetImages(const std::vector<PageEntry>& entries, const std::vector<size_t>& pages);
 
 // Begins the conversion of pages (indexes into list); every one of them is
 // marked not converted until its run ends.  Starts the first runs.
 void StartListConversion(ListConversion* run, const ListRunSetup& setup, const std::vector<size_t>& pages,
-                         PageList* list);
+                         std::vector<PageEntry>* entries);
 // Reaps the runs that ended, setting their pages' status, and starts the
 // next.  Returns 1 while runs remain, 0 once the conversion is over.
-int StepListConversion(ListConversion* run, PageList* list);
+int StepListConversion(ListConversion* run, std::vector<PageEntry>* entries);
 // "Annuler": ends the runs under way; their pages and those not started stay
 // not converted.
-void CancelListConversion(ListConversion* run, PageList* list);
+void CancelListConversion(ListConversion* run, std::vector<PageEntry>* entries);
 // Pages neither run nor skipped when the conversion ended.
 size_t PagesLeft(const ListConversion& run);
 

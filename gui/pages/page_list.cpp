@@ -239,10 +239,10 @@ std::string PageStatusText(const PageEntry& entry)
     }
 }
 
-int StepPage(const PageList& list, int from, int delta)
+int StepPage(const std::vector<PageEntry>& entries, int from, int delta)
 {
-    int count = int(list.entries.size());
+    int count = int(entries.size());
     for (int i = from + delta; i >= 0 && i < count; i += delta)
-        if (list.entries[size_t(i)].status != PAGE_REFUSED) return i;
+        if (entries[size_t(i)].status != PAGE_REFUSED) return i;
     return from;
 }

@@ -21,39 +21,7 @@
 #include <string>
 #include <vector>
 
-enum PageStatus {
-    PAGE_NOT_CONVERTED = 0,
-    PAGE_CONVERTED = 1,
-    PAGE_FAILED = 2,   // reason holds nivelo's messages
-    PAGE_REFUSED = 3,  // cannot be read at all; reason says why; never run
-};
-
-enum ThumbnailState {
-    THUMB_NONE = 0,    // not made yet
-    THUMB_READY = 1,   // pixels hold it
-    THUMB_FAILED = 2,  // the page could not be read
-};
-
-struct PageEntry {
-    std::string path;         // full path of the file
-    uint32_t page = 0;        // within the file, from 0
-    uint32_t page_count = 1;  // pages in the file
-    std::string name;         // shown: the file name, with " p. n" for a page of several
-    int status = PAGE_NOT_CONVERTED;
-    std::string reason;       // why refused or failed, lines ending with "\n"
-    int angle_found = 0;
-    double angle = 0.0;       // degrees, as nivelo printed it
-    int selected = 0;
-    int thumb_state = THUMB_NONE;
-    int thumb_width = 0, thumb_height = 0;
-    std::vector<uint8_t> thumb;  // B, G, R a pixel, rows top to bottom, no padding
-};
-
-struct PageList {
-    std::vector<PageEntry> entries;
-    int current = -1;    // index of the page in the views; -1 when none
-    std::string folder;  // the folder opened last, ending with '/'; empty when files were opened
-};
+#include "gui/pages/page_entry.h"
 
 // Natural order of two names: case ignored for ASCII letters, runs of
 // digits compared as numbers ("p9" < "p10", "p007" = "p7" by value, then
@@ -89,4 +57,4 @@ std::string PageStatusText(const PageEntry& entry);
 // The page delta steps away from `from` (-1: previous, 1: next), passing
 // over refused pages, which cannot be shown; `from` itself when there is
 // none that way.
-int StepPage(const PageList& list, int from, int delta);
+int StepPage(const std::vector<PageEntry>& entries, int from, int delta);

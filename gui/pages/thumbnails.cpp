@@ -165,7 +165,7 @@ int ScaleToThumbnail(const BITMAP* page, int width, int height, std::vector<uint
     return 1;
 }
 
-void StartThumbnails(ThumbnailWorkers* workers, const PageList& list, const std::string& cache_folder, int count)
+void StartThumbnails(ThumbnailWorkers* workers, const std::vector<PageEntry>& entries, const std::string& cache_folder, int count)
 {
     if (!cache_folder.empty()) mkdir(cache_folder.c_str(), 0777);  // an existing one is fine; a failure only loses the cache
     std::lock_guard<std::mutex> hold(workers->lock);
@@ -174,8 +174,8 @@ void StartThumbnails(ThumbnailWorkers* workers, const PageList& list, const std:
     workers->finished.clear();
     workers->cache_folder = cache_folder;
     workers->first_wanted = workers->last_wanted = 0;
-    for (size_t i = 0; i < list.entries.size(); i++) {
-        const PageEntry& e = list.entries[i];
+    for (size_t i = 0; i < entries.size(); i++) {
+        const PageEntry& e = entries[i];
         if (e.thumb_state == THUMB_NONE && e.status != PAGE_REFUSED)
             workers->pending.push_back({i, workers->list_id, e.path, e.page});
     }
@@ -190,7 +190,7 @@ void WantThumbnails(ThumbnailWorkers* workers, size_t first, size_t last)
     workers->first_wanted = first, workers->last_wanted = last;
 }
 
-size_t TakeThumbnails(ThumbnailWorkers* workers, PageList* list)
+size_t TakeThumbnails(ThumbnailWorkers* workers, std::vector<PageEntry>* entries)
 {
     std::vector<ThumbnailResult> results;
     uint64_t id;
@@ -201,8 +201,8 @@ size_t TakeThumbnails(ThumbnailWorkers* workers, PageList* list)
     }
     size_t taken = 0;
     for (ThumbnailResult& r : results) {
-        if (r.list_id != id || r.index >= list->entries.size()) continue;
-        PageEntry& e = list->entries[r.index];
+        if (r.list_id != id || r.index >= entries->size()) continue;
+        PageEntry& e = (*entries)[r.index];
         e.thumb_state = r.ok ? THUMB_READY : THUMB_FAILED;
         e.thumb_width = r.width, e.thumb_height = r.height;
         e.thumb = std::move(r.pixels);

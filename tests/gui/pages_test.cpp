@@ -120,13 +120,13 @@ TEST(PageList, Thumbnails)
     ScratchDir dir;
     for (int i = 1; i <= 6; i++) SaveGreyPage(dir / ("p" + std::to_string(i) + ".tga"), 300, 420, uint8_t(i * 40));
     WriteFileBytes(dir / "p7.tga", std::string(18, '\0'));  // listed, unreadable
-    PageList list;
+    std::vector<PageEntry> list;
     std::string message;
-    ASSERT_EQ(ListFolder(dir.path, &list.entries, &message), 1);
+    ASSERT_EQ(ListFolder(dir.path, &list, &message), 1);
     ThumbnailWorkers workers;
     std::string cache = dir / "vignettes/";
     for (int pass = 0; pass < 2; pass++) {
-        for (PageEntry& e : list.entries) e.thumb_state = THUMB_NONE, e.thumb.clear();
+        for (PageEntry& e : list) e.thumb_state = THUMB_NONE, e.thumb.clear();
         StartThumbnails(&workers, list, cache, 2);
         WantThumbnails(&workers, 4, 5);
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -136,12 +136,12 @@ TEST(PageList, Thumbnails)
         }
         TakeThumbnails(&workers, &list);
         for (size_t i = 0; i < 6; i++) {
-            const PageEntry& e = list.entries[i];
+            const PageEntry& e = list[i];
             ASSERT_EQ(e.thumb_state, THUMB_READY) << e.name;
             EXPECT_EQ(e.thumb_width * 1000 + e.thumb_height, 90126) << e.name;
             EXPECT_EQ(e.thumb.at(0), uint8_t((i + 1) * 40)) << e.name;
         }
-        EXPECT_EQ(list.entries[6].thumb_state, THUMB_FAILED);
+        EXPECT_EQ(list[6].thumb_state, THUMB_FAILED);
         EXPECT_EQ(ListFiles(cache).size(), 6u);
     }
     StopThumbnails(&workers);
@@ -153,17 +153,17 @@ TEST(PageList, Conversion)
 {
     HeadlessReset();
     ScratchDir dir;
-    PageList list;
+    std::vector<PageEntry> list;
     for (const char* name : {"a.tga", "b.tga", "c.tga", "livre.tif"}) {
         PageEntry e;
         e.path = dir / name;
         e.name = name;
-        list.entries.push_back(e);
+        list.push_back(e);
     }
-    list.entries[3].page = 1, list.entries[3].page_count = 3;
+    list[3].page = 1, list[3].page_count = 3;
     PageEntry refused;
     refused.status = PAGE_REFUSED;
-    list.entries.push_back(refused);
+    list.push_back(refused);
     std::vector<std::string> stays;  // names whose run is still going
     g_headless.stand_in = [&](const HeadlessRun& run) {
         std::string name = run.args.back(), said = run.output_header;
@@ -185,10 +185,10 @@ TEST(PageList, Conversion)
     EXPECT_EQ(paged.args, (std::vector<std::string>{"NIVELO_THREADS=1", "/opt/nivelo", "/cconf.txt", "/p2", "livre.tif"}));
     EXPECT_EQ(paged.working_directory, dir.path);
     std::vector<int> statuses;
-    for (const PageEntry& e : list.entries) statuses.push_back(e.status);
+    for (const PageEntry& e : list) statuses.push_back(e.status);
     EXPECT_EQ(statuses, (std::vector<int>{PAGE_CONVERTED, PAGE_FAILED, PAGE_CONVERTED, PAGE_CONVERTED, PAGE_REFUSED}));
-    EXPECT_EQ(list.entries[1].reason, "Error reading file b.tga\n");
-    EXPECT_TRUE(list.entries[2].angle_found && list.entries[2].angle == 1.25);
+    EXPECT_EQ(list[1].reason, "Error reading file b.tga\n");
+    EXPECT_TRUE(list[2].angle_found && list[2].angle == 1.25);
     EXPECT_EQ(run.converted * 10 + run.failures.size(), 31u);
     EXPECT_NE(ReadFileBytes(dir / "conversion.txt").find("=== " + dir.path + "livre.tif [page 2]\n"), std::string::npos);
     std::string line1, line2;
@@ -207,17 +207,17 @@ TEST(PageList, Conversion)
     EXPECT_EQ(g_headless.kills, 1);
     EXPECT_EQ(StepListConversion(&run, &list), 0);
     statuses.clear();
-    for (const PageEntry& e : list.entries) statuses.push_back(e.status);
+    for (const PageEntry& e : list) statuses.push_back(e.status);
     EXPECT_EQ(statuses, (std::vector<int>{PAGE_CONVERTED, PAGE_FAILED, PAGE_NOT_CONVERTED, PAGE_NOT_CONVERTED, PAGE_REFUSED}));
     EXPECT_EQ(PagesLeft(run), 2u);
     // Moving passes over the refused page; the strip's status lines.
     EXPECT_EQ(std::vector<int>({StepPage(list, 3, 1), StepPage(list, 0, -1), StepPage(list, 4, -1), StepPage(list, 1, 1)}),
               std::vector<int>({3, 0, 3, 2}));
-    list.entries[0].angle_found = 1, list.entries[0].angle = -0.5;
+    list[0].angle_found = 1, list[0].angle = -0.5;
     std::vector<std::string> texts;
-    for (const PageEntry& e : list.entries) texts.push_back(PageStatusText(e));
+    for (const PageEntry& e : list) texts.push_back(PageStatusText(e));
     EXPECT_EQ(texts, (std::vector<std::string>{"convertie, -0.50°", "en échec", "non convertie", "non convertie", "refusée"}));
-    list.entries[2].selected = 1;
+    list[2].selected = 1;
     EXPECT_EQ(PagesToConvert(list), std::vector<size_t>{2});
     EXPECT_EQ(TargetImages(list, {3}), std::vector<std::string>{dir / "livre_p2.tif"});
 }
