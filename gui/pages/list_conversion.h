@@ -51,7 +51,7 @@ std::vector<size_t> PagesToConvert(const std::vector<PageEntry>& entries);
 // its results, so that a page of a multi-page file has its own target.
 std::vector<std::string> TargetImages(const std::vector<PageEntry>& entries, const std::vector<size_t>& pages);
 
-// Begins the conversion of pages (indexes into list); every one of them is
+// Begins the conversion of pages (indexes into entries); every one of them is
 // marked not converted until its run ends.  Starts the first runs.
 void StartListConversion(ListConversion* run, const ListRunSetup& setup, const std::vector<size_t>& pages,
                          std::vector<PageEntry>* entries);

@@ -64,13 +64,13 @@ struct ThumbnailWorkers {
     std::vector<std::thread> threads;
 };
 
-// Replaces the work with the pages of list that have no thumbnail yet.  The
+// Replaces the work with the entries that have no thumbnail yet.  The
 // threads (count, at least 1) start on the first call; cache_folder (ending
 // with '/') is made when missing.
 void StartThumbnails(ThumbnailWorkers* workers, const std::vector<PageEntry>& entries, const std::string& cache_folder, int count);
 // The strip shows entries first to last: those are made next.
 void WantThumbnails(ThumbnailWorkers* workers, size_t first, size_t last);
-// Moves the finished thumbnails of the current list into its entries.
+// Moves the finished thumbnails of the current entries into them.
 // Returns how many arrived (the strip is drawn again when any did).
 size_t TakeThumbnails(ThumbnailWorkers* workers, std::vector<PageEntry>* entries);
 // 1 while a thumbnail is still to come (waiting, being made or not yet taken).
