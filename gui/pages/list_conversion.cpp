@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "gui/platform.h"
-#include "gui/run_report.h"
+#include "gui/platform/platform.h"
+#include "gui/previews/run_report.h"
 
 namespace {
 
