@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/pages/page_entry.h"
+#include "gui/state/page_entry.h"
 
 // Natural order of two names: case ignored for ASCII letters, runs of
 // digits compared as numbers ("p9" < "p10", "p007" = "p7" by value, then

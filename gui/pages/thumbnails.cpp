@@ -15,8 +15,12 @@
 
 namespace {
 
-// Nice value of the worker threads (Linux gives each thread its own).
+// Nice value of the worker threads (Linux gives each thread its own), taken
+// once the first screenful is made: those come at once, the rest give way to
+// the window and to nivelo's previews.  A thread cannot take back a nice
+// value it gave up without privileges, hence first normal, then nice.
 constexpr int kWorkerNice = 10;
+constexpr int kFirstThumbnails = 6;  // a strip's screenful
 
 // 64-bit FNV-1a: a cache name for a page, stable across runs and machines.
 uint64_t Fnv1a(const std::string& text)
@@ -102,11 +106,15 @@ size_t NextJob(const ThumbnailWorkers& w)
 
 void Work(ThumbnailWorkers* w)
 {
-    setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), kWorkerNice);  // a refusal leaves it at normal
+    int niced = 0;
     std::unique_lock<std::mutex> hold(w->lock);
     for (;;) {
         w->wake.wait(hold, [w] { return w->stopping || !w->pending.empty(); });
         if (w->stopping) return;
+        if (!niced && w->made >= kFirstThumbnails) {
+            setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), kWorkerNice);  // a refusal leaves it at normal
+            niced = 1;
+        }
         size_t next = NextJob(*w);
         ThumbnailJob job = w->pending[next];
         w->pending.erase(w->pending.begin() + long(next));
@@ -116,6 +124,7 @@ void Work(ThumbnailWorkers* w)
         ThumbnailResult result = Make(job, cache);
         hold.lock();
         w->busy--;
+        w->made++;
         w->finished.push_back(std::move(result));
     }
 }

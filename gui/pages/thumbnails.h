@@ -10,8 +10,8 @@
 // and modification time, so that opening the folder again costs no decoding.
 // The window's timer collects finished thumbnails with TakeThumbnails.
 //
-// Workers run at a lower priority than the window and nivelo's previews:
-// the first page's previews come as fast as without thumbnails.  Reports of
+// Past the first screenful, workers run at a lower priority than the window
+// and nivelo's previews, which thus come nearly as fast as without thumbnails.  Reports of
 // a page that cannot be read are held: the entry is marked, no box opens
 // from a worker thread.
 #pragma once
@@ -60,6 +60,7 @@ struct ThumbnailWorkers {
     uint64_t list_id = 0;                      // results of older lists are dropped
     int stopping = 0;
     int busy = 0;  // pages being made
+    int made = 0;  // since the workers started
     std::string cache_folder;  // ends with '/'; empty: no cache
     std::vector<std::thread> threads;
 };

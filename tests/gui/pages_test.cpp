@@ -5,12 +5,17 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
+#include "gui/commands/resources.h"
+#include "gui/commands/session.h"
 #include "gui/pages/drop_text.h"
 #include "gui/pages/list_conversion.h"
+#include "gui/pages/page_strip.h"
 #include "gui/pages/page_list.h"
 #include "gui/pages/thumbnails.h"
+#include "tests/gui/gui_fixture.h"
 #include "tests/gui/platform_headless.h"
 #include "tests/support/test_support.h"
 #include "tga/tga.h"
@@ -220,4 +225,96 @@ TEST(PageList, Conversion)
     list[2].selected = 1;
     EXPECT_EQ(PagesToConvert(list), std::vector<size_t>{2});
     EXPECT_EQ(TargetImages(list, {3}), std::vector<std::string>{dir / "livre_p2.tif"});
+}
+
+namespace {
+
+using gui_testing::GuiTest;
+using gui_testing::MaskOf;
+
+std::vector<std::string> StripNames()
+{
+    std::vector<std::string> names;
+    for (const HeadlessStripItem& item : g_headless.strip)
+        names.push_back(item.name + (item.current ? "*" : "") + (item.selected ? "+" : "") + " " + item.status);
+    return names;
+}
+
+}  // namespace
+
+// The list in the window: a folder opened, moves that keep the settings and
+// remake the previews, the selection converted, then every page, a drop, and
+// the folder back at the next start.
+TEST_F(GuiTest, PageListInTheWindow)
+{
+    std::string book = start_ + "livre/", out = start_ + "out/";
+    std::filesystem::create_directories(book);
+    for (const char* name : {"p10.tga", "p2.tga", "p1.tga"}) SaveGreyPage(book + name, 64, 90, 128);
+    WriteFileBytes(book + "bad.jpg", "pas une image");
+    std::strcpy(app_.params.REPERTOIRE2, out.c_str());
+    app_.params.SAUVEGARDE1 = 0;
+    auto nivelo = g_headless.stand_in;
+    g_headless.stand_in = [&](const HeadlessRun& run) {
+        if (run.program != "env") return nivelo(run);
+        WriteFileBytes(run.output_path, run.output_header + (run.args.back() == "p10.tga" ? "" : "0.500000\n" + run.args.back() + " done.\n"));
+    };
+    g_headless.folder_answers.push_back(book);
+    HeadlessMenu(ID_OPEN_FOLDER);
+    EXPECT_EQ(g_headless.strip_width, kStripWidth);
+    EXPECT_EQ(StripNames(), (std::vector<std::string>{"bad.jpg refusée", "p1.tga* non convertie",
+                                                       "p2.tga non convertie", "p10.tga non convertie"}));
+    EXPECT_NE(g_headless.strip[0].tip.find(book + "bad.jpg :"), std::string::npos);
+    EXPECT_EQ(g_headless.title, "Nivelo gui v1.0 - p1.tga");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!g_headless.strip[3].has_pixels && std::chrono::steady_clock::now() < deadline) PlatformWaitEvents();
+    EXPECT_TRUE(g_headless.strip[1].has_pixels && g_headless.strip[3].has_pixels && !g_headless.strip[0].has_pixels);
+
+    // Moves: keys pass over the refused page and stop at the ends; a click.
+    app_.params.BLUR_RADIUS = 7;
+    struct Move {
+        std::function<void()> act;
+        const char* title;  // empty: no run
+    } moves[] = {{[] { HeadlessMenu(ID_PREVIOUS_PAGE); }, ""},
+                 {[] { HeadlessMenu(ID_NEXT_PAGE); }, "p2.tga"},
+                 {[] { HeadlessStripClick(3, 0); }, "p10.tga"},
+                 {[] { HeadlessMenu(ID_NEXT_PAGE); }, ""},
+                 {[] { HeadlessStripClick(1, 0); }, "p1.tga"}};
+    for (const Move& m : moves) {
+        size_t runs = Runs();
+        m.act();
+        EXPECT_EQ(Runs(), runs + (m.title[0] != '\0')) << m.title;
+        if (m.title[0] != '\0') {
+            EXPECT_EQ(g_headless.runs.back().args.back(), book + m.title);
+            EXPECT_EQ(MaskOf(g_headless.runs.back()), kAllStageImages);
+        }
+    }
+    EXPECT_EQ(app_.params.BLUR_RADIUS, 7);
+    EXPECT_EQ(g_headless.title, "Nivelo gui v1.0 - p1.tga");
+
+    // Ctrl+click selects p2 and p10 for "Convertir": p10 fails.
+    HeadlessStripClick(2, 1), HeadlessStripClick(3, 1);
+    g_headless.question_answers = {1};  // "Fermer" under the summary
+    HeadlessMenu(ID_CONVERT);
+    EXPECT_EQ(StripNames(), (std::vector<std::string>{"bad.jpg refusée", "p1.tga* non convertie",
+                                                       "p2.tga+ convertie, 0.50°", "p10.tga+ en échec"}));
+    EXPECT_EQ(g_headless.messages.back().rfind("1 image convertie, 1 en échec", 0), 0u);
+    HeadlessStripClick(2, 1), HeadlessStripClick(3, 1);
+    g_headless.question_answers = {0, 1};  // replace p2's result; "Fermer"
+    HeadlessMenu(ID_CONVERT);
+    EXPECT_EQ(g_headless.messages.back().rfind("2 images converties, 2 en échec", 0), 0u);
+    EXPECT_NE(g_headless.messages.back().find(book + "bad.jpg :\n"), std::string::npos);
+
+    // A drop replaces the list; the folder opened last comes back.
+    HeadlessDrop("file://" + book + "p2.tga\r\nfile://" + book + "p1.tga\r\n");
+    EXPECT_EQ(StripNames(), (std::vector<std::string>{"p1.tga* non convertie", "p2.tga non convertie"}));
+    RememberSettings(app_);
+    End();
+    ASSERT_EQ(Start(), 1);
+    EXPECT_EQ(g_headless.strip.size(), 0u);  // files were dropped: no folder to reopen
+    g_headless.folder_answers.push_back(book);
+    HeadlessMenu(ID_OPEN_FOLDER);
+    RememberSettings(app_);
+    End();
+    ASSERT_EQ(Start(), 1);
+    EXPECT_EQ(g_headless.strip.size(), 4u);
 }
