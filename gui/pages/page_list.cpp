@@ -8,16 +8,17 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/image_facts.h"
 #include "core/support.h"
+#include "documents/load_document.h"
 #include "formats/formats.h"
 #include "formats/known_formats.h"
 #include "formats/messages.h"
-#include "formats/readers.h"
 
 namespace {
 
-constexpr size_t kHeadBytes = 18;  // the longest signature looked at: a TGA header
+// A PDF's "%PDF-" may come anywhere in its first 1024 bytes; every image
+// signature, and a TGA header, lie within them too.
+constexpr size_t kHeadBytes = 1024;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
@@ -84,11 +85,11 @@ bool HasImageExtension(const std::string& path)
 struct Sniffed {
     int image_like = 0;  // a signature, of any image format
     int readable = 0;
-    int tiff = 0;
+    int paged = 0;  // TIFF or PDF: pages counted by the documents layer
     std::string reason;
 };
 
-// What the first bytes say, with LoadPage's own verdict for a file it would
+// What the first bytes say, with the readers' own verdict for a file they would
 // refuse (held, not shown: the list shows it).
 Sniffed Sniff(const std::string& path)
 {
@@ -104,9 +105,10 @@ Sniffed Sniff(const std::string& path)
     }
     const char* other = nullptr;
     FileKind kind = SniffKind(head, got, &other);
-    s.image_like = kind != KIND_NONE;
-    s.tiff = kind == KIND_TIFF;
-    s.readable = kind == KIND_TIFF || kind == KIND_PNG || kind == KIND_JPEG;
+    bool pdf = kind != KIND_TIFF && kind != KIND_PNG && kind != KIND_JPEG && LooksLikePdf(head, got);
+    s.image_like = kind != KIND_NONE || pdf;
+    s.paged = kind == KIND_TIFF || pdf;
+    s.readable = kind == KIND_TIFF || kind == KIND_PNG || kind == KIND_JPEG || pdf;
     // TGA has no signature: its name or a header that could be its own.
     if (kind == KIND_NONE && got > 0) {
         s.readable = ExtensionIs(path, "tga") || PlausibleTgaHeader(head, got);
@@ -154,11 +156,18 @@ size_t AddFilePages(const std::string& path, int chosen, std::vector<PageEntry>*
         entries->push_back(Refused(path, s.reason));
         return 1;
     }
-    ImageFacts facts;
-    ClearImageFacts(&facts);
-    // libtiff counts the directories without decoding a page.
-    if (s.tiff) ReadTiffFacts(path.c_str(), &facts);
-    uint32_t count = facts.page_count > 0 ? facts.page_count : 1;
+    // Pages are counted without decoding one: a TIFF file's directories, a
+    // PDF's page tree.  A file whose library cannot follow it is refused
+    // with the library's word.
+    uint32_t count = 1;
+    std::string held;
+    HoldReports(&held);
+    int counted = !s.paged || DocumentPageCount(path.c_str(), &count);
+    HoldReports(nullptr);
+    if (!counted || count == 0) {
+        entries->push_back(Refused(path, held.empty() ? path + " : aucune page\n" : held));
+        return 1;
+    }
     for (uint32_t page = 0; page < count; page++) {
         PageEntry entry;
         entry.path = path;

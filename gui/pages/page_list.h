@@ -6,8 +6,8 @@
 // when its first bytes carry an image signature; the content decides
 // whether it is readable.  A listed file nivelo cannot read stays in the
 // list, marked refused with the reason, so that the user sees why a page of
-// the book is missing instead of losing it silently.  A multi-page TIFF
-// file gives one entry a page.
+// the book is missing instead of losing it silently.  A multi-page TIFF or
+// PDF file gives one entry a page.
 //
 // Functions:
 //   NaturalLess          order of names: "page2" before "page10"

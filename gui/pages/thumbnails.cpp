@@ -10,7 +10,7 @@
 
 #include "core/image_facts.h"
 #include "core/support.h"
-#include "formats/formats.h"
+#include "documents/load_document.h"
 #include "tga/tga.h"
 
 namespace {
@@ -79,7 +79,7 @@ ThumbnailResult Make(const ThumbnailJob& job, const std::string& cache_folder)
     } else {
         BITMAP page;
         ImageFacts facts;
-        if (LoadPage(job.path.c_str(), job.page, &page, &facts) == 1) {
+        if (LoadDocumentPage(job.path.c_str(), job.page, &page, &facts) == 1) {
             result.ok = ScaleToThumbnail(&page, kThumbnailWidth, kThumbnailHeight, &result.pixels, &result.width,
                                          &result.height);
             BITMAP_Free(&page);

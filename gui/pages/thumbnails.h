@@ -4,7 +4,7 @@
 // The window hands the workers the list's pages and, as the strip scrolls,
 // the range it shows; a worker always takes the next page in that range
 // first, then those after it, then those before.  A worker reads the page
-// with LoadPage, scales it down by averaging (integer arithmetic, so a
+// with LoadDocumentPage, scales it down by averaging (integer arithmetic, so a
 // thumbnail is the same bytes on every machine) and keeps the result in the
 // cache folder as a TGA file named after the page's path, page number, size
 // and modification time, so that opening the folder again costs no decoding.

@@ -61,13 +61,14 @@ TEST(PageList, NaturalOrder)
               "/a/x.tif0/b/x.tif0/b/x.tif1");
 }
 
-// Readable pages in natural order, a multi-page TIFF a page an entry,
+// Readable pages in natural order, a multi-page TIFF or PDF a page an entry,
 // refused images listed with the reason, other files left out.
 TEST(PageList, FolderAndChosenFiles)
 {
     ScratchDir dir;
     for (const char* name : {"page10.tga", "page2.tga", "page1.TGA"}) SaveGreyPage(dir / name, 8, 8, 200);
     std::filesystem::copy_file(SourcePath("fuzz/seeds/formats/two_pages.tif"), dir / "page3.tif");
+    std::filesystem::copy_file(SourcePath("fuzz/seeds/pdf/rotated.pdf"), dir / "page6.pdf");
     WriteFileBytes(dir / "page4.jpg", "pas une image");
     WriteFileBytes(dir / "page5.bmp", "BM\x10\0\0\0");
     WriteFileBytes(dir / "notes.txt", "à relire");
@@ -78,7 +79,7 @@ TEST(PageList, FolderAndChosenFiles)
     ASSERT_EQ(ListFolder(dir.path, &entries, &message), 1);
     EXPECT_EQ(Names(entries), (std::vector<std::string>{"page1.TGA", "page2.tga", "page3.tif p. 1",
                                                          "page3.tif p. 2", "page4.jpg !", "page5.bmp !",
-                                                         "page10.tga"}));
+                                                         "page6.pdf p. 1", "page6.pdf p. 2", "page10.tga"}));
     EXPECT_NE(entries[4].reason.find(dir / "page4.jpg"), std::string::npos);
     EXPECT_NE(entries[5].reason.find("BMP"), std::string::npos);
     EXPECT_EQ(PageResultName(entries[3]), "page3_p2.tif");
