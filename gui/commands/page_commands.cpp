@@ -13,11 +13,7 @@ namespace {
 const char kListTitle[] = "Pages";
 
 // The first readable page, or -1.
-int FirstReadable(const std::vector<PageEntry>& pages)
-{
-    int first = StepPage(pages, -1, 1);
-    return first >= 0 && size_t(first) < pages.size() && pages[size_t(first)].status != PAGE_REFUSED ? first : -1;
-}
+int FirstReadable(const std::vector<PageEntry>& pages) { return StepPage(pages, -1, 1); }
 
 int Open(App& app, size_t index)
 {

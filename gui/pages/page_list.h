@@ -11,10 +11,13 @@
 //
 // Functions:
 //   NaturalLess          order of names: "page2" before "page10"
+//   SortPages            natural order of the entries, stable
+//   AddFilePages         the pages of one file
 //   ListFolder           the pages of a folder's files (not its subfolders)
 //   ListFiles            the pages of files and folders, as given or dropped
-//   SortPages            natural order of the entries, stable
 //   PageResultName       the name nivelo gives a page's results
+//   PageStatusText       the status line of the strip
+//   StepPage             the previous or next readable page
 #pragma once
 
 #include <cstdint>
