@@ -3,8 +3,8 @@
 # stage plain against fast, then the whole nivelo process against the peers
 # a user would pick instead (unpaper's default pipeline and ImageMagick's
 # deskew), LZW TIFF decoding against libtiff's tiffcp, PDF assembly against
-# img2pdf; last, the skew accuracy of both methods and of the peers.  Prints
-# tables.
+# img2pdf, nivelo_gui's page list under a virtual X server; last, the skew
+# accuracy of both methods and of the peers.  Prints tables.
 #
 # BENCH_RUNS (default 10) sets the timed runs of each command; the machine
 # may be shared, so every figure is a median.
@@ -90,6 +90,10 @@ echo "== formats in and out, whole runs side by side (median s)"
 echo
 echo "== one PDF from 100 and 300 G4 pages, nivelo-assemble against img2pdf"
 "$root/bench/assemble_bench.sh" "$build" "$runs"
+
+echo
+echo "== nivelo_gui's page list, 100 A4 pages, the window driven under Xvfb"
+"$root/bench/gui_pages_bench.sh" "$build"
 
 # The turned pages and the peers' answers are kept between runs (the peers
 # take minutes); delete the directory to measure them afresh.

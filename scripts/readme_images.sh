@@ -4,7 +4,8 @@
 #                          (samples/real_page.tif), and as nivelo leaves it in
 #                          out/final/ with samples/real_page.txt (precise
 #                          search, corners cleaned), side by side at one scale;
-#   docs/gui.png           nivelo_gui on that page, "Rotation" stage, shot
+#   docs/gui.png           nivelo_gui on that page, "Rotation" stage, with
+#                          the page list of a small book around it, shot
 #                          under a virtual X server by the helpers of the
 #                          real-window tests.
 set -euo pipefail
@@ -34,10 +35,17 @@ set +e +o pipefail
 source "$root/tests/gui/xvfb_lib.sh"
 require_tools
 start_xvfb
-start_gui "$build/gui/nivelo_gui" "$root/$page"
+# A small book around the page: the list shows its thumbnails beside the views.
+book=$work/livre
+mkdir -p "$book"
+cp "$root/$page" "$book/page1.tif"
+for n in 2 3 4 5 6; do convert "$root/$page" -rotate $((n % 2 ? 1 : -1)) -strip "$book/page$n.tif"; done
+start_gui "$build/gui/nivelo_gui" "$book"
 wait_run " /d4095 "
 choose_stage Down 8  # "Rotation": before and after the turn, the angle found
 sleep 2  # the stage list's menu takes a moment to close
+thumbs() { [[ $(find "$(work_folder)vignettes" -name '*.tga' | wc -l) == 6 ]]; }
+until_ok 60 thumbs || fail "thumbnails missing"
 screenshot "$work/gui.ppm"
 png "$root/docs/gui.png" "$work/gui.ppm" -resize 75% -colors 64
 quit_by_menu

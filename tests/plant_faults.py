@@ -27,7 +27,7 @@ ROOT = os.path.dirname(HERE)
 FIRST_TESTS = {
     "core": "core|Blit|Save|hostile", "tga": "tga|Tga|hostile",
     "tiff": "tiff|Reader|Writer|Lzw|PackBits|Huffman|hostile",
-    "batch": "batch|Driver|Preview|Config|Command|hostile", "gui": "gui|Gui|Panels|Views|Menu|Previews|DailyUse",
+    "batch": "batch|Driver|Preview|Config|Command|hostile", "gui": "gui|Gui|Panels|Views|Menu|Previews|DailyUse|PageList",
 }
 STAGES = "Twin|Skew|Stage|Page|Borders|replay"
 

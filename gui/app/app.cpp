@@ -1,6 +1,7 @@
 // Start-up sequence of nivelo_gui, and its end.
 #include "gui/app/app.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -12,6 +13,7 @@
 #include "gui/app/gui_defaults.h"
 #include "gui/app/main_window.h"
 #include "gui/commands/menu_commands.h"
+#include "gui/commands/page_commands.h"
 #include "gui/commands/resources.h"
 #include "gui/commands/session.h"
 #include "gui/panels/panels.h"
@@ -52,15 +54,34 @@ int SetUpDirectories(Folders& f)
 // Image...", for file managers and scripts.  A relative name is taken from
 // the start directory, since the current directory may already be the work
 // directory.
-void OpenImageArgument(App& app, const char* argument)
+// Several images, or a folder, make the page list.
+void OpenArguments(App& app, int count, char** arguments)
 {
-    std::string name = argument;
-    if (!name.empty() && name[0] != '/') name = app.folders.start + name;
-    // "../page.tif" as a folder "start/../" would confuse the file dialogs
-    // that open there later.
-    char resolved[PATH_MAX];
-    if (realpath(name.c_str(), resolved) != nullptr) name = resolved;
-    AcceptImage(app, name.c_str());
+    std::vector<std::string> paths;
+    for (int i = 0; i < count; i++) {
+        std::string name = arguments[i];
+        if (!name.empty() && name[0] != '/') name = app.folders.start + name;
+        // "../page.tif" as a folder "start/../" would confuse the file dialogs
+        // that open there later.
+        char resolved[PATH_MAX];
+        if (realpath(name.c_str(), resolved) != nullptr) name = resolved;
+        paths.push_back(name);
+    }
+    struct stat info;
+    bool folder = count == 1 && stat(paths[0].c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (count == 1 && !folder) AcceptImage(app, paths[0].c_str());
+    else OpenPaths(app, paths, folder ? paths[0] + "/" : "");
+}
+
+// The folder of pages opened last, when it is still there.
+void OpenRememberedFolder(App& app)
+{
+    struct stat info;
+    if (app.pages_folder.empty() || stat(app.pages_folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        app.pages_folder.clear();
+        return;
+    }
+    OpenPaths(app, {app.pages_folder}, app.pages_folder);
 }
 
 }  // namespace
@@ -99,7 +120,8 @@ int StartGui(App& app, int argc, char** argv)
     // After the panels: filling them reads the reals back in single precision.
     MarkSettingsSaved(app);
 
-    if (argc > 1) OpenImageArgument(app, argv[1]);
+    if (argc > 1) OpenArguments(app, argc - 1, argv + 1);
+    else OpenRememberedFolder(app);
     return 1;
 }
 

@@ -3,6 +3,8 @@
 
 #include "gui/commands/conversion.h"
 #include "gui/commands/menu_commands.h"
+#include "gui/commands/page_commands.h"
+#include "gui/pages/page_strip.h"
 #include "gui/views/display.h"
 #include "gui/views/scroll.h"
 
@@ -35,6 +37,13 @@ long MainWindowProc(void* context, int message, uint32_t wparam)
     case MSG_TIMER:
         if (wparam == 0) app.display.frame_flag = 1;
         ReapFolderViewers(app);
+        PollPages(app);
+        break;
+    case MSG_DROP:
+        OpenDroppedFiles(app);
+        break;
+    case MSG_STRIP_CLICK:
+        StripClicked(app, wparam);
         break;
     case MSG_HSCROLL:
     case MSG_VSCROLL:

@@ -3,15 +3,19 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <algorithm>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "core/support.h"
 #include "gui/commands/conversion_targets.h"
+#include "gui/pages/list_conversion.h"
+#include "gui/pages/page_strip.h"
 #include "gui/panels/panel_resources.h"
 #include "gui/panels/panel_values.h"
 #include "gui/panels/panels.h"
@@ -306,5 +310,86 @@ void ConvertImages(App& app, const std::vector<std::string>& paths)
     CloseWaitBox(app);
     if (PlatformQuitPosted()) return;
     n.left = count - i;
+    ShowSummary(app, n, folders);
+}
+
+namespace {
+
+// Waits in the message loop while the pages run, the wait box showing the
+// progress and each page's status following its run.  "Annuler" or closing
+// the window ends the runs under way.
+void RunPages(App& app, ListConversion* run)
+{
+    RunningJob& job = app.job;
+    job.cancel_requested = 0;
+    job.running = 1;
+    PlatformBlockInput(1);
+    std::vector<int> shown;
+    for (const PageEntry& e : app.pages) shown.push_back(e.status);
+    for (;;) {
+        int going = StepListConversion(run, &app.pages);
+        for (size_t i = 0; i < app.pages.size(); i++)
+            if (app.pages[i].status != shown[i]) shown[i] = app.pages[i].status, ShowStripItem(app, i);
+        if (!going) break;
+        if (job.cancel_requested || PlatformQuitPosted()) {
+            CancelListConversion(run, &app.pages);
+            break;
+        }
+        std::string line1, line2;
+        double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - run->start).count();
+        ProgressLines(*run, elapsed, &line1, &line2);
+        if (job.wait_box != nullptr) {
+            PlatformSetControlText(job.wait_box, IDC_WAIT_LINE1, line1.c_str());
+            PlatformSetControlText(job.wait_box, IDC_WAIT_LINE2, line2.c_str());
+        }
+        PlatformWaitEvents();
+    }
+    PlatformBlockInput(0);
+    job.running = 0;
+}
+
+}  // namespace
+
+void ConvertPageList(App& app)
+{
+    std::vector<size_t> pages = PagesToConvert(app.pages);
+    if (pages.empty() || !ValuesAccepted(app) || !PrepareOutputFolders(app) || !ConfirmLongBlur(app.params)) return;
+    std::vector<std::string> folders = UsedFolders(app);
+    ConversionTargets targets = FindTargets(TargetImages(app.pages, pages), folders, app.params.black_and_white);
+    BatchCount n;
+    if (!targets.existing.empty()) {
+        int answer = AskAboutExisting(targets.existing);
+        if (answer == CANCEL_BATCH) return;
+        if (answer == SKIP_THOSE) {
+            std::vector<size_t> kept;
+            for (size_t i = 0; i < pages.size(); i++)
+                if (!targets.replaces[i]) kept.push_back(pages[i]);
+            n.skipped = pages.size() - kept.size();
+            pages = kept;
+        }
+    }
+    ListRunSetup setup;
+    if (!PrepareConversionRuns(app, &setup.program, &setup.flags)) return;
+    setup.work_folder = app.folders.work;
+    setup.log_path = std::string(app.folders.work) + kLogName;
+    setup.jobs = int(std::max(1u, std::thread::hardware_concurrency()));
+    std::ofstream(setup.log_path, std::ios::binary | std::ios::trunc).close();
+    // Whatever the GUI has buffered goes out before the children write.
+    std::fflush(nullptr);
+
+    ListConversion run;
+    OpenWaitBox(app, "Conversion");
+    StartListConversion(&run, setup, pages, &app.pages);
+    RunPages(app, &run);
+    CloseWaitBox(app);
+    if (PlatformQuitPosted()) return;
+    n.converted = run.converted;
+    n.failures = run.failures;
+    // A page nivelo cannot read was asked for too: it is no success.
+    bool any_selected = std::any_of(app.pages.begin(), app.pages.end(), [](const PageEntry& e) { return e.selected; });
+    for (const PageEntry& e : app.pages)
+        if (e.status == PAGE_REFUSED && (e.selected || !any_selected)) n.failures.push_back(e.path + " :\n" + e.reason);
+    n.cancelled = run.cancelled;
+    n.left = PagesLeft(run);
     ShowSummary(app, n, folders);
 }

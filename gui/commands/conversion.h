@@ -21,6 +21,14 @@
 // summary names the folders the results went to and offers to open them.
 void ConvertImages(App& app, const std::vector<std::string>& paths);
 
+// "Convertir..." with a page list: the selected pages, or every page,
+// several at once (one nivelo a core), under the same rules as
+// ConvertImages: the output folders, the one question before replacing
+// anything, the log and the summary.  Each page's status in the strip
+// follows its run; the wait box shows the page reached, the time spent and
+// the time left.
+void ConvertPageList(App& app);
+
 // Reaps the file managers that "Ouvrir les dossiers" started (every tick).
 void ReapFolderViewers(App& app);
 

@@ -8,6 +8,7 @@
 #include "core/support.h"
 #include "gui/commands/conversion.h"
 #include "gui/commands/file_dialogs.h"
+#include "gui/commands/page_commands.h"
 #include "gui/commands/resources.h"
 #include "gui/commands/session.h"
 #include "gui/panels/panel_resources.h"
@@ -28,9 +29,10 @@ const char kTitle[] = "Nivelo gui v1.0";
 // A cancelled dialog changes nothing: the current image and its views stay.
 void LoadImageCommand(App& app)
 {
-    char chosen[kGuiPathSize];
-    FileDialog(app, chosen, FILE_OPEN_ONE, "Charger une image", kImageFilter, app.image.directory, app.image.name);
-    if (chosen[0] != '\0') AcceptImage(app, chosen);
+    // Several images chosen at once become the page list.
+    std::vector<std::string> chosen =
+        FileDialogMany(app, "Charger une image", kImageFilter, app.image.directory, app.image.name);
+    if (!chosen.empty()) OpenPaths(app, chosen, "");
 }
 
 // The chosen file (full path into path) becomes the configuration name and
@@ -78,8 +80,14 @@ void SaveConfigCommand(App& app)
 }
 
 // The conversion leaves the current image and its views alone.
+// With a page list in the strip, its pages; otherwise the images the user
+// chooses.
 void ConvertCommand(App& app)
 {
+    if (app.pages.size() >= 2) {
+        ConvertPageList(app);
+        return;
+    }
     ConvertImages(app, FileDialogMany(app, "Choisir les images", kImageFilter, app.image.directory, app.image.name));
 }
 
@@ -135,14 +143,16 @@ void ShowImageTitle(const App& app)
 // every format nivelo reads and its refusal gives the reader's own reason.
 // The open page's stage images are set aside meanwhile; its views stay in
 // memory.
-void AcceptImage(App& app, const char* path)
+int AcceptImage(App& app, const char* path, uint32_t page_number, int paged)
 {
     OpenImage chosen;
     if (!CopyText(chosen.name, sizeof chosen.name, path)) {
         ReportLongPath(path);
-        return;
+        return 0;
     }
     SplitPath(chosen.name, chosen.directory);
+    chosen.page = page_number;
+    chosen.paged = paged;
     OpenPage page;
     KeepPage(app, &page);
     app.image = chosen;
@@ -152,9 +162,10 @@ void AcceptImage(App& app, const char* path)
     ShowImageTitle(app);
     if (FullRefresh(app) == RUN_DONE) {
         DropStageImagesSetAside(app);
-        return;
+        return 1;
     }
     if (!PlatformQuitPosted()) BringBack(app, page);
+    return 0;
 }
 
 int ConfirmQuit(App& app)
@@ -200,6 +211,9 @@ void OnMenuCommand(App& app, int id)
     case ID_ZOOM_IN: SetZoomMode(app, zoom == ZOOM_FULL_PAGE ? ZOOM_50 : ZOOM_100); break;
     case ID_ZOOM_OUT: SetZoomMode(app, zoom == ZOOM_100 ? ZOOM_50 : ZOOM_FULL_PAGE); break;
     case ID_UPDATE_VIEWS: RunUpdateCommand(app); break;
+    case ID_OPEN_FOLDER: OpenFolderCommand(app); break;
+    case ID_PREVIOUS_PAGE: StepPageCommand(app, -1); break;
+    case ID_NEXT_PAGE: StepPageCommand(app, 1); break;
     case ID_ABOUT: ShowAbout(); break;
     default: break;
     }

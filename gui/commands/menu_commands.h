@@ -14,8 +14,10 @@ void OnMenuCommand(App& app, int id);
 // image and the views show its stage images.  When nivelo refuses it (its
 // message says why) or the user cancels the run, the page that was open
 // stays open with its views and angle, as if nothing had been chosen.
-// Used by "Charger Image..." and by `nivelo_gui <image>`.
-void AcceptImage(App& app, const char* path);
+// Used by "Charger Image..." and by `nivelo_gui <image>`; page (from 0) is
+// the page shown of a file of several (paged).  Returns 1 when the image
+// is shown.
+int AcceptImage(App& app, const char* path, uint32_t page = 0, int paged = 0);
 
 // Asks before quitting during a run (which the quit ends) and with settings
 // changed since they were saved (offering to save them).  1 when the

@@ -20,6 +20,12 @@ const MenuEntry kMainMenuEntries[] = {
     {MENU_ITEM, ID_ZOOM_100, "100%", 0, 0},
     {MENU_ITEM, ID_ZOOM_50, "50%", 0, 0},
     {MENU_ITEM, ID_ZOOM_FULL_PAGE, "Pleine page", MENU_CHECKED, 0},
+    // After the menus that were there first, so that each keeps its place.
+    {MENU_POPUP, 0, "Pages", 0, 0},
+    {MENU_ITEM, ID_OPEN_FOLDER, "Ouvrir un dossier...", 0, SHORTCUT_CTRL + SHORTCUT_SHIFT + 'o'},
+    {MENU_SEPARATOR, 0, nullptr, 0, 0},
+    {MENU_ITEM, ID_PREVIOUS_PAGE, "Page précédente", 0, SHORTCUT_CTRL + SHORTCUT_PAGE_UP},
+    {MENU_ITEM, ID_NEXT_PAGE, "Page suivante", 0, SHORTCUT_CTRL + SHORTCUT_PAGE_DOWN},
     {MENU_POPUP, 0, "Aide", MENU_RIGHT_ALIGNED, 0},
     {MENU_ITEM, ID_ABOUT, "A propos...", 0, 0},
 };

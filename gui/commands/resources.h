@@ -17,6 +17,9 @@ enum MenuIds {
     ID_UPDATE_VIEWS = 40013,
     ID_ZOOM_IN = 40014,
     ID_ZOOM_OUT = 40015,
+    ID_OPEN_FOLDER = 40016,
+    ID_PREVIOUS_PAGE = 40017,
+    ID_NEXT_PAGE = 40018,
 };
 
 extern const MenuResource g_main_menu;

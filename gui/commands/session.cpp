@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "gui/pages/page_strip.h"
 #include "gui/settings/config_file.h"
 #include "gui/settings/file_names.h"
 #include "gui/settings/remembered.h"
@@ -44,6 +45,7 @@ void ApplyRememberedSettings(App& app)
     CopyInto(app.image.directory, sizeof app.image.directory, settings.image_folder);
     CopyInto(app.params.REPERTOIRE1, sizeof app.params.REPERTOIRE1, settings.results1);
     CopyInto(app.params.REPERTOIRE2, sizeof app.params.REPERTOIRE2, settings.results2);
+    app.pages_folder = settings.pages_folder;
 }
 
 void RememberSettings(const App& app)
@@ -57,7 +59,9 @@ void RememberSettings(const App& app)
     settings.results1 = app.params.REPERTOIRE1;
     settings.results2 = app.params.REPERTOIRE2;
     if (f.config_name[0] != '\0') settings.config = std::string(f.config_directory) + f.config_name;
-    settings.width = app.session.client_width;
+    settings.pages_folder = app.pages_folder;
+    // The strip comes back only with a list: the window is remembered without it.
+    settings.width = app.session.client_width + (app.pages.size() >= 2 ? kStripWidth : 0);
     settings.height = app.session.client_height;
     WriteRemembered(path, settings);
 }

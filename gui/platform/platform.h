@@ -36,6 +36,9 @@
 //                       PlatformSetControlTooltip
 //   Processes           PlatformExecutableDirectory, PlatformStartProcess,
 //                       PlatformProcessEnded, PlatformKillProcess
+//   Page strip          PlatformShowStrip, PlatformSetStripCount,
+//                       PlatformSetStripItem, PlatformStripRange,
+//                       PlatformStripReveal, PlatformDropText
 //
 // Everything runs on the GUI's one thread.  Results are 1 for success and 0
 // for failure unless stated.  Texts are UTF-8.
@@ -60,7 +63,13 @@ enum PlatformMessage {
     MSG_TIMER = 0x0113,        // timer tick; wparam = timer id
     MSG_HSCROLL = 0x0114,      // horizontal bar; wparam = code | position << 16
     MSG_VSCROLL = 0x0115,      // vertical bar; same
+    MSG_STRIP_CLICK = 0x0401,  // a page of the strip clicked; wparam = index | kStripToggle with Ctrl
+    MSG_DROP = 0x0402,         // files dropped on the window; PlatformDropText has them
 };
+
+// Added to a strip click's index when Ctrl was held: the page's selection
+// toggles instead of the page being opened.
+constexpr uint32_t kStripToggle = 0x80000000u;
 
 // Control notifications (the code of MSG_COMMAND for a dialog control).
 enum PlatformNotification {
@@ -105,11 +114,16 @@ enum MenuEntryFlags {
 };
 
 // Keys of menu shortcuts: a character, or one of these, with SHORTCUT_CTRL
-// added for the Control key.  The menu shows each beside its item.
+// added for the Control key and SHORTCUT_SHIFT for Shift.  The menu shows
+// each beside its item.  Alt+Left and Alt+Right choose the items of Ctrl+Page
+// Up and Ctrl+Page Down.
 enum MenuShortcut {
     SHORTCUT_NONE = 0,
     SHORTCUT_F5 = 0x1005,
+    SHORTCUT_PAGE_UP = 0x1010,
+    SHORTCUT_PAGE_DOWN = 0x1011,
     SHORTCUT_CTRL = 0x10000,
+    SHORTCUT_SHIFT = 0x20000,
 };
 
 struct MenuEntry {
@@ -369,3 +383,36 @@ int PlatformStartProcess(const ProcessRequest* request, long* pid, int* error_nu
 int PlatformProcessEnded(long pid, int* exit_status);
 // Ends the process at once and reaps it.
 void PlatformKillProcess(long pid);
+
+// ---------------------------------------------------------------------------
+// Page strip: a column at the right end of the main window, beside the
+// drawing area and its bars, listing pages one under the other, each as a
+// thumbnail with two lines of text.  It scrolls by itself (wheel, its own
+// bar) and keeps up with thousands of items: only the items in sight are
+// drawn.  A click on an item sends MSG_STRIP_CLICK; files dropped anywhere
+// on the main window send MSG_DROP.  Both are refused while input is blocked.
+
+struct StripItem {
+    const uint8_t* pixels;  // B, G, R thumbnail, rows back to back; null while there is none
+    int width, height;      // of the thumbnail
+    const char* name;       // first line
+    const char* status;     // second line
+    const char* tip;        // shown when the pointer rests on the item; may be null
+    int current;            // the page in the views: highlighted
+    int selected;           // chosen for "Convertir": marked
+    int failed;             // status in the colour of a failure
+};
+
+// Shows the strip width pixels wide (0 hides it).  The drawing area gives
+// up that width; the procedure hears MSG_SIZE with the client area left.
+void PlatformShowStrip(int width);
+// The number of items; new ones show empty until set.
+void PlatformSetStripCount(int count);
+// Copies the item's texts and pixels.
+void PlatformSetStripItem(int index, const StripItem* item);
+// The items in sight, first to last; 0, -1 when none.
+void PlatformStripRange(int* first, int* last);
+// Scrolls the strip so that the item is in sight.
+void PlatformStripReveal(int index);
+// The text of the last drop: file URIs or paths, one a line.
+std::string PlatformDropText();

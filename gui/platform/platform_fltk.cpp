@@ -18,6 +18,8 @@
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Menu_Bar.H>
 #include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Scrollbar.H>
+#include <FL/Fl_Tooltip.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
@@ -66,6 +68,24 @@ void Send(int message, uint32_t wparam)
 // --- main window ------------------------------------------------------------
 
 void LayOutMainWindow();
+void SendClientSize();
+std::string g_drop_text;  // the text of the last drop
+
+// Files dropped: FLTK delivers them as the text of a paste after the drag
+// events, which must be accepted for the drop to happen.
+int HandleDrop(int event)
+{
+    switch (event) {
+    case FL_DND_ENTER:
+    case FL_DND_DRAG:
+    case FL_DND_RELEASE: return 1;
+    case FL_PASTE:
+        g_drop_text.assign(Fl::event_text(), size_t(Fl::event_length()));
+        Send(MSG_DROP, 0);
+        return 1;
+    default: return 0;
+    }
+}
 
 class MainWindow : public Fl_Double_Window {
 public:
@@ -74,7 +94,8 @@ public:
     {
         // FLTK closes a window on Escape by default; the main window must not.
         if (event == FL_SHORTCUT && Fl::event_key() == FL_Escape) return 0;
-        return Fl_Double_Window::handle(event);
+        // A drop beside the views and the strip (on a panel) still opens its files.
+        return Fl_Double_Window::handle(event) || HandleDrop(event);
     }
     // Resized by the user or the window manager (maximised): the drawing
     // area and the bars follow, then the GUI lays out its views anew.
@@ -84,7 +105,7 @@ public:
         Fl_Double_Window::resize(x, y, w, h);
         if (!sized) return;
         LayOutMainWindow();
-        Send(MSG_SIZE, uint32_t(w & 0xFFFF) | uint32_t(h & 0xFFFF) << 16);
+        SendClientSize();
     }
 };
 
@@ -130,7 +151,13 @@ public:
                 Send(sideways ? MSG_HSCROLL : MSG_VSCROLL, steps < 0 ? SCROLL_LINE_UP : SCROLL_LINE_DOWN);
             return steps != 0;
         }
+        case FL_DND_ENTER:
+        case FL_DND_DRAG:
+        case FL_DND_RELEASE:
+        case FL_PASTE: return HandleDrop(event);
         case FL_KEYBOARD:
+            // Ctrl+Page Up and Alt+arrows move between pages (the menu's keys).
+            if (Fl::event_state() & (FL_CTRL | FL_ALT)) return 0;
             switch (Fl::event_key()) {
             case FL_Left: Send(MSG_HSCROLL, SCROLL_LINE_UP); return 1;
             case FL_Right: Send(MSG_HSCROLL, SCROLL_LINE_DOWN); return 1;
@@ -304,8 +331,141 @@ private:
     int repeat_code_ = 0;
 };
 
+
+// --- page strip -----------------------------------------------------------------
+
+constexpr int kStripItemHeight = 160;  // a 128-pixel thumbnail box and two lines of text
+constexpr int kStripFontSize = 11;
+
+struct StripEntry {
+    std::vector<uint8_t> rgb;  // R, G, B as FLTK draws them
+    int width = 0, height = 0;
+    std::string name, status, tip;
+    int current = 0, selected = 0, failed = 0;
+};
+
+// The pages one under the other; only those in sight are drawn, so that
+// thousands cost no more than a screenful.
+class PageStrip : public Fl_Group {
+public:
+    PageStrip(int x, int y, int w, int h) : Fl_Group(x, y, w, h)
+    {
+        bar_ = new Fl_Scrollbar(x + w - kScrollBarSize, y, kScrollBarSize, h);
+        bar_->callback(BarMoved, this);
+        end();
+        box(FL_FLAT_BOX);
+        color(fl_rgb_color(0xE8, 0xE8, 0xE8));
+    }
+    std::vector<StripEntry> items;
+
+    void resize(int x, int y, int w, int h) override
+    {
+        Fl_Group::resize(x, y, w, h);
+        bar_->resize(x + w - kScrollBarSize, y, kScrollBarSize, h);
+        Scroll(top_);
+    }
+    void Scroll(int top)
+    {
+        int most = int(items.size()) * kStripItemHeight - h();
+        top_ = std::max(0, std::min(top, most));
+        bar_->value(top_, h(), 0, std::max(int(items.size()) * kStripItemHeight, h()));
+        bar_->linesize(kStripItemHeight / 4);
+        redraw();
+    }
+    void Reveal(int index)
+    {
+        int item_top = index * kStripItemHeight;
+        if (item_top < top_) Scroll(item_top);
+        else if (item_top + kStripItemHeight > top_ + h()) Scroll(item_top + kStripItemHeight - h());
+    }
+    void Range(int* first, int* last) const
+    {
+        *first = top_ / kStripItemHeight;
+        *last = std::min(int(items.size()), (top_ + h() + kStripItemHeight - 1) / kStripItemHeight) - 1;
+    }
+
+    void draw() override
+    {
+        fl_push_clip(x(), y(), w(), h());
+        fl_color(color());
+        fl_rectf(x(), y(), w(), h());
+        int first, last;
+        Range(&first, &last);
+        for (int i = first; i <= last; i++) DrawItem(items[size_t(i)], y() + i * kStripItemHeight - top_);
+        fl_pop_clip();
+        draw_child(*bar_);
+    }
+
+    int handle(int event) override
+    {
+        if (HandleDrop(event)) return 1;
+        bool on_items = Fl::event_x() < x() + w() - kScrollBarSize;
+        switch (event) {
+        case FL_PUSH:
+            if (!on_items) break;
+            if (int index = ItemAt(Fl::event_y()); index >= 0)
+                Send(MSG_STRIP_CLICK, uint32_t(index) | (Fl::event_state(FL_CTRL) ? kStripToggle : 0));
+            return 1;
+        case FL_MOUSEWHEEL: Scroll(top_ + Fl::event_dy() * kStripItemHeight / 2); return 1;
+        case FL_ENTER:
+        case FL_MOVE:
+            if (int index = ItemAt(Fl::event_y()); on_items && index >= 0 && !items[size_t(index)].tip.empty())
+                Fl_Tooltip::enter_area(this, 0, index * kStripItemHeight - top_, w() - kScrollBarSize,
+                                       kStripItemHeight, items[size_t(index)].tip.c_str());
+            return 1;
+        default: break;
+        }
+        return Fl_Group::handle(event);
+    }
+
+private:
+    Fl_Scrollbar* bar_;
+    int top_ = 0;
+
+    static void BarMoved(Fl_Widget*, void* data)
+    {
+        PageStrip* strip = static_cast<PageStrip*>(data);
+        strip->Scroll(strip->bar_->value());
+    }
+    int ItemAt(int screen_y) const
+    {
+        int index = (screen_y - y() + top_) / kStripItemHeight;
+        return index >= 0 && index < int(items.size()) ? index : -1;
+    }
+    void DrawItem(const StripEntry& item, int top)
+    {
+        int left = x(), width = w() - kScrollBarSize;
+        if (item.current) {
+            fl_color(fl_rgb_color(0xB8, 0xD0, 0xF0));
+            fl_rectf(left, top, width, kStripItemHeight);
+        }
+        int box_top = top + 4;
+        if (!item.rgb.empty()) {
+            int tx = left + (width - item.width) / 2, ty = box_top + (128 - item.height) / 2;
+            fl_draw_image(item.rgb.data(), tx, ty, item.width, item.height, 3);
+            fl_color(FL_DARK3);
+            fl_rect(tx - 1, ty - 1, item.width + 2, item.height + 2);
+        } else {
+            fl_color(FL_DARK2);
+            fl_rect(left + (width - 90) / 2, box_top, 90, 128);
+        }
+        if (item.selected) {
+            fl_color(FL_DARK_BLUE);
+            fl_rect(left + 2, top + 2, width - 4, kStripItemHeight - 4);
+            fl_rect(left + 3, top + 3, width - 6, kStripItemHeight - 6);
+        }
+        fl_font(FL_HELVETICA, kStripFontSize);
+        fl_color(FL_FOREGROUND_COLOR);
+        fl_draw(item.name.c_str(), left + 4, top + 136, width - 8, 12, FL_ALIGN_LEFT | FL_ALIGN_CLIP, nullptr, 0);
+        fl_color(item.failed ? fl_rgb_color(0xC0, 0x10, 0x10) : FL_DARK3);
+        fl_draw(item.status.c_str(), left + 4, top + 148, width - 8, 12, FL_ALIGN_LEFT | FL_ALIGN_CLIP, nullptr, 0);
+    }
+};
+
 MainWindow* g_window = nullptr;
 SurfaceView* g_view = nullptr;
+PageStrip* g_strip = nullptr;
+int g_strip_width = 0;  // 0 while the strip is hidden
 ScrollBar* g_bars[2] = {nullptr, nullptr};
 Fl_Box* g_corner = nullptr;  // between the two bars
 Fl_Menu_Bar* g_menu_bars[2] = {nullptr, nullptr};  // main, and the right-aligned help popup
@@ -330,16 +490,25 @@ bool IsEscape(int event)
 void LayOutMainWindow()
 {
     if (g_window == nullptr || g_view == nullptr) return;
-    int width = g_window->w(), height = g_window->h();
+    int width = g_window->w() - g_strip_width, height = g_window->h();
     int view_w = width - kScrollBarSize > 1 ? width - kScrollBarSize : 1;
     int view_h = height - kMenuHeight - kScrollBarSize > 1 ? height - kMenuHeight - kScrollBarSize : 1;
     g_view->resize(0, kMenuHeight, view_w, view_h);
     g_bars[SCROLL_BAR_HORIZONTAL]->resize(0, kMenuHeight + view_h, view_w, kScrollBarSize);
     g_bars[SCROLL_BAR_VERTICAL]->resize(view_w, kMenuHeight, kScrollBarSize, view_h);
     g_corner->resize(view_w, kMenuHeight + view_h, kScrollBarSize, kScrollBarSize);
+    if (g_strip != nullptr) g_strip->resize(width, kMenuHeight, g_strip_width > 0 ? g_strip_width : 1, height - kMenuHeight);
+    width = g_window->w();
     g_menu_bars[0]->resize(0, 0, width - g_help_width, kMenuHeight);
     g_menu_bars[1]->resize(width - g_help_width, 0, g_help_width, kMenuHeight);
     g_window->redraw();
+}
+
+// The client area the GUI lays its views out in: the window without the strip.
+void SendClientSize()
+{
+    int w = g_window->w() - g_strip_width, h = g_window->h();
+    Send(MSG_SIZE, uint32_t(w & 0xFFFF) | uint32_t(h & 0xFFFF) << 16);
 }
 
 // While a run blocks the user's input, the main window gets no mouse or key
@@ -378,7 +547,11 @@ int FltkShortcut(int shortcut)
 {
     if (shortcut == SHORTCUT_NONE) return 0;
     int key = shortcut & 0xFFFF;
-    return ((shortcut & SHORTCUT_CTRL) ? FL_CTRL : 0) + (key == SHORTCUT_F5 ? FL_F + 5 : key);
+    int fltk_key = key == SHORTCUT_F5          ? FL_F + 5
+                   : key == SHORTCUT_PAGE_UP   ? FL_Page_Up
+                   : key == SHORTCUT_PAGE_DOWN ? FL_Page_Down
+                                               : key;
+    return ((shortcut & SHORTCUT_CTRL) ? FL_CTRL : 0) + ((shortcut & SHORTCUT_SHIFT) ? FL_SHIFT : 0) + fltk_key;
 }
 std::map<int, int> g_menu_checked;
 
@@ -449,6 +622,8 @@ int GlobalKeys(int event)
     if (event != FL_SHORTCUT) return 0;
     int key = Fl::event_key();
     bool ctrl = Fl::event_state(FL_CTRL) != 0;
+    if (Fl::event_state(FL_ALT) && (key == FL_Left || key == FL_Right))
+        return RunItemOfShortcut(FL_CTRL + (key == FL_Left ? FL_Page_Up : FL_Page_Down));
     if (ctrl && (key == '=' || key == FL_KP + '+')) return RunItemOfShortcut(FL_CTRL + '+');
     if (ctrl && key == FL_KP + '-') return RunItemOfShortcut(FL_CTRL + '-');
     if (ctrl || (key != FL_Home && key != FL_End)) return 0;
@@ -774,6 +949,9 @@ int PlatformCreateMainWindow(const PlatformRect* rect, const MenuResource* menu,
     g_bars[SCROLL_BAR_HORIZONTAL] = new ScrollBar(SCROLL_BAR_HORIZONTAL, 0, kMenuHeight + view_h, view_w, kScrollBarSize);
     g_bars[SCROLL_BAR_VERTICAL] = new ScrollBar(SCROLL_BAR_VERTICAL, view_w, kMenuHeight, kScrollBarSize, view_h);
     g_corner = new Fl_Box(FL_FLAT_BOX, view_w, kMenuHeight + view_h, kScrollBarSize, kScrollBarSize, nullptr);
+    g_strip = new PageStrip(width, kMenuHeight, 1, height - kMenuHeight);
+    g_strip->hide();
+    g_strip_width = 0;
 
     BuildMenus(menu);
     int help_w = MenuWidth(g_menu_items[1]);
@@ -823,6 +1001,8 @@ void PlatformDestroyMainWindow()
     g_window = nullptr;
     g_view = nullptr;
     g_corner = nullptr;
+    g_strip = nullptr;
+    g_strip_width = 0;
     g_child_groups.clear();
     g_bars[0] = g_bars[1] = nullptr;
     g_menu_bars[0] = g_menu_bars[1] = nullptr;
@@ -1291,3 +1471,54 @@ int PlatformStartProcess(const ProcessRequest* request, long* pid, int* error_nu
 int PlatformProcessEnded(long pid, int* exit_status) { return ProcessEndedPosix(pid, exit_status); }
 
 void PlatformKillProcess(long pid) { KillProcessPosix(pid); }
+
+// --- page strip ---------------------------------------------------------------
+
+void PlatformShowStrip(int width)
+{
+    if (g_strip == nullptr || width == g_strip_width) return;
+    g_strip_width = width > 0 ? width : 0;
+    if (g_strip_width > 0) g_strip->show();
+    else g_strip->hide();
+    LayOutMainWindow();
+    SendClientSize();
+}
+
+void PlatformSetStripCount(int count)
+{
+    if (g_strip == nullptr) return;
+    g_strip->items.resize(size_t(count > 0 ? count : 0));
+    g_strip->Scroll(0);
+}
+
+void PlatformSetStripItem(int index, const StripItem* item)
+{
+    if (g_strip == nullptr || index < 0 || size_t(index) >= g_strip->items.size()) return;
+    StripEntry& e = g_strip->items[size_t(index)];
+    e.width = item->pixels != nullptr ? item->width : 0;
+    e.height = item->pixels != nullptr ? item->height : 0;
+    e.rgb.resize(size_t(e.width) * size_t(e.height) * 3);
+    for (size_t i = 0; i < e.rgb.size(); i += 3) {
+        e.rgb[i] = item->pixels[i + 2];
+        e.rgb[i + 1] = item->pixels[i + 1];
+        e.rgb[i + 2] = item->pixels[i];
+    }
+    e.name = item->name != nullptr ? item->name : "";
+    e.status = item->status != nullptr ? item->status : "";
+    e.tip = item->tip != nullptr ? item->tip : "";
+    e.current = item->current, e.selected = item->selected, e.failed = item->failed;
+    g_strip->redraw();
+}
+
+void PlatformStripRange(int* first, int* last)
+{
+    *first = 0, *last = -1;
+    if (g_strip != nullptr && g_strip_width > 0) g_strip->Range(first, last);
+}
+
+void PlatformStripReveal(int index)
+{
+    if (g_strip != nullptr) g_strip->Reveal(index);
+}
+
+std::string PlatformDropText() { return g_drop_text; }

@@ -250,6 +250,7 @@ int RunPreview(App& app, const char* directory, const char* name, int mask)
     OpenWaitBox(app, nullptr);
     RemoveStageImages(app, mask);
     std::vector<std::string> args = FlagWords(app.params, config_path);
+    if (app.image.paged) args.push_back("/p" + std::to_string(app.image.page + 1));
     args.push_back("/d" + std::to_string(mask));
     // Without an image nivelo only prints its usage; an empty word would be
     // taken as an empty image name.
@@ -273,6 +274,24 @@ int RunPreview(App& app, const char* directory, const char* name, int mask)
     }
     UpdateScrollBars(app.display);
     return outcome;
+}
+
+int PrepareConversionRuns(App& app, std::string* program, std::vector<std::string>* flags)
+{
+    char config_path[kConfigPathSize];
+    char folder1[kGuiPathSize], folder2[kGuiPathSize];
+    *program = FindNivelo(app);
+    if (program->empty()) {
+        ReportError("Programme nivelo introuvable : ni à côté de nivelo_gui, ni dans %s, ni dans le PATH\n",
+                    app.folders.start);
+        return 0;
+    }
+    if (!BuildConfigPath(app, config_path) || !ResolveFolder(app, folder1, app.params.REPERTOIRE1) ||
+        !ResolveFolder(app, folder2, app.params.REPERTOIRE2) ||
+        !WriteConfigFile(app.params, config_path, folder1, folder2))
+        return 0;
+    *flags = FlagWords(app.params, config_path);
+    return 1;
 }
 
 int RunConversion(App& app, const char* directory, const char* name, RunReport* report)

@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "gui/previews/run_report.h"
 #include "gui/previews/staleness.h"
@@ -80,6 +81,12 @@ int NiveloRunning(const App& app);
 // "done." line and its exit status says every result was written.  Returns a RunOutcome; report gets
 // what nivelo said (a failure to start is reported at once and left empty).
 int RunConversion(App& app, const char* directory, const char* name, RunReport* report);
+
+// What every run of a conversion shares, for runs the caller starts itself:
+// the nivelo found and the words before the image name (the configuration,
+// written now with the resolved output folders, and /b).  Returns 1, or 0
+// after a message.
+int PrepareConversionRuns(App& app, std::string* program, std::vector<std::string>* flags);
 
 // poil.txt in the work directory.
 std::string RunOutputPath(const App& app);

@@ -20,7 +20,7 @@ struct TextKey {
 const TextKey kTextKeys[] = {
     {"DOSSIER_IMAGES", &RememberedSettings::image_folder}, {"DOSSIER_CONFIGS", &RememberedSettings::config_folder},
     {"REPERTOIRE1", &RememberedSettings::results1},        {"REPERTOIRE2", &RememberedSettings::results2},
-    {"CONFIG", &RememberedSettings::config},
+    {"CONFIG", &RememberedSettings::config},                {"DOSSIER_PAGES", &RememberedSettings::pages_folder},
 };
 
 int ReadSize(const std::string& text)

@@ -1,8 +1,8 @@
 // What nivelo_gui remembers from one start to the next, in the user's
 // configuration folder ($XDG_CONFIG_HOME/nivelo/nivelo_gui.txt, by default
 // ~/.config/nivelo/): the last folders of images and configurations, the
-// output folders, the window's size and the configuration last loaded or
-// saved.  Lines KEY=value, read back leniently: an unknown or unreadable
+// output folders, the window's size, the configuration last loaded or
+// saved and the folder of pages last opened.  Lines KEY=value, read back leniently: an unknown or unreadable
 // line is skipped, so that a file from another version never stops a start.
 #pragma once
 
@@ -13,6 +13,7 @@ struct RememberedSettings {
     std::string config_folder;
     std::string results1, results2;  // REPERTOIRE1 and REPERTOIRE2
     std::string config;              // full path; empty when none
+    std::string pages_folder;        // the folder of pages opened last; empty when none
     int width = 0, height = 0;       // the main window's client area; 0 when unknown
 };
 

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,15 +21,11 @@
 #include "gui/platform/platform.h"
 #include "gui/settings/gui_params.h"
 #include "gui/settings/work_folder.h"
+#include "gui/state/page_entry.h"
 
 // No orientation line, and the line of a page left as it was.
 constexpr int kNoOrientation = -2, kOrientationUnsure = -1;
 
-// One page the window can show.  The page list fills these; until it does,
-// the open image is the only page.
-struct PageEntry {
-    std::string path;
-};
 
 // The image chosen with "Charger Image..." (or the single file of a one-file
 // conversion): file name and directory (ending with its separator), joined
@@ -36,6 +33,8 @@ struct PageEntry {
 struct OpenImage {
     char name[kGuiPathSize];
     char directory[kGuiPathSize];
+    uint32_t page;  // the page shown, from 0, when the file has several (paged)
+    int paged;
 };
 
 // The 24-bit surface the views are drawn into, the layout of the two views,
@@ -103,6 +102,7 @@ struct Session {
 };
 
 struct App;
+struct ThumbnailWorkers;  // gui/pages/thumbnails.h
 
 // How a lower job tells an upper one; set by the application at start.
 struct AppHooks {
@@ -112,8 +112,12 @@ struct AppHooks {
 };
 
 struct App {
+    // The page list: every page of the files or the folder opened last, in
+    // natural order; the current page is the one in the views.
     std::vector<PageEntry> pages;
     size_t current_page = 0;
+    std::string pages_folder;  // the folder opened last, ending with '/'; empty when files were opened
+    std::shared_ptr<ThumbnailWorkers> thumbnails;  // made with the first list, ended with the window
     OpenImage image = {};
     GuiParameterSet params = {};
     DisplayState display = {};

@@ -174,7 +174,7 @@ int PlatformStartProcess(const ProcessRequest* request, long* pid, int*)
     if (PlatformDialog* wait = HeadlessFindDialog(DIALOG_WAIT))
         for (const HeadlessControl& c : wait->controls) run.popup_texts.push_back(c.text);
     g_headless.runs.push_back(run);
-    g_headless.stand_in(run);
+    if (g_headless.stand_in) g_headless.stand_in(run);  // none at a start: the run says nothing
     *pid = long(g_headless.runs.size());
     return 1;
 }
@@ -196,6 +196,33 @@ void HeadlessMenu(int id)
 {
     if (!g_headless.input_blocked) g_headless.procedure(g_headless.context, MSG_COMMAND, uint32_t(id));
 }
+
+void HeadlessDrop(const std::string& text)
+{
+    g_headless.drop_text = text;
+    if (!g_headless.input_blocked) g_headless.procedure(g_headless.context, MSG_DROP, 0);
+}
+
+void HeadlessStripClick(int index, int toggle)
+{
+    if (!g_headless.input_blocked)
+        g_headless.procedure(g_headless.context, MSG_STRIP_CLICK, uint32_t(index) | (toggle ? kStripToggle : 0));
+}
+
+// The views keep their layout: the tests look at the strip's items, not at
+// where it sits.
+void PlatformShowStrip(int width) { g_headless.strip_width = width; }
+void PlatformSetStripCount(int count) { g_headless.strip.assign(size_t(count), HeadlessStripItem()); }
+void PlatformSetStripItem(int index, const StripItem* item)
+{
+    if (index < 0 || size_t(index) >= g_headless.strip.size()) return;
+    auto text = [](const char* t) { return std::string(t != nullptr ? t : ""); };
+    g_headless.strip[size_t(index)] = {item->pixels != nullptr, text(item->name), text(item->status), text(item->tip),
+                                       item->current, item->selected, item->failed};
+}
+void PlatformStripRange(int* first, int* last) { *first = 0, *last = int(g_headless.strip.size()) - 1; }
+void PlatformStripReveal(int index) { g_headless.strip_reveals = index; }
+std::string PlatformDropText() { return g_headless.drop_text; }
 
 void HeadlessClick(int dialog_id, int control_id) { Act(dialog_id, control_id, NOTIFY_CLICKED, 0); }
 void HeadlessChoose(int dialog_id, int control_id, int index) { Act(dialog_id, control_id, NOTIFY_SELENDOK, index); }

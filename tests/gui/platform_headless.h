@@ -34,6 +34,13 @@ struct HeadlessRun {
     std::vector<std::string> popup_texts;  // the wait box's texts during the run
 };
 
+// An item of the page strip as last set.
+struct HeadlessStripItem {
+    int has_pixels = 0;
+    std::string name, status, tip;
+    int current = 0, selected = 0, failed = 0;
+};
+
 struct Headless {
     WindowProcedure procedure = nullptr;
     void* context = nullptr;
@@ -56,6 +63,10 @@ struct Headless {
     // action is left to perform while it waits.
     int running = 0, kills = 0;
     int exit_status = 0;  // of every run
+    int strip_width = 0;  // 0: hidden
+    std::vector<HeadlessStripItem> strip;
+    int strip_reveals = 0;  // the item last revealed
+    std::string drop_text;
 };
 extern Headless g_headless;
 
@@ -68,5 +79,8 @@ HeadlessControl* HeadlessFind(int dialog_id, int control_id);
 void HeadlessMenu(int id);
 void HeadlessClick(int dialog_id, int control_id);
 void HeadlessChoose(int dialog_id, int control_id, int index);
+// Files dropped on the window; a click on a strip item (toggle: with Ctrl).
+void HeadlessDrop(const std::string& text);
+void HeadlessStripClick(int index, int toggle);
 // Colour value (red in bits 0-7) of a presented pixel.
 uint32_t HeadlessPixel(int x, int y);
