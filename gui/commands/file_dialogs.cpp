@@ -3,18 +3,16 @@
 #include <sys/stat.h>
 
 #include "core/support.h"
+#include "formats/known_formats.h"
 #include "gui/settings/file_names.h"
 
 namespace {
 
-// The extensions of the formats nivelo reads: the "Images" filter is made
-// from this list alone.
-const char* const kImageExtensions[] = {"tga", "tif", "tiff", "png", "jpg", "jpeg"};
-
+// The "Images" filter offers every extension of the formats nivelo reads.
 std::string ImagePattern()
 {
     std::string pattern;
-    for (const char* extension : kImageExtensions) pattern += std::string(pattern.empty() ? "" : ";") + "*." + extension;
+    for (const char* extension : known_formats::kReadExtensions) pattern += std::string(pattern.empty() ? "" : ";") + "*." + extension;
     return pattern;
 }
 
