@@ -33,6 +33,9 @@ void PrintUsage()
     std::printf("  /b : pour sauver les images au format TIFF noir et blanc\n");
     std::printf("  /p<n> : traite la page n d'un fichier de plusieurs pages (la première sinon)\n");
     std::printf("  /d<masque> : aperçu, écrit dans le répertoire 2 les images d'étape du masque (0 à 4095)\n");
+    std::printf("  /n : n'écrit rien, liste pour chaque page le nombre de pages et les noms des résultats,\n");
+    std::printf("       six champs terminés par un octet nul : image, page pour /p (0 : sans), nombre de pages,\n");
+    std::printf("       résultat final, résultat intermédiaire, message (vide si la page peut être écrite)\n");
     std::printf("  -h, --help, /? : affiche cette aide\n");
     std::printf("code de sortie : 0 si tous les résultats demandés sont écrits, 1 si une image n'a pu être lue\n");
     std::printf("                 ou un résultat écrit, 2 pour une erreur d'usage ou de configuration\n");
@@ -339,6 +342,10 @@ int RunNivelo(int argc, char** argv)
     case COMMAND_RUN:
         if (!CheckOutputFormat()) {
             status = 2;
+            break;
+        }
+        if (g_command.list_names) {
+            status = ListResultNames();
             break;
         }
         for (const std::string& name : g_command.images)

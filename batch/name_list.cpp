@@ -1,0 +1,126 @@
+// nivelo /n: the names of the results a run would write, for callers such
+// as nivelo-batch that must know them before the run (to skip pages already
+// done, to find two pages with one result, to assemble a document) and
+// should never guess them with rules of their own.  Fields end with a NUL
+// byte, so that any name (blanks, quotes, backslashes, line ends, any
+// encoding) reads back as it is.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "batch/params.h"
+#include "batch/pipeline.h"
+#include "core/image_facts.h"
+#include "core/support.h"
+#include "formats/formats.h"
+#include "formats/messages.h"
+#include "formats/readers.h"
+
+namespace {
+
+constexpr size_t kHeadBytes = 18;  // the longest signature SniffKind looks at
+
+// The pages of the named file, from its header only; 0 after a message when
+// it cannot be opened or is of a kind nivelo does not read.  The run itself
+// says what is wrong with a damaged file.
+// TODO(documents): replace by the document reader's page count, which knows
+// PDF too.
+int CountPages(const char* name, uint32_t* count)
+{
+    FILE* file = OpenFile(name, "rb");
+    if (file == nullptr) return 0;
+    uint8_t head[kHeadBytes];
+    size_t got = std::fread(head, 1, sizeof head, file);
+    CloseFile(&file);
+    const char* other = nullptr;
+    *count = 1;
+    switch (SniffKind(head, got, &other)) {
+    case KIND_OTHER: return RefuseNotAnImage(name, other);
+    case KIND_TIFF: {
+        ImageFacts facts;
+        ClearImageFacts(&facts);
+        ReadTiffFacts(name, &facts);
+        *count = facts.page_count;
+        return 1;
+    }
+    default: return 1;
+    }
+}
+
+void PutField(const char* text)
+{
+    std::fputs(text, stdout);
+    std::fputc('\0', stdout);
+}
+
+// Messages end with a line end on the console; a field holds none.
+void PutMessage(std::string said)
+{
+    while (!said.empty() && said.back() == '\n') said.pop_back();
+    PutField(said.c_str());
+}
+
+void PutRecord(const std::string& image, uint32_t page, uint32_t count, const char* final_name,
+               const char* middle_name, const std::string& said)
+{
+    PutField(image.c_str());
+    PutField(std::to_string(page).c_str());
+    PutField(std::to_string(count).c_str());
+    PutField(final_name);
+    PutField(middle_name);
+    PutMessage(said);
+}
+
+// One page's record; 0 when a name could not be made.
+int ListPage(const std::string& image, int page_given, uint32_t page, uint32_t count)
+{
+    char final_name[kTextSize] = "", middle_name[kTextSize] = "";
+    std::string said;
+    HoldReports(&said);
+    const char* name = image.c_str();
+    int final_ok = !g_params.SAUVEGARDE2 || ResultName(g_params.REPERTOIRE2, name, page_given, page, final_name);
+    int middle_ok = !g_params.SAUVEGARDE1 || ResultName(g_params.REPERTOIRE1, name, page_given, page, middle_name);
+    HoldReports(nullptr);
+    PutRecord(image, page_given ? page + 1 : 0, count, final_name, middle_name, said);
+    return final_ok && middle_ok;
+}
+
+// Every page of one image: the page /p chose, the only page of a file of
+// one, or each page of a file of several as /p<n> would name it.
+int ListImage(const std::string& image)
+{
+    std::string said;
+    if (image.size() >= size_t(kTextSize)) {
+        said = "nom d'image trop long (plus de 255 caractères): \"" + image + "\"";
+        PutRecord(image, 0, 0, "", "", said);
+        return 0;
+    }
+    uint32_t count = 0;
+    HoldReports(&said);
+    int opened = CountPages(image.c_str(), &count);
+    HoldReports(nullptr);
+    if (!opened) {
+        PutRecord(image, 0, 0, "", "", said);
+        return 0;
+    }
+    if (g_command.page_given && g_command.page >= count) {
+        said = image + " : le fichier a " + std::to_string(count) + " page(s), il n'a pas de page " +
+               std::to_string(g_command.page + 1);
+        PutRecord(image, g_command.page + 1, count, "", "", said);
+        return 0;
+    }
+    if (g_command.page_given) return ListPage(image, 1, g_command.page, count);
+    if (count == 1) return ListPage(image, 0, 0, 1);
+    int ok = 1;
+    for (uint32_t page = 0; page < count; page++) ok = ListPage(image, 1, page, count) && ok;
+    return ok;
+}
+
+}  // namespace
+
+int ListResultNames()
+{
+    int ok = 1;
+    for (const std::string& image : g_command.images) ok = ListImage(image) && ok;
+    return ok ? 0 : 1;
+}
