@@ -87,8 +87,9 @@ def killed_and_resumed(root, reference):
     """Killed as Ctrl-C would (the whole group) while on b/p02.tga."""
     wrapper = os.path.join(root, "nivelo-logged")
     with open(wrapper, "w") as f:
-        f.write('#!/bin/bash\npage=${!#}\n[[ $page == "$KILL_AT" ]] && kill -TERM -- -"$(cat batch.pid)" && sleep 30\n'
-                'echo "start $page" >>runs.log\n"%s" "$@"\necho "end $page" >>runs.log\n' % NIVELO)
+        f.write('#!/bin/bash\npage=${!#}\n[[ " $* " == *" /n "* ]] && exec "%s" "$@"\n'
+                '[[ $page == "$KILL_AT" ]] && kill -TERM -- -"$(cat batch.pid)" && sleep 30\n'
+                'echo "start $page" >>runs.log\n"%s" "$@"\necho "end $page" >>runs.log\n' % (NIVELO, NIVELO))
     os.chmod(wrapper, 0o755)
     os.environ["KILL_AT"] = "scans/b/p02.tga"
     process = run(root, "-j", "2", "scans", nivelo=wrapper, wait=False)
