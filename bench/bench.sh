@@ -86,6 +86,10 @@ echo
 echo "== formats in and out, whole runs side by side (median s)"
 "$root/bench/formats_bench.sh" "$build" "$runs"
 
+echo
+echo "== documents: a scanned PDF in, a straightened PDF out (median s)"
+"$root/bench/documents_bench.sh" "$build" "$batch_runs"
+
 # The turned pages and the peers' answers are kept between runs (the peers
 # take minutes); delete the directory to measure them afresh.
 echo

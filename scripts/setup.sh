@@ -17,10 +17,11 @@ packages=(
   python3-pil             # makes and reads back the foreign test files of tests/formats
   clang-14 libclang-rt-14-dev  # the sanitizer build of the tests, and libFuzzer
   parallel rsync          # nivelo-batch schedules with GNU parallel; rsync moves pages with --trc
+  img2pdf poppler-utils   # the documents test makes PDFs and lists their images
 )
 
 case "${1:-}" in
-  bench) packages+=(hyperfine unpaper imagemagick time libleptonica-dev pkg-config) ;;  # the peers nivelo is timed against
+  bench) packages+=(hyperfine unpaper imagemagick time libleptonica-dev pkg-config ocrmypdf) ;;  # the peers nivelo is timed against
 esac
 
 missing=()
