@@ -97,6 +97,9 @@ def documents(root):
     code, out, rows = batch(root, "--pdf", "--resume", "book.tif")
     check(code == 0 and ("out2/book.pdf", "ok", "") in rows and widths(os.path.join(root, "out2/book.pdf")) ==
           [101, 102, 103], "resumed after the kill: " + out)
+    code, out, rows = batch(root, "--tiff", "book.tif")
+    pages = subprocess.run(["tiffinfo", os.path.join(root, "out2/book.tif")], capture_output=True, text=True).stdout
+    check(code == 0 and pages.count("Image Width: 10") == 3, "--tiff: " + out)
 
     with open(os.path.join(root, "c.txt"), "w") as f:
         f.write("SAUVEGARDE2=N\n")
