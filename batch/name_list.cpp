@@ -10,42 +10,10 @@
 
 #include "batch/params.h"
 #include "batch/pipeline.h"
-#include "core/image_facts.h"
 #include "core/support.h"
-#include "formats/formats.h"
-#include "formats/messages.h"
-#include "formats/readers.h"
+#include "documents/load_document.h"
 
 namespace {
-
-constexpr size_t kHeadBytes = 18;  // the longest signature SniffKind looks at
-
-// The pages of the named file, from its header only; 0 after a message when
-// it cannot be opened or is of a kind nivelo does not read.  The run itself
-// says what is wrong with a damaged file.
-// TODO(documents): replace by the document reader's page count, which knows
-// PDF too.
-int CountPages(const char* name, uint32_t* count)
-{
-    FILE* file = OpenFile(name, "rb");
-    if (file == nullptr) return 0;
-    uint8_t head[kHeadBytes];
-    size_t got = std::fread(head, 1, sizeof head, file);
-    CloseFile(&file);
-    const char* other = nullptr;
-    *count = 1;
-    switch (SniffKind(head, got, &other)) {
-    case KIND_OTHER: return RefuseNotAnImage(name, other);
-    case KIND_TIFF: {
-        ImageFacts facts;
-        ClearImageFacts(&facts);
-        ReadTiffFacts(name, &facts);
-        *count = facts.page_count;
-        return 1;
-    }
-    default: return 1;
-    }
-}
 
 void PutField(const char* text)
 {
@@ -97,7 +65,7 @@ int ListImage(const std::string& image)
     }
     uint32_t count = 0;
     HoldReports(&said);
-    int opened = CountPages(image.c_str(), &count);
+    int opened = DocumentPageCount(image.c_str(), &count);
     HoldReports(nullptr);
     if (!opened) {
         PutRecord(image, 0, 0, "", "", said);

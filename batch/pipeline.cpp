@@ -9,6 +9,7 @@
 #include "batch/stage_images.h"
 #include "core/blit.h"
 #include "core/support.h"
+#include "documents/load_document.h"
 #include "formats/formats.h"
 #include "formats/writers.h"
 #include "stages/background.h"
@@ -260,7 +261,7 @@ int ProcessImage(BITMAP** slot, GroundTrace* trace)
 {
     const char* name = g_command.image_name;
     ImageFacts facts;
-    if (LoadPage(name, g_command.page, *slot, &facts) != 1) return 0;
+    if (LoadDocumentPage(name, g_command.page, *slot, &facts) != 1) return 0;
     ReportOtherPages(name, facts);
     int grey_source = 0;
     if (!ConvertToWorkingType(slot, &grey_source)) return 0;

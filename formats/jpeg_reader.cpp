@@ -40,6 +40,8 @@ struct JpegRead {
     jmp_buf jump;
     const char* name;
     FILE* file;
+    const uint8_t* data;  // a stream held in memory, read instead of the file
+    size_t size;
     BITMAP* image;
     ImageFacts* facts;
     unsigned orientation;
@@ -125,7 +127,10 @@ int DecodeJpeg(JpegRead* r)
     jpeg_create_decompress(&c);
     r->created = 1;
     c.progress = &r->progress;
-    jpeg_stdio_src(&c, r->file);
+    if (r->data != nullptr)
+        jpeg_mem_src(&c, r->data, static_cast<unsigned long>(r->size));
+    else
+        jpeg_stdio_src(&c, r->file);
     jpeg_save_markers(&c, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&c, TRUE);
     if (!CheckPageSides(r->name, c.image_width, c.image_height)) return r->refused = 1, 0;
@@ -151,9 +156,11 @@ int DecodeJpeg(JpegRead* r)
     return 1;
 }
 
-}  // namespace
 
-int LoadJPEG(const char* name, BITMAP* record, ImageFacts* facts)
+// The file's own reading, or a stream in memory (data not null), whose
+// EXIF orientation is not applied: the file that holds such a stream says
+// itself how its page is turned.
+int ReadJpeg(const char* name, const uint8_t* data, size_t size, BITMAP* record, ImageFacts* facts)
 {
     BITMAP_Init(record, 0, 0, 0);
     ClearImageFacts(facts);
@@ -162,16 +169,18 @@ int LoadJPEG(const char* name, BITMAP* record, ImageFacts* facts)
     r->name = name;
     r->image = record;
     r->facts = facts;
+    r->data = data;
+    r->size = size;
     r->cinfo.err = jpeg_std_error(&r->error);
     r->error.error_exit = Fail;
     r->error.emit_message = Warn;
     r->progress.progress_monitor = CountScans;
-    r->file = OpenFile(name, "rb");
+    if (data == nullptr) r->file = OpenFile(name, "rb");
     int ok = 0;
-    if (r->file != nullptr) {
+    if (r->file != nullptr || data != nullptr) {
         ok = DecodeJpeg(r);
         if (!ok && !r->refused) RefuseDamaged(name, "JPEG", r->message);
-        if (ok) ok = ApplyOrientation(record, r->orientation, &facts->x_dpi, &facts->y_dpi);
+        if (ok && data == nullptr) ok = ApplyOrientation(record, r->orientation, &facts->x_dpi, &facts->y_dpi);
     }
     if (r->created) jpeg_destroy_decompress(&r->cinfo);
     FreeMemory(&r->cmyk_row);
@@ -179,4 +188,16 @@ int LoadJPEG(const char* name, BITMAP* record, ImageFacts* facts)
     FreeMemory(&r);
     if (!ok) BITMAP_Free(record);
     return ok;
+}
+
+}  // namespace
+
+int LoadJPEG(const char* name, BITMAP* record, ImageFacts* facts)
+{
+    return ReadJpeg(name, nullptr, 0, record, facts);
+}
+
+int LoadJPEGMemory(const char* name, const uint8_t* data, size_t size, BITMAP* record, ImageFacts* facts)
+{
+    return ReadJpeg(name, data, size, record, facts);
 }

@@ -3,6 +3,7 @@
 // returns 1, or 0 after one message with the record empty.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/bitmap.h"
@@ -11,6 +12,20 @@
 int LoadTiffLibrary(const char* name, uint32_t page, BITMAP* record, ImageFacts* facts);
 int LoadPNG(const char* name, BITMAP* record, ImageFacts* facts);
 int LoadJPEG(const char* name, BITMAP* record, ImageFacts* facts);
+
+// Readers of a coded stream held in memory, taken out of another file
+// (name is that file's, for messages).  The JPEG's EXIF orientation is not
+// applied: the holding file says how its page is turned.  The TIFF is read
+// as LoadTiffLibrary reads page 0; for a CCITT strip, fax_byte_align says
+// whether every coded row starts on a byte (TIFF's own CCITT RLE does, G3
+// and G4 do not), which no TIFF tag can say.
+int LoadJPEGMemory(const char* name, const uint8_t* data, size_t size, BITMAP* record, ImageFacts* facts);
+int LoadTiffMemory(const char* name, const uint8_t* data, uint64_t size, int fax_byte_align, BITMAP* record,
+                   ImageFacts* facts);
+
+// Pages of a TIFF file as libtiff counts its directories (1 for none);
+// 0 after one message when libtiff cannot open it.
+int TiffPageCount(const char* name, uint32_t* count);
 
 // Pages and first-page resolution of a TIFF file, for a page that nivelo's
 // own reader has read; silent, and facts stay as they were when libtiff

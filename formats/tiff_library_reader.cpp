@@ -260,6 +260,40 @@ int ReadPage(TIFF* tif, uint32_t page, const char* name, BITMAP* record, ImageFa
     return ok && ApplyOrientation(record, p.orientation, &facts->x_dpi, &facts->y_dpi);
 }
 
+// A TIFF file held in memory, for libtiff's client interface: reads only,
+// every position checked against the size.
+struct MemoryTiff {
+    const uint8_t* data;
+    uint64_t size;
+    uint64_t at;
+};
+
+tmsize_t MemoryRead(thandle_t handle, void* buffer, tmsize_t count)
+{
+    MemoryTiff* m = static_cast<MemoryTiff*>(handle);
+    if (count <= 0 || m->at >= m->size) return 0;
+    uint64_t n = uint64_t(count) < m->size - m->at ? uint64_t(count) : m->size - m->at;
+    std::memcpy(buffer, m->data + m->at, size_t(n));
+    m->at += n;
+    return tmsize_t(n);
+}
+
+tmsize_t MemoryWrite(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t MemorySeek(thandle_t handle, toff_t offset, int whence)
+{
+    MemoryTiff* m = static_cast<MemoryTiff*>(handle);
+    uint64_t base = whence == SEEK_CUR ? m->at : whence == SEEK_END ? m->size : 0;
+    if (offset > UINT64_MAX - base) return toff_t(-1);
+    m->at = base + offset;
+    return m->at;
+}
+
+int MemoryClose(thandle_t) { return 0; }
+toff_t MemorySize(thandle_t handle) { return static_cast<MemoryTiff*>(handle)->size; }
+int MemoryMap(thandle_t, void**, toff_t*) { return 0; }
+void MemoryUnmap(thandle_t, void*, toff_t) {}
+
 }  // namespace
 
 int LoadTiffLibrary(const char* name, uint32_t page, BITMAP* record, ImageFacts* facts)
@@ -272,6 +306,47 @@ int LoadTiffLibrary(const char* name, uint32_t page, BITMAP* record, ImageFacts*
     TIFFClose(tif);
     if (!ok) BITMAP_Free(record);
     return ok;
+}
+
+int LoadTiffMemory(const char* name, const uint8_t* data, uint64_t size, int fax_byte_align, BITMAP* record,
+                   ImageFacts* facts)
+{
+    BITMAP_Init(record, 0, 0, 0);
+    ClearImageFacts(facts);
+    TIFFSetErrorHandler(KeepTiffError);
+    TIFFSetWarningHandler(WatchTiffWarning);
+    t_tiff_error[0] = '\0';
+    t_tiff_cut_short = 0;
+    MemoryTiff memory = {data, size, 0};
+    // "m": libtiff must not map the buffer as a file of its own.
+    TIFF* tif = TIFFClientOpen(name, "rm", &memory, MemoryRead, MemoryWrite, MemorySeek, MemoryClose, MemorySize,
+                               MemoryMap, MemoryUnmap);
+    if (tif == nullptr) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    int ok = 1;
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    if (compression == COMPRESSION_CCITTRLE || compression == COMPRESSION_CCITTFAX3 ||
+        compression == COMPRESSION_CCITTFAX4) {
+        int mode = 0;
+        TIFFGetField(tif, TIFFTAG_FAXMODE, &mode);
+        mode = fax_byte_align ? mode | FAXMODE_BYTEALIGN : mode & ~FAXMODE_BYTEALIGN;
+        ok = TIFFSetField(tif, TIFFTAG_FAXMODE, mode);
+        if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error);
+    }
+    ok = ok && ReadPage(tif, 0, name, record, facts);
+    TIFFClose(tif);
+    if (!ok) BITMAP_Free(record);
+    return ok;
+}
+
+int TiffPageCount(const char* name, uint32_t* count)
+{
+    TIFF* tif = OpenQuietly(name);
+    if (tif == nullptr) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    int pages = TIFFNumberOfDirectories(tif);
+    TIFFClose(tif);
+    *count = pages > 0 ? uint32_t(pages) : 1;
+    return 1;
 }
 
 void ReadTiffFacts(const char* name, ImageFacts* facts)

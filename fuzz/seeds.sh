@@ -7,5 +7,6 @@ seed_dirs() {
     config|command_line) echo "samples" ;;
     pipeline) echo "fuzz/seeds/pipeline" ;;
     png|jpeg|tiff_library|load_page) echo "fuzz/seeds/formats" ;;
+    pdf) echo "fuzz/seeds/pdf" ;;
   esac
 }

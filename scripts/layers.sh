@@ -2,9 +2,10 @@
 # Lists every #include that points up the stack of layers, and exits 1 when
 # there is one.  A directory may include from itself and from the layers it
 # rests on:
-#   gui     -> config, formats, tga, tiff, core  (the GUI's logic runs no stage)
-#   batch   -> config, stages, formats, tga, tiff, core
-#   formats -> tga, tiff, core
+#   gui       -> config, documents, formats, tga, tiff, core  (the GUI's logic runs no stage)
+#   batch     -> config, stages, documents, formats, tga, tiff, core
+#   documents -> formats, tga, tiff, core
+#   formats   -> tga, tiff, core
 #   stages  -> core
 #   config, tga, tiff -> core
 #   core   -> core only
@@ -17,8 +18,9 @@ declare -A allowed=(
   [tiff]="tiff core"
   [stages]="stages core"
   [formats]="formats tga tiff core"
-  [batch]="batch config stages formats tga tiff core"
-  [gui]="gui config formats tga tiff core"
+  [documents]="documents formats tga tiff core"
+  [batch]="batch config stages documents formats tga tiff core"
+  [gui]="gui config documents formats tga tiff core"
 )
 found=0
 for layer in "${!allowed[@]}"; do

@@ -14,7 +14,9 @@ packages=(
   mandoc desktop-file-utils  # the install test lints the man pages and the desktop entry
   libtiff-tools           # tiffinfo/tiffcp check the TIFF files we write
   libtiff-dev libpng-dev libjpeg62-turbo-dev libdeflate-dev  # the readers and writers of TIFF, PNG and JPEG
+  libqpdf-dev             # reads the pages of scanned PDF files
   python3-pil             # makes and reads back the foreign test files of tests/formats
+  img2pdf qpdf            # put together the scanned PDF files of tests/documents and the PDF fuzz seeds
   clang-14 libclang-rt-14-dev  # the sanitizer build of the tests, and libFuzzer
   parallel rsync          # nivelo-batch schedules with GNU parallel; rsync moves pages with --trc
   img2pdf poppler-utils   # the documents test makes PDFs and lists their images
