@@ -2,8 +2,9 @@
 """Whole documents through nivelo-batch --pdf, and the names nivelo /n gives.
 
 A folder of ten pages (page1 to page10, each a different width, so that the
-PDF's image list shows their order), a three-page TIFF made by tiffcp and a
-two-page TIFF whose document would take the folder's name; then a folder
+PDF's image list shows their order), a three-page TIFF made by tiffcp, the
+same pages as a PDF made by img2pdf and a two-page TIFF whose document would
+take the folder's name; then a folder
 with a damaged page, a resumed run, and a run killed while assembling.
 
 usage: documents_test.py <nivelo-batch> <nivelo> <nivelo-assemble>
@@ -62,17 +63,20 @@ def documents(root):
         tga(os.path.join(root, "pages/page%d.tga" % i), 80 + i)
     tiff(os.path.join(root, "book.tif"), [101, 102, 103])
     tiff(os.path.join(root, "pages.tif"), [111, 112])
+    subprocess.run(["img2pdf", "-o", os.path.join(root, "scan.pdf")] +
+                   [os.path.join(root, "book.tif.%d.tif" % i) for i in range(3)], check=True)
     tga(os.path.join(root, "bad/page1.tga"), 90)
     with open(os.path.join(root, "bad/page2.tga"), "wb") as f:
         f.write(b"\0\0\3" + b"\0" * 20)
-    code, out, rows = batch(root, "--pdf", "pages", "book.tif", "pages.tif", "bad")
-    check(code == 1 and "17 pages, 1 en échec, 0 déjà faites, 4 documents, 2 en échec" in out, out)
+    code, out, rows = batch(root, "--pdf", "pages", "book.tif", "pages.tif", "bad", "scan.pdf")
+    check(code == 1 and "20 pages, 1 en échec, 0 déjà faites, 5 documents, 2 en échec" in out, out)
     check(widths(os.path.join(root, "out2/pages.pdf")) == list(range(81, 91)), "folder in natural order")
-    check(widths(os.path.join(root, "out2/book.pdf")) == [101, 102, 103], "TIFF pages in order")
+    check(widths(os.path.join(root, "out2/book.pdf")) == [101, 102, 103] and
+          widths(os.path.join(root, "out2/scan.pdf")) == [101, 102, 103], "TIFF and PDF pages in order")
     documents = sorted(r for r in rows if r[0].endswith(".pdf"))
     check(documents == [("out2/bad.pdf", "failed", "pages en échec : bad/page2.tga"), ("out2/book.pdf", "ok", ""),
                         ("out2/pages.pdf", "failed", "pages.tif : même nom que le document de pages"),
-                        ("out2/pages.pdf", "ok", "")] and
+                        ("out2/pages.pdf", "ok", ""), ("out2/scan.pdf", "ok", "")] and
           not os.path.exists(os.path.join(root, "out2/bad.pdf")), "documents: %s" % documents)
 
     os.remove(os.path.join(root, "out2/book_p2.png"))
