@@ -29,8 +29,8 @@ done
 pick() { local i; for ((i = 0; i < $1; i++)); do echo "${g4[i % ${#g4[@]}]}"; done; }
 mapfile -t pages32 < <(pick 32)
 mapfile -t pages100 < <(pick 100)
-img2pdf -o in32.pdf "${pages32[@]}"
-img2pdf -o in100.pdf "${pages100[@]}"
+img2pdf -o in32.pdf "${pages32[@]}" 2>/dev/null
+img2pdf -o in100.pdf "${pages100[@]}" 2>/dev/null
 for i in "${!pages100[@]}"; do cp "${pages100[i]}" "$(printf 'pages100/p%03d.tif' "$i")"; done
 printf 'REPERTOIRE2="out/"\nSAUVEGARDE1=N\nAFFINAGE=O\nFORMAT_SORTIE=TIFF\n' >config.txt
 echo "  32 pages: $(stat -c %s in32.pdf) bytes; machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
