@@ -2,8 +2,9 @@
 # make bench: builds nivelo in Release, makes its own A4 pages, times each
 # stage plain against fast, then the whole nivelo process against the peers
 # a user would pick instead (unpaper's default pipeline and ImageMagick's
-# deskew), and LZW TIFF decoding against libtiff's tiffcp; last, the skew
-# accuracy of both methods and of the peers.  Prints tables.
+# deskew), LZW TIFF decoding against libtiff's tiffcp, PDF assembly against
+# img2pdf; last, the skew accuracy of both methods and of the peers.  Prints
+# tables.
 #
 # BENCH_RUNS (default 10) sets the timed runs of each command; the machine
 # may be shared, so every figure is a median.
@@ -17,7 +18,7 @@ work=$build/bench-run
 
 "$root/scripts/setup.sh" bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target nivelo make_page stage_bench tiff_load >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target nivelo nivelo-assemble make_page stage_bench tiff_load >/dev/null
 
 rm -rf "$work"
 mkdir -p "$work/out1" "$work/out2"
@@ -85,6 +86,10 @@ python3 "$root/bench/report.py" processes.json tiff.json peaks.txt
 echo
 echo "== formats in and out, whole runs side by side (median s)"
 "$root/bench/formats_bench.sh" "$build" "$runs"
+
+echo
+echo "== one PDF from 100 and 300 G4 pages, nivelo-assemble against img2pdf"
+"$root/bench/assemble_bench.sh" "$build" "$runs"
 
 echo
 echo "== documents: a scanned PDF in, a straightened PDF out (median s)"

@@ -17,6 +17,7 @@ function(nivelo_install_program program man_page)
 endfunction()
 
 nivelo_install_program(nivelo man/nivelo.1)
+nivelo_install_program(nivelo-assemble man/nivelo-assemble.1)
 if(TARGET nivelo_gui)
   nivelo_install_program(nivelo_gui man/nivelo_gui.1)
   install(FILES data/nivelo_gui.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

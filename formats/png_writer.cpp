@@ -36,7 +36,8 @@ int WriteChunk(OutputFile* out, const char type[4], const uint8_t* data, size_t 
     Put32(head, uint32_t(size));
     std::memcpy(head + 4, type, 4);
     uint32_t crc = libdeflate_crc32(0, head + 4, 4);
-    crc = libdeflate_crc32(crc, data, size);
+    // libdeflate_crc32 answers 0 for a null buffer whatever the running value.
+    if (size != 0) crc = libdeflate_crc32(crc, data, size);
     Put32(tail, crc);
     return WriteOutputBytes(out, head, 8) && (size == 0 || WriteOutputBytes(out, data, size)) &&
            WriteOutputBytes(out, tail, 4);

@@ -7,6 +7,7 @@ seed_dirs() {
     config|command_line) echo "samples" ;;
     pipeline) echo "fuzz/seeds/pipeline" ;;
     png|jpeg|tiff_library|load_page) echo "fuzz/seeds/formats" ;;
+    page_streams) echo "fuzz/seeds/formats fuzz/seeds/page_streams" ;;
     pdf) echo "fuzz/seeds/pdf" ;;
   esac
 }

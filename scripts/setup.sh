@@ -19,7 +19,7 @@ packages=(
   img2pdf qpdf            # put together the scanned PDF files of tests/documents and the PDF fuzz seeds
   clang-14 libclang-rt-14-dev  # the sanitizer build of the tests, and libFuzzer
   parallel rsync          # nivelo-batch schedules with GNU parallel; rsync moves pages with --trc
-  img2pdf poppler-utils   # the documents test makes PDFs and lists their images
+  poppler-utils           # pdfimages and pdfinfo judge the PDF nivelo-assemble writes, beside qpdf --check
 )
 
 case "${1:-}" in
