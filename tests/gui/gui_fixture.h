@@ -11,13 +11,16 @@
 #include <set>
 #include <string>
 
-#include "gui/display.h"
-#include "gui/main_window.h"
-#include "gui/menu_commands.h"
-#include "gui/panel_resources.h"
-#include "gui/panels.h"
-#include "gui/resources.h"
-#include "gui/run_nivelo.h"
+#include "gui/app/app.h"
+#include "gui/app/main_window.h"
+#include "gui/commands/menu_commands.h"
+#include "gui/commands/resources.h"
+#include "gui/panels/panel_resources.h"
+#include "gui/panels/panels.h"
+#include "gui/previews/run_nivelo.h"
+#include "gui/views/display.h"
+#include "gui/views/pixels.h"
+#include "gui/views/render.h"
 #include "tests/gui/platform_headless.h"
 #include "tests/support/test_support.h"
 #include "tga/tga.h"
@@ -26,8 +29,6 @@ namespace gui_testing {
 using namespace testing_support;
 
 inline uint32_t StageColour(int k) { return uint32_t(10 + 20 * k) | uint32_t(200 - 10 * k) << 8 | 0x300000u; }
-inline uint32_t LeftView(int j, int i) { return HeadlessPixel(g_display.left_view_x + j, i); }
-inline uint32_t RightView(int j, int i) { return HeadlessPixel(g_display.right_view_x + j, i); }
 
 // The mask of a run's /d word (the one before the image), or -1.
 inline int MaskOf(const HeadlessRun& run)
@@ -40,14 +41,9 @@ class GuiTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Reset();
-        saved_ = std::filesystem::current_path();
         setenv("XDG_CONFIG_HOME", (scratch_.path + "xdg").c_str(), 1);  // never the user's own
-        std::filesystem::current_path(scratch_.path);
-        char program[] = "nivelo_gui";
-        char* argv[] = {program, nullptr};
-        ASSERT_EQ(StartGui(1, argv), 1);
-        start_ = g_start_directory;
+        ASSERT_EQ(Start(), 1);
+        start_ = app_.folders.start;
         WriteFileBytes(start_ + "nivelo", "#!/bin/sh\n");  // found there; the stand-in plays it
         chmod((start_ + "nivelo").c_str(), 0755);
         g_headless.stand_in = [this](const HeadlessRun& run) {
@@ -60,22 +56,25 @@ protected:
                 if (MaskOf(run) < 0 || !(MaskOf(run) >> k & 1) || skipped_.count(k)) continue;
                 TestImage image(20 + k, 10 + k, PIXEL_BGR);
                 ClearImage(&image.bitmap, StageColour(k));
-                SaveTGA((std::string(g_work_directory) + "save" + std::to_string(k) + ".tga").c_str(), &image.bitmap);
+                SaveTGA((std::string(app_.folders.work) + "save" + std::to_string(k) + ".tga").c_str(), &image.bitmap);
             }
             WriteFileBytes(run.output_path, run.output_header + said_ + (fails_ ? "" : run.args.back() + " done.\n"));
         };
     }
-    void TearDown() override { Reset(), std::filesystem::current_path(saved_); }
-    static void Reset()
+    void TearDown() override { End(); }
+    // A fresh window in the scratch folder, as a new start of the program.
+    int Start()
     {
-        EndWorkFolder();
-        DestroyPanels();
-        PlatformReleaseSurface(&g_display.surface);
-        BITMAP_Free(&g_display.before);
-        BITMAP_Free(&g_display.after);
-        g_display = DisplayState{};
         HeadlessReset();
+        app_ = App{};
+        std::snprintf(app_.folders.start, sizeof app_.folders.start, "%s", scratch_.path.c_str());
+        char program[] = "nivelo_gui";
+        char* argv[] = {program, nullptr};
+        return StartGui(app_, 1, argv);
     }
+    void End() { EndWorkFolder(app_), DestroyPanels(app_), FreeDisplay(app_.display); }
+    uint32_t LeftView(int j, int i) const { return HeadlessPixel(app_.display.left_view_x + j, i); }
+    uint32_t RightView(int j, int i) const { return HeadlessPixel(app_.display.right_view_x + j, i); }
     std::string MakePage(const std::string& name = "page.tga")  // a TGA page in the start directory
     {
         TestImage page(64, 48, PIXEL_BGR);
@@ -92,7 +91,7 @@ protected:
     }
 
     ScratchDir scratch_;
-    std::filesystem::path saved_;
+    App app_;
     std::string start_;
     std::set<int> skipped_;  // stage images the stand-in fails to write
     std::string said_;       // printed by the stand-in before its "done." line

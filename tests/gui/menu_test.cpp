@@ -1,9 +1,9 @@
 // The menu's file commands and the configuration files they write.
 #include <cstring>
 
-#include "gui/config_file.h"
-#include "gui/file_names.h"
-#include "gui/gui_params.h"
+#include "gui/settings/config_file.h"
+#include "gui/settings/file_names.h"
+#include "gui/settings/gui_params.h"
 #include "tests/gui/gui_fixture.h"
 #include "tiff/tiff.h"
 
@@ -26,19 +26,19 @@ TEST(GuiSplitPath, SplitsAtTheLastSlashOnly)
 TEST_F(GuiTest, ConfigurationFilesRoundTrip)
 {
     std::string path = start_ + "conf.txt";
-    GuiParameterSet& p = g_gui_params;
-    auto write = [&] { return WriteConfigFile(path.c_str(), p.REPERTOIRE1, p.REPERTOIRE2) ? ReadFileBytes(path) : ""; };
+    GuiParameterSet& p = app_.params;
+    auto write = [&] { return WriteConfigFile(p, path.c_str(), p.REPERTOIRE1, p.REPERTOIRE2) ? ReadFileBytes(path) : ""; };
     p = GuiParameterSet{{7, 255, 1, 2, 3, 4, 5, 2.25, 6, 7, "/data/un dossier/", "d:\\sortie\\", 5, 4, 0, 0,
                          0, 0, 0, 0, -0.5, 1, {1, 2, 250}, 0, 4.5, 1, "PNG", 75, 1}, 0};
     std::string written = write();
     EXPECT_NE(written.find("COTE_RECADRAGE=HG\nCOTE_FOND=G\n"), std::string::npos);
     EXPECT_NE(written.find("\nCOUL_REMPLISSAGE=1,2,250\nNETTOYAGE_BORDS=O\n"), std::string::npos);
     EXPECT_NE(written.find("\nORIENTATION=O\n"), std::string::npos);
-    SetGuiParameterDefaults();
-    ReadConfigFile(path.c_str());
+    SetGuiParameterDefaults(app_.params);
+    ReadConfigFile(app_.params, path.c_str());
     EXPECT_EQ(write(), written);
     WriteFileBytes(path, "offset_angle=1.5\n");  // no colour line: the colour is automatic again
-    ReadConfigFile(path.c_str());
+    ReadConfigFile(app_.params, path.c_str());
     EXPECT_EQ(p.OFFSET_ANGLE, 1.5);
     EXPECT_EQ(p.fill_colour_given, 0);
     EXPECT_EQ(p.fill_colour[2], 250);
@@ -49,8 +49,8 @@ TEST_F(GuiTest, FileCommandsKeepTheirFolder)
     LoadImage(MakePage());
     HeadlessMenu(ID_LOAD_IMAGE);  // cancelled: nothing changes
     EXPECT_EQ(g_headless.file_dialogs.back(), start_ + "|page.tga");
-    EXPECT_EQ(std::string(g_image_directory) + g_image_name, start_ + "page.tga");
-    EXPECT_TRUE(g_display.image_loaded);
+    EXPECT_EQ(std::string(app_.image.directory) + app_.image.name, start_ + "page.tga");
+    EXPECT_TRUE(app_.display.image_loaded);
     TestImage grey(40, 30, PIXEL_GREY);
     ASSERT_EQ(SaveTIFF((start_ + "scan.tiff").c_str(), &grey.bitmap), 1);
     LoadImage(start_ + "scan.tiff");
@@ -72,8 +72,8 @@ TEST_F(GuiTest, FileCommandsKeepTheirFolder)
 
 TEST_F(GuiTest, ConvertRunsOncePerImageInOrderAndLeavesThePreviewsAlone)
 {
-    std::strcpy(g_gui_params.REPERTOIRE1, "c:\\t\\");  // from a configuration made on Windows
-    std::strcpy(g_gui_params.REPERTOIRE2, "c:\\trot\\");
+    std::strcpy(app_.params.REPERTOIRE1, "c:\\t\\");  // from a configuration made on Windows
+    std::strcpy(app_.params.REPERTOIRE2, "c:\\trot\\");
     g_headless.file_answers.push_back({"/scans/a.tga"});
     HeadlessMenu(ID_CONVERT);  // Windows folders, and the chooser cancelled: no run
     EXPECT_NE(g_headless.messages.at(0).find(": c:\\t\\ et c:\\trot\\."), std::string::npos);
@@ -82,13 +82,13 @@ TEST_F(GuiTest, ConvertRunsOncePerImageInOrderAndLeavesThePreviewsAlone)
     LoadImage(MakePage());
     ChooseStage(3);
     int presents = g_headless.presents;
-    std::strcpy(g_gui_params.REPERTOIRE1, "sortie/");  // relative: from the start directory; made when asked
-    std::strcpy(g_gui_params.REPERTOIRE2, start_.c_str());
+    std::strcpy(app_.params.REPERTOIRE1, "sortie/");  // relative: from the start directory; made when asked
+    std::strcpy(app_.params.REPERTOIRE2, start_.c_str());
     g_headless.question_answers.push_back(1);
     g_headless.file_answers.push_back({"/scans/a.tga", "/scans/b.tga", "/scans/c.tga"});
     HeadlessMenu(ID_CONVERT);
     ASSERT_EQ(Runs(), 4u);
-    std::string conf = std::string(g_work_directory) + "nivelo_gui_conf.txt";
+    std::string conf = std::string(app_.folders.work) + "nivelo_gui_conf.txt";
     for (int i = 0; i < 3; i++) {
         const HeadlessRun& run = g_headless.runs[1 + i];
         EXPECT_EQ(run.args, (std::vector<std::string>{"/c" + conf, std::string(1, char('a' + i)) + ".tga"}));
@@ -96,7 +96,7 @@ TEST_F(GuiTest, ConvertRunsOncePerImageInOrderAndLeavesThePreviewsAlone)
     }
     EXPECT_NE(ReadFileBytes(conf).find("REPERTOIRE1=\"" + start_ + "sortie/\"\n"), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_directory(start_ + "sortie"));
-    EXPECT_EQ(g_valid_limit, 12);
+    EXPECT_EQ(app_.valid_limit, 12);
     EXPECT_EQ(g_headless.presents, presents);
-    EXPECT_STREQ(g_image_name, "page.tga");
+    EXPECT_STREQ(app_.image.name, "page.tga");
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "gui/run_nivelo.h"
+#include "gui/previews/run_nivelo.h"
 
 Headless g_headless;
 
@@ -43,16 +43,16 @@ void Act(int dialog_id, int id, int code, int index)
     if (c == nullptr || (g_headless.input_blocked && d->resource->style != DIALOG_POPUP)) return;
     if (code == NOTIFY_SELENDOK) c->selection = index;
     else c->checked ^= c->resource->kind == CONTROL_CHECK_BOX;
-    d->procedure(d, MSG_COMMAND, id, code);
+    d->procedure(d->context, d, MSG_COMMAND, id, code);
 }
 
 }  // namespace
 
 void PlatformGetWorkArea(PlatformRect* area) { *area = {0, 0, 1280, 1024}; }
 void PlatformGetMetrics(PlatformMetrics* metrics) { *metrics = {3, 19, 19, 17, 17}; }
-int PlatformCreateMainWindow(const PlatformRect*, const MenuResource*, WindowProcedure procedure)
+int PlatformCreateMainWindow(const PlatformRect*, const MenuResource*, WindowProcedure procedure, void* context)
 {
-    g_headless.procedure = procedure;
+    g_headless.procedure = procedure, g_headless.context = context;
     return 1;
 }
 void PlatformSetWindowTitle(const char* title) { g_headless.title = title; }
@@ -102,21 +102,21 @@ void PlatformWaitEvents()
     std::function<void()> action;
     if (Take(g_headless.actions, &action)) action();
     else g_headless.running = 0;
-    g_headless.procedure(MSG_TIMER, 0);
+    g_headless.procedure(g_headless.context, MSG_TIMER, 0);
 }
 
-PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProcedure procedure)
+PlatformDialog* PlatformCreateDialog(const DialogResource* resource, DialogProcedure procedure, void* context)
 {
     g_headless.dialogs.push_back(std::make_unique<PlatformDialog>());  // kept: stale handles stay readable
     PlatformDialog* d = g_headless.dialogs.back().get();
     d->resource = resource;
-    d->procedure = procedure;
+    d->procedure = procedure, d->context = context;
     for (int i = 0; i < resource->count; ++i) {
         const ControlResource* r = &resource->controls[i];
         bool list = r->kind == CONTROL_COMBO || r->kind == CONTROL_LIST_BOX;
         d->controls.push_back({r, !list && r->text != nullptr ? r->text : "", 0, -1, 0, 0});
     }
-    procedure(d, MSG_INITDIALOG, 0, 0);
+    procedure(context, d, MSG_INITDIALOG, 0, 0);
     return d;
 }
 
@@ -127,7 +127,8 @@ void PlatformDestroyDialog(PlatformDialog** dialog)
 
 void PlatformSetEditText(PlatformDialog* dialog, int id, const char* text)
 {
-    if (HeadlessControl* c = Find(dialog, id)) c->text = text, dialog->procedure(dialog, MSG_COMMAND, id, NOTIFY_CHANGE);
+    if (HeadlessControl* c = Find(dialog, id))
+        c->text = text, dialog->procedure(dialog->context, dialog, MSG_COMMAND, id, NOTIFY_CHANGE);
 }
 
 size_t PlatformGetControlText(const PlatformDialog* dialog, int id, char* buffer, size_t size)
@@ -193,7 +194,7 @@ HeadlessControl* HeadlessFind(int dialog_id, int control_id) { return Find(Headl
 
 void HeadlessMenu(int id)
 {
-    if (!g_headless.input_blocked) g_headless.procedure(MSG_COMMAND, uint32_t(id));
+    if (!g_headless.input_blocked) g_headless.procedure(g_headless.context, MSG_COMMAND, uint32_t(id));
 }
 
 void HeadlessClick(int dialog_id, int control_id) { Act(dialog_id, control_id, NOTIFY_CLICKED, 0); }

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "gui/platform.h"
+#include "gui/platform/platform.h"
 
 struct HeadlessControl {
     const ControlResource* resource;
@@ -22,6 +22,7 @@ struct HeadlessControl {
 struct PlatformDialog {
     const DialogResource* resource;
     DialogProcedure procedure;
+    void* context;
     std::vector<HeadlessControl> controls;
     int alive = 1;
 };
@@ -35,6 +36,7 @@ struct HeadlessRun {
 
 struct Headless {
     WindowProcedure procedure = nullptr;
+    void* context = nullptr;
     std::string title;
     int quit_posted = 0, input_blocked = 0, checked_zoom = 0;
     int bars[2][3] = {};  // horizontal and vertical: maximum, page, position

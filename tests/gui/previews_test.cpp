@@ -1,17 +1,17 @@
 // Start-up, preview runs and the valid limit, the panels' edits, and runs
 // that fail or are cancelled, with nivelo played by the stand-in.
-#include "gui/gui_params.h"
+#include "gui/settings/gui_params.h"
 #include "tests/gui/gui_fixture.h"
 
 using namespace gui_testing;
 
 TEST_F(GuiTest, StartUpAndThePreviewCommand)
 {
-    std::string work = g_work_directory;
+    std::string work = app_.folders.work;
     EXPECT_EQ(work.rfind(start_ + "nivelo_gui_work/", 0), 0u);
     EXPECT_EQ(work.size(), start_.size() + 23);  // a short name: the command text holds it twice
     std::string conf = work + "nivelo_gui_conf.txt", log = work + "poil.txt";
-    ASSERT_EQ(RunPreview("/scans/", "page1.tga", 4095), RUN_DONE);
+    ASSERT_EQ(RunPreview(app_, "/scans/", "page1.tga", 4095), RUN_DONE);
     const HeadlessRun& run = g_headless.runs.back();
     EXPECT_EQ(run.program + "|" + run.output_path + "|" + run.working_directory, start_ + "nivelo|" + log + "|" + start_);
     EXPECT_EQ(run.args, (std::vector<std::string>{"/c" + conf, "/d4095", "/scans/page1.tga"}));
@@ -20,8 +20,8 @@ TEST_F(GuiTest, StartUpAndThePreviewCommand)
     // The preview sends its results to the work directory only.
     EXPECT_NE(ReadFileBytes(conf).find("REPERTOIRE1=\"\"\nREPERTOIRE2=\"" + work + "\"\n"),
               std::string::npos);
-    g_gui_params.black_and_white = 1;
-    ASSERT_EQ(RunPreview("/scans/", "page1.tga", 4), RUN_DONE);
+    app_.params.black_and_white = 1;
+    ASSERT_EQ(RunPreview(app_, "/scans/", "page1.tga", 4), RUN_DONE);
     EXPECT_EQ(g_headless.runs.back().args, (std::vector<std::string>{"/c" + conf, "/b", "/d4", "/scans/page1.tga"}));
 }
 
@@ -42,49 +42,49 @@ TEST_F(GuiTest, ValidLimitAndMasksOfLoadsEditsSwitchesAndUpdates)
         size_t runs = Runs();
         if (s[0] == LOAD) LoadImage(page);
         if (s[0] == STAGE) ChooseStage(s[1]);
-        if (s[0] == EDIT) PlatformSetEditText(g_current_panel_window, IDC_BLUR_RADIUS, "5");
+        if (s[0] == EDIT) PlatformSetEditText(app_.panels.window, IDC_BLUR_RADIUS, "5");
         if (s[0] == UPDATE) Update();
         SCOPED_TRACE(&s - steps);
         ASSERT_EQ(Runs(), runs + (s[2] >= 0));
         EXPECT_EQ(s[2] >= 0 ? MaskOf(g_headless.runs.back()) : -1, s[2]);
-        EXPECT_EQ(g_valid_limit, s[3]);
+        EXPECT_EQ(app_.valid_limit, s[3]);
         ExpectPair(s[4], s[5]);
     }
-    EXPECT_EQ(g_gui_params.BLUR_RADIUS, 5);
+    EXPECT_EQ(app_.params.BLUR_RADIUS, 5);
     EXPECT_TRUE(g_headless.messages.empty());
 }
 
 TEST_F(GuiTest, PanelEditsReachTheParameterSet)
 {
-    GuiParameterSet& p = g_gui_params;
-    g_valid_limit = 12;
+    GuiParameterSet& p = app_.params;
+    app_.valid_limit = 12;
     HeadlessClick(DIALOG_CROP1, IDC_SIDE_TOP);  // B and D at start
     EXPECT_EQ(p.COTE_RECADRAGE, SIDE_TOP | SIDE_BOTTOM | SIDE_RIGHT);
-    EXPECT_EQ(g_valid_limit, 0);
+    EXPECT_EQ(app_.valid_limit, 0);
     HeadlessChoose(DIALOG_CROP1, IDC_COTE_FOND, 2);
     HeadlessClick(DIALOG_CROP1, IDC_RECADRAGE1);
     EXPECT_EQ(p.COTE_FOND, SIDE_LEFT);
     EXPECT_EQ(p.RECADRAGE1, 0);
     ChooseStage(8);
-    g_valid_limit = 12;
+    app_.valid_limit = 12;
     HeadlessClick(DIALOG_ROTATION, IDC_AFFINAGE);
-    PlatformSetEditText(g_current_panel_window, IDC_OFFSET_ANGLE, "0.5");
+    PlatformSetEditText(app_.panels.window, IDC_OFFSET_ANGLE, "0.5");
     EXPECT_EQ(p.AFFINAGE, 0);
     EXPECT_EQ(p.OFFSET_ANGLE, 0.5);
-    EXPECT_EQ(g_valid_limit, 8);
+    EXPECT_EQ(app_.valid_limit, 8);
     ChooseStage(10);  // the folders change no stage image
     g_headless.folder_answers.push_back("/tmp/sortie");
     HeadlessClick(DIALOG_SAVE2, IDC_BROWSE2);
     EXPECT_STREQ(p.REPERTOIRE2, "/tmp/sortie/");
     EXPECT_EQ(HeadlessFind(DIALOG_SAVE2, IDC_REPERTOIRE2)->text, "/tmp/sortie/");
-    EXPECT_EQ(g_valid_limit, 8);
+    EXPECT_EQ(app_.valid_limit, 8);
     // The ground is painted at the second crop: its result is stale, the
     // turned page before it is not.
     ChooseStage(9);
-    g_valid_limit = 12;
+    app_.valid_limit = 12;
     HeadlessClick(DIALOG_CROP2, IDC_NETTOYAGE_BORDS);
     EXPECT_EQ(p.NETTOYAGE_BORDS, 1);
-    EXPECT_EQ(g_valid_limit, 9);
+    EXPECT_EQ(app_.valid_limit, 9);
 }
 
 TEST_F(GuiTest, FailedRunsShowNiveloOwnWordsAndNoEarlierImage)
@@ -97,9 +97,10 @@ TEST_F(GuiTest, FailedRunsShowNiveloOwnWordsAndNoEarlierImage)
     said_ = "p.tga: alpha not supported\n";
     fails_ = 1;
     LoadImage(MakePage("p.tga"));
-    EXPECT_EQ(g_headless.messages, (std::vector<std::string>{"Could not open file " + std::string(g_work_directory) + "save9.tga\n",
+    std::string work = app_.folders.work;
+    EXPECT_EQ(g_headless.messages, (std::vector<std::string>{"Could not open file " + work + "save9.tga\n",
                                                              "nivelo n'a pas traité " + start_ + "p.tga :\n" + said_}));
-    EXPECT_FALSE(g_display.image_loaded);
+    EXPECT_FALSE(app_.display.image_loaded);
     EXPECT_EQ(LeftView(0, 0), BACKDROP_GREY);
 }
 
@@ -109,23 +110,23 @@ TEST_F(GuiTest, LongBlursAreAskedAboutAndRunsCanBeCancelled)
 {
     LoadImage(MakePage());
     ChooseStage(1);
-    PlatformSetEditText(g_current_panel_window, IDC_BLUR_RADIUS, "999");
+    PlatformSetEditText(app_.panels.window, IDC_BLUR_RADIUS, "999");
     Update();  // "Non"
     EXPECT_EQ(Runs(), 1u);
-    PlatformSetEditText(g_current_panel_window, IDC_BLUR_RADIUS, "3");
+    PlatformSetEditText(app_.panels.window, IDC_BLUR_RADIUS, "3");
     for (int close : {0, 1}) {
-        g_headless.actions.push_back([close] {
+        g_headless.actions.push_back([this, close] {
             HeadlessMenu(ID_ZOOM_100);  // refused during a run
-            if (close) g_headless.procedure(MSG_DESTROY, 0);
+            if (close) g_headless.procedure(&app_, MSG_DESTROY, 0);
             else HeadlessClick(DIALOG_WAIT, IDC_WAIT_CANCEL);
         });
         g_headless.running = 1;
         g_headless.question_answers = {1, 1};  // stop nivelo and quit; without saving the settings
         Update();
         EXPECT_EQ(g_headless.kills, 1 + close);
-        EXPECT_EQ(g_display.zoom_mode, ZOOM_FULL_PAGE);
-        EXPECT_EQ(g_valid_limit, 1);  // image 2 was asked for and is gone
+        EXPECT_EQ(app_.display.zoom_mode, ZOOM_FULL_PAGE);
+        EXPECT_EQ(app_.valid_limit, 1);  // image 2 was asked for and is gone
     }
     ExpectPair(1, 2);
-    EXPECT_EQ(PumpMessages(), 0);
+    EXPECT_EQ(PumpMessages(app_), 0);
 }

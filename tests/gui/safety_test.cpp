@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "gui/conversion_targets.h"
-#include "gui/gui_params.h"
-#include "gui/work_folder.h"
+#include "gui/commands/conversion_targets.h"
+#include "gui/settings/gui_params.h"
+#include "gui/settings/work_folder.h"
 #include "tests/gui/gui_fixture.h"
 
 using namespace gui_testing;
@@ -19,8 +19,8 @@ TEST_F(GuiTest, ConversionOntoExistingFilesAsksOnce)
     std::filesystem::create_directories(scans + "autres");
     std::filesystem::create_directory(out);
     WriteFileBytes(out + "a.tga", "une autre page");
-    std::strcpy(g_gui_params.REPERTOIRE2, out.c_str());
-    g_gui_params.SAUVEGARDE1 = 0;
+    std::strcpy(app_.params.REPERTOIRE2, out.c_str());
+    app_.params.SAUVEGARDE1 = 0;
     // b.tif's result is b.tga, as b.tga's is.
     const std::vector<std::string> batch = {scans + "a.tga", scans + "b.tga", scans + "autres/b.tif"};
     struct Case {
@@ -46,7 +46,7 @@ TEST_F(GuiTest, ConversionOntoExistingFilesAsksOnce)
         }
     }
     // The scan is never its own target (nivelo refuses it), so it asks nothing.
-    std::strcpy(g_gui_params.REPERTOIRE2, scans.c_str());
+    std::strcpy(app_.params.REPERTOIRE2, scans.c_str());
     WriteFileBytes(scans + "a.tga", "le scan");
     EXPECT_EQ(FindTargets({scans + "a.tga"}, {"", scans}, 0).existing, std::vector<std::string>{});
     EXPECT_EQ(FindTargets({scans + "a.tga"}, {"", scans}, 1).existing, std::vector<std::string>{});  // a.tif: free
@@ -73,8 +73,8 @@ TEST_F(GuiTest, FolderFieldsAreFolders)
 {
     std::filesystem::create_directory(start_ + "sortie");
     ChooseStage(10);
-    PlatformSetEditText(g_current_panel_window, IDC_REPERTOIRE2, "out2");  // typed
-    EXPECT_STREQ(g_gui_params.REPERTOIRE2, "out2/");
+    PlatformSetEditText(app_.panels.window, IDC_REPERTOIRE2, "out2");  // typed
+    EXPECT_STREQ(app_.params.REPERTOIRE2, "out2/");
     struct Case {
         const char* loaded;    // REPERTOIRE2 in a configuration file
         std::string written;   // what the conversion hands to nivelo
@@ -92,7 +92,7 @@ TEST_F(GuiTest, FolderFieldsAreFolders)
         g_headless.question_answers = {1, 1};
         g_headless.file_answers.push_back({"/scans/p.tga"});
         HeadlessMenu(ID_CONVERT);
-        std::string conf = ReadFileBytes(std::string(g_work_directory) + "nivelo_gui_conf.txt");
+        std::string conf = ReadFileBytes(std::string(app_.folders.work) + "nivelo_gui_conf.txt");
         EXPECT_NE(conf.find("REPERTOIRE2=\"" + c.written + "\"\n"), std::string::npos);
         EXPECT_EQ(g_headless.messages.size(), size_t(c.asked) + 1);  // and the summary
     }
@@ -140,7 +140,7 @@ TEST_F(GuiTest, ARefusedPageChangesNothing)
         EXPECT_EQ(g_headless.messages, cancel ? std::vector<std::string>{}
                                               : std::vector<std::string>{"nivelo n'a pas traité " + start_ + "notes.txt :\nError reading file " + start_ + "notes.txt\n"});
         EXPECT_EQ(g_headless.title, "Nivelo gui v1.0 - page.tga");
-        EXPECT_TRUE(g_display.image_loaded);
+        EXPECT_TRUE(app_.display.image_loaded);
         ExpectPair(3, 9);
         EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_DETECTED_ANGLE)->text, "Angle détecté : 1.38°");
         size_t runs = Runs();

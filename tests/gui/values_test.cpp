@@ -2,8 +2,8 @@
 #include <cstring>
 #include <functional>
 
-#include "gui/config_file.h"
-#include "gui/gui_params.h"
+#include "gui/settings/config_file.h"
+#include "gui/settings/gui_params.h"
 #include "tests/gui/gui_fixture.h"
 
 using namespace gui_testing;
@@ -16,7 +16,7 @@ TEST_F(GuiTest, PanelsShowNiveloWordsAndStaleViews)
     EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_ANGLE_NOTE)->text, "angle au bord de la plage de recherche\n");
     auto state = [] { return HeadlessFind(DIALOG_UPDATE_BAR, IDC_VIEWS_STATE)->text; };
     EXPECT_EQ(state(), "");
-    PlatformSetEditText(g_current_panel_window, IDC_OFFSET_ANGLE, "0.5");
+    PlatformSetEditText(app_.panels.window, IDC_OFFSET_ANGLE, "0.5");
     EXPECT_EQ(state(), "Vues pas à jour");
     Update();
     EXPECT_EQ(state(), "");
@@ -24,7 +24,7 @@ TEST_F(GuiTest, PanelsShowNiveloWordsAndStaleViews)
     EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_OFFSET_ANGLE)->text, "0.5");
     EXPECT_EQ(HeadlessFind(DIALOG_ROTATION, IDC_AFFINAGE_PLAGE)->text.find("000"), std::string::npos);
     // A cancelled run leaves the views it had, marked.
-    PlatformSetEditText(g_current_panel_window, IDC_OFFSET_ANGLE, "1");
+    PlatformSetEditText(app_.panels.window, IDC_OFFSET_ANGLE, "1");
     g_headless.running = 1;
     g_headless.actions.push_back([] { HeadlessClick(DIALOG_WAIT, IDC_WAIT_CANCEL); });
     Update();
@@ -32,7 +32,7 @@ TEST_F(GuiTest, PanelsShowNiveloWordsAndStaleViews)
     ExpectPair(3, 9);
     // The orientation found, and a page left as it was: in the panel, not in a box.
     HeadlessClick(DIALOG_ROTATION, IDC_ORIENTATION);
-    EXPECT_EQ(g_gui_params.ORIENTATION, 1);
+    EXPECT_EQ(app_.params.ORIENTATION, 1);
     for (auto [said, shown] : {std::pair{"orientation : 270\n1.380000\n", "Détecté : 1.38°, 270°"},
                                {"orientation incertaine : page laissée telle quelle\n0.500000\n", "Détecté : 0.50°, incertain"}}) {
         said_ = said, g_headless.messages.clear();
@@ -54,7 +54,8 @@ TEST_F(GuiTest, QuittingWithChangedSettingsAsks)
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         g_headless.quit_posted = 0, g_headless.messages.clear();
-        if (c.change) PlatformSetEditText(g_current_panel_window, IDC_DETECT_WIDTH, std::to_string(30 + (&c - cases)).c_str());
+        std::string width = std::to_string(30 + (&c - cases));
+        if (c.change) PlatformSetEditText(app_.panels.window, IDC_DETECT_WIDTH, width.c_str());
         g_headless.question_answers.assign(c.answers.begin(), c.answers.end());
         if (c.save_dialog_answered) g_headless.file_answers.push_back({start_ + "saved.txt"});
         HeadlessMenu(ID_QUIT);
@@ -74,22 +75,18 @@ TEST_F(GuiTest, TheNextStartRemembers)
     HeadlessMenu(ID_LOAD_CONFIG);
     HeadlessMenu(ID_LOAD_CONFIG);  // cancelled: the configuration last used stays
     ChooseStage(10);
-    PlatformSetEditText(g_current_panel_window, IDC_REPERTOIRE2, "/tmp/r2");
-    g_headless.procedure(MSG_SIZE, 900 | 700 << 16);
+    PlatformSetEditText(app_.panels.window, IDC_REPERTOIRE2, "/tmp/r2");
+    g_headless.procedure(&app_, MSG_SIZE, 900 | 700 << 16);
     g_headless.question_answers = {1};  // quit without saving
     HeadlessMenu(ID_QUIT);
-    ASSERT_EQ(RunGui(), 0);
-    Reset();
-    char program[] = "nivelo_gui";
-    char* argv[] = {program, nullptr};
-    ASSERT_EQ(StartGui(1, argv), 1);
-    EXPECT_EQ(g_gui_params.BLUR_RADIUS, 7);
-    EXPECT_STREQ(g_gui_params.REPERTOIRE2, "/tmp/r2/");
-    EXPECT_EQ(std::string(g_config_directory) + g_config_name, start_ + "c.txt");
-    EXPECT_STREQ(g_image_directory, start_.c_str());
-    int width, height;
-    MainWindowSize(&width, &height);
-    EXPECT_EQ(width * 10000 + height, 9000700);
+    ASSERT_EQ(RunGui(app_), 0);
+    End();
+    ASSERT_EQ(Start(), 1);
+    EXPECT_EQ(app_.params.BLUR_RADIUS, 7);
+    EXPECT_STREQ(app_.params.REPERTOIRE2, "/tmp/r2/");
+    EXPECT_EQ(std::string(app_.folders.config_directory) + app_.folders.config_name, start_ + "c.txt");
+    EXPECT_STREQ(app_.image.directory, start_.c_str());
+    EXPECT_EQ(app_.session.client_width * 10000 + app_.session.client_height, 9000700);
     HeadlessMenu(ID_QUIT);  // nothing changed since the start: no question
     EXPECT_TRUE(g_headless.messages.empty());
 }
@@ -109,15 +106,16 @@ TEST_F(GuiTest, KeyboardCommands)
                  {ID_ZOOM_OUT, ZOOM_50, 1}, {ID_UPDATE_VIEWS, ZOOM_50, 2}, {kReturn, ZOOM_50, 3}};
     for (const Step& s : steps) {
         SCOPED_TRACE(&s - steps);
-        if (s.key == kReturn) g_current_panel_window->procedure(g_current_panel_window, MSG_COMMAND, IDC_BLUR_RADIUS, NOTIFY_RETURN);
+        PlatformDialog* panel = app_.panels.window;
+        if (s.key == kReturn) panel->procedure(&app_, panel, MSG_COMMAND, IDC_BLUR_RADIUS, NOTIFY_RETURN);
         else HeadlessMenu(s.key);
-        EXPECT_EQ(g_display.zoom_mode, s.zoom);
+        EXPECT_EQ(app_.display.zoom_mode, s.zoom);
         EXPECT_EQ(Runs(), s.runs);
     }
     g_headless.running = 1;
     g_headless.actions.push_back([] {
         PlatformDialog* wait = HeadlessFindDialog(DIALOG_WAIT);
-        wait->procedure(wait, MSG_COMMAND, CONTROL_ID_CLOSE, NOTIFY_CLICKED);
+        wait->procedure(wait->context, wait, MSG_COMMAND, CONTROL_ID_CLOSE, NOTIFY_CLICKED);
     });
     Update();
     EXPECT_EQ(g_headless.kills, 1);
@@ -148,12 +146,12 @@ TEST_F(GuiTest, EveryFieldRefusesWhatNiveloRefuses)
         {8, IDC_FILL_RED, "12", TAKEN, "COUL_REMPLISSAGE=12,0,0"},
     };
     LoadImage(MakePage());
-    g_gui_params.fill_colour_given = 1;
+    app_.params.fill_colour_given = 1;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.line) + " <- \"" + c.typed + "\"");
         ChooseStage(c.stage);
-        PlatformSetEditText(g_current_panel_window, c.id, c.typed);
-        EXPECT_NE(("\n" + ConfigText()).find("\n" + std::string(c.line) + "\n"), std::string::npos);
+        PlatformSetEditText(app_.panels.window, c.id, c.typed);
+        EXPECT_NE(("\n" + ConfigText(app_.params)).find("\n" + std::string(c.line) + "\n"), std::string::npos);
         EXPECT_EQ(HeadlessFind(kStagePanels[c.stage]->id, c.id)->marked, c.refused);
         std::string key(c.line, std::strchr(c.line, '='));
         EXPECT_EQ(HeadlessFind(DIALOG_UPDATE_BAR, IDC_VALUE_NOTE)->text.find(key) != std::string::npos, c.refused == REFUSED);

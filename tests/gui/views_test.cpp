@@ -24,17 +24,14 @@ protected:
     // pattern images before and after.
     void Show(int view_width, int view_height, int w, int h, int after_w, int zoom)
     {
-        g_display.left_view_x = 3;
-        g_display.view_width = view_width;
-        g_display.view_height = view_height;
-        g_display.right_view_x = 5 + view_width;
-        ASSERT_EQ(CreateDisplaySurface(g_display.right_view_x + view_width + 3, view_height), 1);
-        ClearImage(&g_display.surface, kSentinel);
-        DrawSeparators();
-        MakePattern(&g_display.before, w, h);
-        MakePattern(&g_display.after, after_w, h);
-        g_display.image_loaded = 1;
-        SetZoomMode(zoom);
+        DisplayLayout layout{5 + 2 * view_width + 3, view_height, 3, 5 + view_width, view_width, view_height};
+        ASSERT_EQ(MakeDisplaySurface(app_.display, layout), 1);
+        ClearImage(&app_.display.surface, kSentinel);
+        DrawSeparators(app_.display);
+        MakePattern(&app_.display.before, w, h);
+        MakePattern(&app_.display.after, after_w, h);
+        app_.display.image_loaded = 1;
+        SetZoomMode(app_, zoom);
     }
 };
 
@@ -64,8 +61,8 @@ TEST_F(Views, EachZoomModeShowsTheRightSourcePixels)
     };
     for (const auto& c : cases) {
         Show(c.vw, c.vh, c.w, c.h, c.after_w, c.zoom);
-        g_display.hpos = uint32_t(c.hpos);
-        RenderViews();
+        app_.display.hpos = uint32_t(c.hpos);
+        RenderViews(app_.display);
         SCOPED_TRACE(&c - cases);
         EXPECT_EQ(LeftView(c.j, c.i), c.left == P ? PatternColour(c.x, c.y) : c.left);
         EXPECT_EQ(RightView(c.j, c.i), c.right == P ? PatternColour(c.x, c.y) : c.right);
@@ -99,18 +96,18 @@ TEST_F(Views, ScrollStepsStopAtTheLastFullPageAndZoomClampsThePosition)
         {0, SCROLL_THUMB_POSITION, 1900, 1600}, {77, 8, 0, 77},
     };
     for (auto& c : cases) {
-        g_display.vpos = c[0];
-        MainWindowProc(MSG_VSCROLL, c[1] | c[2] << 16);
-        EXPECT_EQ(g_display.vpos, c[3]) << c[0] << " " << c[1];
+        app_.display.vpos = c[0];
+        MainWindowProc(&app_, MSG_VSCROLL, c[1] | c[2] << 16);
+        EXPECT_EQ(app_.display.vpos, c[3]) << c[0] << " " << c[1];
     }
     EXPECT_EQ(g_headless.bars[1][0], 2000);
     EXPECT_EQ(g_headless.checked_zoom, ID_ZOOM_100);
     // Views of 600 x 900 at 50 %: the page (1200 x 1800) holds the whole width,
     // whose position drops to 0; the vertical one drops to the last full page.
     Show(600, 900, 1000, 2000, 1000, ZOOM_100);
-    g_display.hpos = 1000;
-    g_display.vpos = 1500;
-    SetZoomMode(ZOOM_50);
-    EXPECT_EQ(g_display.hpos, 0u);
-    EXPECT_EQ(g_display.vpos, 200u);
+    app_.display.hpos = 1000;
+    app_.display.vpos = 1500;
+    SetZoomMode(app_, ZOOM_50);
+    EXPECT_EQ(app_.display.hpos, 0u);
+    EXPECT_EQ(app_.display.vpos, 200u);
 }

@@ -1,3 +1,0 @@
-#include "gui/gui_params.h"
-
-GuiParameterSet g_gui_params;

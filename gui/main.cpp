@@ -1,8 +1,0 @@
-// Entry point of nivelo_gui: `nivelo_gui [image]`.
-#include "gui/main_window.h"
-
-int main(int argc, char** argv)
-{
-    if (!StartGui(argc, argv)) return 1;
-    return RunGui();
-}
