@@ -66,6 +66,18 @@ int CheckOutputFormat()
     return 0;
 }
 
+// The kind of coded stream the final result could carry over from its
+// source: a JPEG into a JPEG result, a G4 page into a black-and-white TIFF.
+CodedKind CarriedKind()
+{
+    OutputFormat format = OUTPUT_TGA;
+    ParseOutputFormat(g_params.FORMAT_SORTIE, &format);
+    if (g_command.preview || !g_params.SAUVEGARDE2) return CODED_NONE;
+    if (format == OUTPUT_JPEG && !g_command.flag_b) return CODED_JPEG;
+    if (format == OUTPUT_TIFF && g_command.flag_b) return CODED_G4;
+    return CODED_NONE;
+}
+
 // Brings the loaded image to the working type 4; sets *grey_source for grey
 // and indexed images.  0 when a conversion fails.
 int ConvertToWorkingType(BITMAP** slot, int* grey_source)
@@ -267,6 +279,8 @@ int ProcessImage(BITMAP** slot, GroundTrace* trace)
     ImageFacts facts;
     if (LoadDocumentPage(name, g_command.page, *slot, &facts) != 1) return 0;
     ReportOtherPages(name, facts);
+    CodedPage coded;
+    FindCodedPage(name, g_command.page, CarriedKind(), &coded);
     int grey_source = 0;
     if (!ConvertToWorkingType(slot, &grey_source)) return 0;
     uint8_t background[3];
@@ -312,7 +326,8 @@ int ProcessImage(BITMAP** slot, GroundTrace* trace)
     // result it kept from being written is missing all the same.
     if (!cropped && ((saves && g_params.SAUVEGARDE2) || StageImageWanted(10) || StageImageWanted(11)))
         NoteUnwrittenResult();
-    if (cropped && saves && g_params.SAUVEGARDE2) SaveStage(*slot, g_params.REPERTOIRE2, grey_source, &facts);
+    if (cropped && saves && g_params.SAUVEGARDE2)
+        SaveFinalStage(*slot, g_params.REPERTOIRE2, grey_source, &facts, coded.kind != CODED_NONE ? &coded : nullptr);
     std::printf("%s done.\n", name);
     return 1;
 }

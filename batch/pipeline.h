@@ -3,6 +3,7 @@
 
 #include "core/bitmap.h"
 #include "core/image_facts.h"
+#include "documents/carry_over.h"
 
 // Runs nivelo with its command line, each image in turn.  The result is the
 // exit status: 0 when every image was read and every result asked for was
@@ -30,6 +31,12 @@ int ListResultNames();
 // written; failures are reported by the writers and counted as unwritten
 // results.
 int SaveStage(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts);
+
+// SaveStage for the final result, which writes the source's own coded
+// stream instead when it gives back exactly the image (documents/carry_over.h);
+// coded may be null.
+int SaveFinalStage(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts,
+                   const CodedPage* coded);
 
 // The results of the image being treated that were asked for and not
 // written; any thread may note one.  StartImageResults begins the count of

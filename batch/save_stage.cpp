@@ -150,7 +150,8 @@ int MakeResultFolders(const char* path)
     return 1;
 }
 
-int SaveStage(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts)
+int SaveFinalStage(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts,
+                   const CodedPage* coded)
 {
     // The value was checked when the configuration was read.
     OutputFormat format = OUTPUT_TGA;
@@ -161,6 +162,8 @@ int SaveStage(const BITMAP* image, const char* directory, int grey_source, const
     } else if (IsSourceImage(name)) {
         ReportError("%s: c'est l'image source, elle n'est pas écrasée\n", name);
     } else if (!MakeResultFolders(name) || !ClaimResultName(name)) {
+    } else if (coded != nullptr && CodedPageMatches(*coded, image)) {
+        ok = WriteCodedPage(name, *coded, *facts);
     } else if (!grey_source && !g_command.flag_b) {
         ok = WriteResult(name, image, format, *facts, 0);
     } else {
@@ -174,6 +177,11 @@ int SaveStage(const BITMAP* image, const char* directory, int grey_source, const
     }
     if (!ok) NoteUnwrittenResult();
     return ok;
+}
+
+int SaveStage(const BITMAP* image, const char* directory, int grey_source, const ImageFacts* facts)
+{
+    return SaveFinalStage(image, directory, grey_source, facts, nullptr);
 }
 
 namespace {

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "documents/pdf_stream.h"
+
 namespace {
 
 // Forms inside forms: real files nest one or two; a form drawing itself
@@ -12,6 +14,12 @@ constexpr unsigned kMostFormDepth = 8;
 // hostile content may pile up millions.
 constexpr size_t kMostOperands = 16;
 constexpr int kInvisibleText = 3;
+// A scanned page draws its image in a few dozen bytes of content, an OCR
+// text layer takes some hundreds of kilobytes.  The bound is on all the
+// content a page parses, forms included, however often they are drawn: a
+// form drawing another many times over would otherwise multiply the work
+// at every level.
+constexpr uint64_t kMostContentBytes = 8u << 20;
 // q without Q: PDF readers allow 28 levels; past this the saved modes are
 // not kept, which only matters to content that is hostile anyway.
 constexpr size_t kMostSavedStates = 4096;
@@ -22,6 +30,22 @@ bool IsPainting(const std::string& op)
     for (const char* p : kPaint)
         if (op == p) return true;
     return false;
+}
+
+// Counts the stream's decoded bytes into *parsed; false once the page's
+// content passes kMostContentBytes.  A stream that cannot be decoded
+// fits: qpdf's parser will say what is wrong with it.
+bool ContentFits(QPDFObjectHandle stream, uint64_t* parsed)
+{
+    std::vector<Filter> filters;
+    QPDF* owner = stream.isStream() ? stream.getOwningQPDF() : nullptr;
+    if (owner == nullptr || !ReadFilters(stream.getDict(), &filters)) return true;
+    std::string data;
+    bool complete = false;
+    uint64_t room = kMostContentBytes - *parsed;
+    if (StreamData(*owner, stream, filters, false, room, &data, &complete) && data.size() >= room) return false;
+    *parsed += data.size();
+    return true;
 }
 
 bool IsTextShowing(const std::string& op) { return op == "Tj" || op == "TJ" || op == "'" || op == "\""; }
@@ -56,7 +80,9 @@ private:
                 saved_modes_.pop_back();
             }
         } else if (op == "Tr") {
-            if (!operands_.empty() && operands_.back().isNumber()) render_mode_ = int(operands_.back().getNumericValue());
+            // Render modes are 0 to 7; anything else is no mode at all.
+            if (!operands_.empty() && operands_.back().isInteger())
+                render_mode_ = operands_.back().getIntValue() == kInvisibleText ? kInvisibleText : 0;
         } else if (IsTextShowing(op)) {
             if (render_mode_ != kInvisibleText) found_->text++;
         } else if (IsPainting(op)) {
@@ -84,6 +110,10 @@ private:
                 found_->too_deep++;
                 return;
             }
+            if (!ContentFits(x, &found_->parsed)) {
+                found_->too_big++;
+                return;
+            }
             QPDFObjectHandle own = x.getDict().getKey("/Resources");
             DrawingWalker inner(found_, own.isDictionary() ? own : resources_, depth_ + 1);
             inner.render_mode_ = render_mode_;
@@ -103,6 +133,11 @@ private:
 
 void FindPageDrawing(QPDFPageObjectHelper& page, PageDrawing* found)
 {
+    for (QPDFObjectHandle& content : page.getObjectHandle().getPageContents())
+        if (!ContentFits(content, &found->parsed)) {
+            found->too_big++;
+            return;
+        }
     DrawingWalker walker(found, page.getAttribute("/Resources", false), 0);
     page.parseContents(&walker);
 }

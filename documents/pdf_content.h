@@ -20,6 +20,8 @@ struct PageDrawing {
     unsigned text = 0;       // visible text showing operators
     unsigned drawn_after = 0;  // paths or shadings painted after an image
     unsigned too_deep = 0;   // forms nested past what is followed
+    unsigned too_big = 0;    // content past what a page may parse
+    uint64_t parsed = 0;     // content bytes parsed so far
 };
 
 // Follows the page's contents into *found.  qpdf throws on content it

@@ -1,7 +1,5 @@
 #include "documents/pdf_image.h"
 
-#include <qpdf/Pipeline.hh>
-
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,119 +8,18 @@
 #include "core/support.h"
 #include "documents/fax_tiff.h"
 #include "documents/pdf_samples.h"
+#include "documents/pdf_stream.h"
 #include "formats/messages.h"
 #include "formats/orientation.h"
 #include "formats/readers.h"
 
 namespace {
 
-// Filters chained on one stream: real files use one or two.
-constexpr size_t kMostFilters = 8;
 // A coded stream may exceed its pixels' raw size only by its headers and
 // tables (progressive JPEG scans, fax codes worse than raw on noise): this
 // many times the raw size, plus this many bytes.
 constexpr uint64_t kCodedGrowth = 4;
 constexpr uint64_t kCodedSlack = 1u << 20;
-
-struct Filter {
-    std::string name;
-    QPDFObjectHandle parms;
-};
-
-// Keeps the first `limit` bytes a stream decodes to and stops the decoding
-// there, so that a small stream that inflates without end costs nothing.
-class BoundedSink : public Pipeline {
-public:
-    explicit BoundedSink(uint64_t limit) : Pipeline("nivelo", nullptr), limit_(limit) {}
-    void write(unsigned char const* data, size_t len) override
-    {
-        uint64_t room = limit_ - bytes.size();
-        bytes.append(reinterpret_cast<const char*>(data), size_t(len < room ? len : room));
-        if (len > room) {
-            over = true;
-            throw Enough();
-        }
-    }
-    void finish() override {}
-    struct Enough {};
-    std::string bytes;
-    bool over = false;
-
-private:
-    uint64_t limit_;
-};
-
-std::string Canonical(const std::string& name)
-{
-    // The short names are those of inline images; some writers use them on
-    // streams too.
-    static const char* const kShort[][2] = {{"/DCT", "/DCTDecode"},     {"/CCF", "/CCITTFaxDecode"},
-                                            {"/Fl", "/FlateDecode"},     {"/LZW", "/LZWDecode"},
-                                            {"/AHx", "/ASCIIHexDecode"}, {"/A85", "/ASCII85Decode"},
-                                            {"/RL", "/RunLengthDecode"}};
-    for (const auto& s : kShort)
-        if (name == s[0]) return s[1];
-    return name;
-}
-
-// The stream's filters in order, 0 when /Filter is no name or names.
-int ReadFilters(QPDFObjectHandle dict, std::vector<Filter>* filters)
-{
-    QPDFObjectHandle f = dict.getKey("/Filter"), p = dict.getKey("/DecodeParms");
-    if (f.isNull()) return 1;
-    if (f.isName()) {
-        filters->push_back({Canonical(f.getName()), p.isArray() ? p.getArrayItem(0) : p});
-        return 1;
-    }
-    if (!f.isArray() || size_t(f.getArrayNItems()) > kMostFilters) return 0;
-    for (int i = 0; i < f.getArrayNItems(); i++) {
-        QPDFObjectHandle name = f.getArrayItem(i);
-        if (!name.isName()) return 0;
-        QPDFObjectHandle parms = p.isArray() ? p.getArrayItem(i) : f.getArrayNItems() == 1 ? p : QPDFObjectHandle();
-        filters->push_back({Canonical(name.getName()), parms});
-    }
-    return 1;
-}
-
-// The stream's data with every filter undone (all of them when `keep_last`
-// is false, all but the last otherwise), at most `limit` bytes of it.
-// 0 when qpdf does not know a filter; *complete says whether the decoding
-// ended cleanly or stopped at the limit.
-int StreamData(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filters, bool keep_last,
-               uint64_t limit, std::string* out, bool* complete)
-{
-    QPDFObjectHandle source = image;
-    if (keep_last && filters.size() > 1) {
-        // A copy whose filters stop short of the last, for qpdf to undo.
-        QPDFObjectHandle names = QPDFObjectHandle::newArray(), parms = QPDFObjectHandle::newArray();
-        for (size_t i = 0; i + 1 < filters.size(); i++) {
-            names.appendItem(QPDFObjectHandle::newName(filters[i].name));
-            QPDFObjectHandle p = filters[i].parms;
-            parms.appendItem(p.isDictionary() ? p : QPDFObjectHandle::newNull());
-        }
-        std::shared_ptr<Buffer> raw = image.getRawStreamData();
-        source = pdf.newStream();
-        source.replaceStreamData(std::string(reinterpret_cast<const char*>(raw->getBuffer()), raw->getSize()),
-                                 names, parms);
-    } else if (keep_last) {
-        std::shared_ptr<Buffer> raw = image.getRawStreamData();
-        if (raw->getSize() > limit) return *complete = false, 1;
-        out->assign(reinterpret_cast<const char*>(raw->getBuffer()), raw->getSize());
-        return *complete = true, 1;
-    }
-    BoundedSink sink(limit);
-    bool attempted = false, ok = false;
-    try {
-        ok = source.pipeStreamData(&sink, &attempted, 0, qpdf_dl_generalized, true, false);
-    } catch (const BoundedSink::Enough&) {
-        attempted = true;
-    }
-    size_t undone = keep_last ? filters.size() - 1 : filters.size();
-    if (undone > 0 && !attempted) return 0;
-    *complete = ok && !sink.over;
-    *out = std::move(sink.bytes);
-    return 1;
-}
 
 int RefuseCoding(const char* label, const char* coding)
 {
@@ -200,7 +97,8 @@ int ReadPalette(QPDF& pdf, QPDFObjectHandle space, const char* label, PdfSamples
     } else if (lookup.isStream()) {
         std::vector<Filter> filters;
         bool complete = false;
-        if (!ReadFilters(lookup.getDict(), &filters) || !StreamData(pdf, lookup, filters, false, size, &table, &complete))
+        if (!ReadFilters(lookup.getDict(), &filters) ||
+            !StreamData(pdf, lookup, filters, false, size, &table, &complete))
             return RefuseImage(label, "palette illisible");
     }
     SetPdfPalette(s, reinterpret_cast<const uint8_t*>(table.data()), table.size(), colours, unsigned(highest));
@@ -273,7 +171,8 @@ int ReadDct(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filter
         return RefuseKind(label, "filtre inconnu avant le JPEG");
     if (!complete) return RefuseImage(label, "flux JPEG illisible");
     ImageFacts ignored;
-    if (!LoadJPEGMemory(label, reinterpret_cast<const uint8_t*>(coded.data()), coded.size(), record, &ignored))
+    const uint8_t* jpeg = reinterpret_cast<const uint8_t*>(coded.data());
+    if (!LoadJPEGMemory(label, "PDF", jpeg, coded.size(), record, &ignored))
         return 0;
     // /Decode [1 0 ...] turns grey and RGB samples over; CMYK ones the JPEG
     // reader has already put right from the file's own marker.
@@ -281,6 +180,14 @@ int ReadDct(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filter
     for (unsigned c = 0; c < s.components; c++) all = all && s.inverted[c];
     if (all && s.components != 4) Invert(record);
     return 1;
+}
+
+// The decoder gives black runs as 1 bits; BlackIs1 and /Decode [1 0] each
+// swap which value the page shows as black.  TIFF's photometric: 0 when a
+// 1 bit is black.
+uint16_t FaxPhotometric(QPDFObjectHandle parms, bool inverted)
+{
+    return BoolKey(parms, "/BlackIs1") != inverted ? 1 : 0;
 }
 
 int ReadFax(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filters, const PdfSamples& s,
@@ -298,9 +205,7 @@ int ReadFax(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filter
         layout.compression = 3;
         layout.t4_options = 1;
     }
-    // The decoder gives black runs as 1 bits; BlackIs1 and /Decode [1 0]
-    // each swap which value the page shows as black.
-    layout.photometric = BoolKey(parms, "/BlackIs1") != s.inverted[0] ? 1 : 0;
+    layout.photometric = FaxPhotometric(parms, s.inverted[0]);
     std::string coded, tiff;
     bool complete = false;
     if (!StreamData(pdf, image, filters, true, CodedLimit(s), &coded, &complete))
@@ -309,8 +214,8 @@ int ReadFax(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filter
     if (!BuildFaxTiff(layout, reinterpret_cast<const uint8_t*>(coded.data()), coded.size(), 0.0, 0.0, &tiff))
         return RefuseImage(label, "flux CCITT trop grand");
     ImageFacts ignored;
-    return LoadTiffMemory(label, reinterpret_cast<const uint8_t*>(tiff.data()), tiff.size(), byte_align, record,
-                          &ignored);
+    const uint8_t* file = reinterpret_cast<const uint8_t*>(tiff.data());
+    return LoadTiffMemory(label, "PDF", file, tiff.size(), byte_align, record, &ignored);
 }
 
 int ReadSampled(QPDF& pdf, QPDFObjectHandle image, const std::vector<Filter>& filters, const PdfSamples& s,
@@ -350,4 +255,34 @@ int ReadPdfImage(QPDF& pdf, QPDFObjectHandle image, const char* label, unsigned 
         return CheckMemory(label, s, orientation, 0) && ReadFax(pdf, image, filters, s, label, record);
     }
     return ReadSampled(pdf, image, filters, s, label, orientation, record);
+}
+
+int TakeCodedStream(QPDF& pdf, QPDFObjectHandle image, CodedKind wanted, CodedPage* coded)
+{
+    QPDFObjectHandle dict = image.getDict();
+    std::vector<Filter> filters;
+    if (!ReadFilters(dict, &filters) || filters.empty()) return 0;
+    int width = IntKey(dict, "/Width", 0), height = IntKey(dict, "/Height", 0);
+    if (width <= 0 || height <= 0 || uint64_t(width) > kMostSide || uint64_t(height) > kMostSide) return 0;
+    const Filter& coding = filters.back();
+    bool inverted = false;
+    QPDFObjectHandle decode = dict.getKey("/Decode");
+    if (decode.isArray() && decode.getArrayNItems() >= 2 && decode.getArrayItem(0).isNumber() &&
+        decode.getArrayItem(1).isNumber())
+        inverted = decode.getArrayItem(0).getNumericValue() > decode.getArrayItem(1).getNumericValue();
+    if (wanted == CODED_G4) {
+        if (coding.name != "/CCITTFaxDecode" || IntKey(coding.parms, "/K", 0) >= 0 ||
+            BoolKey(coding.parms, "/EncodedByteAlign") || IntKey(coding.parms, "/Columns", width) != width)
+            return 0;
+        coded->width = uint32_t(width);
+        coded->height = uint32_t(height);
+        coded->photometric = FaxPhotometric(coding.parms, inverted);
+    } else if (wanted != CODED_JPEG || coding.name != "/DCTDecode") {
+        return 0;
+    }
+    bool complete = false;
+    uint64_t limit = uint64_t(width) * uint64_t(height) * 4 * kCodedGrowth + kCodedSlack;
+    if (!StreamData(pdf, image, filters, true, limit, &coded->bytes, &complete) || !complete) return 0;
+    coded->from_pdf = true;
+    return 1;
 }

@@ -16,6 +16,7 @@
 #include "documents/fax_tiff.h"
 #include "documents/pdf_content.h"
 #include "documents/pdf_image.h"
+#include "formats/exif.h"
 #include "formats/messages.h"
 #include "formats/orientation.h"
 
@@ -34,22 +35,33 @@ unsigned RotateOrientation(QPDFPageObjectHelper& page)
 }
 
 // Dots per inch of width x height pixels spread over the page's visible
-// box; 0 on an axis the box gives no size to.
+// box, under the readers' rule for believable resolutions; an axis the box
+// gives no believable size takes the other's.
 void PageResolution(QPDFPageObjectHelper& page, unsigned width, unsigned height, ImageFacts* facts)
 {
     QPDFObjectHandle box = page.getCropBox(false, false);
     if (!box.isRectangle()) return;
     QPDFObjectHandle::Rectangle r = box.getArrayAsRectangle();
     double across = std::fabs(r.urx - r.llx), down = std::fabs(r.ury - r.lly);
-    if (std::isfinite(across) && across > 0.0) facts->x_dpi = double(width) * 72.0 / across;
-    if (std::isfinite(down) && down > 0.0) facts->y_dpi = double(height) * 72.0 / down;
+    if (std::isfinite(across) && across > 0.0) facts->x_dpi = DotsPerInch(double(width) * 72.0 / across, 2);
+    if (std::isfinite(down) && down > 0.0) facts->y_dpi = DotsPerInch(double(height) * 72.0 / down, 2);
+    if (facts->x_dpi == 0.0) facts->x_dpi = facts->y_dpi;
+    if (facts->y_dpi == 0.0) facts->y_dpi = facts->x_dpi;
+}
+
+bool OneImage(const PageDrawing& d)
+{
+    return d.too_big == 0 && d.text == 0 && d.images == 1 && d.inline_images == 0 && d.drawn_after == 0;
 }
 
 // One message for a page that is not one image, 0 when it is one.
 int RefuseNotOneImage(const char* label, const PageDrawing& d)
 {
+    if (OneImage(d)) return 0;
     char why[96];
-    if (d.text > 0)
+    if (d.too_big > 0)
+        std::snprintf(why, sizeof why, "son contenu dépasse 8 Mo une fois décompressé");
+    else if (d.text > 0)
         std::snprintf(why, sizeof why, "elle porte du texte");
     else if (d.images + d.inline_images > 1)
         std::snprintf(why, sizeof why, "elle a %u images", d.images + d.inline_images);
@@ -144,7 +156,8 @@ int LoadPdfPage(const PdfSource& source, uint32_t page, BITMAP* record, ImageFac
     BITMAP_Init(record, 0, 0, 0);
     ClearImageFacts(facts);
     std::string label;
-    int ok = WithPdf(source, &label, [&](QPDF& pdf) { return ReadPage(pdf, source, page, record, facts, &label); });
+    int ok =
+        WithPdf(source, &label, [&](QPDF& pdf) { return ReadPage(pdf, source, page, record, facts, &label); });
     if (!ok) BITMAP_Free(record);
     return ok;
 }
@@ -159,4 +172,20 @@ int PdfPageCount(const PdfSource& source, uint32_t* count)
         *count = uint32_t(pages.size() > UINT32_MAX ? UINT32_MAX : pages.size());
         return 1;
     });
+}
+
+int PdfCodedPage(const PdfSource& source, uint32_t page, CodedKind wanted, CodedPage* coded)
+{
+    // Silent: a page that cannot be carried over is simply coded again.
+    std::string label, held;
+    HoldReports(&held);
+    int ok = WithPdf(source, &label, [&](QPDF& pdf) {
+        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
+        if (page >= pages.size() || RotateOrientation(pages[page]) != 1) return 0;
+        PageDrawing drawing;
+        FindPageDrawing(pages[page], &drawing);
+        return int(OneImage(drawing) && TakeCodedStream(pdf, drawing.image, wanted, coded));
+    });
+    HoldReports(nullptr);
+    return ok;
 }

@@ -22,6 +22,7 @@
 
 #include "core/bitmap.h"
 #include "core/image_facts.h"
+#include "documents/carry_over.h"
 
 // A PDF file by name, or its bytes in memory (data not null) with a name
 // for the messages.
@@ -38,3 +39,7 @@ int LoadPdfPage(const PdfSource& source, uint32_t page, BITMAP* record, ImageFac
 
 // The pages of the file's page tree.  1, or 0 after one message.
 int PdfPageCount(const PdfSource& source, uint32_t* count);
+
+// The coded stream of the page's one image when it is of the kind wanted
+// and the page shows it upright (no /Rotate); silent, 0 otherwise.
+int PdfCodedPage(const PdfSource& source, uint32_t page, CodedKind wanted, CodedPage* coded);

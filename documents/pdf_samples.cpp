@@ -84,7 +84,8 @@ void ConvertPdfSamples(const PdfSamples& s, const uint8_t* data, BITMAP* image)
                 unsigned k = To8(v[3], s.bits);
                 for (unsigned c = 0; c < 3; c++) out[3 * uint64_t(x) + c] = CmykChannel(To8(v[c], s.bits), k);
             } else {
-                for (unsigned c = 0; c < s.components; c++) out[uint64_t(x) * out_bytes + c] = uint8_t(To8(v[c], s.bits));
+                for (unsigned c = 0; c < s.components; c++)
+                    out[uint64_t(x) * out_bytes + c] = uint8_t(To8(v[c], s.bits));
             }
         }
     }

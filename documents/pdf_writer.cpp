@@ -167,45 +167,52 @@ std::string Fax(uint32_t width, uint32_t height, bool black_is_1)
     return text;
 }
 
-// The image's dictionary and stream, compressing decoded pixels first.
+// The dictionary of an image whose data go in as the page file holds them.
+std::string CopiedImage(const PageImage& page)
+{
+    if (page.kind == STREAM_G4)
+        return Size(page, 1) + " /ColorSpace /DeviceGray" + Fax(page.width, page.height, page.black_is_1);
+    if (page.kind == STREAM_JPEG) {
+        static const char* const kSpaces[] = {"", "/DeviceGray", "", "/DeviceRGB", "/DeviceCMYK"};
+        std::string d = Size(page, 8) + " /ColorSpace " + kSpaces[page.jpeg.components] + " /Filter /DCTDecode";
+        // Adobe's applications store CMYK JPEG inverted, and mark it so.
+        if (page.jpeg.components == 4 && page.jpeg.adobe) d += " /Decode [1 0 1 0 1 0 1 0]";
+        return d;
+    }
+    const PngLayout& p = page.png;
+    std::string space = p.colour_type == 3   ? Indexed(p.palette, p.palette_entries)
+                        : p.colour_type == 2 ? "/DeviceRGB"
+                                             : "/DeviceGray";
+    return Size(page, p.bit_depth) + " /ColorSpace " + space +
+           Predicted(p.width, p.colour_type == 2 ? 3 : 1, p.bit_depth);
+}
+
+// Decoded pixels compressed into *encoded, with their dictionary.
+int EncodedImage(const char* name, PageImage* page, uint8_t** encoded, size_t* size, std::string* dictionary)
+{
+    if (page->bilevel) {
+        if (!EncodeG4(name, &page->pixels, encoded, size)) return 0;
+        *dictionary = Size(*page, 1) + " /ColorSpace /DeviceGray" + Fax(page->width, page->height, false);
+        return 1;
+    }
+    unsigned type = page->pixels.type;
+    bool grey = type == PIXEL_GREY || type == PIXEL_INDEXED;
+    std::string space = type == PIXEL_INDEXED ? Indexed(page->pixels.palette, 256)
+                        : grey                ? "/DeviceGray"
+                                              : "/DeviceRGB";
+    if (!EncodeFlate(name, &page->pixels, encoded, size)) return 0;
+    *dictionary = Size(*page, 8) + " /ColorSpace " + space + Predicted(page->width, grey ? 1 : 3, 8);
+    return 1;
+}
+
 int WriteImage(PdfWriter* pdf, uint32_t number, const char* name, PageImage* page)
 {
-    const uint8_t* data = page->data;
-    size_t size = page->data_size;
+    if (page->kind != STREAM_PIXELS) return WriteStream(pdf, number, CopiedImage(*page), page->data, page->data_size);
     uint8_t* encoded = nullptr;
+    size_t size = 0;
     std::string dictionary;
-    switch (page->kind) {
-    case STREAM_JPEG: {
-        static const char* const kSpaces[] = {"", "/DeviceGray", "", "/DeviceRGB", "/DeviceCMYK"};
-        dictionary = Size(*page, 8) + " /ColorSpace " + kSpaces[page->jpeg.components] + " /Filter /DCTDecode";
-        // Adobe's applications store CMYK JPEG inverted, and mark it so.
-        if (page->jpeg.components == 4 && page->jpeg.adobe) dictionary += " /Decode [1 0 1 0 1 0 1 0]";
-        break;
-    }
-    case STREAM_G4: dictionary = Size(*page, 1) + " /ColorSpace /DeviceGray" + Fax(page->width, page->height, page->black_is_1); break;
-    case STREAM_PNG: {
-        const PngLayout& p = page->png;
-        std::string space = p.colour_type == 3 ? Indexed(p.palette, p.palette_entries)
-                            : p.colour_type == 2 ? "/DeviceRGB" : "/DeviceGray";
-        dictionary = Size(*page, p.bit_depth) + " /ColorSpace " + space +
-                     Predicted(p.width, p.colour_type == 2 ? 3 : 1, p.bit_depth);
-        break;
-    }
-    case STREAM_PIXELS:
-        if (page->bilevel) {
-            if (!EncodeG4(name, &page->pixels, &encoded, &size)) return 0;
-            dictionary = Size(*page, 1) + " /ColorSpace /DeviceGray" + Fax(page->width, page->height, false);
-        } else {
-            unsigned type = page->pixels.type;
-            std::string space = type == PIXEL_INDEXED ? Indexed(page->pixels.palette, 256)
-                                : type == PIXEL_GREY  ? "/DeviceGray" : "/DeviceRGB";
-            if (!EncodeFlate(name, &page->pixels, &encoded, &size)) return 0;
-            dictionary = Size(*page, 8) + " /ColorSpace " + space + Predicted(page->width, type == PIXEL_GREY || type == PIXEL_INDEXED ? 1 : 3, 8);
-        }
-        data = encoded;
-        break;
-    }
-    int ok = WriteStream(pdf, number, dictionary, data, size);
+    int ok = EncodedImage(name, page, &encoded, &size, &dictionary) &&
+             WriteStream(pdf, number, dictionary, encoded, size);
     FreeMemory(&encoded);
     return ok;
 }

@@ -160,7 +160,8 @@ int DecodeJpeg(JpegRead* r)
 // The file's own reading, or a stream in memory (data not null), whose
 // EXIF orientation is not applied: the file that holds such a stream says
 // itself how its page is turned.
-int ReadJpeg(const char* name, const uint8_t* data, size_t size, BITMAP* record, ImageFacts* facts)
+int ReadJpeg(const char* name, const char* format, const uint8_t* data, size_t size, BITMAP* record,
+             ImageFacts* facts)
 {
     BITMAP_Init(record, 0, 0, 0);
     ClearImageFacts(facts);
@@ -179,7 +180,7 @@ int ReadJpeg(const char* name, const uint8_t* data, size_t size, BITMAP* record,
     int ok = 0;
     if (r->file != nullptr || data != nullptr) {
         ok = DecodeJpeg(r);
-        if (!ok && !r->refused) RefuseDamaged(name, "JPEG", r->message);
+        if (!ok && !r->refused) RefuseDamaged(name, format, r->message);
         if (ok && data == nullptr) ok = ApplyOrientation(record, r->orientation, &facts->x_dpi, &facts->y_dpi);
     }
     if (r->created) jpeg_destroy_decompress(&r->cinfo);
@@ -194,10 +195,11 @@ int ReadJpeg(const char* name, const uint8_t* data, size_t size, BITMAP* record,
 
 int LoadJPEG(const char* name, BITMAP* record, ImageFacts* facts)
 {
-    return ReadJpeg(name, nullptr, 0, record, facts);
+    return ReadJpeg(name, "JPEG", nullptr, 0, record, facts);
 }
 
-int LoadJPEGMemory(const char* name, const uint8_t* data, size_t size, BITMAP* record, ImageFacts* facts)
+int LoadJPEGMemory(const char* name, const char* format, const uint8_t* data, size_t size, BITMAP* record,
+                   ImageFacts* facts)
 {
-    return ReadJpeg(name, data, size, record, facts);
+    return ReadJpeg(name, format, data, size, record, facts);
 }

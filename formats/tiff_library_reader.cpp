@@ -16,6 +16,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "core/support.h"
 #include "formats/exif.h"
@@ -32,6 +33,9 @@ namespace {
 // file off as a page.
 thread_local char t_tiff_error[256];
 thread_local int t_tiff_cut_short;
+// The format messages name: "TIFF", or that of a file holding the TIFF
+// data (a PDF whose fax image is read as a TIFF file).
+thread_local const char* t_tiff_format = "TIFF";
 
 void KeepTiffError(const char* module, const char* format, va_list args)
 {
@@ -193,7 +197,7 @@ uint64_t PieceSize(TIFF* tif, const TiffPage& p)
 int ReadGreyPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image)
 {
     uint64_t piece = PieceSize(tif, p);
-    if (piece == 0) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (piece == 0) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     uint64_t turn = OrientationMemory(p.orientation, p.width, p.height, PIXEL_GREY);
     if (!CheckPageBudget(name, p.width, p.height, PIXEL_GREY, piece + turn)) return 0;
     uint8_t* buffer = static_cast<uint8_t*>(AllocMemory(size_t(piece)));
@@ -202,7 +206,7 @@ int ReadGreyPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image)
     if (ok) {
         ok = TIFFIsTiled(tif) ? ReadGreyTiles(tif, p, buffer, image) : ReadGreyStrips(tif, p, buffer, image);
         ok = ok && !t_tiff_cut_short;
-        if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error);
+        if (!ok) RefuseDamaged(name, t_tiff_format, t_tiff_error);
     }
     FreeMemory(&buffer);
     return ok;
@@ -214,7 +218,7 @@ int ReadGreyPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image)
 int ReadColourPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image)
 {
     char why[1024] = "";
-    if (!TIFFRGBAImageOK(tif, why)) return RefuseUnsupported(name, "TIFF", why);
+    if (!TIFFRGBAImageOK(tif, why)) return RefuseUnsupported(name, t_tiff_format, why);
     uint64_t raster_size = uint64_t(p.width) * p.height * 4;
     uint64_t turn = OrientationMemory(p.orientation, p.width, p.height, PIXEL_RGB);
     if (!CheckPageBudget(name, p.width, p.height, PIXEL_RGB, raster_size + turn)) return 0;
@@ -227,7 +231,7 @@ int ReadColourPage(TIFF* tif, const TiffPage& p, const char* name, BITMAP* image
         ok = TIFFRGBAImageGet(&rgba, raster, p.width, p.height) && !t_tiff_cut_short;
         TIFFRGBAImageEnd(&rgba);
     }
-    if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error[0] != '\0' ? t_tiff_error : why);
+    if (!ok) RefuseDamaged(name, t_tiff_format, t_tiff_error[0] != '\0' ? t_tiff_error : why);
     if (ok) ok = BITMAP_Create(image, p.width, p.height, PIXEL_RGB);
     if (ok) {
         uint64_t count = uint64_t(p.width) * p.height;
@@ -251,7 +255,7 @@ int ReadPage(TIFF* tif, uint32_t page, const char* name, BITMAP* record, ImageFa
         ReportError("%s : le fichier a %u page(s), il n'a pas de page %u\n", name, facts->page_count, page + 1);
         return 0;
     }
-    if (page != 0 && !TIFFSetDirectory(tif, tdir_t(page))) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (page != 0 && !TIFFSetDirectory(tif, tdir_t(page))) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     TiffPage p;
     ReadPageFields(tif, &p);
     if (!CheckPageSides(name, p.width, p.height)) return 0;
@@ -301,15 +305,15 @@ int LoadTiffLibrary(const char* name, uint32_t page, BITMAP* record, ImageFacts*
     BITMAP_Init(record, 0, 0, 0);
     ClearImageFacts(facts);
     TIFF* tif = OpenQuietly(name);
-    if (tif == nullptr) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (tif == nullptr) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     int ok = ReadPage(tif, page, name, record, facts);
     TIFFClose(tif);
     if (!ok) BITMAP_Free(record);
     return ok;
 }
 
-int LoadTiffMemory(const char* name, const uint8_t* data, uint64_t size, int fax_byte_align, BITMAP* record,
-                   ImageFacts* facts)
+int LoadTiffMemory(const char* name, const char* format, const uint8_t* data, uint64_t size, int fax_byte_align,
+                   BITMAP* record, ImageFacts* facts)
 {
     BITMAP_Init(record, 0, 0, 0);
     ClearImageFacts(facts);
@@ -318,10 +322,11 @@ int LoadTiffMemory(const char* name, const uint8_t* data, uint64_t size, int fax
     t_tiff_error[0] = '\0';
     t_tiff_cut_short = 0;
     MemoryTiff memory = {data, size, 0};
+    t_tiff_format = format;
     // "m": libtiff must not map the buffer as a file of its own.
     TIFF* tif = TIFFClientOpen(name, "rm", &memory, MemoryRead, MemoryWrite, MemorySeek, MemoryClose, MemorySize,
                                MemoryMap, MemoryUnmap);
-    if (tif == nullptr) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (tif == nullptr) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     int ok = 1;
     uint16_t compression = COMPRESSION_NONE;
     TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
@@ -331,10 +336,11 @@ int LoadTiffMemory(const char* name, const uint8_t* data, uint64_t size, int fax
         TIFFGetField(tif, TIFFTAG_FAXMODE, &mode);
         mode = fax_byte_align ? mode | FAXMODE_BYTEALIGN : mode & ~FAXMODE_BYTEALIGN;
         ok = TIFFSetField(tif, TIFFTAG_FAXMODE, mode);
-        if (!ok) RefuseDamaged(name, "TIFF", t_tiff_error);
+        if (!ok) RefuseDamaged(name, t_tiff_format, t_tiff_error);
     }
     ok = ok && ReadPage(tif, 0, name, record, facts);
     TIFFClose(tif);
+    t_tiff_format = "TIFF";
     if (!ok) BITMAP_Free(record);
     return ok;
 }
@@ -342,7 +348,7 @@ int LoadTiffMemory(const char* name, const uint8_t* data, uint64_t size, int fax
 int TiffPageCount(const char* name, uint32_t* count)
 {
     TIFF* tif = OpenQuietly(name);
-    if (tif == nullptr) return RefuseDamaged(name, "TIFF", t_tiff_error);
+    if (tif == nullptr) return RefuseDamaged(name, t_tiff_format, t_tiff_error);
     int pages = TIFFNumberOfDirectories(tif);
     TIFFClose(tif);
     *count = pages > 0 ? uint32_t(pages) : 1;
@@ -357,4 +363,42 @@ void ReadTiffFacts(const char* name, ImageFacts* facts)
     int pages = TIFFNumberOfDirectories(tif);
     if (pages > 0) facts->page_count = uint32_t(pages);
     TIFFClose(tif);
+}
+
+int ReadTiffG4Strip(const char* name, uint32_t page, std::string* bytes, uint32_t* width, uint32_t* height,
+                    uint16_t* photometric)
+{
+    TIFF* tif = OpenQuietly(name);
+    if (tif == nullptr) return 0;
+    TiffPage p;
+    uint16_t compression = 0, fill = FILLORDER_MSB2LSB;
+    uint32_t t6 = 0;
+    int ok = (page == 0 || TIFFSetDirectory(tif, tdir_t(page))) && TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    if (ok) {
+        ReadPageFields(tif, &p);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fill);
+        TIFFGetField(tif, TIFFTAG_GROUP4OPTIONS, &t6);
+        // The stream alone must make the page: one strip, bits in the order
+        // every reader expects, no uncompressed runs, stored upright.
+        ok = compression == COMPRESSION_CCITTFAX4 && p.samples == 1 && p.bits == 1 && !TIFFIsTiled(tif) &&
+             TIFFNumberOfStrips(tif) == 1 && fill == FILLORDER_MSB2LSB && t6 == 0 &&
+             p.orientation == ORIENTATION_TOPLEFT &&
+             (p.photometric == PHOTOMETRIC_MINISWHITE || p.photometric == PHOTOMETRIC_MINISBLACK);
+    }
+    uint64_t size = ok ? TIFFGetStrileByteCount(tif, 0) : 0;
+    uint64_t file_size = uint64_t(TIFFGetSizeProc(tif)(TIFFClientdata(tif)));
+    // The byte count is checked against the file before the buffer is made.
+    if (ok && size > 0 && size <= file_size && size <= UINT32_MAX) {
+        bytes->resize(size_t(size));
+        ok = TIFFReadRawStrip(tif, 0, bytes->data(), tmsize_t(size)) == tmsize_t(size);
+    } else {
+        ok = 0;
+    }
+    if (ok) {
+        *width = p.width;
+        *height = p.height;
+        *photometric = p.photometric;
+    }
+    TIFFClose(tif);
+    return ok;
 }

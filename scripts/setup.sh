@@ -16,7 +16,7 @@ packages=(
   libtiff-dev libpng-dev libjpeg62-turbo-dev libdeflate-dev  # the readers and writers of TIFF, PNG and JPEG
   libqpdf-dev             # reads the pages of scanned PDF files
   python3-pil             # makes and reads back the foreign test files of tests/formats
-  img2pdf qpdf            # put together the scanned PDF files of tests/documents and the PDF fuzz seeds
+  img2pdf qpdf python3-pikepdf  # put together the scanned PDF files of tests/documents and the PDF fuzz seeds
   clang-14 libclang-rt-14-dev  # the sanitizer build of the tests, and libFuzzer
   parallel rsync          # nivelo-batch schedules with GNU parallel; rsync moves pages with --trc
   poppler-utils           # pdfimages and pdfinfo judge the PDF nivelo-assemble writes, beside qpdf --check

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """nivelo on scanned PDF files that independent tools made: img2pdf and qpdf
 put the committed pages together (grey Flate, G4 of either photometric,
-JPEG, one page turned by /Rotate 90).  Every page is read through /p<n>
-with the pixels and the resolution of its source.  A page of vector text, a
+JPEG, one page turned by /Rotate 90; pikepdf wraps the G3 and CCITT RLE
+strips of TIFF files in PDF pages).  Every page is read through /p<n>
+with the pixels and the resolution of its source; a JPEG or G4 page that
+no stage changed keeps its coded stream byte for byte.  A page of vector text, a
 PDF locked by a password and one cut short each get one message, exit
 status 1 and no result.
 
@@ -10,6 +12,7 @@ status 1 and no result.
 """
 import os, shutil, subprocess, sys, tempfile  # noqa: E401
 
+import pikepdf
 from PIL import Image
 
 PAGES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "pages")
@@ -97,6 +100,73 @@ def test_pages(exe, work, expected):
               "page %d: pixels differ from PIL's by %s" % (page, diff))
 
 
+def strip(path):
+    """The coded bytes of a one-strip TIFF."""
+    tags = Image.open(path).tag_v2
+    with open(path, "rb") as f:
+        return f.read()[tags[273][0]:][:tags[279][0]]
+
+
+def test_carried_over(exe, work, expected):
+    shutil.copy(os.path.join(PAGES, "photo.jpg"), work)
+    with open(os.path.join(work, "photo.jpg"), "rb") as f:
+        jpeg = f.read()
+    g4, turned_g4 = strip(os.path.join(PAGES, "text_g4.tif")), strip(os.path.join(work, "white_g4.tif"))
+    # (arguments, configuration, result, its coded bytes are the source's, the source's bytes)
+    for args, lines, name, same, source in (
+            (["/p3", "scan.pdf"], ["FORMAT_SORTIE=JPEG"], "scan_p3.jpg", True, jpeg),
+            (["photo.jpg"], ["FORMAT_SORTIE=JPEG"], "photo.jpg", True, jpeg),
+            (["/p3", "scan.pdf"], ["FORMAT_SORTIE=JPEG", "FLOU=o"], "scan_p3.jpg", False, jpeg),
+            (["/b", "/p2", "scan.pdf"], ["FORMAT_SORTIE=TIFF"], "scan_p2.tif", True, g4),
+            (["/b", "/p4", "scan.pdf"], ["FORMAT_SORTIE=TIFF"], "scan_p4.tif", False, turned_g4)):
+        status, said, written = nivelo(exe, work, args, lines)
+        if not check(status == 0 and written == ["deux/" + name], "%s %s: %s %r" % (args, lines, status, said)):
+            continue
+        path = os.path.join(work, "deux", name)
+        with open(path, "rb") as f:
+            coded = strip(path) if name.endswith(".tif") else f.read()
+        check((coded == source) == same, "%s %s: coded stream %s" % (args, lines, "changed" if same else "kept"))
+        if name.endswith(".tif"):  # and the G4 pages are still the pages they were
+            page = int(args[1][2:]) - 1
+            diff = largest_difference(Image.open(path).convert("L"), expected[page][0])
+            check(diff == 0, "%s: pixels differ by %s" % (args, diff))
+
+
+def fax_page(pdf, path, parms):
+    """A page drawing the one strip of a fax TIFF file as a CCITT image."""
+    im = Image.open(path)
+    with open(path, "rb") as f:
+        data = f.read()[im.tag_v2[273][0]:][:im.tag_v2[279][0]]
+    w, h = im.size
+    image = pikepdf.Stream(pdf, data, Type=pikepdf.Name.XObject, Subtype=pikepdf.Name.Image, Width=w, Height=h,
+                           BitsPerComponent=1, ColorSpace=pikepdf.Name.DeviceGray,
+                           Filter=pikepdf.Name.CCITTFaxDecode,
+                           DecodeParms=pikepdf.Dictionary(Columns=w, BlackIs1=im.tag_v2[262] == 1, **parms))
+    content = pikepdf.Stream(pdf, b"q %d 0 0 %d 0 0 cm /Im0 Do Q" % (w, h))
+    pdf.pages.append(pikepdf.Page(pikepdf.Dictionary(
+        Type=pikepdf.Name.Page, MediaBox=[0, 0, w, h], Contents=content,
+        Resources=pikepdf.Dictionary(XObject=pikepdf.Dictionary(Im0=image)))))
+
+
+def test_fax_codings(exe, work):
+    fixtures = os.path.join(PAGES, "..", "..", "tiff", "fixtures")
+    tool("convert", os.path.join(PAGES, "text_g4.tif"), "-compress", "None", "raw.tif", cwd=work)
+    pdf, sources = pikepdf.new(), []
+    for tiffcp, parms in (("g3", dict(K=0, EndOfLine=True)), ("g3:2d:fill", dict(K=1, EndOfLine=True)),
+                          (None, dict(K=0, EncodedByteAlign=True))):
+        path = os.path.join(fixtures, "fax_mh.tif") if tiffcp is None else os.path.join(work, tiffcp + ".tif")
+        if tiffcp:
+            tool("tiffcp", "-r", "100000", "-c", tiffcp, "raw.tif", path, cwd=work)
+        fax_page(pdf, path, parms)
+        sources.append(Image.open(path).convert("L"))
+    pdf.save(os.path.join(work, "fax.pdf"))
+    for page, source in enumerate(sources, 1):
+        status, said, written = nivelo(exe, work, ["/p%d" % page, "fax.pdf"], ["FORMAT_SORTIE=TIFF"])
+        if check(status == 0 and written == ["deux/fax_p%d.tif" % page], "fax page %d: %r" % (page, said)):
+            diff = largest_difference(Image.open(os.path.join(work, written[0])).convert("L"), source)
+            check(diff == 0, "fax page %d: pixels differ by %s" % (page, diff))
+
+
 def test_refused(exe, work):
     with open(os.path.join(work, "text.pdf"), "wb") as f:
         f.write(VECTOR_TEXT)
@@ -119,6 +189,8 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         expected = make_document(work)
         test_pages(exe, work, expected)
+        test_carried_over(exe, work, expected)
+        test_fax_codings(exe, work)
         test_refused(exe, work)
     for f in failures:
         print("FAIL:", f)
