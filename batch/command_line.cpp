@@ -50,6 +50,7 @@ bool IsAbsoluteImagePath(const char* arg)
     if (std::filesystem::is_regular_file(arg, error)) return true;
     char letter = arg[1];
     if (letter == 'c' || letter == 'f' || letter == 'b' || letter == 'd') return false;
+    if (letter == 'n' && arg[2] == '\0') return false;
     uint32_t page = 0;
     if (letter == 'p' && ParsePageNumber(arg + 2, &page)) return false;
     return std::strchr(arg + 1, '/') != nullptr;
@@ -117,6 +118,8 @@ CommandOutcome ReadFlag(const char* arg, CommandLine* cmd, int* config_given)
         cmd->preview = 1;
     } else if (letter == 'p' && ParsePageNumber(arg + 2, &cmd->page)) {
         cmd->page_given = 1;
+    } else if (letter == 'n' && arg[2] == '\0') {
+        cmd->list_names = 1;
     } else {
         ReportError("parametre inconnu: \"%s\"\n", arg);
         return COMMAND_USAGE;
@@ -139,7 +142,12 @@ CommandOutcome ParseCommandLine(int argc, char** argv)
     cmd.page = 0;
     cmd.page_given = 0;
     cmd.stage_mask = 0;
+    cmd.list_names = 0;
     int config_given = 0;
+    // An image name over 255 characters is a usage error, except for the
+    // list (/n, which may come after it): there it is that image's fault,
+    // so that one odd name among a thousand does not stop the whole list.
+    const char* first_long = nullptr;
     for (int i = 1; i < argc; i++) {
         const char* arg = argv[i];
         if (IsHelp(arg)) return COMMAND_HELP;
@@ -150,15 +158,26 @@ CommandOutcome ParseCommandLine(int argc, char** argv)
         if (arg[0] == '/' && !IsAbsoluteImagePath(arg)) {
             CommandOutcome outcome = ReadFlag(arg, &cmd, &config_given);
             if (outcome != COMMAND_RUN) return outcome;
+        } else if (std::strlen(arg) >= size_t(kTextSize)) {
+            if (first_long == nullptr) first_long = arg;
+            cmd.images.push_back(arg);
         } else {
             char name[kTextSize];
-            if (!CopyArgument(arg, name, "nom d'image")) return COMMAND_USAGE;
+            CopyArgument(arg, name, "nom d'image");
             cmd.images.push_back(name);
         }
     }
-    if (!cmd.images.empty()) std::strcpy(cmd.image_name, cmd.images[0].c_str());
+    char unused[kTextSize];
+    if (first_long != nullptr && !cmd.list_names && !CopyArgument(first_long, unused, "nom d'image"))
+        return COMMAND_USAGE;
+    if (!cmd.images.empty() && cmd.images[0].size() < size_t(kTextSize))
+        std::strcpy(cmd.image_name, cmd.images[0].c_str());
     if (!ReadParameterFile(cmd.config_name, config_given)) return COMMAND_CONFIG;
     if (cmd.images.empty()) return COMMAND_USAGE;
+    if (cmd.preview && cmd.list_names) {
+        std::printf("/n liste les résultats ordinaires, /d n'en écrit pas : donnez l'un ou l'autre\n");
+        return COMMAND_USAGE;
+    }
     // The stage images of a preview have fixed names: a second page would
     // write over the first's.
     if (cmd.preview && cmd.images.size() > 1) {

@@ -21,7 +21,9 @@
 
 namespace {
 
-void PrintUsage()
+// help: asked for (-h, --help, /?), when the flags meant for other programs
+// are listed too; after a usage error the text stays as it always was.
+void PrintUsage(bool help)
 {
     std::printf("\n");
     std::printf("  nivelo 1.0 : nettoyage et redressement de pages scannées\n");
@@ -37,6 +39,11 @@ void PrintUsage()
     std::printf("  -h, --help, /? : affiche cette aide\n");
     std::printf("code de sortie : 0 si tous les résultats demandés sont écrits, 1 si une image n'a pu être lue\n");
     std::printf("                 ou un résultat écrit, 2 pour une erreur d'usage ou de configuration\n");
+    if (!help) return;
+    std::printf("pour les programmes qui appellent nivelo :\n");
+    std::printf("  /n : n'écrit rien, liste pour chaque page le nombre de pages et les noms des résultats,\n");
+    std::printf("       six champs terminés par un octet nul : image, page pour /p (0 : sans), nombre de pages,\n");
+    std::printf("       résultat final, résultat intermédiaire, message (vide si la page peut être écrite)\n");
 }
 
 // A file of several pages is treated one page a run: say which, and how to
@@ -347,12 +354,16 @@ int RunNivelo(int argc, char** argv)
 {
     int status = 0;
     switch (ParseCommandLine(argc, argv)) {
-    case COMMAND_HELP: PrintUsage(); break;
-    case COMMAND_USAGE: PrintUsage(); status = 2; break;
+    case COMMAND_HELP: PrintUsage(true); break;
+    case COMMAND_USAGE: PrintUsage(false); status = 2; break;
     case COMMAND_CONFIG: status = 2; break;
     case COMMAND_RUN:
         if (!CheckOutputFormat()) {
             status = 2;
+            break;
+        }
+        if (g_command.list_names) {
+            status = ListResultNames();
             break;
         }
         for (const std::string& name : g_command.images)

@@ -11,6 +11,18 @@
 // 2 for a usage or configuration error (nothing read, nothing written).
 int RunNivelo(int argc, char** argv);
 
+// /n: for each image of the command and each of its pages, the names of the
+// results a run would write, as records of six fields, each ended by a NUL
+// byte: the image name as given; the page number to give with /p (0 for a
+// file of one page when /p is not given: its results carry no number); the
+// file's page count; the final result's name; the intermediate result's
+// name (empty when its save is off); and the message that keeps the page
+// from being written (empty when none).  An image that cannot be opened
+// gives one record, page and count 0, with its message.  Nothing else goes
+// to standard output, no pixel is read and nothing is written.  Returns 0,
+// or 1 when a record holds a message.
+int ListResultNames();
+
 // Writes image into directory under the image's name (with "_p<n>" after
 // it when /p chose a page) and the extension of FORMAT_SORTIE (".tif" with /b
 // and TGA, ".tga" otherwise), marked with the scan's resolution from facts;
@@ -47,6 +59,12 @@ void FinishSaveStage();
 // Builds directory + image name with the extension replaced or appended.
 // Returns 0, with a message, when the name does not fit 255 characters.
 int BuildOutputName(const char* directory, const char* image_name, const char* extension, char* out);
+
+// The name of image_name's result in directory, as SaveStage writes it with
+// the command's flags: "_p<page + 1>" after the name when page_given, the
+// extension of FORMAT_SORTIE.  0, with a message, when it does not fit 255
+// characters.
+int ResultName(const char* directory, const char* image_name, int page_given, uint32_t page, char* out);
 
 // The image name with "_p<page + 1>" before its extension ("scan.tif", page
 // 2: "scan_p3.tif").  Returns 0, with a message, when it does not fit 255

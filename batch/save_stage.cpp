@@ -43,7 +43,6 @@ int BuildOutputName(const char* directory, const char* image_name, const char* e
     return 1;
 }
 
-
 int PageTaggedName(const char* image_name, uint32_t page, char* out)
 {
     char tag[16];
@@ -63,6 +62,17 @@ int PageTaggedName(const char* image_name, uint32_t page, char* out)
     std::memcpy(out + stem, tag, size_t(tag_length));
     std::memcpy(out + stem + size_t(tag_length), image_name + stem, length - stem + 1);
     return 1;
+}
+
+int ResultName(const char* directory, const char* image_name, int page_given, uint32_t page, char* out)
+{
+    // The value was checked when the configuration was read.
+    OutputFormat format = OUTPUT_TGA;
+    ParseOutputFormat(g_params.FORMAT_SORTIE, &format);
+    char tagged[kTextSize];
+    if (page_given && !PageTaggedName(image_name, page, tagged)) return 0;
+    return BuildOutputName(directory, page_given ? tagged : image_name,
+                           OutputExtension(format, g_command.flag_b), out);
 }
 
 namespace {
@@ -146,13 +156,9 @@ int SaveFinalStage(const BITMAP* image, const char* directory, int grey_source, 
     // The value was checked when the configuration was read.
     OutputFormat format = OUTPUT_TGA;
     ParseOutputFormat(g_params.FORMAT_SORTIE, &format);
-    char tagged[kTextSize];
-    const char* image_name = g_command.image_name;
     char name[kTextSize];
     int ok = 0;
-    if (g_command.page_given && !PageTaggedName(image_name, g_command.page, tagged)) {
-    } else if (!BuildOutputName(directory, g_command.page_given ? tagged : image_name,
-                                OutputExtension(format, g_command.flag_b), name)) {
+    if (!ResultName(directory, g_command.image_name, g_command.page_given, g_command.page, name)) {
     } else if (IsSourceImage(name)) {
         ReportError("%s: c'est l'image source, elle n'est pas écrasée\n", name);
     } else if (!MakeResultFolders(name) || !ClaimResultName(name)) {

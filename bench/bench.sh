@@ -95,6 +95,10 @@ echo
 echo "== nivelo_gui's page list, 100 A4 pages, the window driven under Xvfb"
 "$root/bench/gui_pages_bench.sh" "$build"
 
+echo
+echo "== documents: a scanned PDF in, a straightened PDF out (median s)"
+"$root/bench/documents_bench.sh" "$build" "$batch_runs"
+
 # The turned pages and the peers' answers are kept between runs (the peers
 # take minutes); delete the directory to measure them afresh.
 echo

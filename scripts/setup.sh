@@ -23,7 +23,7 @@ packages=(
 )
 
 case "${1:-}" in
-  bench) packages+=(hyperfine unpaper imagemagick time libleptonica-dev pkg-config) ;;  # the peers nivelo is timed against
+  bench) packages+=(hyperfine unpaper imagemagick time libleptonica-dev pkg-config ocrmypdf) ;;  # the peers nivelo is timed against
 esac
 
 missing=()

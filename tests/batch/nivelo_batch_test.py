@@ -76,8 +76,10 @@ def local_run(root, pages):
     for page, (state, angle, seconds, message, orientation) in rows.items():
         failed = page in DAMAGED
         # A page without text lines is done all the same; its report says so.
+        # A file that cannot be opened is not run: it has no time.
         noted = message in ("", "aucune ligne de texte trouvée : angle 0")
-        check(state == ("failed" if failed else "ok") and (not noted) == failed and float(seconds) >= 0
+        check(state == ("failed" if failed else "ok") and (not noted) == failed and (failed and not seconds or
+                                                                                     float(seconds) >= 0)
               and bool(angle) != failed and orientation == "", "row of %s: %s" % (page, rows[page]))
     check(os.path.isfile(os.path.join(root, "out2", ODD)) and
           os.path.isfile(os.path.join(root, "out2/scans/a/p00.tga")), "results keep their folder part")
@@ -87,8 +89,9 @@ def killed_and_resumed(root, reference):
     """Killed as Ctrl-C would (the whole group) while on b/p02.tga."""
     wrapper = os.path.join(root, "nivelo-logged")
     with open(wrapper, "w") as f:
-        f.write('#!/bin/bash\npage=${!#}\n[[ $page == "$KILL_AT" ]] && kill -TERM -- -"$(cat batch.pid)" && sleep 30\n'
-                'echo "start $page" >>runs.log\n"%s" "$@"\necho "end $page" >>runs.log\n' % NIVELO)
+        f.write('#!/bin/bash\npage=${!#}\n[[ " $* " == *" /n "* ]] && exec "%s" "$@"\n'
+                '[[ $page == "$KILL_AT" ]] && kill -TERM -- -"$(cat batch.pid)" && sleep 30\n'
+                'echo "start $page" >>runs.log\n"%s" "$@"\necho "end $page" >>runs.log\n' % (NIVELO, NIVELO))
     os.chmod(wrapper, 0o755)
     os.environ["KILL_AT"] = "scans/b/p02.tga"
     process = run(root, "-j", "2", "scans", nivelo=wrapper, wait=False)
