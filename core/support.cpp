@@ -30,6 +30,16 @@ FILE* OpenFile(const char* path, const char* mode)
     return stream;
 }
 
+int ReadFileHead(const char* path, uint8_t* head, size_t size, size_t* got)
+{
+    *got = 0;
+    FILE* file = OpenFile(path, "rb");
+    if (file == nullptr) return 0;
+    *got = std::fread(head, 1, size, file);
+    CloseFile(&file);
+    return 1;
+}
+
 void CloseFile(FILE** stream)
 {
     if (*stream != nullptr) std::fclose(*stream);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -31,6 +32,10 @@ inline void FreeMemory(T** block)
 
 // Opens path with mode "rb" or "wb"; null after "Could not open file %s\n".
 FILE* OpenFile(const char* path, const char* mode);
+
+// Reads up to size first bytes of a file into head, *got of them: what a
+// file's signature is sniffed from.  0 after OpenFile's message.
+int ReadFileHead(const char* path, uint8_t* head, size_t size, size_t* got);
 // Closes *stream if open and sets it to null.
 void CloseFile(FILE** stream);
 // Reads exactly count bytes.  On a short read prints "Error reading file %s\n"

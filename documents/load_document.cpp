@@ -19,11 +19,9 @@ constexpr size_t kHeadBytes = kPdfHeaderWindow + 5;
 // file cannot be opened.
 int SniffPdf(const char* name, FileKind* kind)
 {
-    FILE* file = OpenFile(name, "rb");
-    if (file == nullptr) return -1;
     uint8_t head[kHeadBytes];
-    size_t got = std::fread(head, 1, sizeof head, file);
-    CloseFile(&file);
+    size_t got = 0;
+    if (!ReadFileHead(name, head, sizeof head, &got)) return -1;
     const char* other = nullptr;
     *kind = SniffKind(head, got, &other);
     return LooksLikePdf(head, got);

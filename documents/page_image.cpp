@@ -169,11 +169,9 @@ int LoadPageImage(const char* name, int for_tiff, PageImage* page)
 {
     std::memset(page, 0, sizeof *page);
     BITMAP_Init(&page->pixels, 0, 0, 0);
-    FILE* file = OpenFile(name, "rb");
-    if (file == nullptr) return 0;
     uint8_t head[kHeadBytes];
-    size_t got = std::fread(head, 1, sizeof head, file);
-    CloseFile(&file);
+    size_t got = 0;
+    if (!ReadFileHead(name, head, sizeof head, &got)) return 0;
     const char* other = nullptr;
     int ok = 0;
     switch (SniffKind(head, got, &other)) {

@@ -96,11 +96,9 @@ int LoadPage(const char* name, uint32_t page, BITMAP* record, ImageFacts* facts)
 {
     BITMAP_Init(record, 0, 0, 0);
     ClearImageFacts(facts);
-    FILE* file = OpenFile(name, "rb");
-    if (file == nullptr) return 0;
     uint8_t head[kHeadBytes];
-    size_t got = std::fread(head, 1, sizeof head, file);
-    CloseFile(&file);
+    size_t got = 0;
+    if (!ReadFileHead(name, head, sizeof head, &got)) return 0;
     const char* other = nullptr;
     switch (SniffKind(head, got, &other)) {
     case KIND_TIFF: return LoadTiffPage(name, page, record, facts);

@@ -98,11 +98,7 @@ Sniffed Sniff(const std::string& path)
     size_t got = 0;
     std::string held;
     HoldReports(&held);
-    FILE* file = OpenFile(path.c_str(), "rb");
-    if (file != nullptr) {
-        got = std::fread(head, 1, sizeof head, file);
-        CloseFile(&file);
-    }
+    ReadFileHead(path.c_str(), head, sizeof head, &got);
     const char* other = nullptr;
     FileKind kind = SniffKind(head, got, &other);
     bool pdf = kind != KIND_TIFF && kind != KIND_PNG && kind != KIND_JPEG && LooksLikePdf(head, got);

@@ -126,7 +126,9 @@ TEST_F(StageTest, RealScansInFourOrientations)
     for (const auto& [file, print] : kScans) {
         BITMAP* upright = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
         ASSERT_EQ(1, LoadTIFF((std::string(NIVELO_SOURCE_DIR) + "/bench/realpages/" + file).c_str(), upright)) << file;
-        if (upright->type == PIXEL_INDEXED) ASSERT_EQ(1, BITMAP_Convert(&upright, PIXEL_GREY));
+        if (upright->type == PIXEL_INDEXED) {
+            ASSERT_EQ(1, BITMAP_Convert(&upright, PIXEL_GREY));
+        }
         ASSERT_EQ(1, BITMAP_Convert(&upright, PIXEL_BGR));
         for (int fed : {0, 90, 180, 270}) ExpectFound(upright, fed, print, file);
         FreeHeap(&upright);
