@@ -135,6 +135,18 @@ void FillPaper(BITMAP* image, Random& random, uint8_t paper, uint8_t ink, unsign
     }
 }
 
+// The whole blur stage on a copy, on `threads` threads; CheckTwins has
+// chosen the plain or the fast stage.
+Bytes WholeBlur(const BITMAP& image, int threads)
+{
+    setenv("NIVELO_THREADS", std::to_string(threads).c_str(), 1);
+    BITMAP* slot = HeapCopy(image);
+    EXPECT_EQ(1, BlurStage(&slot, g_params));
+    Bytes bytes = BytesOf(slot);
+    FreeHeap(&slot);
+    return bytes;
+}
+
 using FastTwinTest = StageTest;
 
 }  // namespace
@@ -192,14 +204,7 @@ TEST_F(FastTwinTest, BlurOfTwoValuedPages)
             FillPaper(&image.bitmap, random, paper, ink, round < 2 ? 0 : round < 4 ? 1 : 3);
             std::string what = std::to_string(size.width) + " x " + std::to_string(size.height) + ", round " +
                                std::to_string(round) + ", L " + std::to_string(g_params.BLUR_LIMIT);
-            CheckTwins(what, [&](bool, int threads) {  // CheckTwins chooses the plain or fast stage
-                setenv("NIVELO_THREADS", std::to_string(threads).c_str(), 1);
-                BITMAP* slot = HeapCopy(image.bitmap);
-                EXPECT_EQ(1, BlurStage(&slot, g_params));
-                Bytes bytes = BytesOf(slot);
-                FreeHeap(&slot);
-                return bytes;
-            });
+            CheckTwins(what, [&](bool, int threads) { return WholeBlur(image.bitmap, threads); });
         }
     unsetenv("NIVELO_THREADS");
 }
@@ -256,14 +261,7 @@ TEST_F(FastTwinTest, ShortcutsSeeEveryByte)
             }, {1, 2});
         g_params.BLUR_RADIUS = 2;
         g_params.BLUR_LIMIT = 200;
-        CheckTwins(where + ", blur", [&](bool, int threads) {
-            setenv("NIVELO_THREADS", std::to_string(threads).c_str(), 1);
-            BITMAP* slot = HeapCopy(page.bitmap);
-            EXPECT_EQ(1, BlurStage(&slot, g_params));
-            Bytes bytes = BytesOf(slot);
-            FreeHeap(&slot);
-            return bytes;
-        }, {1, 3});
+        CheckTwins(where + ", blur", [&](bool, int threads) { return WholeBlur(page.bitmap, threads); }, {1, 3});
     }
     unsetenv("NIVELO_THREADS");
 }
