@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "core/huge_pages.h"
 #include "core/support.h"
 
 unsigned BITMAP_BytesPerPixel(unsigned type)
@@ -35,10 +34,7 @@ int BITMAP_Create(BITMAP* bitmap, unsigned width, unsigned height, unsigned type
         ReportError("Not enough memory\n");
         return 0;
     }
-    // Huge pages for every page-sized buffer, whichever reader or stage
-    // makes it: faulting a 26 MB page in 4 KB at a time costs more than
-    // decoding a JPEG.
-    bitmap->pixels = static_cast<uint8_t*>(AllocPageBuffer(size_t(size)));
+    bitmap->pixels = static_cast<uint8_t*>(AllocMemory(size_t(size)));
     if (bitmap->pixels == nullptr) return 0;
     if (bitmap->type == PIXEL_INDEXED) {
         bitmap->palette = static_cast<uint8_t*>(AllocMemory(768));

@@ -16,7 +16,6 @@
 #include <cstring>
 
 #include "core/support.h"
-#include "core/huge_pages.h"
 
 namespace {
 

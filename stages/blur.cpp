@@ -14,7 +14,6 @@
 
 #include "core/memory_budget.h"
 #include "core/support.h"
-#include "core/huge_pages.h"
 #include "stages/parallel.h"
 
 int32_t* MakeBlurKernel(const ParameterSet& params, int64_t reach)
@@ -114,7 +113,6 @@ int BlurStage(BITMAP** slot, const ParameterSet& params)
         return 0;
     }
     if (UseFastStages()) {
-        AdviseHugePages(blurred->pixels, BITMAP_ByteSize(blurred->width, blurred->height, blurred->type));
         if (!BlurIntoFast(old, blurred, table, radius, limit2, StageThreads())) {
             BITMAP_Free(blurred);
             FreeMemory(&blurred);
