@@ -147,6 +147,17 @@ Bytes WholeBlur(const BITMAP& image, int threads)
     return bytes;
 }
 
+// Each pixel's three bytes made equal, but for a few pixels left as they
+// were, so that a shortcut for grey taps must look at every pixel.
+void MakeGrey(BITMAP* image, Random& random)
+{
+    size_t count = size_t(image->width) * image->height;
+    for (size_t i = 0; i < count; i++) {
+        uint8_t* p = image->pixels + 3 * i;
+        if (random.Below(300) != 0) p[1] = p[2] = p[0];
+    }
+}
+
 using FastTwinTest = StageTest;
 
 }  // namespace
@@ -218,11 +229,14 @@ TEST_F(FastTwinTest, Rotation)
     for (const Size& size : kSizes)
         for (double angle : {0.0, 0.8, -2.5, 1e-9, 45.0, -90.0, 100.0, -179.5}) {
             TestImage image(size.width, size.height, PIXEL_BGR);
-            // Every other page is paper and ink, where most taps are of one value.
-            if (random.Below(2))
+            // Colour scenes; paper and ink, where most taps are of one value;
+            // grey scenes, where most pixels' three bytes are equal.
+            unsigned kind = random.Below(3);
+            if (kind == 1)
                 FillPaper(&image.bitmap, random, uint8_t(random.Below(256)), uint8_t(random.Below(256)), random.Below(4));
             else
                 FillScene(&image.bitmap, random);
+            if (kind == 2) MakeGrey(&image.bitmap, random);
             uint8_t colour[3] = {uint8_t(random.Below(256)), uint8_t(random.Below(256)), uint8_t(random.Below(256))};
             std::string what = std::to_string(size.width) + " x " + std::to_string(size.height) + ", " +
                                std::to_string(angle) + " degrees";
