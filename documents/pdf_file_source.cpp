@@ -93,6 +93,9 @@ size_t CachedFile::read(char* buffer, size_t length)
         done += n;
         position_ += qpdf_offset_t(n);
     }
+    // As qpdf's own file source: a read that finds nothing leaves the
+    // position, and the offset of the last read, at the end.
+    if (done == 0 && length > 0) last_offset = position_ = size_;
     return done;
 }
 
