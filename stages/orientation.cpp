@@ -14,20 +14,21 @@
 //     sum of (p(i + 1) - p(i))^2: so a page skewed by a few degrees keeps
 //     its lines apart in every strip;
 //   - each line piece of a strip is cut into its core (the x-height band:
-//     the profile at least half its peak) and the zones an x-height wide on
-//     either side.  Latin print has far more ascenders (b d f h k l t,
-//     capitals, accents, dots) than descenders (g j p q y), so on an
-//     upright line the zone above the core holds more ink.  Each line piece
+//     the profile at least half its peak, across a dip in its middle) and
+//     the zones an x-height wide on either side.  Latin print has far more
+//     ascenders (b d f h k l t, capitals, accents, dots) than descenders
+//     (g j p q y), so on an upright line the zone above the core holds more
+//     ink.  Each line piece
 //     whose two zones differ clearly gives one vote;
 //   - the lines run along the axis whose votes lean far to one side; across
 //     the lines, the "cores" are letters and words, whose two sides are
-//     alike, so its votes stay near balance.  (The sharpness of the
+//     more alike, so its votes lean less.  (The sharpness of the
 //     profiles alone does not tell the axes apart reliably: tables, rules
 //     and columns of a catalogue make the profiles across the lines the
 //     sharper ones on some real pages; it only vetoes an axis far smoother
 //     than the other.)
 //   - a turn only when the votes are many and lopsided far beyond chance
-//     along one axis and balanced along the other.  A wrong turn costs far
+//     along one axis and clearly less so along the other.  A wrong turn costs far
 //     more than none, so anything short of that leaves the page as it is.
 // Every score is an integer sum; the threads each take whole strips of rows,
 // so the sums, and the answer, are the same for any number of threads.
@@ -67,18 +68,18 @@ constexpr int64_t kZoneRatio16 = 24;
 // root of their number).  That axis is taken when at least kLeastVotes line
 // pieces voted along it, its larger side has at least kVoteRatio4 / 4 times
 // the votes of the smaller (1.75 times) and leans kLeastSpreads spreads or
-// more; and when the other axis, across the letters, is near balance: at
-// most half as far from it in spreads, its sides within kOtherRatio2 / 2
-// of each other (1.5 times).  On the real pages measured, print leaned up
-// to 17 spreads along its lines (sides up to 7 times apart) and at most 2.5
-// spreads across them (sides at most 1.5 times apart), while printed music
-// and drawings leaned at most 2 spreads with sides up to 1.7 times apart
-// along either axis: no page that is not print comes near both bounds, and
-// print that does not reach them is left as it is.
+// more (a fair coin goes that far once in 30,000 pages); and when the other
+// axis, across the letters, leans at most kOtherShare3 / 3 as far in
+// spreads.  Across the lines the pieces are letters and words, whose sides
+// may differ too (italics lean, words start with capitals), but on every
+// page of print measured less than two thirds as much as the lines' own
+// zones; the lone bound on the lines' side is what keeps music, drawings
+// and photographs out: they leaned at most 3.5 spreads, sides at most 1.75
+// times apart, along either axis.
 constexpr int64_t kLeastVotes = 40;
 constexpr int64_t kVoteRatio4 = 7;
 constexpr int64_t kLeastSpreads = 4;
-constexpr int64_t kOtherRatio2 = 3;
+constexpr int64_t kOtherShare3 = 2;
 // Nor is a turn made along an axis whose profiles are less than
 // 1 / kSharpnessShare as sharp as the other's: there the sharp lines run the
 // other way (the staves of music, the rules of a form) and the lopsided
@@ -108,6 +109,11 @@ int64_t Sum(const int32_t* p, int64_t first, int64_t end)
 // out, but never past half-way to the next core of the run.
 void VoteRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Votes* votes)
 {
+    // A line's x-height band is heaviest at its top and its base line
+    // (serifs, bowls, the strokes of e, a, z), and its middle may sink
+    // below half the peak: a core goes on across such a dip while the dip
+    // stays above a quarter of the peak and is no longer than the core so
+    // far, so that one line is one piece, not two thin ones.
     int32_t core = (top + 1) / 2;
     int64_t previous_end = first;  // where the zone before may start
     int64_t i = first;
@@ -118,6 +124,12 @@ void VoteRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Votes* v
         }
         int64_t a = i;
         while (i < end && p[i] >= core) i++;
+        for (;;) {  // across a dip of the band, to where it rises again
+            int64_t j = i;
+            while (j < end && p[j] < core && p[j] * 4 >= top && j - i < i - a) j++;
+            if (j == end || j == i || p[j] < core) break;
+            for (i = j; i < end && p[i] >= core;) i++;
+        }
         int64_t b = i, height = b - a;
         int64_t next = b;  // the next core's start, or the run's end
         while (next < end && p[next] < core) next++;
@@ -236,12 +248,10 @@ Lean LeanOf(int64_t before, int64_t after)
 int Decisive(int64_t before, int64_t after, int64_t other_before, int64_t other_after)
 {
     int64_t most = before > after ? before : after, least = before > after ? after : before;
-    int64_t other_most = other_before > other_after ? other_before : other_after;
-    int64_t other_least = other_before > other_after ? other_after : other_before;
     Lean lean = LeanOf(before, after), other = LeanOf(other_before, other_after);
     return lean.votes >= kLeastVotes && most * 4 >= least * kVoteRatio4 &&
            lean.gap2 >= kLeastSpreads * kLeastSpreads * lean.votes &&
-           other.gap2 * lean.votes * 4 <= lean.gap2 * other.votes && other_most * 2 <= other_least * kOtherRatio2;
+           other.gap2 * lean.votes * 9 <= lean.gap2 * other.votes * kOtherShare3 * kOtherShare3;
 }
 
 // The turn the evidence asks for; *decided 0 (and the turn 0) when it is
