@@ -18,18 +18,23 @@
 //     the zones an x-height wide on either side.  Latin print has far more
 //     ascenders (b d f h k l t, capitals, accents, dots) than descenders
 //     (g j p q y), so on an upright line the zone above the core holds more
-//     ink.  Each line piece
-//     whose two zones differ clearly gives one vote;
+//     ink.  Each line piece whose two zones differ clearly gives one vote,
+//     if its core has about the height most cores of the page share (the
+//     page's x-height: headings, blocks of pictures and thick rules have
+//     other heights and no ascenders) and if the run of ink it sits in is
+//     not ruled (staves and the rules of forms darken nearly every cell of
+//     a strip; print leaves paper between its letters);
 //   - the lines run along the axis whose votes lean far to one side; across
 //     the lines, the "cores" are letters and words, whose two sides are
-//     more alike, so its votes lean less.  (The sharpness of the
-//     profiles alone does not tell the axes apart reliably: tables, rules
-//     and columns of a catalogue make the profiles across the lines the
-//     sharper ones on some real pages; it only vetoes an axis far smoother
-//     than the other.)
+//     more alike, so its votes lean less.  (The sharpness of the profiles
+//     alone does not tell the axes apart reliably: tables, rules and
+//     columns of a catalogue make the profiles across the lines the sharper
+//     ones on some real pages; it only vetoes an axis far smoother than the
+//     other.)
 //   - a turn only when the votes are many and lopsided far beyond chance
-//     along one axis and clearly less so along the other.  A wrong turn costs far
-//     more than none, so anything short of that leaves the page as it is.
+//     along one axis and clearly less so along the other.  A wrong turn
+//     costs far more than none, so anything short of that leaves the page
+//     as it is.
 // Every score is an integer sum; the threads each take whole strips of rows,
 // so the sums, and the answer, are the same for any number of threads.
 #include "stages/orientation.h"
@@ -60,8 +65,16 @@ constexpr int64_t kLeastContrast = 3 * 12;
 // A core thinner than this (in cells) is a rule, a staff line or noise,
 // not the x-height of print.
 constexpr int64_t kLeastCore = 3;
-// A line piece votes when one zone holds more than kZoneRatio16 / 16 times
-// the other's ink (1.5 times): a piece whose zones are alike says nothing.
+// A line piece votes when its core is within kHeightRange / (kHeightRange
+// - 1) of the median height of the axis's cores (1.5 times either way: a
+// caption or a footnote still counts, a heading twice the size does not);
+// when the highest entry of its run has ink in fewer than (kRuleShare8 - 1)
+// / kRuleShare8 of the strip's cells (7 in 8: the densest line of print
+// stays well below, a rule or a staff line reaches it); and when one zone
+// holds more than kZoneRatio16 / 16 times the other's ink (1.5 times): a
+// piece whose zones are alike says nothing.
+constexpr int64_t kHeightRange = 3;
+constexpr int64_t kRuleShare8 = 8;
 constexpr int64_t kZoneRatio16 = 24;
 // The lines run along the axis whose votes lean most to one side, in
 // multiples of a fair coin's spread (the votes' difference over the square
@@ -71,11 +84,11 @@ constexpr int64_t kZoneRatio16 = 24;
 // more (a fair coin goes that far once in 30,000 pages); and when the other
 // axis, across the letters, leans at most kOtherShare3 / 3 as far in
 // spreads.  Across the lines the pieces are letters and words, whose sides
-// may differ too (italics lean, words start with capitals), but on every
-// page of print measured less than two thirds as much as the lines' own
-// zones; the lone bound on the lines' side is what keeps music, drawings
-// and photographs out: they leaned at most 3.5 spreads, sides at most 1.75
-// times apart, along either axis.
+// may differ too (italics lean, words start with capitals), but on the
+// pages of print measured by less than two thirds of the lines' own lean.
+// What keeps music, drawings and photographs out is the bound on the
+// lines' side: on every such page measured, either axis leaned less than
+// 3.5 spreads.
 constexpr int64_t kLeastVotes = 40;
 constexpr int64_t kVoteRatio4 = 7;
 constexpr int64_t kLeastSpreads = 4;
@@ -97,6 +110,18 @@ struct Votes {
     int64_t sharpness = 0, before = 0, after = 0;
 };
 
+// One line piece: its core's height and the ink of its two zones.
+struct Piece {
+    int32_t height, before, after;
+};
+
+// Room for the pieces of every strip of one axis: a kept core is at least
+// kLeastCore entries long and followed by an entry outside it.
+struct Pieces {
+    Piece* at = nullptr;
+    int64_t count = 0;
+};
+
 int64_t Sum(const int32_t* p, int64_t first, int64_t end)
 {
     int64_t total = 0;
@@ -104,10 +129,11 @@ int64_t Sum(const int32_t* p, int64_t first, int64_t end)
     return total;
 }
 
-// Votes of the cores of one run of non-empty entries p[first ... end - 1]
-// whose highest entry is top.  The zone beside a core reaches an x-height
-// out, but never past half-way to the next core of the run.
-void VoteRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Votes* votes)
+// The line pieces of one run of non-empty entries p[first ... end - 1]
+// whose highest entry is top, added to *pieces.  The zone beside a core
+// reaches an x-height out, but never past half-way to the next core of the
+// run.
+void CutRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Pieces* pieces)
 {
     // A line's x-height band is heaviest at its top and its base line
     // (serifs, bowls, the strokes of e, a, z), and its middle may sink
@@ -138,7 +164,26 @@ void VoteRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Votes* v
         if (high > b + height) high = b + height;
         previous_end = next < end ? b + (next - b + 1) / 2 : end;
         if (height < kLeastCore) continue;
-        int64_t before = Sum(p, low, a), after = Sum(p, b, high);
+        pieces->at[pieces->count++] = {int32_t(height), int32_t(Sum(p, low, a)), int32_t(Sum(p, b, high))};
+    }
+}
+
+// The votes of the pieces whose core is near the x-height most pieces
+// share (the median height, within kHeightRange): a heading, a rule thick
+// with ink or a block of a picture has a core of another height, and its
+// zones say nothing of the print's ascenders.
+void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
+{
+    if (pieces.count == 0) return;
+    for (int64_t h = 0; h <= longest; h++) counts[h] = 0;
+    for (int64_t k = 0; k < pieces.count; k++) counts[pieces.at[k].height]++;
+    int64_t median = 0;
+    for (int64_t seen = 0; seen * 2 < pieces.count; median++) seen += counts[median];
+    median--;  // the lower median: the height at which half the pieces are reached
+    for (int64_t k = 0; k < pieces.count; k++) {
+        const Piece& piece = pieces.at[k];
+        int64_t h = piece.height, before = piece.before, after = piece.after;
+        if (h * kHeightRange < median * (kHeightRange - 1) || h * (kHeightRange - 1) > median * kHeightRange) continue;
         if (before * 16 > after * kZoneRatio16) votes->before++;
         if (after * 16 > before * kZoneRatio16) votes->after++;
     }
@@ -160,13 +205,15 @@ int32_t Sheared(const Profiles& profiles, int64_t s, int64_t slope, int64_t i)
 // The sharpness and the votes of every strip, each strip taken at the
 // slope, among those tried, that makes its profile sharpest: a page skewed
 // by a few degrees smears a strip's lines into each other unless its pieces
-// are moved back into line.  `profile` has room for length + 2 kReach
-// entries.
-Votes Score(const Profiles& profiles, int32_t* profile)
+// are moved back into line.  `profile` has room for length + 2 kReach + 1
+// entries, `pieces` for every line piece of the axis.
+Votes Score(const Profiles& profiles, int32_t* profile, Pieces* pieces)
 {
     Votes votes;
     int64_t length = profiles.length + 2 * kReach;
+    pieces->count = 0;
     for (int64_t s = 0; s * kPieces < profiles.strips; s++) {
+        int64_t pieces_here = profiles.strips - s * kPieces < kPieces ? profiles.strips - s * kPieces : kPieces;
         int64_t best = -1, best_slope = 0;
         for (int64_t slope : kSlopes) {  // the first of equals: the straightest
             int64_t sharpness = 0, last = 0;
@@ -189,9 +236,12 @@ Votes Score(const Profiles& profiles, int32_t* profile)
             int64_t first = i;
             int32_t top = 0;
             for (; i < length && profile[i] != 0; i++) top = profile[i] > top ? profile[i] : top;
-            VoteRun(profile, first, i, top, &votes);
+            // Ink across nearly the whole strip is a rule, a staff, the
+            // edge of a picture: print leaves paper between its letters.
+            if (top * kRuleShare8 < pieces_here * kStrip * (kRuleShare8 - 1)) CutRun(profile, first, i, top, pieces);
         }
     }
+    Tally(*pieces, length, profile, &votes);
     return votes;
 }
 
@@ -312,10 +362,15 @@ int Measure(const BITMAP* page, OrientationEvidence* e)
     int ok = MakeProfiles(page, cut, &rows, &columns);
     FreeInkCut(&cut);
     int64_t longer = rows.length > columns.length ? rows.length : columns.length;
-    int32_t* profile = ok ? static_cast<int32_t*>(AllocMemory((size_t(longer) + 2 * kReach) * sizeof(int32_t))) : nullptr;
-    ok = ok && profile != nullptr;
+    int64_t most_strips = (rows.strips > columns.strips ? rows.strips : columns.strips) / kPieces + 1;
+    int32_t* profile = ok ? static_cast<int32_t*>(AllocMemory((size_t(longer) + 2 * kReach + 1) * sizeof(int32_t))) : nullptr;
+    // At most 65535 cells a side, so the count cannot overflow.
+    Pieces pieces;
+    pieces.at = ok ? static_cast<Piece*>(AllocMemory(size_t(most_strips) * (size_t(longer + 2 * kReach) / kLeastCore + 1) * sizeof(Piece)))
+                   : nullptr;
+    ok = ok && profile != nullptr && pieces.at != nullptr;
     if (ok) {
-        Votes along = Score(rows, profile), down = Score(columns, profile);
+        Votes along = Score(rows, profile, &pieces), down = Score(columns, profile, &pieces);
         e->row_sharpness = along.sharpness;
         e->column_sharpness = down.sharpness;
         e->row_before = along.before;
@@ -324,6 +379,7 @@ int Measure(const BITMAP* page, OrientationEvidence* e)
         e->column_after = down.after;
     }
     FreeMemory(&profile);
+    FreeMemory(&pieces.at);
     FreeMemory(&rows.sums);
     FreeMemory(&columns.sums);
     return ok;
