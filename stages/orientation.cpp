@@ -32,7 +32,9 @@
 //     ones on some real pages; it only vetoes an axis far smoother than the
 //     other.)
 //   - a turn only when the votes are many and lopsided far beyond chance
-//     along one axis and clearly less so along the other.  A wrong turn
+//     along one axis and clearly less so along the other, or when the runs
+//     of ink show the lines apart along that axis and run together across
+//     it.  A wrong turn
 //     costs far more than none, so anything short of that leaves the page
 //     as it is.
 // Every score is an integer sum; the threads each take whole strips of rows,
@@ -84,8 +86,9 @@ constexpr int64_t kZoneRatio16 = 24;
 // more (a fair coin goes that far once in 30,000 pages); and when the other
 // axis, across the letters, leans at most kOtherShare3 / 3 as far in
 // spreads.  Across the lines the pieces are letters and words, whose sides
-// may differ too (italics lean, words start with capitals), but on the
-// pages of print measured by less than two thirds of the lines' own lean.
+// may differ too (italics lean, words start with capitals), but on nearly
+// every page of print measured by less than two thirds of the lines' own
+// lean (an italic page leaned more: see kApart).
 // What keeps music, drawings and photographs out is the bound on the
 // lines' side: on every such page measured, either axis leaned less than
 // 3.5 spreads.
@@ -93,6 +96,14 @@ constexpr int64_t kLeastVotes = 40;
 constexpr int64_t kVoteRatio4 = 7;
 constexpr int64_t kLeastSpreads = 4;
 constexpr int64_t kOtherShare3 = 2;
+// The other axis may lean further when a second cue says which axis the
+// lines run along.  Print keeps its lines apart with paper, so along the
+// lines nearly every run of ink of a strip holds one line piece; across
+// them a strip spans several lines whose letters fill each other's gaps, so
+// most runs hold several.  The axes are told apart when the share of runs
+// holding more than one piece is at least kApart times larger across than
+// along, over at least kLeastVotes runs across.
+constexpr int64_t kApart = 3;
 // Nor is a turn made along an axis whose profiles are less than
 // 1 / kSharpnessShare as sharp as the other's: there the sharp lines run the
 // other way (the staves of music, the rules of a form) and the lopsided
@@ -108,6 +119,7 @@ struct Profiles {
 
 struct Votes {
     int64_t sharpness = 0, before = 0, after = 0;
+    int64_t runs = 0, lone = 0;  // runs of ink with line pieces, and with one
 };
 
 // One line piece: its core's height and the ink of its two zones.
@@ -238,7 +250,11 @@ Votes Score(const Profiles& profiles, int32_t* profile, Pieces* pieces)
             for (; i < length && profile[i] != 0; i++) top = profile[i] > top ? profile[i] : top;
             // Ink across nearly the whole strip is a rule, a staff, the
             // edge of a picture: print leaves paper between its letters.
-            if (top * kRuleShare8 < pieces_here * kStrip * (kRuleShare8 - 1)) CutRun(profile, first, i, top, pieces);
+            if (top * kRuleShare8 >= pieces_here * kStrip * (kRuleShare8 - 1)) continue;
+            int64_t had = pieces->count;
+            CutRun(profile, first, i, top, pieces);
+            votes.runs += pieces->count > had;
+            votes.lone += pieces->count == had + 1;
         }
     }
     Tally(*pieces, length, profile, &votes);
@@ -295,13 +311,20 @@ Lean LeanOf(int64_t before, int64_t after)
 
 // 1 when `lean` (sides before and after) is far more than `other`: see
 // kLeastVotes.  Votes are at most a few million, so no product overflows.
-int Decisive(int64_t before, int64_t after, int64_t other_before, int64_t other_after)
+int Decisive(int64_t before, int64_t after, int64_t other_before, int64_t other_after, int apart)
 {
     int64_t most = before > after ? before : after, least = before > after ? after : before;
     Lean lean = LeanOf(before, after), other = LeanOf(other_before, other_after);
     return lean.votes >= kLeastVotes && most * 4 >= least * kVoteRatio4 &&
            lean.gap2 >= kLeastSpreads * kLeastSpreads * lean.votes &&
-           other.gap2 * lean.votes * 9 <= lean.gap2 * other.votes * kOtherShare3 * kOtherShare3;
+           (apart || other.gap2 * lean.votes * 9 <= lean.gap2 * other.votes * kOtherShare3 * kOtherShare3);
+}
+
+// 1 when the runs of ink along one axis hold far fewer line pieces each than
+// those across it: see kApart.
+int Apart(int64_t runs, int64_t lone, int64_t other_runs, int64_t other_lone)
+{
+    return runs > 0 && other_runs >= kLeastVotes && (other_runs - other_lone) * runs >= kApart * (runs - lone) * other_runs;
 }
 
 // The turn the evidence asks for; *decided 0 (and the turn 0) when it is
@@ -313,12 +336,14 @@ int Decide(const OrientationEvidence& e, int* decided)
     // Which axis leans more: rows.gap2 / rows.votes against columns'.
     int64_t along = rows.gap2 * columns.votes, down = columns.gap2 * rows.votes;
     if (along > down && e.row_sharpness * kSharpnessShare >= e.column_sharpness &&
-        Decisive(e.row_before, e.row_after, e.column_before, e.column_after)) {
+        Decisive(e.row_before, e.row_after, e.column_before, e.column_after,
+                 Apart(e.row_runs, e.row_lone, e.column_runs, e.column_lone))) {
         *decided = 1;
         return e.row_before > e.row_after ? 0 : 180;
     }
     if (down > along && e.column_sharpness * kSharpnessShare >= e.row_sharpness &&
-        Decisive(e.column_before, e.column_after, e.row_before, e.row_after)) {
+        Decisive(e.column_before, e.column_after, e.row_before, e.row_after,
+                 Apart(e.column_runs, e.column_lone, e.row_runs, e.row_lone))) {
         *decided = 1;
         return e.column_before > e.column_after ? 90 : 270;
     }
@@ -377,6 +402,7 @@ int Measure(const BITMAP* page, OrientationEvidence* e)
         e->row_after = along.after;
         e->column_before = down.before;
         e->column_after = down.after;
+        e->row_runs = along.runs, e->row_lone = along.lone, e->column_runs = down.runs, e->column_lone = down.lone;
     }
     FreeMemory(&profile);
     FreeMemory(&pieces.at);
