@@ -110,6 +110,14 @@ constexpr int64_t kApart = 3;
 // votes come from something else than print.  Print measured no less than
 // three quarters as sharp; music a sixth.
 constexpr int64_t kSharpnessShare = 2;
+// Nor when the voters' zones hold less than 1 / kZoneShare of the ink of
+// their cores.  Capitals and figures fill the core from its top to the base
+// line and leave both zones nearly empty; what little ink they hold is the
+// commas and the tails of Q and J, below the line, which would turn a page
+// set in capitals upside down.  Print in small letters measured at least
+// 1 / 15 (ascenders fill part of the zone above), capitals and figures
+// about 1 / 300.
+constexpr int64_t kZoneShare = 32;
 
 // Profiles of `strips` strips, each `length` long: sums[s * length + i].
 struct Profiles {
@@ -120,11 +128,12 @@ struct Profiles {
 struct Votes {
     int64_t sharpness = 0, before = 0, after = 0;
     int64_t runs = 0, lone = 0;  // runs of ink with line pieces, and with one
+    int64_t zones = 0, cores = 0;  // ink in the voters' zones and in their cores
 };
 
 // One line piece: its core's height and the ink of its two zones.
 struct Piece {
-    int32_t height, before, after;
+    int32_t height, before, after, core;
 };
 
 // Room for the pieces of every strip of one axis: a kept core is at least
@@ -176,7 +185,7 @@ void CutRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Pieces* p
         if (high > b + height) high = b + height;
         previous_end = next < end ? b + (next - b + 1) / 2 : end;
         if (height < kLeastCore) continue;
-        pieces->at[pieces->count++] = {int32_t(height), int32_t(Sum(p, low, a)), int32_t(Sum(p, b, high))};
+        pieces->at[pieces->count++] = {int32_t(height), int32_t(Sum(p, low, a)), int32_t(Sum(p, b, high)), int32_t(Sum(p, a, b))};
     }
 }
 
@@ -196,6 +205,8 @@ void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
         const Piece& piece = pieces.at[k];
         int64_t h = piece.height, before = piece.before, after = piece.after;
         if (h * kHeightRange < median * (kHeightRange - 1) || h * (kHeightRange - 1) > median * kHeightRange) continue;
+        votes->zones += before + after;
+        votes->cores += piece.core;
         if (before * 16 > after * kZoneRatio16) votes->before++;
         if (after * 16 > before * kZoneRatio16) votes->after++;
     }
@@ -335,13 +346,13 @@ int Decide(const OrientationEvidence& e, int* decided)
     Lean rows = LeanOf(e.row_before, e.row_after), columns = LeanOf(e.column_before, e.column_after);
     // Which axis leans more: rows.gap2 / rows.votes against columns'.
     int64_t along = rows.gap2 * columns.votes, down = columns.gap2 * rows.votes;
-    if (along > down && e.row_sharpness * kSharpnessShare >= e.column_sharpness &&
+    if (along > down && e.row_sharpness * kSharpnessShare >= e.column_sharpness && e.row_zones * kZoneShare >= e.row_cores &&
         Decisive(e.row_before, e.row_after, e.column_before, e.column_after,
                  Apart(e.row_runs, e.row_lone, e.column_runs, e.column_lone))) {
         *decided = 1;
         return e.row_before > e.row_after ? 0 : 180;
     }
-    if (down > along && e.column_sharpness * kSharpnessShare >= e.row_sharpness &&
+    if (down > along && e.column_sharpness * kSharpnessShare >= e.row_sharpness && e.column_zones * kZoneShare >= e.column_cores &&
         Decisive(e.column_before, e.column_after, e.row_before, e.row_after,
                  Apart(e.column_runs, e.column_lone, e.row_runs, e.row_lone))) {
         *decided = 1;
@@ -403,6 +414,7 @@ int Measure(const BITMAP* page, OrientationEvidence* e)
         e->column_before = down.before;
         e->column_after = down.after;
         e->row_runs = along.runs, e->row_lone = along.lone, e->column_runs = down.runs, e->column_lone = down.lone;
+        e->row_zones = along.zones, e->row_cores = along.cores, e->column_zones = down.zones, e->column_cores = down.cores;
     }
     FreeMemory(&profile);
     FreeMemory(&pieces.at);

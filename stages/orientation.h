@@ -18,6 +18,8 @@ struct OrientationEvidence {
     // Runs of ink (between empty entries of a profile) that hold line
     // pieces, and those among them that hold just one.
     int64_t row_runs = 0, row_lone = 0, column_runs = 0, column_lone = 0;
+    // Ink in the zones beside the voters' cores, and in the cores.
+    int64_t row_zones = 0, row_cores = 0, column_zones = 0, column_cores = 0;
 };
 
 struct OrientationResult {
