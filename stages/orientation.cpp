@@ -102,7 +102,9 @@ constexpr int64_t kOtherShare3 = 2;
 // them a strip spans several lines whose letters fill each other's gaps, so
 // most runs hold several.  The axes are told apart when the share of runs
 // holding more than one piece is at least kApart times larger across than
-// along, over at least kLeastVotes runs across.
+// along, over at least kLeastVotes runs across.  When this cue says the
+// lines run the other way than the votes do (capitals and figures, whose
+// letters lean more than their lines), no turn is made.
 constexpr int64_t kApart = 3;
 // Nor is a turn made along an axis whose profiles are less than
 // 1 / kSharpnessShare as sharp as the other's: there the sharp lines run the
@@ -110,14 +112,17 @@ constexpr int64_t kApart = 3;
 // votes come from something else than print.  Print measured no less than
 // three quarters as sharp; music a sixth.
 constexpr int64_t kSharpnessShare = 2;
-// Nor when the voters' zones hold less than 1 / kZoneShare of the ink of
-// their cores.  Capitals and figures fill the core from its top to the base
-// line and leave both zones nearly empty; what little ink they hold is the
-// commas and the tails of Q and J, below the line, which would turn a page
-// set in capitals upside down.  Print in small letters measured at least
-// 1 / 15 (ascenders fill part of the zone above), capitals and figures
-// about 1 / 300.
-constexpr int64_t kZoneShare = 32;
+// Nor when the ink of the zones does not lean the votes' way by at least
+// 1 / kInkShare of the ink of the cores: the votes count pieces, this
+// weighs them, and both must agree.  Latin print in small letters leaned
+// at least 1 / 41 (ascenders fill part of the zone above); capitals and
+// figures at most 1 / 175 either way, Cyrillic 1 / 140.  Capitals fill the
+// core from its top to the base line and leave both zones nearly empty,
+// save the commas and the tails of Q and J below the line, which turned a
+// page set in capitals upside down; Cyrillic has as many descenders as
+// ascenders.  The stray ink a skewed scan smears into both zones alike
+// cancels in the difference.
+constexpr int64_t kInkShare = 64;
 
 // Profiles of `strips` strips, each `length` long: sums[s * length + i].
 struct Profiles {
@@ -128,7 +133,7 @@ struct Profiles {
 struct Votes {
     int64_t sharpness = 0, before = 0, after = 0;
     int64_t runs = 0, lone = 0;  // runs of ink with line pieces, and with one
-    int64_t zones = 0, cores = 0;  // ink in the voters' zones and in their cores
+    int64_t ink_lean = 0, cores = 0;  // ink before the cores less ink after, and in them
 };
 
 // One line piece: its core's height and the ink of its two zones.
@@ -205,7 +210,7 @@ void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
         const Piece& piece = pieces.at[k];
         int64_t h = piece.height, before = piece.before, after = piece.after;
         if (h * kHeightRange < median * (kHeightRange - 1) || h * (kHeightRange - 1) > median * kHeightRange) continue;
-        votes->zones += before + after;
+        votes->ink_lean += before - after;
         votes->cores += piece.core;
         if (before * 16 > after * kZoneRatio16) votes->before++;
         if (after * 16 > before * kZoneRatio16) votes->after++;
@@ -346,13 +351,17 @@ int Decide(const OrientationEvidence& e, int* decided)
     Lean rows = LeanOf(e.row_before, e.row_after), columns = LeanOf(e.column_before, e.column_after);
     // Which axis leans more: rows.gap2 / rows.votes against columns'.
     int64_t along = rows.gap2 * columns.votes, down = columns.gap2 * rows.votes;
-    if (along > down && e.row_sharpness * kSharpnessShare >= e.column_sharpness && e.row_zones * kZoneShare >= e.row_cores &&
+    int64_t row_ink = e.row_before > e.row_after ? e.row_ink_lean : -e.row_ink_lean;
+    int64_t column_ink = e.column_before > e.column_after ? e.column_ink_lean : -e.column_ink_lean;
+    if (along > down && e.row_sharpness * kSharpnessShare >= e.column_sharpness && row_ink * kInkShare >= e.row_cores &&
+        !Apart(e.column_runs, e.column_lone, e.row_runs, e.row_lone) &&
         Decisive(e.row_before, e.row_after, e.column_before, e.column_after,
                  Apart(e.row_runs, e.row_lone, e.column_runs, e.column_lone))) {
         *decided = 1;
         return e.row_before > e.row_after ? 0 : 180;
     }
-    if (down > along && e.column_sharpness * kSharpnessShare >= e.row_sharpness && e.column_zones * kZoneShare >= e.column_cores &&
+    if (down > along && e.column_sharpness * kSharpnessShare >= e.row_sharpness && column_ink * kInkShare >= e.column_cores &&
+        !Apart(e.row_runs, e.row_lone, e.column_runs, e.column_lone) &&
         Decisive(e.column_before, e.column_after, e.row_before, e.row_after,
                  Apart(e.column_runs, e.column_lone, e.row_runs, e.row_lone))) {
         *decided = 1;
@@ -414,7 +423,7 @@ int Measure(const BITMAP* page, OrientationEvidence* e)
         e->column_before = down.before;
         e->column_after = down.after;
         e->row_runs = along.runs, e->row_lone = along.lone, e->column_runs = down.runs, e->column_lone = down.lone;
-        e->row_zones = along.zones, e->row_cores = along.cores, e->column_zones = down.zones, e->column_cores = down.cores;
+        e->row_ink_lean = along.ink_lean, e->row_cores = along.cores, e->column_ink_lean = down.ink_lean, e->column_cores = down.cores;
     }
     FreeMemory(&profile);
     FreeMemory(&pieces.at);

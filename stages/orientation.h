@@ -18,8 +18,9 @@ struct OrientationEvidence {
     // Runs of ink (between empty entries of a profile) that hold line
     // pieces, and those among them that hold just one.
     int64_t row_runs = 0, row_lone = 0, column_runs = 0, column_lone = 0;
-    // Ink in the zones beside the voters' cores, and in the cores.
-    int64_t row_zones = 0, row_cores = 0, column_zones = 0, column_cores = 0;
+    // The voters' ink in the zones before their cores less that after, and
+    // the ink of their cores.
+    int64_t row_ink_lean = 0, row_cores = 0, column_ink_lean = 0, column_cores = 0;
 };
 
 struct OrientationResult {
