@@ -102,7 +102,7 @@ constexpr int64_t kOtherShare3 = 2;
 // them a strip spans several lines whose letters fill each other's gaps, so
 // most runs hold several.  The axes are told apart when the share of runs
 // holding more than one piece is at least kApart times larger across than
-// along, over at least kLeastVotes runs across.  When this cue says the
+// along, over at least kLeastVotes runs each way.  When this cue says the
 // lines run the other way than the votes do (capitals and figures, whose
 // letters lean more than their lines), no turn is made.
 constexpr int64_t kApart = 3;
@@ -340,7 +340,7 @@ int Decisive(int64_t before, int64_t after, int64_t other_before, int64_t other_
 // those across it: see kApart.
 int Apart(int64_t runs, int64_t lone, int64_t other_runs, int64_t other_lone)
 {
-    return runs > 0 && other_runs >= kLeastVotes && (other_runs - other_lone) * runs >= kApart * (runs - lone) * other_runs;
+    return runs >= kLeastVotes && other_runs >= kLeastVotes && (other_runs - other_lone) * runs >= kApart * (runs - lone) * other_runs;
 }
 
 // The turn the evidence asks for; *decided 0 (and the turn 0) when it is
