@@ -32,11 +32,11 @@
 //     ones on some real pages; it only vetoes an axis far smoother than the
 //     other.)
 //   - a turn only when the votes are many and lopsided far beyond chance
-//     along one axis and clearly less so along the other, or when the runs
-//     of ink show the lines apart along that axis and run together across
-//     it.  A wrong turn
-//     costs far more than none, so anything short of that leaves the page
-//     as it is.
+//     along one axis and clearly less so along the other (or the runs of
+//     ink show the lines apart along that axis and run together across it),
+//     when the ink of the zones leans the same way as the votes, and when
+//     no cue says the lines run the other way.  A wrong turn costs far more
+//     than none, so anything short of that leaves the page as it is.
 // Every score is an integer sum; the threads each take whole strips of rows,
 // so the sums, and the answer, are the same for any number of threads.
 #include "stages/orientation.h"
@@ -88,10 +88,9 @@ constexpr int64_t kZoneRatio16 = 24;
 // spreads.  Across the lines the pieces are letters and words, whose sides
 // may differ too (italics lean, words start with capitals), but on nearly
 // every page of print measured by less than two thirds of the lines' own
-// lean (an italic page leaned more: see kApart).
-// What keeps music, drawings and photographs out is the bound on the
-// lines' side: on every such page measured, either axis leaned less than
-// 3.5 spreads.
+// lean (an italic page leaned more: see kApart).  What keeps music,
+// drawings and photographs out is the bound on the lines' side: on every
+// such page measured, either axis leaned less than 3.5 spreads.
 constexpr int64_t kLeastVotes = 40;
 constexpr int64_t kVoteRatio4 = 7;
 constexpr int64_t kLeastSpreads = 4;
@@ -136,7 +135,7 @@ struct Votes {
     int64_t ink_lean = 0, cores = 0;  // ink before the cores less ink after, and in them
 };
 
-// One line piece: its core's height and the ink of its two zones.
+// One line piece: its core's height, the ink of its two zones and of its core.
 struct Piece {
     int32_t height, before, after, core;
 };
@@ -326,7 +325,8 @@ Lean LeanOf(int64_t before, int64_t after)
 }
 
 // 1 when `lean` (sides before and after) is far more than `other`: see
-// kLeastVotes.  Votes are at most a few million, so no product overflows.
+// kLeastVotes; `apart` lifts the bound on the other axis (see kApart).
+// Votes are at most a few million, so no product overflows.
 int Decisive(int64_t before, int64_t after, int64_t other_before, int64_t other_after, int apart)
 {
     int64_t most = before > after ? before : after, least = before > after ? after : before;
@@ -343,31 +343,35 @@ int Apart(int64_t runs, int64_t lone, int64_t other_runs, int64_t other_lone)
     return runs >= kLeastVotes && other_runs >= kLeastVotes && (other_runs - other_lone) * runs >= kApart * (runs - lone) * other_runs;
 }
 
+// One axis's share of the evidence.
+struct Axis {
+    int64_t before, after, sharpness, ink_lean, cores, runs, lone;
+};
+
+// 1 when the lines run along `axis` and lean far enough to turn the page:
+// see kLeastVotes to kInkShare.
+int Takes(const Axis& axis, const Axis& other)
+{
+    int64_t ink = axis.before > axis.after ? axis.ink_lean : -axis.ink_lean;
+    return axis.sharpness * kSharpnessShare >= other.sharpness && ink * kInkShare >= axis.cores &&
+           !Apart(other.runs, other.lone, axis.runs, axis.lone) &&
+           Decisive(axis.before, axis.after, other.before, other.after, Apart(axis.runs, axis.lone, other.runs, other.lone));
+}
+
 // The turn the evidence asks for; *decided 0 (and the turn 0) when it is
 // not clear.
 int Decide(const OrientationEvidence& e, int* decided)
 {
-    *decided = 0;
-    Lean rows = LeanOf(e.row_before, e.row_after), columns = LeanOf(e.column_before, e.column_after);
-    // Which axis leans more: rows.gap2 / rows.votes against columns'.
-    int64_t along = rows.gap2 * columns.votes, down = columns.gap2 * rows.votes;
-    int64_t row_ink = e.row_before > e.row_after ? e.row_ink_lean : -e.row_ink_lean;
-    int64_t column_ink = e.column_before > e.column_after ? e.column_ink_lean : -e.column_ink_lean;
-    if (along > down && e.row_sharpness * kSharpnessShare >= e.column_sharpness && row_ink * kInkShare >= e.row_cores &&
-        !Apart(e.column_runs, e.column_lone, e.row_runs, e.row_lone) &&
-        Decisive(e.row_before, e.row_after, e.column_before, e.column_after,
-                 Apart(e.row_runs, e.row_lone, e.column_runs, e.column_lone))) {
-        *decided = 1;
-        return e.row_before > e.row_after ? 0 : 180;
-    }
-    if (down > along && e.column_sharpness * kSharpnessShare >= e.row_sharpness && column_ink * kInkShare >= e.column_cores &&
-        !Apart(e.row_runs, e.row_lone, e.column_runs, e.column_lone) &&
-        Decisive(e.column_before, e.column_after, e.row_before, e.row_after,
-                 Apart(e.column_runs, e.column_lone, e.row_runs, e.row_lone))) {
-        *decided = 1;
-        return e.column_before > e.column_after ? 90 : 270;
-    }
-    return 0;
+    Axis rows = {e.row_before, e.row_after, e.row_sharpness, e.row_ink_lean, e.row_cores, e.row_runs, e.row_lone};
+    Axis columns = {e.column_before, e.column_after, e.column_sharpness, e.column_ink_lean,
+                    e.column_cores, e.column_runs, e.column_lone};
+    // Which axis leans more: (gap2 / votes) of the rows against the columns'.
+    Lean along = LeanOf(rows.before, rows.after), down = LeanOf(columns.before, columns.after);
+    int64_t row_lean = along.gap2 * down.votes, column_lean = down.gap2 * along.votes;
+    *decided = (row_lean > column_lean && Takes(rows, columns)) || (column_lean > row_lean && Takes(columns, rows));
+    if (!*decided) return 0;
+    if (row_lean > column_lean) return rows.before > rows.after ? 0 : 180;
+    return columns.before > columns.after ? 90 : 270;
 }
 
 // Pixel (x step, y step) of the page for each cell (x, y): the page as the
