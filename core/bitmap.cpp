@@ -35,11 +35,11 @@ int BITMAP_Create(BITMAP* bitmap, unsigned width, unsigned height, unsigned type
         ReportError("Not enough memory\n");
         return 0;
     }
-    bitmap->pixels = static_cast<uint8_t*>(AllocMemory(size_t(size)));
+    // Huge pages for every page-sized buffer, whichever reader or stage
+    // makes it: faulting a 26 MB page in 4 KB at a time costs more than
+    // decoding a JPEG.
+    bitmap->pixels = static_cast<uint8_t*>(AllocPageBuffer(size_t(size)));
     if (bitmap->pixels == nullptr) return 0;
-    // Every page-sized buffer, whichever reader or stage makes it: faulting
-    // a 26 MB page in 4 KB at a time costs more than decoding a JPEG.
-    AdviseHugePages(bitmap->pixels, size);
     if (bitmap->type == PIXEL_INDEXED) {
         bitmap->palette = static_cast<uint8_t*>(AllocMemory(768));
         if (bitmap->palette == nullptr) {

@@ -6,7 +6,11 @@
 // happens where it is not supported.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+
+#include "core/support.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -26,4 +30,23 @@ inline void AdviseHugePages(void* buffer, uint64_t bytes)
     (void)buffer;
     (void)bytes;
 #endif
+}
+
+// A block for a page-sized buffer: from 1 MB on, aligned on and rounded up
+// to whole huge pages and advised, so that none of it is faulted in 4 KB at
+// a time.  The rounding is address space until written, and at most one
+// huge page of memory after.  Freed
+// with FreeMemory as any block; null after "Not enough memory\n".
+inline void* AllocPageBuffer(size_t bytes)
+{
+    constexpr size_t kHuge = size_t(2) << 20;
+    if (bytes < kHuge / 2 || bytes > SIZE_MAX - kHuge) return AllocMemory(bytes);
+    size_t rounded = (bytes + kHuge - 1) & ~(kHuge - 1);
+    void* block = std::aligned_alloc(kHuge, rounded);
+    if (block == nullptr) {
+        ReportError("Not enough memory\n");
+        return nullptr;
+    }
+    AdviseHugePages(block, rounded);
+    return block;
 }

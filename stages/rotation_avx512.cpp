@@ -2,6 +2,8 @@
 #include "stages/cpu_features.h"
 #include "stages/rotation_kernels.h"
 
+#include <cstring>
+
 #if NIVELO_X86_KERNELS
 #include "stages/lanes_avx512.h"
 #include "stages/cubic_lanes.h"
@@ -19,6 +21,7 @@ struct WindowTaps {
     size_t row_bytes;
     __m256i start;   // byte of each lane's tap in column 0, colour 0, of the window pair
     bool two_rows;   // some lane starts on the row below
+    int last_column; // the largest lane's first tap column, from the window's
     __m512i upper, lower;
 
     // Whether the window pair serves the eight lanes; sets it up when it does.
@@ -41,6 +44,8 @@ struct WindowTaps {
         window = page->pixels + (size_t(_mm256_cvtsi256_si32(first_iy)) - 1) * row_bytes +
                  (size_t(_mm256_cvtsi256_si32(first_ix)) - 1) * 3;
         two_rows = _mm256_cmpeq_epi32_mask(row_step, _mm256_setzero_si256()) != 0xFF;
+        last_column = _mm256_cvtsi256_si32(_mm256_max_epi32(column_step, _mm256_permutevar8x32_epi32(
+                                               column_step, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0))));
         // The windows of the groups a few steps on: the processor's own
         // prefetch does not follow five rows that advance together.  A
         // prefetch past the page's end is harmless; the address is formed as
@@ -50,6 +55,19 @@ struct WindowTaps {
                                                        uintptr_t(row) * uintptr_t(row_bytes) + 256),
                          _MM_HINT_T0);
         return true;
+    }
+    // When every tap of the eight lanes is of one grey, that grey, else -1.
+    // The taps lie in the first 3 (last_column + 4) bytes of tap rows 0 to 3
+    // (to 4 when some lane starts a row lower): at most 63, in one load each.
+    int OneGrey() const
+    {
+        unsigned span = 3 * unsigned(last_column + 4);
+        __mmask64 taps = span >= 64 ? ~__mmask64(0) : (__mmask64(1) << span) - 1;
+        __m512i grey = _mm512_set1_epi8(char(window[0]));
+        __mmask64 differ = 0;
+        for (int row = 0; row < (two_rows ? 5 : 4); row++)
+            differ |= _mm512_mask_cmpneq_epu8_mask(taps, _mm512_loadu_si512(window + size_t(row) * row_bytes), grey);
+        return differ == 0 ? window[0] : -1;
     }
     void StartRow(int row)
     {
@@ -89,10 +107,30 @@ void StorePixels(const Lanes8d value[3], uint8_t* out)
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(pixels, 1));
 }
 
+// When all sixteen taps of every lane are inside the page and of one grey,
+// writes that grey for the eight pixels and says so.  The resampling of such
+// a point gives that grey: its weights sum to 1, so the sums are the grey
+// times 1 to within 1e-12 of a byte, which RoundToByte takes back to the
+// grey (as the plain loop does for points whose taps are all background).
+// The paper and the solid ink of a 1-bit scan are such taps nearly
+// everywhere.
+bool OneGreyTaps(const BITMAP* page, Lanes8d x, Lanes8d y, uint8_t* out)
+{
+    Lanes8d fx = Floor(x), fy = Floor(y);
+    if (!AllTapsInside(fx, fy, double(page->width), double(page->height))) return false;
+    WindowTaps window;
+    if (!window.SetUp(page, fx, fy)) return false;
+    int grey = window.OneGrey();
+    if (grey < 0) return false;
+    std::memset(out, grey, 24);
+    return true;
+}
+
 }  // namespace
 
 int SampleEightAvx512(const BITMAP* page, const double* xs, const double* ys, uint8_t* out)
 {
+    if (OneGreyTaps(page, _mm512_loadu_pd(xs), _mm512_loadu_pd(ys), out)) return 1;
     Lanes8d weight_sum(0.0), sum[3] = {weight_sum, weight_sum, weight_sum};
     if (!SumLanes<Lanes8d, WindowTaps>(page, _mm512_loadu_pd(xs), _mm512_loadu_pd(ys), &weight_sum, sum))
         return 0;

@@ -34,6 +34,7 @@
 #include <initializer_list>
 
 #include "core/environment.h"
+#include "core/huge_pages.h"
 #include "core/support.h"
 #include "stages/ink_cut.h"
 #include "stages/parallel.h"
@@ -118,7 +119,8 @@ int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, int64_t asp
     level->reach = ReachAt(range_tangent, aspect, width);
     level->threads = threads;
     int64_t column_size = height + 2;
-    level->prefix = static_cast<uint32_t*>(AllocMemory((size_t(width) + 1) * size_t(column_size) * sizeof(uint32_t)));
+    level->prefix =
+        static_cast<uint32_t*>(AllocPageBuffer((size_t(width) + 1) * size_t(column_size) * sizeof(uint32_t)));
     level->steps = static_cast<int64_t*>(AllocMemory(size_t(threads) * StepCount(*level) * sizeof(int64_t)));
     if (level->prefix == nullptr || level->steps == nullptr) return 0;
     uint32_t* prefix = level->prefix;
@@ -426,7 +428,7 @@ int FindSkewPrecise(const BITMAP* page, double range, SkewSearchResult* result)
     // that lies beyond it from one that lies within.
     int32_t outer = limit + limit / 2 + 100 < 4500 ? limit + limit / 2 + 100 : 4500;
     double range_tangent = TangentOfHundredths(outer);
-    uint16_t* counts = static_cast<uint16_t*>(AllocMemory(size_t(width) * size_t(height) * sizeof(uint16_t)));
+    uint16_t* counts = static_cast<uint16_t*>(AllocPageBuffer(size_t(width) * size_t(height) * sizeof(uint16_t)));
     size_t coarse_cells = size_t(coarse_width) * size_t(coarse_height);
     uint16_t* half = static_cast<uint16_t*>(AllocMemory(coarse_cells * sizeof(uint16_t)));
     Level fine, coarse;
