@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/blit.h"
+#include "core/large_blocks.h"
 #include "core/support.h"
 #include "tests/support/test_support.h"
 
@@ -61,3 +62,32 @@ TEST(Blit, EveryTypePairMatchesTheConversionTable)
                     }
             }
 }
+
+TEST(LargeBlocks, KeptForTheNextBlockTheyHoldAndGivenBackOtherwise)
+{
+    void* probe = AllocLargeBlock(kLargeBlockBytes);
+    if (probe == nullptr) GTEST_SKIP() << "blocks stay in the heap here (address sanitizer)";
+    std::memset(probe, 1, kLargeBlockBytes);  // every byte is there
+    EXPECT_EQ(1, FreeLargeBlock(probe));
+    EXPECT_EQ(0, FreeLargeBlock(probe));  // not twice
+    // A smaller block reuses the kept mapping; a larger one does not.
+    void* smaller = AllocLargeBlock(kLargeBlockBytes - 12345);
+    EXPECT_EQ(probe, smaller);
+    void* larger = AllocLargeBlock(3 * kLargeBlockBytes);
+    ASSERT_NE(nullptr, larger);
+    EXPECT_NE(smaller, larger);
+    std::memset(larger, 2, 3 * kLargeBlockBytes);
+    // Two alive at once are two blocks; heap blocks are not theirs to free.
+    void* heap = std::malloc(16);
+    EXPECT_EQ(0, FreeLargeBlock(heap));
+    std::free(heap);
+    EXPECT_EQ(1, FreeLargeBlock(smaller));
+    EXPECT_EQ(1, FreeLargeBlock(larger));
+    // Through AllocMemory and FreeMemory, as every page is made.
+    uint8_t* page = static_cast<uint8_t*>(AllocMemory(size_t(26) << 20));
+    ASSERT_NE(nullptr, page);
+    page[(size_t(26) << 20) - 1] = 7;
+    FreeMemory(&page);
+    EXPECT_EQ(nullptr, page);
+}
+
