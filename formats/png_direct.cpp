@@ -37,7 +37,7 @@ constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr size_t kHeadBytes = 33;               // signature, IHDR's length, type, 13 bytes, CRC
 constexpr uint32_t kLongestChunk = 0x7FFFFFFF;  // PNG's limit on a chunk's length
 constexpr unsigned kLastFilter = 4;             // Paeth, after None, Sub, Up and Average
-constexpr unsigned kZlibWindow32K = 7;          // the window code of a zlib header's first byte
+constexpr unsigned kZlibWindow32K = 7;          // a zlib header's window code: 256 << code bytes
 constexpr unsigned kUnitMetre = 1;              // pHYs's unit code
 
 uint32_t Get32(const uint8_t* p)
@@ -171,8 +171,14 @@ PngDirectResult HoldFile(const char* name, uint8_t** data, uint64_t* size, PngLa
 // Inflates and unfilters the held stream into the page.
 PngDirectResult Decode(const uint8_t* stream, const PngLayout& p, BITMAP* record)
 {
-    if (p.stream_bytes < 2 || (stream[0] >> 4) != kZlibWindow32K) return PNG_DIRECT_DECLINED;
     uint64_t inflated = (RowBytes(p) + 1) * p.height;
+    // zlib, which libpng uses, refuses a match reaching further back than
+    // the window the stream's header declares; libdeflate does not look.
+    // They agree when the window is the largest, or holds the whole page
+    // (encoders declare a smaller one only then).
+    unsigned window = p.stream_bytes < 2 ? 0 : stream[0] >> 4;
+    if (window > kZlibWindow32K || (window < kZlibWindow32K && inflated > uint64_t(256) << window))
+        return PNG_DIRECT_DECLINED;
     libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
     if (inflater == nullptr) {
         ReportError("Not enough memory\n");
