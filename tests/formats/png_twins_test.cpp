@@ -1,4 +1,5 @@
-// The direct PNG reader against libpng, byte for byte, on files made by
+// The PNG results: the same bytes for any number of threads, and the page
+// back from them.  Then the direct PNG reader against libpng, byte for byte, on files made by
 // ImageMagick and PIL: every filter, zlib level and strategy, grey and
 // colour, sizes that leave a group of rows short or a pixel alone, with
 // the four-row kernel and without.  Damaged files must be declined in
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "formats/png_direct.h"
+#include "formats/writers.h"
 #include "tests/support/test_support.h"
 
 using namespace testing_support;
@@ -128,6 +130,32 @@ TEST(PngTwins, DamagedFilesAreLeftToLibpngWhichRefusesThem)
         EXPECT_EQ(LoadPngLibrary(bad.c_str(), &image, &facts), 0) << c.what;
         EXPECT_NE(testing::internal::GetCapturedStdout(), "") << c.what;
         EXPECT_EQ(image.pixels, nullptr) << c.what;
+    }
+}
+
+TEST(PngWriter, SameFileForAnyThreadCountAndThePageBack)
+{
+    ScratchDir dir;
+    for (unsigned type : {PIXEL_GREY, PIXEL_BGR}) {
+        TestImage page(601, 2000, type);  // several strips, the last one short
+        Random random(type);
+        for (size_t i = 0; i < page.Size(); i++) page.bitmap.pixels[i] = uint8_t(i % 9 < 4 ? 255 : random.Below(256));
+        ImageFacts facts = {150.0, 150.0, 1};
+        std::string first;
+        for (const char* threads : {"1", "2", "3"}) {
+            setenv("NIVELO_THREADS", threads, 1);
+            std::string path = dir / (std::string("t") + threads + ".png");
+            ASSERT_EQ(SavePNG(path.c_str(), &page.bitmap, facts, 0), 1);
+            std::string bytes = ReadFileBytes(path);
+            if (first.empty()) first = bytes;
+            EXPECT_TRUE(bytes == first) << threads << " threads, type " << type;
+        }
+        unsetenv("NIVELO_THREADS");
+        BITMAP back;
+        ImageFacts back_facts;
+        ASSERT_EQ(LoadPngLibrary((dir / "t1.png").c_str(), &back, &back_facts), 1);
+        EXPECT_TRUE(back.type == type && std::memcmp(back.pixels, page.bitmap.pixels, page.Size()) == 0) << type;
+        BITMAP_Free(&back);
     }
 }
 
