@@ -19,7 +19,6 @@
 
 #include <libdeflate.h>
 
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -134,8 +133,9 @@ bool MakePage(const PngLayout& p, BITMAP* record)
 }
 
 // For a page of the kind this reader takes, whose run with the file held
-// fits the memory rule: the page's buffer, then the whole file in *data.
-// DECLINED at once, silent, for anything else, without reading further.
+// fits the memory rule: the page's buffer, then the whole file in *data,
+// and READ.  DECLINED at once, silent, for anything else, without reading
+// further.
 // The page is made first so that the file's buffer, freed as soon as the
 // page is decoded, lies above it in the heap, where the next page-sized
 // block is carved from; below it, it would be a hole that a page does not
@@ -153,9 +153,9 @@ PngDirectResult HoldFile(const char* name, uint8_t** data, uint64_t* size, PngLa
         bool taken = std::memcmp(head, kSignature, 8) == 0 && Get32(head + 8) == 13 && Is(head + 12, "IHDR") &&
                      TakeHeader(head + 16, p);
         unsigned type = p->channels == 1 ? PIXEL_GREY : PIXEL_BGR;
-        // The file, the page's extra height bytes and a row of zeros, beside the run.
+        // The file, the page's extra height bytes and the unfiltering's four rows, beside the run.
         if (taken && *size <= SIZE_MAX &&
-            RunMemoryNeed(p->width, p->height, type, *size + p->height + RowBytes(*p)) <= PhysicalMemory()) {
+            RunMemoryNeed(p->width, p->height, type, *size + p->height + 4 * RowBytes(*p)) <= PhysicalMemory()) {
             result = PNG_DIRECT_FAILED;
             if (MakePage(*p, record) && (*data = static_cast<uint8_t*>(AllocMemory(size_t(*size)))) != nullptr) {
                 AdviseHugePages(*data, *size);

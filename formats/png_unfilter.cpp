@@ -11,8 +11,8 @@
 // works on pixel t, so each row's above and above-left pixels were finished
 // by the row above one step earlier and are still in registers.  Two
 // registers hold the four rows' current pixels side by side, each pixel in
-// four 16-bit lanes (the fourth unused); the chains of the four rows run
-// together, a little more than a quarter of the time each.  The first three
+// four 16-bit lanes (the fourth unused); the four rows' chains run side by
+// side, so a group takes little longer than one row alone.  The first three
 // rows of a group are copied aside first, since the rows below them start
 // writing their finished pixels over those rows' filtered bytes before
 // they are read; the fourth reads its own bytes in place, as a single row
