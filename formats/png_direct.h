@@ -3,7 +3,7 @@
 // the page's own buffer and the rows are unfiltered there, forward in
 // memory, so no second page-sized buffer is made.  The bytes are the very
 // ones libpng gives (LoadPngLibrary, its plain twin, reached by LoadPNG when
-// NIVELO_PLAIN=1).
+// NIVELO_PLAIN=1) on every file both read.
 //
 // Anything else is declined in silence and left to libpng: other kinds,
 // chunks out of the usual order, a CRC or Adler-32 that does not match, a

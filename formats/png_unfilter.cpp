@@ -41,7 +41,7 @@ inline int Paeth(int a, int b, int c)
 {
     int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
     int b_or_c = pb <= pc ? b : c;
-    return (pa <= pb) & (pa <= pc) ? a : b_or_c;
+    return ((pa <= pb) & (pa <= pc)) ? a : b_or_c;
 }
 
 // One row's filter undone, N bytes a pixel.  `in` is the row as filtered,

