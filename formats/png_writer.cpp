@@ -10,7 +10,16 @@
 // page against libdeflate's fastest level on the whole page at once: about
 // twice the compression time, files a quarter smaller, and no copy of the
 // page held, which matters because a page may be saved while two pages of
-// the turn are in memory.  zlib's output goes out as IDAT chunks as it comes.
+// the turn are in memory.
+//
+// zlib costs nearly all of a save (on the bench page about eight times the
+// filtering), and one stream cannot be split, so strips are
+// compressed side by side as pieces of one stream: each a raw deflate
+// piece ending on a sync flush (the end of a block, then an empty stored
+// block that brings it to a byte), so the pieces joined in order are one
+// valid stream.  Huffman codes alone, without the run search, save a
+// third of zlib's time on the bench page's noise but make real pages'
+// files up to half as large again, and were not taken.
 //
 // Black-and-white pages are 1-bit grey, unfiltered, and compressed hard with
 // libdeflate in one piece: their data is an eighth of a grey page's, and its
@@ -192,7 +201,8 @@ int WriteStrips(OutputFile* out, const BITMAP& im, uint64_t row_bytes, const cha
     uint32_t strip_rows = uint32_t(std::max<uint64_t>(1, std::min<uint64_t>(kStripBytes / (row_bytes + 1), im.height)));
     size_t strip_bytes = size_t(strip_rows * (row_bytes + 1));
     uint32_t strips = (uint32_t(im.height) + strip_rows - 1) / strip_rows;
-    int threads = int(std::min<uint32_t>(strips, uint32_t(std::min(StageThreads(), kMostThreads))));
+    int wanted = UseFastStages() ? std::min(StageThreads(), kMostThreads) : 1;
+    int threads = int(std::min<uint32_t>(strips, uint32_t(wanted)));
     // zlib's bound for any stream with these settings; the sync flush's
     // empty block and last bits come on top.
     z_stream probe = {};
