@@ -156,9 +156,9 @@ PngDirectResult HoldFile(const char* name, uint8_t** data, uint64_t* size, PngLa
         bool taken = std::memcmp(head, kSignature, 8) == 0 && Get32(head + 8) == 13 && Is(head + 12, "IHDR") &&
                      TakeHeader(head + 16, p);
         unsigned type = p->channels == 1 ? PIXEL_GREY : PIXEL_BGR;
-        // The file, the page's extra height bytes and the unfiltering's four rows, beside the run.
-        if (taken && *size <= SIZE_MAX &&
-            RunMemoryNeed(p->width, p->height, type, *size + p->height + 4 * RowBytes(*p)) <= PhysicalMemory()) {
+        // The file, the page's extra height bytes and the unfiltering's rows, beside the run.
+        uint64_t extra = *size + p->height + kUnfilterScratchRows * RowBytes(*p);
+        if (taken && *size <= SIZE_MAX && RunMemoryNeed(p->width, p->height, type, extra) <= PhysicalMemory()) {
             result = PNG_DIRECT_FAILED;
             if (MakePage(*p, record) && (*data = static_cast<uint8_t*>(AllocMemory(size_t(*size)))) != nullptr) {
                 AdviseHugePages(*data, *size);

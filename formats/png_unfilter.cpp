@@ -16,8 +16,9 @@
 // rows of a group are copied aside first, since the rows below them start
 // writing their finished pixels over those rows' filtered bytes before
 // they are read; the fourth reads its own bytes in place, as a single row
-// does.  The arithmetic is the plain one, lane by lane, so both paths give
-// the same bytes.
+// does.  Grey pages go eight rows at a time the same way, a row a lane.
+// The arithmetic is the plain one, lane by lane, so both paths give the
+// same bytes.
 #include "formats/png_unfilter.h"
 
 #include <cstdlib>
@@ -81,18 +82,41 @@ void UnfilterRow(unsigned filter, const uint8_t* in, const uint8_t* above, uint3
 }
 
 #if defined(NIVELO_PNG_GROUPS)
-constexpr unsigned kGroupRows = 4;
+constexpr unsigned kGroupRows = 4;  // colour
+constexpr unsigned kGreyRows = 8;
+
+// Each row's filter as lane masks, for the lanes of its pixel.
+struct Masks {
+    __m128i sub, up, average, paeth;
+    bool all_paeth;
+};
+
+// Masks for a register whose lane i belongs to row row_of_lane[i].
+Masks MasksFor(const unsigned* filter, const unsigned* row_of_lane)
+{
+    short m[5][8];
+    Masks masks;
+    masks.all_paeth = true;
+    for (unsigned i = 0; i < 8; i++) {
+        for (unsigned f = 1; f <= 4; f++) m[f][i] = filter[row_of_lane[i]] == f ? -1 : 0;
+        masks.all_paeth = masks.all_paeth && filter[row_of_lane[i]] == 4;
+    }
+    auto lanes = [](const short* v) { return _mm_set_epi16(v[7], v[6], v[5], v[4], v[3], v[2], v[1], v[0]); };
+    masks.sub = lanes(m[1]);
+    masks.up = lanes(m[2]);
+    masks.average = lanes(m[3]);
+    masks.paeth = lanes(m[4]);
+    return masks;
+}
 
 // A group's rows: where each reads its filtered bytes and writes its
-// finished ones, and each row's filter as lane masks (register k holds rows
-// 2k and 2k + 1).
+// finished ones, and the filters of register k's rows (2k and 2k + 1).
 struct Group {
     const uint8_t* in[kGroupRows];
     uint8_t* out[kGroupRows];
     const uint8_t* above;  // the finished row above the group
     uint32_t width;
-    __m128i sub[2], up[2], average[2], paeth[2];
-    bool all_paeth;
+    Masks masks[2];
 };
 
 // The state carried from one step to the next: each register's previous
@@ -117,12 +141,12 @@ inline __m128i PaethLanes(__m128i a, __m128i b, __m128i c)
     return Select(not_a, Select(_mm_cmpgt_epi16(pb, pc), c, b), a);
 }
 
-inline __m128i Predict(const Group& g, unsigned k, __m128i a, __m128i b, __m128i c)
+inline __m128i Predict(const Masks& m, __m128i a, __m128i b, __m128i c)
 {
-    if (g.all_paeth) return PaethLanes(a, b, c);
+    if (m.all_paeth) return PaethLanes(a, b, c);
     __m128i average = _mm_srli_epi16(_mm_add_epi16(a, b), 1);
-    return _mm_or_si128(_mm_or_si128(_mm_and_si128(g.sub[k], a), _mm_and_si128(g.up[k], b)),
-                        _mm_or_si128(_mm_and_si128(g.average[k], average), _mm_and_si128(g.paeth[k], PaethLanes(a, b, c))));
+    return _mm_or_si128(_mm_or_si128(_mm_and_si128(m.sub, a), _mm_and_si128(m.up, b)),
+                        _mm_or_si128(_mm_and_si128(m.average, average), _mm_and_si128(m.paeth, PaethLanes(a, b, c))));
 }
 
 // Pixel p of a row as a 32-bit word, bytes reversed (B, G, R, 0); zero
@@ -188,19 +212,13 @@ inline void Step(const Group& g, int64_t t, Chain* chain)
     for (unsigned k = 0; k < 2; k++) {
         int64_t p0 = t - 2 * k, p1 = p0 - 1;
         __m128i v = Lanes(PixelWord<kChecked>(g.in[2 * k], p0, w), PixelWord<kChecked>(g.in[2 * k + 1], p1, w));
-        __m128i done = _mm_and_si128(_mm_add_epi16(v, Predict(g, k, chain->left[k], b[k], chain->above_left[k])), low_byte);
+        __m128i done = _mm_and_si128(_mm_add_epi16(v, Predict(g.masks[k], chain->left[k], b[k], chain->above_left[k])), low_byte);
         chain->left[k] = done;
         chain->above_left[k] = b[k];
         __m128i packed = _mm_packus_epi16(done, done);
         PutPixel<kChecked>(g.out[2 * k], p0, w, uint32_t(_mm_cvtsi128_si32(packed)));
         PutPixel<kChecked>(g.out[2 * k + 1], p1, w, uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(packed, 4))));
     }
-}
-
-__m128i RowMasks(unsigned filter_low, unsigned filter_high, unsigned filter)
-{
-    short low = filter_low == filter ? -1 : 0, high = filter_high == filter ? -1 : 0;
-    return _mm_set_epi16(high, high, high, high, low, low, low, low);
 }
 
 // Rows y to y + 3 of a colour page; scratch holds three rows.
@@ -222,20 +240,58 @@ void UnfilterGroup(uint8_t* rows, uint32_t width, uint64_t y, const uint8_t* abo
     }
     g.above = above;
     g.width = width;
-    g.all_paeth = true;
-    for (unsigned k = 0; k < 2; k++) {
-        unsigned f0 = filter[2 * k], f1 = filter[2 * k + 1];
-        g.sub[k] = RowMasks(f0, f1, 1);
-        g.up[k] = RowMasks(f0, f1, 2);
-        g.average[k] = RowMasks(f0, f1, 3);
-        g.paeth[k] = RowMasks(f0, f1, 4);
-        g.all_paeth = g.all_paeth && f0 == 4 && f1 == 4;
-    }
+    const unsigned low_rows[8] = {0, 0, 0, 0, 1, 1, 1, 1}, high_rows[8] = {2, 2, 2, 2, 3, 3, 3, 3};
+    g.masks[0] = MasksFor(filter, low_rows);
+    g.masks[1] = MasksFor(filter, high_rows);
     Chain chain = {{_mm_setzero_si128(), _mm_setzero_si128()}, {_mm_setzero_si128(), _mm_setzero_si128()}};
     int64_t t = 0, steps = int64_t(width) + kGroupRows - 1;
     for (; t < kGroupRows - 1; t++) Step<true>(g, t, &chain);
     for (; t + 1 < int64_t(width); t++) Step<false>(g, t, &chain);
     for (; t < steps; t++) Step<true>(g, t, &chain);
+}
+// Grey pages, eight rows at a time in one register, a row a lane: row r's
+// above pixel is row r - 1's result of the step before, one lane down.
+// The first seven rows are set aside as in a colour group.
+void UnfilterGreyGroup(uint8_t* rows, uint32_t width, uint64_t y, const uint8_t* above, uint8_t* scratch)
+{
+    const uint8_t* in[kGreyRows];
+    uint8_t* out[kGreyRows];
+    unsigned filter[kGreyRows], lane_rows[kGreyRows];
+    for (unsigned r = 0; r < kGreyRows; r++) {
+        const uint8_t* filtered = rows + (y + r) * (uint64_t(width) + 1);
+        filter[r] = filtered[0];
+        lane_rows[r] = r;
+        in[r] = filtered + 1;
+        out[r] = rows + (y + r) * width;
+    }
+    for (unsigned r = 0; r + 1 < kGreyRows; r++) {
+        std::memcpy(scratch + r * uint64_t(width), in[r], width);
+        in[r] = scratch + r * uint64_t(width);
+    }
+    const Masks masks = MasksFor(filter, lane_rows);
+    const __m128i low_byte = _mm_set1_epi16(0xFF);
+    __m128i left = _mm_setzero_si128(), above_left = _mm_setzero_si128();
+    auto step = [&](int64_t t, bool checked) {
+        int upper = !checked || t < int64_t(width) ? above[t] : 0;
+        __m128i b = _mm_insert_epi16(_mm_slli_si128(left, 2), upper, 0);
+        uint64_t bytes = 0;
+        for (unsigned r = 0; r < kGreyRows; r++) {
+            int64_t p = t - int64_t(r);
+            if (!checked || (p >= 0 && p < int64_t(width))) bytes |= uint64_t(in[r][p]) << (8 * r);
+        }
+        __m128i v = _mm_unpacklo_epi8(_mm_cvtsi64_si128(int64_t(bytes)), _mm_setzero_si128());
+        left = _mm_and_si128(_mm_add_epi16(v, Predict(masks, left, b, above_left)), low_byte);
+        above_left = b;
+        uint64_t done = uint64_t(_mm_cvtsi128_si64(_mm_packus_epi16(left, left)));
+        for (unsigned r = 0; r < kGreyRows; r++) {
+            int64_t p = t - int64_t(r);
+            if (!checked || (p >= 0 && p < int64_t(width))) out[r][p] = uint8_t(done >> (8 * r));
+        }
+    };
+    int64_t t = 0;
+    for (; t < kGreyRows - 1; t++) step(t, true);
+    for (; t < int64_t(width); t++) step(t, false);
+    for (; t < int64_t(width) + kGreyRows - 1; t++) step(t, true);
 }
 #endif
 
@@ -245,7 +301,7 @@ int UnfilterRowsInPlace(uint8_t* rows, uint32_t width, uint32_t height, unsigned
 {
     uint64_t row = uint64_t(width) * channels;
     // A row of zeros (the row above the first), then a group's rows set aside.
-    uint8_t* scratch = static_cast<uint8_t*>(AllocZeroed(size_t(row * 4)));
+    uint8_t* scratch = static_cast<uint8_t*>(AllocZeroed(size_t(row * kUnfilterScratchRows)));
     if (scratch == nullptr) return 0;
     const uint8_t* zeros = scratch;
     uint64_t y = 0;
@@ -253,6 +309,9 @@ int UnfilterRowsInPlace(uint8_t* rows, uint32_t width, uint32_t height, unsigned
     if (channels == 3 && ChooseVectorKernels() != kPortableKernels)
         for (; y + kGroupRows <= height; y += kGroupRows)
             UnfilterGroup(rows, width, y, y == 0 ? zeros : rows + (y - 1) * row, scratch + row);
+    if (channels == 1 && ChooseVectorKernels() != kPortableKernels)
+        for (; y + kGreyRows <= height; y += kGreyRows)
+            UnfilterGreyGroup(rows, width, y, y == 0 ? zeros : rows + (y - 1) * row, scratch + row);
 #endif
     for (; y < height; y++) {
         const uint8_t* in = rows + y * (row + 1);

@@ -11,3 +11,6 @@
 // rows of scratch.  The result does not depend on the vector kernels used
 // (NIVELO_NOVECTOR=1 gives the portable one).
 int UnfilterRowsInPlace(uint8_t* rows, uint32_t width, uint32_t height, unsigned channels);
+
+// The rows of scratch it takes (a row of width x channels bytes each).
+constexpr unsigned kUnfilterScratchRows = 8;
