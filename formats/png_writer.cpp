@@ -41,14 +41,14 @@ namespace {
 
 constexpr int kBilevelLevel = 6;
 constexpr size_t kStripBytes = size_t(512) << 10;  // filtered bytes a strip
-constexpr size_t kZlibHead = 2;
-constexpr size_t kAdlerBytes = 4;
-constexpr size_t kFlushRoom = 16;  // a sync flush's empty block and the last bits, beyond zlib's bound
-constexpr int kZlibWindowBits = 15;
-constexpr int kMostThreads = 4;    // more gains little on a page and costs a strip's buffers each
-constexpr uint8_t kPaeth = 4;                    // the row filter's code
+constexpr int kMostThreads = 4;                    // more gains little on a page and costs a strip's buffers each
+constexpr uint8_t kPaeth = 4;                      // the row filter's code
 constexpr int kZlibLevel = 1;
 constexpr int kZlibMemLevel = 9;  // zlib's largest blocks: each Huffman code serves more rows
+constexpr int kZlibWindowBits = 15;
+constexpr size_t kZlibHead = 2;
+constexpr size_t kAdlerBytes = 4;
+constexpr size_t kFlushRoom = 16;  // a sync flush's empty block and last bits, beyond zlib's bound
 constexpr size_t kMostChunkBytes = size_t(8) << 20;
 constexpr double kMetresPerInch = 0.0254;
 
@@ -176,12 +176,12 @@ void ReleaseWork(StripWork* s)
 }
 
 // A thread's buffers and raw deflate stream.  0 after one message.
-int PrepareWork(const BitmapRows& page, size_t strip_bytes, size_t coded_room, StripWork* s)
+int PrepareWork(const BitmapRows& page, size_t strip_bytes, StripWork* s)
 {
     s->plain = static_cast<uint8_t*>(AllocMemory(size_t(2 * page.row_bytes)));
     s->filtered = s->plain == nullptr ? nullptr : static_cast<uint8_t*>(AllocMemory(strip_bytes));
     s->coded = s->filtered == nullptr ? nullptr
-                                      : static_cast<uint8_t*>(AllocMemory(kZlibHead + coded_room + kAdlerBytes));
+                                      : static_cast<uint8_t*>(AllocMemory(kZlibHead + page.coded_room + kAdlerBytes));
     if (s->coded == nullptr) return 0;
     s->started = deflateInit2(&s->zlib, kZlibLevel, Z_DEFLATED, -kZlibWindowBits, kZlibMemLevel, Z_RLE) == Z_OK;
     if (!s->started) ReportError("Not enough memory\n");
@@ -214,7 +214,7 @@ int WriteStrips(OutputFile* out, const BITMAP& im, uint64_t row_bytes, const cha
     deflateEnd(&probe);
     StripWork work[kMostThreads] = {};
     int ok = 1;
-    for (int t = 0; ok && t < threads; t++) ok = PrepareWork(page, strip_bytes, page.coded_room, &work[t]);
+    for (int t = 0; ok && t < threads; t++) ok = PrepareWork(page, strip_bytes, &work[t]);
     uLong adler = adler32(0, nullptr, 0);
     for (uint32_t base = 0; ok && base < strips; base += uint32_t(threads)) {
         int batch = int(std::min<uint32_t>(uint32_t(threads), strips - base));
