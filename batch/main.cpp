@@ -1,5 +1,5 @@
-// nivelo: cleans up one scanned page a run.  The exit status is always 0; a
-// caller learns of failure from the console text and the files written.
+// nivelo: cleans up one scanned page a run.  The exit status says whether
+// every result asked for was written (see RunNivelo).
 #include "batch/pipeline.h"
 
 #if defined(__GLIBC__) || __has_include(<malloc.h>)

@@ -12,7 +12,6 @@
 #include "batch/pipeline.h"
 #include "batch/source_guard.h"
 #include "core/blit.h"
-#include "core/huge_pages.h"
 #include "core/support.h"
 #include "formats/writers.h"
 #include "tga/tga.h"
@@ -169,7 +168,6 @@ int SaveFinalStage(const BITMAP* image, const char* directory, int grey_source, 
     } else {
         BITMAP grey;
         if (BITMAP_Create(&grey, image->width, image->height, PIXEL_GREY)) {
-            AdviseHugePages(grey.pixels, BITMAP_ByteSize(grey.width, grey.height, grey.type));
             BITMAP_Blt(image, &grey, 0, 0);
             ok = WriteResult(name, &grey, format, *facts, g_command.flag_b);
             BITMAP_Free(&grey);

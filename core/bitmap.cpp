@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "core/huge_pages.h"
 #include "core/support.h"
 
 unsigned BITMAP_BytesPerPixel(unsigned type)
@@ -43,9 +42,6 @@ int BITMAP_CreateWithRoom(BITMAP* bitmap, unsigned width, unsigned height, unsig
     size += room;
     bitmap->pixels = static_cast<uint8_t*>(AllocMemory(size_t(size)));
     if (bitmap->pixels == nullptr) return 0;
-    // Every page-sized buffer, whichever reader or stage makes it: faulting
-    // a 26 MB page in 4 KB at a time costs more than decoding a JPEG.
-    AdviseHugePages(bitmap->pixels, size);
     if (bitmap->type == PIXEL_INDEXED) {
         bitmap->palette = static_cast<uint8_t*>(AllocMemory(768));
         if (bitmap->palette == nullptr) {

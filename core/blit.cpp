@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "core/support.h"
-#include "core/huge_pages.h"
 
 namespace {
 
@@ -160,7 +159,6 @@ int BITMAP_Convert(BITMAP** slot, unsigned type)
         FreeMemory(&fresh);
         return 0;
     }
-    AdviseHugePages(fresh->pixels, BITMAP_ByteSize(fresh->width, fresh->height, fresh->type));
     BITMAP_Blt(old, fresh, 0, 0);
     BITMAP_Free(old);
     FreeMemory(&old);

@@ -1,4 +1,5 @@
-// Huge pages for full-size image buffers.
+// Huge pages for large blocks (AllocMemory gives them to every block from
+// 512 KB on).
 //
 // A new 26 MB page buffer is otherwise faulted in 4 KB at a time when it is
 // first written, thousands of faults that cost a large part of a run.  The
@@ -16,7 +17,7 @@ inline void AdviseHugePages(void* buffer, uint64_t bytes)
 {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     constexpr uintptr_t kHuge = uintptr_t(2) << 20;
-    if (buffer == nullptr || bytes < 2 * kHuge) return;
+    if (buffer == nullptr || bytes < kHuge) return;
     // Whole huge pages inside the buffer only: its first and last pages may
     // hold other blocks.
     uintptr_t first = (uintptr_t(buffer) + kHuge - 1) & ~(kHuge - 1);
@@ -27,3 +28,4 @@ inline void AdviseHugePages(void* buffer, uint64_t bytes)
     (void)bytes;
 #endif
 }
+

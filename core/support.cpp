@@ -2,10 +2,33 @@
 
 #include <cstdlib>
 
+#include "core/huge_pages.h"
+
+namespace {
+
+constexpr size_t kHugePage = size_t(2) << 20;
+
+// Blocks from 512 KB on are aligned on and rounded up to whole
+// huge pages, and advised, so that none of them is faulted in 4 KB at a
+// time: on a virtual machine each such fault costs some 15 us, a huge one
+// some 40 times less a byte.  The rounding is address space until written,
+// and at most one huge page of memory after; a block freed and asked for
+// again at its size is the same block.
+void* LargeBlock(size_t count)
+{
+    size_t rounded = (count + kHugePage - 1) & ~(kHugePage - 1);
+    void* block = std::aligned_alloc(kHugePage, rounded);
+    if (block != nullptr) AdviseHugePages(block, rounded);
+    return block;
+}
+
+}  // namespace
+
 void* AllocMemory(size_t count)
 {
     // malloc(0) may return null; a zero-byte request must still succeed.
-    void* block = std::malloc(count == 0 ? 1 : count);
+    void* block = count >= kHugePage / 4 && count <= SIZE_MAX - kHugePage ? LargeBlock(count)
+                                                                            : std::malloc(count == 0 ? 1 : count);
     if (block == nullptr) ReportError("Not enough memory\n");
     return block;
 }

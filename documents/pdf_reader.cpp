@@ -14,6 +14,7 @@
 
 #include "core/support.h"
 #include "documents/fax_tiff.h"
+#include "documents/pdf_file_source.h"
 #include "documents/pdf_content.h"
 #include "documents/pdf_image.h"
 #include "formats/exif.h"
@@ -133,8 +134,10 @@ int WithPdf(const PdfSource& source, std::string* label, Read read)
         pdf.setSuppressWarnings(true);
         if (source.data != nullptr)
             pdf.processMemoryFile(source.name, reinterpret_cast<const char*>(source.data), size_t(source.size));
+        else if (std::shared_ptr<InputSource> file = OpenCachedFile(source.name))
+            pdf.processInputSource(file);
         else
-            pdf.processFile(source.name);
+            pdf.processFile(source.name);  // which says why the file does not open
         return read(pdf);
     } catch (const QPDFExc& e) {
         if (e.getErrorCode() == qpdf_e_password) return RefuseProtected(source.name);

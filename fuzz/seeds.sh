@@ -9,6 +9,7 @@ seed_dirs() {
     png|jpeg|tiff_library|load_page) echo "fuzz/seeds/formats" ;;
     page_streams) echo "fuzz/seeds/formats fuzz/seeds/page_streams" ;;
     pdf) echo "fuzz/seeds/pdf" ;;
+    pdf_file_source) echo "fuzz/seeds/pdf_file_source" ;;
     drop_text) echo "fuzz/seeds/drop_text" ;;
   esac
 }

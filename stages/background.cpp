@@ -16,7 +16,6 @@
 #include <cstring>
 
 #include "core/support.h"
-#include "core/huge_pages.h"
 
 namespace {
 
@@ -129,34 +128,28 @@ int32_t FindRightEdge(const BITMAP* image, const uint8_t colour[3], const Parame
 
 int BITMAP_Cut(BITMAP** slot, int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
-    const BITMAP* old = *slot;
+    BITMAP* image = *slot;
     // An empty rectangle (right = left - 1 or bottom = top - 1) is allowed;
     // anything reaching outside the image or of negative size is not.
     int64_t width = int64_t(right) - left + 1, height = int64_t(bottom) - top + 1;
-    if (left < 0 || top < 0 || width < 0 || height < 0 || left + width > old->width ||
-        top + height > old->height) {
+    if (left < 0 || top < 0 || width < 0 || height < 0 || left + width > image->width ||
+        top + height > image->height) {
         ReportError("BITMAP_Cut: rectangle (%d, %d)-(%d, %d) outside the %ux%u image\n", int(left),
-                    int(top), int(right), int(bottom), unsigned(old->width), unsigned(old->height));
+                    int(top), int(right), int(bottom), unsigned(image->width), unsigned(image->height));
         return 0;
     }
-    BITMAP* cut = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
-    if (cut == nullptr) return 0;
-    if (!BITMAP_Create(cut, unsigned(width), unsigned(height), old->type)) {
-        FreeMemory(&cut);
-        return 0;
-    }
-    AdviseHugePages(cut->pixels, BITMAP_ByteSize(cut->width, cut->height, cut->type));
-    size_t bpp = BITMAP_BytesPerPixel(old->type);
+    // In place: fresh memory for a second page costs more than the copy on
+    // some systems, and row i of the cut never lies after row i of the image
+    // (rows are no longer and start no later), so rows moved in order never
+    // overwrite one still to be read.  The block keeps its size.
+    size_t bpp = BITMAP_BytesPerPixel(image->type);
     size_t row_bytes = size_t(width) * bpp;
-    for (int64_t i = 0; i < height; i++) {
-        const uint8_t* from = old->pixels + (size_t(top + i) * old->width + size_t(left)) * bpp;
-        if (row_bytes != 0) std::memcpy(cut->pixels + size_t(i) * row_bytes, from, row_bytes);
+    for (int64_t i = 0; i < height && row_bytes != 0; i++) {
+        const uint8_t* from = image->pixels + (size_t(top + i) * image->width + size_t(left)) * bpp;
+        std::memmove(image->pixels + size_t(i) * row_bytes, from, row_bytes);
     }
-    // An indexed image would be meaningless without its colours.
-    if (cut->palette != nullptr && old->palette != nullptr) std::memcpy(cut->palette, old->palette, 768);
-    BITMAP_Free(*slot);
-    FreeMemory(slot);
-    *slot = cut;
+    image->width = uint16_t(width);
+    image->height = uint16_t(height);
     return 1;
 }
 

@@ -14,7 +14,6 @@
 
 #include "core/memory_budget.h"
 #include "core/support.h"
-#include "core/huge_pages.h"
 #include "stages/parallel.h"
 
 int32_t* MakeBlurKernel(const ParameterSet& params, int64_t reach)
@@ -100,6 +99,9 @@ int BlurStage(BITMAP** slot, const ParameterSet& params)
     // A window wider than the page is clipped to it whatever its radius, so
     // the table and the windows stop at the page's largest offset.  The
     // weights still follow BLUR_RADIUS, and the result is the same.
+    // A page the blur would give back unchanged (a 1-bit scan) is left as it
+    // is, which spares the window sums and a second page in memory.
+    if (UseFastStages() && BlurChangesNothing(old, limit2, StageThreads())) return 1;
     int64_t reach = int64_t(old->width > old->height ? old->width : old->height) - 1;
     if (radius > reach) radius = reach < 0 ? 0 : reach;
     int32_t* table = MakeBlurKernel(params, reach);
@@ -111,7 +113,6 @@ int BlurStage(BITMAP** slot, const ParameterSet& params)
         return 0;
     }
     if (UseFastStages()) {
-        AdviseHugePages(blurred->pixels, BITMAP_ByteSize(blurred->width, blurred->height, blurred->type));
         if (!BlurIntoFast(old, blurred, table, radius, limit2, StageThreads())) {
             BITMAP_Free(blurred);
             FreeMemory(&blurred);

@@ -20,3 +20,8 @@ int BlurStage(BITMAP** slot, const ParameterSet& params);
 // "Not enough memory\n" (out is then incomplete).
 int BlurIntoFast(const BITMAP* image, BITMAP* out, const int32_t* table, int64_t radius, int64_t limit2,
                  int threads);
+
+// 1 when blurring `image` with the squared limit would give back its very
+// bytes: no limit, or every byte one of two values at least the limit apart
+// (a 1-bit scan).  The answer does not depend on `threads`.
+int BlurChangesNothing(const BITMAP* image, int64_t limit2, int threads);

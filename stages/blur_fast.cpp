@@ -18,6 +18,7 @@
 // - The mean is a double division truncated to an integer: quotients are
 //   below 256 and divisors below 2^31, so the double quotient is never
 //   rounded across an integer and the result equals the integer division.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -244,4 +245,33 @@ int BlurIntoFast(const BITMAP* image, BITMAP* out, const int32_t* table, int64_t
     RunInBands(height, threads, [&job](int thread, int64_t first, int64_t end) { BlurChunk(job, thread, first, end); });
     FreeMemory(&job.rings);
     return 1;
+}
+
+int BlurChangesNothing(const BITMAP* image, int64_t limit2, int threads)
+{
+    // With no limit nothing passes the colour test and every pixel is kept.
+    if (limit2 <= 0) return 1;
+    size_t count = size_t(BITMAP_ByteSize(image->width, image->height, image->type));
+    if (count == 0) return 1;
+    // The first two byte values in reading order; a 1-bit scan expanded to
+    // black and white has no third.  When every byte is one of two values
+    // at least the limit apart, two pixels that differ at all differ by that
+    // much in some colour, so only a pixel's own colour passes its test and
+    // every mean is of pixels equal to it: the plain loop's sums are exact
+    // integers, w v / w = v.
+    const uint8_t* bytes = image->pixels;
+    uint8_t a = bytes[0], b = a;
+    for (size_t i = 1; i < count && b == a; i++) b = bytes[i];
+    if (b != a && int64_t(a - b) * (a - b) < limit2) return 0;
+    std::atomic<bool> third{false};
+    size_t row_bytes = size_t(image->width) * 3;
+    RunInBands(image->height, threads, [&](int, int64_t first, int64_t end) {
+        for (int64_t y = first; y < end && !third.load(std::memory_order_relaxed); y++) {
+            const uint8_t* p = bytes + size_t(y) * row_bytes;
+            uint8_t other = 0;  // no branch a byte, so that the row is done in vectors
+            for (size_t x = 0; x < row_bytes; x++) other |= uint8_t(p[x] != a) & uint8_t(p[x] != b);
+            if (other != 0) third.store(true, std::memory_order_relaxed);
+        }
+    });
+    return third.load() ? 0 : 1;
 }

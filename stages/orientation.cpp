@@ -14,21 +14,29 @@
 //     sum of (p(i + 1) - p(i))^2: so a page skewed by a few degrees keeps
 //     its lines apart in every strip;
 //   - each line piece of a strip is cut into its core (the x-height band:
-//     the profile at least half its peak) and the zones an x-height wide on
-//     either side.  Latin print has far more ascenders (b d f h k l t,
-//     capitals, accents, dots) than descenders (g j p q y), so on an
-//     upright line the zone above the core holds more ink.  Each line piece
-//     whose two zones differ clearly gives one vote;
+//     the profile at least half its peak, across a dip in its middle) and
+//     the zones an x-height wide on either side.  Latin print has far more
+//     ascenders (b d f h k l t, capitals, accents, dots) than descenders
+//     (g j p q y), so on an upright line the zone above the core holds more
+//     ink.  Each line piece whose two zones differ clearly gives one vote,
+//     if its core has about the height most cores of the page share (the
+//     page's x-height: headings, blocks of pictures and thick rules have
+//     other heights and no ascenders) and if the run of ink it sits in is
+//     not ruled (staves and the rules of forms darken nearly every cell of
+//     a strip; print leaves paper between its letters);
 //   - the lines run along the axis whose votes lean far to one side; across
 //     the lines, the "cores" are letters and words, whose two sides are
-//     alike, so its votes stay near balance.  (The sharpness of the
-//     profiles alone does not tell the axes apart reliably: tables, rules
-//     and columns of a catalogue make the profiles across the lines the
-//     sharper ones on some real pages; it only vetoes an axis far smoother
-//     than the other.)
+//     more alike, so its votes lean less.  (The sharpness of the profiles
+//     alone does not tell the axes apart reliably: tables, rules and
+//     columns of a catalogue make the profiles across the lines the sharper
+//     ones on some real pages; it only vetoes an axis far smoother than the
+//     other.)
 //   - a turn only when the votes are many and lopsided far beyond chance
-//     along one axis and balanced along the other.  A wrong turn costs far
-//     more than none, so anything short of that leaves the page as it is.
+//     along one axis and clearly less so along the other (or the runs of
+//     ink show the lines apart along that axis and run together across it),
+//     when the ink of the zones leans the same way as the votes, and when
+//     no cue says the lines run the other way.  A wrong turn costs far more
+//     than none, so anything short of that leaves the page as it is.
 // Every score is an integer sum; the threads each take whole strips of rows,
 // so the sums, and the answer, are the same for any number of threads.
 #include "stages/orientation.h"
@@ -59,32 +67,61 @@ constexpr int64_t kLeastContrast = 3 * 12;
 // A core thinner than this (in cells) is a rule, a staff line or noise,
 // not the x-height of print.
 constexpr int64_t kLeastCore = 3;
-// A line piece votes when one zone holds more than kZoneRatio16 / 16 times
-// the other's ink (1.5 times): a piece whose zones are alike says nothing.
+// A line piece votes when its core is within kHeightRange / (kHeightRange
+// - 1) of the median height of the axis's cores (1.5 times either way: a
+// caption or a footnote still counts, a heading twice the size does not);
+// when the highest entry of its run has ink in fewer than (kRuleShare8 - 1)
+// / kRuleShare8 of the strip's cells (7 in 8: the densest line of print
+// stays well below, a rule or a staff line reaches it); and when one zone
+// holds more than kZoneRatio16 / 16 times the other's ink (1.5 times): a
+// piece whose zones are alike says nothing.
+constexpr int64_t kHeightRange = 3;
+constexpr int64_t kRuleShare8 = 8;
 constexpr int64_t kZoneRatio16 = 24;
 // The lines run along the axis whose votes lean most to one side, in
 // multiples of a fair coin's spread (the votes' difference over the square
 // root of their number).  That axis is taken when at least kLeastVotes line
 // pieces voted along it, its larger side has at least kVoteRatio4 / 4 times
 // the votes of the smaller (1.75 times) and leans kLeastSpreads spreads or
-// more; and when the other axis, across the letters, is near balance: at
-// most half as far from it in spreads, its sides within kOtherRatio2 / 2
-// of each other (1.5 times).  On the real pages measured, print leaned up
-// to 17 spreads along its lines (sides up to 7 times apart) and at most 2.5
-// spreads across them (sides at most 1.5 times apart), while printed music
-// and drawings leaned at most 2 spreads with sides up to 1.7 times apart
-// along either axis: no page that is not print comes near both bounds, and
-// print that does not reach them is left as it is.
+// more (a fair coin goes that far once in 30,000 pages); and when the other
+// axis, across the letters, leans at most kOtherShare3 / 3 as far in
+// spreads.  Across the lines the pieces are letters and words, whose sides
+// may differ too (italics lean, words start with capitals), but on nearly
+// every page of print measured by less than two thirds of the lines' own
+// lean (an italic page leaned more: see kApart).  What keeps music,
+// drawings and photographs out is the bound on the lines' side: on every
+// such page measured, either axis leaned less than 3.5 spreads.
 constexpr int64_t kLeastVotes = 40;
 constexpr int64_t kVoteRatio4 = 7;
 constexpr int64_t kLeastSpreads = 4;
-constexpr int64_t kOtherRatio2 = 3;
+constexpr int64_t kOtherShare3 = 2;
+// The other axis may lean further when a second cue says which axis the
+// lines run along.  Print keeps its lines apart with paper, so along the
+// lines nearly every run of ink of a strip holds one line piece; across
+// them a strip spans several lines whose letters fill each other's gaps, so
+// most runs hold several.  The axes are told apart when the share of runs
+// holding more than one piece is at least kApart times larger across than
+// along, over at least kLeastVotes runs each way.  When this cue says the
+// lines run the other way than the votes do (capitals and figures, whose
+// letters lean more than their lines), no turn is made.
+constexpr int64_t kApart = 3;
 // Nor is a turn made along an axis whose profiles are less than
 // 1 / kSharpnessShare as sharp as the other's: there the sharp lines run the
 // other way (the staves of music, the rules of a form) and the lopsided
 // votes come from something else than print.  Print measured no less than
 // three quarters as sharp; music a sixth.
 constexpr int64_t kSharpnessShare = 2;
+// Nor when the ink of the zones does not lean the votes' way by at least
+// 1 / kInkShare of the ink of the cores: the votes count pieces, this
+// weighs them, and both must agree.  Latin print in small letters leaned
+// at least 1 / 41 (ascenders fill part of the zone above); capitals and
+// figures at most 1 / 175 either way, Cyrillic 1 / 140.  Capitals fill the
+// core from its top to the base line and leave both zones nearly empty,
+// save the commas and the tails of Q and J below the line, which turned a
+// page set in capitals upside down; Cyrillic has as many descenders as
+// ascenders.  The stray ink a skewed scan smears into both zones alike
+// cancels in the difference.
+constexpr int64_t kInkShare = 64;
 
 // Profiles of `strips` strips, each `length` long: sums[s * length + i].
 struct Profiles {
@@ -94,6 +131,20 @@ struct Profiles {
 
 struct Votes {
     int64_t sharpness = 0, before = 0, after = 0;
+    int64_t runs = 0, lone = 0;  // runs of ink with line pieces, and with one
+    int64_t ink_lean = 0, cores = 0;  // ink before the cores less ink after, and in them
+};
+
+// One line piece: its core's height, the ink of its two zones and of its core.
+struct Piece {
+    int32_t height, before, after, core;
+};
+
+// Room for the pieces of every strip of one axis: a kept core is at least
+// kLeastCore entries long and followed by an entry outside it.
+struct Pieces {
+    Piece* at = nullptr;
+    int64_t count = 0;
 };
 
 int64_t Sum(const int32_t* p, int64_t first, int64_t end)
@@ -103,11 +154,17 @@ int64_t Sum(const int32_t* p, int64_t first, int64_t end)
     return total;
 }
 
-// Votes of the cores of one run of non-empty entries p[first ... end - 1]
-// whose highest entry is top.  The zone beside a core reaches an x-height
-// out, but never past half-way to the next core of the run.
-void VoteRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Votes* votes)
+// The line pieces of one run of non-empty entries p[first ... end - 1]
+// whose highest entry is top, added to *pieces.  The zone beside a core
+// reaches an x-height out, but never past half-way to the next core of the
+// run.
+void CutRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Pieces* pieces)
 {
+    // A line's x-height band is heaviest at its top and its base line
+    // (serifs, bowls, the strokes of e, a, z), and its middle may sink
+    // below half the peak: a core goes on across such a dip while the dip
+    // stays above a quarter of the peak and is no longer than the core so
+    // far, so that one line is one piece, not two thin ones.
     int32_t core = (top + 1) / 2;
     int64_t previous_end = first;  // where the zone before may start
     int64_t i = first;
@@ -118,6 +175,12 @@ void VoteRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Votes* v
         }
         int64_t a = i;
         while (i < end && p[i] >= core) i++;
+        for (;;) {  // across a dip of the band, to where it rises again
+            int64_t j = i;
+            while (j < end && p[j] < core && p[j] * 4 >= top && j - i < i - a) j++;
+            if (j == end || j == i || p[j] < core) break;
+            for (i = j; i < end && p[i] >= core;) i++;
+        }
         int64_t b = i, height = b - a;
         int64_t next = b;  // the next core's start, or the run's end
         while (next < end && p[next] < core) next++;
@@ -126,7 +189,28 @@ void VoteRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Votes* v
         if (high > b + height) high = b + height;
         previous_end = next < end ? b + (next - b + 1) / 2 : end;
         if (height < kLeastCore) continue;
-        int64_t before = Sum(p, low, a), after = Sum(p, b, high);
+        pieces->at[pieces->count++] = {int32_t(height), int32_t(Sum(p, low, a)), int32_t(Sum(p, b, high)), int32_t(Sum(p, a, b))};
+    }
+}
+
+// The votes of the pieces whose core is near the x-height most pieces
+// share (the median height, within kHeightRange): a heading, a rule thick
+// with ink or a block of a picture has a core of another height, and its
+// zones say nothing of the print's ascenders.
+void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
+{
+    if (pieces.count == 0) return;
+    for (int64_t h = 0; h <= longest; h++) counts[h] = 0;
+    for (int64_t k = 0; k < pieces.count; k++) counts[pieces.at[k].height]++;
+    int64_t median = 0;
+    for (int64_t seen = 0; seen * 2 < pieces.count; median++) seen += counts[median];
+    median--;  // the lower median: the height at which half the pieces are reached
+    for (int64_t k = 0; k < pieces.count; k++) {
+        const Piece& piece = pieces.at[k];
+        int64_t h = piece.height, before = piece.before, after = piece.after;
+        if (h * kHeightRange < median * (kHeightRange - 1) || h * (kHeightRange - 1) > median * kHeightRange) continue;
+        votes->ink_lean += before - after;
+        votes->cores += piece.core;
         if (before * 16 > after * kZoneRatio16) votes->before++;
         if (after * 16 > before * kZoneRatio16) votes->after++;
     }
@@ -148,13 +232,15 @@ int32_t Sheared(const Profiles& profiles, int64_t s, int64_t slope, int64_t i)
 // The sharpness and the votes of every strip, each strip taken at the
 // slope, among those tried, that makes its profile sharpest: a page skewed
 // by a few degrees smears a strip's lines into each other unless its pieces
-// are moved back into line.  `profile` has room for length + 2 kReach
-// entries.
-Votes Score(const Profiles& profiles, int32_t* profile)
+// are moved back into line.  `profile` has room for length + 2 kReach + 1
+// entries, `pieces` for every line piece of the axis.
+Votes Score(const Profiles& profiles, int32_t* profile, Pieces* pieces)
 {
     Votes votes;
     int64_t length = profiles.length + 2 * kReach;
+    pieces->count = 0;
     for (int64_t s = 0; s * kPieces < profiles.strips; s++) {
+        int64_t pieces_here = profiles.strips - s * kPieces < kPieces ? profiles.strips - s * kPieces : kPieces;
         int64_t best = -1, best_slope = 0;
         for (int64_t slope : kSlopes) {  // the first of equals: the straightest
             int64_t sharpness = 0, last = 0;
@@ -177,9 +263,16 @@ Votes Score(const Profiles& profiles, int32_t* profile)
             int64_t first = i;
             int32_t top = 0;
             for (; i < length && profile[i] != 0; i++) top = profile[i] > top ? profile[i] : top;
-            VoteRun(profile, first, i, top, &votes);
+            // Ink across nearly the whole strip is a rule, a staff, the
+            // edge of a picture: print leaves paper between its letters.
+            if (top * kRuleShare8 >= pieces_here * kStrip * (kRuleShare8 - 1)) continue;
+            int64_t had = pieces->count;
+            CutRun(profile, first, i, top, pieces);
+            votes.runs += pieces->count > had;
+            votes.lone += pieces->count == had + 1;
         }
     }
+    Tally(*pieces, length, profile, &votes);
     return votes;
 }
 
@@ -232,37 +325,53 @@ Lean LeanOf(int64_t before, int64_t after)
 }
 
 // 1 when `lean` (sides before and after) is far more than `other`: see
-// kLeastVotes.  Votes are at most a few million, so no product overflows.
-int Decisive(int64_t before, int64_t after, int64_t other_before, int64_t other_after)
+// kLeastVotes; `apart` lifts the bound on the other axis (see kApart).
+// Votes are at most a few million, so no product overflows.
+int Decisive(int64_t before, int64_t after, int64_t other_before, int64_t other_after, int apart)
 {
     int64_t most = before > after ? before : after, least = before > after ? after : before;
-    int64_t other_most = other_before > other_after ? other_before : other_after;
-    int64_t other_least = other_before > other_after ? other_after : other_before;
     Lean lean = LeanOf(before, after), other = LeanOf(other_before, other_after);
     return lean.votes >= kLeastVotes && most * 4 >= least * kVoteRatio4 &&
            lean.gap2 >= kLeastSpreads * kLeastSpreads * lean.votes &&
-           other.gap2 * lean.votes * 4 <= lean.gap2 * other.votes && other_most * 2 <= other_least * kOtherRatio2;
+           (apart || other.gap2 * lean.votes * 9 <= lean.gap2 * other.votes * kOtherShare3 * kOtherShare3);
+}
+
+// 1 when the runs of ink along one axis hold far fewer line pieces each than
+// those across it: see kApart.
+int Apart(int64_t runs, int64_t lone, int64_t other_runs, int64_t other_lone)
+{
+    return runs >= kLeastVotes && other_runs >= kLeastVotes && (other_runs - other_lone) * runs >= kApart * (runs - lone) * other_runs;
+}
+
+// One axis's share of the evidence.
+struct Axis {
+    int64_t before, after, sharpness, ink_lean, cores, runs, lone;
+};
+
+// 1 when the lines run along `axis` and lean far enough to turn the page:
+// see kLeastVotes to kInkShare.
+int Takes(const Axis& axis, const Axis& other)
+{
+    int64_t ink = axis.before > axis.after ? axis.ink_lean : -axis.ink_lean;
+    return axis.sharpness * kSharpnessShare >= other.sharpness && ink * kInkShare >= axis.cores &&
+           !Apart(other.runs, other.lone, axis.runs, axis.lone) &&
+           Decisive(axis.before, axis.after, other.before, other.after, Apart(axis.runs, axis.lone, other.runs, other.lone));
 }
 
 // The turn the evidence asks for; *decided 0 (and the turn 0) when it is
 // not clear.
 int Decide(const OrientationEvidence& e, int* decided)
 {
-    *decided = 0;
-    Lean rows = LeanOf(e.row_before, e.row_after), columns = LeanOf(e.column_before, e.column_after);
-    // Which axis leans more: rows.gap2 / rows.votes against columns'.
-    int64_t along = rows.gap2 * columns.votes, down = columns.gap2 * rows.votes;
-    if (along > down && e.row_sharpness * kSharpnessShare >= e.column_sharpness &&
-        Decisive(e.row_before, e.row_after, e.column_before, e.column_after)) {
-        *decided = 1;
-        return e.row_before > e.row_after ? 0 : 180;
-    }
-    if (down > along && e.column_sharpness * kSharpnessShare >= e.row_sharpness &&
-        Decisive(e.column_before, e.column_after, e.row_before, e.row_after)) {
-        *decided = 1;
-        return e.column_before > e.column_after ? 90 : 270;
-    }
-    return 0;
+    Axis rows = {e.row_before, e.row_after, e.row_sharpness, e.row_ink_lean, e.row_cores, e.row_runs, e.row_lone};
+    Axis columns = {e.column_before, e.column_after, e.column_sharpness, e.column_ink_lean,
+                    e.column_cores, e.column_runs, e.column_lone};
+    // Which axis leans more: (gap2 / votes) of the rows against the columns'.
+    Lean along = LeanOf(rows.before, rows.after), down = LeanOf(columns.before, columns.after);
+    int64_t row_lean = along.gap2 * down.votes, column_lean = down.gap2 * along.votes;
+    *decided = (row_lean > column_lean && Takes(rows, columns)) || (column_lean > row_lean && Takes(columns, rows));
+    if (!*decided) return 0;
+    if (row_lean > column_lean) return rows.before > rows.after ? 0 : 180;
+    return columns.before > columns.after ? 90 : 270;
 }
 
 // Pixel (x step, y step) of the page for each cell (x, y): the page as the
@@ -302,18 +411,26 @@ int Measure(const BITMAP* page, OrientationEvidence* e)
     int ok = MakeProfiles(page, cut, &rows, &columns);
     FreeInkCut(&cut);
     int64_t longer = rows.length > columns.length ? rows.length : columns.length;
-    int32_t* profile = ok ? static_cast<int32_t*>(AllocMemory((size_t(longer) + 2 * kReach) * sizeof(int32_t))) : nullptr;
-    ok = ok && profile != nullptr;
+    int64_t most_strips = (rows.strips > columns.strips ? rows.strips : columns.strips) / kPieces + 1;
+    int32_t* profile = ok ? static_cast<int32_t*>(AllocMemory((size_t(longer) + 2 * kReach + 1) * sizeof(int32_t))) : nullptr;
+    // At most 65535 cells a side, so the count cannot overflow.
+    Pieces pieces;
+    pieces.at = ok ? static_cast<Piece*>(AllocMemory(size_t(most_strips) * (size_t(longer + 2 * kReach) / kLeastCore + 1) * sizeof(Piece)))
+                   : nullptr;
+    ok = ok && profile != nullptr && pieces.at != nullptr;
     if (ok) {
-        Votes along = Score(rows, profile), down = Score(columns, profile);
+        Votes along = Score(rows, profile, &pieces), down = Score(columns, profile, &pieces);
         e->row_sharpness = along.sharpness;
         e->column_sharpness = down.sharpness;
         e->row_before = along.before;
         e->row_after = along.after;
         e->column_before = down.before;
         e->column_after = down.after;
+        e->row_runs = along.runs, e->row_lone = along.lone, e->column_runs = down.runs, e->column_lone = down.lone;
+        e->row_ink_lean = along.ink_lean, e->row_cores = along.cores, e->column_ink_lean = down.ink_lean, e->column_cores = down.cores;
     }
     FreeMemory(&profile);
+    FreeMemory(&pieces.at);
     FreeMemory(&rows.sums);
     FreeMemory(&columns.sums);
     return ok;

@@ -15,6 +15,12 @@ struct OrientationEvidence {
     int64_t row_sharpness = 0, column_sharpness = 0;
     int64_t row_before = 0, row_after = 0;        // lines along the rows: ascenders above / below
     int64_t column_before = 0, column_after = 0;  // lines down the columns: ascenders left / right
+    // Runs of ink (between empty entries of a profile) that hold line
+    // pieces, and those among them that hold just one.
+    int64_t row_runs = 0, row_lone = 0, column_runs = 0, column_lone = 0;
+    // The voters' ink in the zones before their cores less that after, and
+    // the ink of their cores.
+    int64_t row_ink_lean = 0, row_cores = 0, column_ink_lean = 0, column_cores = 0;
 };
 
 struct OrientationResult {

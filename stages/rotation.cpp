@@ -10,7 +10,6 @@
 #include <cstring>
 
 #include "core/support.h"
-#include "core/huge_pages.h"
 #include "stages/parallel.h"
 #include "stages/degrees.h"
 #include "stages/rotation.h"
@@ -101,7 +100,6 @@ BITMAP* TurnedCopy(const BITMAP* page, double angle, const uint8_t colour[3])
         FreeMemory(&turned);
         return nullptr;
     }
-    AdviseHugePages(turned->pixels, BITMAP_ByteSize(turned->width, turned->height, turned->type));
     RotateInto(page, turned, angle, colour);
     return turned;
 }

@@ -118,7 +118,8 @@ int MakeLevel(const uint16_t* counts, int64_t width, int64_t height, int64_t asp
     level->reach = ReachAt(range_tangent, aspect, width);
     level->threads = threads;
     int64_t column_size = height + 2;
-    level->prefix = static_cast<uint32_t*>(AllocMemory((size_t(width) + 1) * size_t(column_size) * sizeof(uint32_t)));
+    level->prefix =
+        static_cast<uint32_t*>(AllocMemory((size_t(width) + 1) * size_t(column_size) * sizeof(uint32_t)));
     level->steps = static_cast<int64_t*>(AllocMemory(size_t(threads) * StepCount(*level) * sizeof(int64_t)));
     if (level->prefix == nullptr || level->steps == nullptr) return 0;
     uint32_t* prefix = level->prefix;

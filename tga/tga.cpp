@@ -5,7 +5,6 @@
 
 #include "core/memory_budget.h"
 #include "core/support.h"
-#include "core/huge_pages.h"
 
 namespace {
 
@@ -124,7 +123,6 @@ int LoadBody(FILE** file, BITMAP* record, const char* name)
     if (type == 0) return 0;
     if (!CheckImageBudget(h.width, h.height, type, 0)) return 0;
     if (!BITMAP_Create(record, h.width, h.height, type)) return 0;
-    AdviseHugePages(record->pixels, BITMAP_ByteSize(record->width, record->height, record->type));
     if (type == PIXEL_INDEXED && !ReadPalette(file, record, h.map_length, name)) return 0;
     // The kind, not the depth field, decides the bytes a pixel.
     unsigned bpp = type == PIXEL_BGR ? 3 : 1;

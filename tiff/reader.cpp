@@ -11,7 +11,6 @@
 
 #include "core/memory_budget.h"
 #include "core/support.h"
-#include "core/huge_pages.h"
 #include "tiff/codec_state.h"
 #include "tiff/decoders.h"
 #include "tiff/strip_threads.h"
@@ -446,7 +445,6 @@ int ReadStripsInPlace(const TiffDirectory& d, BITMAP* image)
 {
     uint8_t* bytes = static_cast<uint8_t*>(AllocMemory(size_t(AllStripBytes(d))));
     if (bytes == nullptr) return 0;
-    AdviseHugePages(bytes, AllStripBytes(d));
     uint8_t* at = bytes;
     int ok = 1;
     for (uint32_t i = 0; ok && i < d.strip_count; at += d.strips[i].byte_count, i++)
@@ -484,7 +482,6 @@ int ReadDirectory(TiffDirectory* d, uint32_t offset, BITMAP* image)
     if (!CheckImageBudget(d->width, d->height, type, in_place ? AllStripBytes(*d) : LargestStripBuffers(*d)))
         return 0;
     if (!BITMAP_Create(image, d->width, d->height, type)) return 0;
-    AdviseHugePages(image->pixels, BITMAP_ByteSize(image->width, image->height, image->type));
     if (in_place) {
         if (!ReadStripsInPlace(*d, image)) return 0;
     } else {

@@ -114,6 +114,50 @@ void FillMarks(BITMAP* grey, Random& random)
     }
 }
 
+// Paper and solid ink of two byte values, as a 1-bit scan gives them, with
+// now and then one stray byte off by one, or a pixel of a third value, so
+// that the shortcuts for one-valued taps and two-valued pages must look
+// at every byte they rely on.
+void FillPaper(BITMAP* image, Random& random, uint8_t paper, uint8_t ink, unsigned strays)
+{
+    size_t count = size_t(image->width) * image->height;
+    std::memset(image->pixels, paper, count * 3);
+    for (unsigned blot = 1 + random.Below(8); blot > 0; blot--) {
+        unsigned x0 = random.Below(image->width), y0 = random.Below(image->height);
+        unsigned w = 1 + random.Below(12), h = 1 + random.Below(6);
+        for (unsigned y = y0; y < y0 + h && y < image->height; y++)
+            for (unsigned x = x0; x < x0 + w && x < image->width; x++)
+                std::memset(image->pixels + (size_t(y) * image->width + x) * 3, ink, 3);
+    }
+    for (unsigned i = 0; i < strays; i++) {
+        uint8_t* p = image->pixels + size_t(random.Below(unsigned(count))) * 3 + random.Below(3);
+        *p = uint8_t(*p == 255 ? 254 : *p + 1);
+    }
+}
+
+// The whole blur stage on a copy, on `threads` threads; CheckTwins has
+// chosen the plain or the fast stage.
+Bytes WholeBlur(const BITMAP& image, int threads)
+{
+    setenv("NIVELO_THREADS", std::to_string(threads).c_str(), 1);
+    BITMAP* slot = HeapCopy(image);
+    EXPECT_EQ(1, BlurStage(&slot, g_params));
+    Bytes bytes = BytesOf(slot);
+    FreeHeap(&slot);
+    return bytes;
+}
+
+// Each pixel's three bytes made equal, but for a few pixels left as they
+// were, so that a shortcut for grey taps must look at every pixel.
+void MakeGrey(BITMAP* image, Random& random)
+{
+    size_t count = size_t(image->width) * image->height;
+    for (size_t i = 0; i < count; i++) {
+        uint8_t* p = image->pixels + 3 * i;
+        if (random.Below(300) != 0) p[1] = p[2] = p[0];
+    }
+}
+
 using FastTwinTest = StageTest;
 
 }  // namespace
@@ -154,6 +198,28 @@ TEST_F(FastTwinTest, Blur)
         }
 }
 
+TEST_F(FastTwinTest, BlurOfTwoValuedPages)
+{
+    // Whole stages, so that the page left as it is must be the plain blur's
+    // result: limits below, at and above the two values' distance, pages
+    // with and without a stray third value.
+    Random random(17);
+    for (const Size& size : kSizes)
+        for (int round = 0; round < 6; round++) {
+            uint8_t paper = round % 2 ? 255 : uint8_t(random.Below(256)), ink = round % 2 ? 0 : uint8_t(random.Below(256));
+            int distance = paper > ink ? paper - ink : ink - paper;
+            const int limits[] = {distance, distance + 1, distance > 0 ? distance - 1 : 0, 0, 50};
+            g_params.BLUR_RADIUS = 1 + int(random.Below(4));
+            g_params.BLUR_LIMIT = limits[random.Below(5)];
+            TestImage image(size.width, size.height, PIXEL_BGR);
+            FillPaper(&image.bitmap, random, paper, ink, round < 2 ? 0 : round < 4 ? 1 : 3);
+            std::string what = std::to_string(size.width) + " x " + std::to_string(size.height) + ", round " +
+                               std::to_string(round) + ", L " + std::to_string(g_params.BLUR_LIMIT);
+            CheckTwins(what, [&](bool, int threads) { return WholeBlur(image.bitmap, threads); });
+        }
+    unsetenv("NIVELO_THREADS");
+}
+
 TEST_F(FastTwinTest, Rotation)
 {
     // Small angles put neighbouring pixels on one or two tap rows (the shared
@@ -163,7 +229,14 @@ TEST_F(FastTwinTest, Rotation)
     for (const Size& size : kSizes)
         for (double angle : {0.0, 0.8, -2.5, 1e-9, 45.0, -90.0, 100.0, -179.5}) {
             TestImage image(size.width, size.height, PIXEL_BGR);
-            FillScene(&image.bitmap, random);
+            // Colour scenes; paper and ink, where most taps are of one value;
+            // grey scenes, where most pixels' three bytes are equal.
+            unsigned kind = random.Below(3);
+            if (kind == 1)
+                FillPaper(&image.bitmap, random, uint8_t(random.Below(256)), uint8_t(random.Below(256)), random.Below(4));
+            else
+                FillScene(&image.bitmap, random);
+            if (kind == 2) MakeGrey(&image.bitmap, random);
             uint8_t colour[3] = {uint8_t(random.Below(256)), uint8_t(random.Below(256)), uint8_t(random.Below(256))};
             std::string what = std::to_string(size.width) + " x " + std::to_string(size.height) + ", " +
                                std::to_string(angle) + " degrees";
@@ -176,6 +249,61 @@ TEST_F(FastTwinTest, Rotation)
                 return BytesOf(&out.bitmap);
             }, {1, 3, 16});
         }
+}
+
+TEST_F(FastTwinTest, ShortcutsSeeEveryByte)
+{
+    // One stray byte, in turn at every place of an otherwise two-valued
+    // page: the shortcuts that skip work on one-valued taps or two-valued
+    // pages must notice it wherever it is.
+    Random random(29);
+    TestImage page(40, 14, PIXEL_BGR);
+    const uint8_t colour[3] = {9, 9, 9};
+    for (size_t stray = 0; stray < page.Size(); stray += 1 + random.Below(3)) {
+        std::memset(page.bitmap.pixels, 255, page.Size());
+        std::memset(page.bitmap.pixels + 3 * 40 * 6, 0, 3 * 40);  // a rule of ink across the page
+        page.bitmap.pixels[stray] ^= 0x80;  // far from both, so that even a small weight shows it
+        std::string where = "stray byte " + std::to_string(stray);
+        for (double angle : {5.0, -7.0})
+            CheckTwins(where + ", " + std::to_string(angle) + " degrees", [&](bool fast, int threads) {
+                TestImage out(40, 14, PIXEL_BGR);
+                if (fast)
+                    RotateIntoFast(&page.bitmap, &out.bitmap, angle, colour, threads);
+                else
+                    RotateInto(&page.bitmap, &out.bitmap, angle, colour);
+                return BytesOf(&out.bitmap);
+            }, {1, 2});
+        g_params.BLUR_RADIUS = 2;
+        g_params.BLUR_LIMIT = 200;
+        CheckTwins(where + ", blur", [&](bool, int threads) { return WholeBlur(page.bitmap, threads); }, {1, 3});
+    }
+    unsetenv("NIVELO_THREADS");
+}
+
+TEST_F(FastTwinTest, RotationKernelSeesEveryTap)
+{
+    // Eight points of a slanted row on a page of one grey but for one far
+    // byte, in turn at every place: the kernel's one-grey shortcut must give
+    // what the plain resampling gives wherever that byte is.
+    KernelPath path = kPaths[0];
+    if (!SelectPath(path)) return;
+    Random random(13);
+    TestImage page(30, 12, PIXEL_BGR);
+    const uint8_t colour[3] = {0, 0, 0};
+    for (int round = 0; round < 24; round++) {
+        double xs[8], ys[8], slope = (double(random.Below(257)) - 128.0) / 1000.0;
+        double x = 1.0 + random.Below(1000) / 100.0, y = 1.0 + random.Below(600) / 100.0;
+        for (int k = 0; k < 8; k++) xs[k] = x + k * 1.003, ys[k] = y + k * slope;
+        for (size_t stray = 0; stray < page.Size(); stray++) {
+            std::memset(page.bitmap.pixels, 200, page.Size());
+            page.bitmap.pixels[stray] = 40;
+            uint8_t out[24], expected[24];
+            if (!SampleEightAvx512(&page.bitmap, xs, ys, out)) break;  // a point too near the edge
+            for (int k = 0; k < 8; k++) SampleBicubic(&page.bitmap, xs[k], ys[k], colour, expected + 3 * k);
+            ASSERT_EQ(0, std::memcmp(expected, out, 24)) << "round " << round << ", stray byte " << stray;
+        }
+    }
+    unsetenv("NIVELO_NOVECTOR");
 }
 
 TEST_F(FastTwinTest, RotationKernelsRoundTiesDown)

@@ -43,6 +43,20 @@ double LargeFigure(double u, double v)
     return frame ? 30.0 : 120.0 + 60.0 * std::sin(u / 41.0) * std::cos(v / 29.0);
 }
 
+// The same lines set in bold capitals: every letter fills the band from its
+// top to the base line, and 15 in 100 have a comma below the line.
+double Capitals(double u, double v)
+{
+    if (u < 90 || u >= 810 || v < 100 || v >= 1100) return kPaper;
+    int o = int(v - 100) % 34, letter = int(u - 90) / 10, x = int(u - 90) % 10;
+    uint32_t kind = Mix(uint32_t(v - 100) / 34u, uint32_t(letter)) % 100;
+    if (kind < 15 || x >= 8 || o >= 25) return kPaper;
+    if (o >= 20) return kind < 30 && x < 2 ? kInk : kPaper;
+    bool stem = Mix(uint32_t(v - 100) / 34u, uint32_t(letter) + 1u) % 2 ? x < 4 : x >= 4;
+    bool bar = kind % 3 == 0 ? o == 9 || o == 10 : kind % 3 == 1 ? o < 2 || o >= 18 : o >= 18;
+    return stem || bar ? kInk : kPaper;
+}
+
 double Blank(double, double) { return 240.0; }
 double Photograph(double u, double v)
 {
@@ -109,7 +123,7 @@ TEST_F(StageTest, DrawnPagesInEveryQuarterTurn)
 {
     const struct { const char* what; Paper paper; double angle; int ground; bool print; } kPages[] = {
         {"two columns", TwoColumns, 0.8, 30, true}, {"large figure over one column", LargeFigure, 0.8, 30, true},
-        {"blank", Blank, 0.5, -10, false}, {"photograph", Photograph, 0.5, -10, false}};
+        {"capitals", Capitals, 0.8, 30, false}, {"blank", Blank, 0.5, -10, false}, {"photograph", Photograph, 0.5, -10, false}};
     for (const auto& p : kPages) {
         BITMAP* upright = Draw(p.paper, p.angle, p.ground);
         for (int fed : {0, 90, 180, 270}) ExpectFound(upright, fed, p.print, p.what);
@@ -118,11 +132,13 @@ TEST_F(StageTest, DrawnPagesInEveryQuarterTurn)
 }
 
 // Real scans of print from every kind of source (bilevel, grey, colour, 150
-// to 300 dpi), and printed music, with ink on both sides of every line, left alone.
+// to 300 dpi; Fraktur, faded newsprint), and printed music, with ink on both
+// sides of every line or notes hanging from its staves, left alone.
 TEST_F(StageTest, RealScansInFourOrientations)
 {
     const std::pair<const char*, bool> kScans[] = {{"feyn.tif", true}, {"toc.99.tif", true}, {"lucasta.047.tif", true},
-                                                   {"w91frag.tif", true}, {"pedante.079.tif", true}, {"ortiz-02.tif", false}};
+                                                   {"w91frag.tif", true}, {"pedante.079.tif", true}, {"german.tif", true},
+                                                   {"lighttext.tif", true}, {"ortiz-02.tif", false}, {"tel_3.tif", false}};
     for (const auto& [file, print] : kScans) {
         BITMAP* upright = static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP)));
         ASSERT_EQ(1, LoadTIFF((std::string(NIVELO_SOURCE_DIR) + "/bench/realpages/" + file).c_str(), upright)) << file;
