@@ -26,7 +26,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/huge_pages.h"
 #include "core/memory_budget.h"
 #include "core/support.h"
 #include "formats/exif.h"
@@ -161,7 +160,6 @@ PngDirectResult HoldFile(const char* name, uint8_t** data, uint64_t* size, PngLa
         if (taken && *size <= SIZE_MAX && RunMemoryNeed(p->width, p->height, type, extra) <= PhysicalMemory()) {
             result = PNG_DIRECT_FAILED;
             if (MakePage(*p, record) && (*data = static_cast<uint8_t*>(AllocMemory(size_t(*size)))) != nullptr) {
-                AdviseHugePages(*data, *size);
                 std::memcpy(*data, head, kHeadBytes);
                 if (ReadBytes(&file, *data + kHeadBytes, size_t(*size - kHeadBytes), name)) result = PNG_DIRECT_READ;
             }
