@@ -40,7 +40,7 @@
 namespace {
 
 constexpr int kBilevelLevel = 6;
-constexpr size_t kStripBytes = size_t(512) << 10;  // filtered bytes a strip
+constexpr size_t kStripBytes = size_t(256) << 10;  // filtered bytes a strip: its buffers stay small heap blocks
 constexpr int kMostThreads = 4;                    // more gains little on a page and costs a strip's buffers each
 constexpr uint8_t kPaeth = 4;                      // the row filter's code
 constexpr int kZlibLevel = 1;
