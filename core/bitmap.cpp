@@ -28,12 +28,18 @@ void BITMAP_Init(BITMAP* bitmap, unsigned width, unsigned height, unsigned type)
 
 int BITMAP_Create(BITMAP* bitmap, unsigned width, unsigned height, unsigned type)
 {
+    return BITMAP_CreateWithRoom(bitmap, width, height, type, 0);
+}
+
+int BITMAP_CreateWithRoom(BITMAP* bitmap, unsigned width, unsigned height, unsigned type, uint64_t room)
+{
     BITMAP_Init(bitmap, width, height, type);
     uint64_t size = BITMAP_ByteSize(bitmap->width, bitmap->height, bitmap->type);
-    if (size > SIZE_MAX) {
+    if (size > SIZE_MAX || room > SIZE_MAX - size) {
         ReportError("Not enough memory\n");
         return 0;
     }
+    size += room;
     bitmap->pixels = static_cast<uint8_t*>(AllocMemory(size_t(size)));
     if (bitmap->pixels == nullptr) return 0;
     if (bitmap->type == PIXEL_INDEXED) {

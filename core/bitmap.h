@@ -45,5 +45,9 @@ void BITMAP_Init(BITMAP* bitmap, unsigned width, unsigned height, unsigned type)
 // pointers null.
 int BITMAP_Create(BITMAP* bitmap, unsigned width, unsigned height, unsigned type);
 
+// BITMAP_Create with `room` more bytes after the pixels, for a reader that
+// decodes its file's larger form in the page's own buffer and packs it down.
+int BITMAP_CreateWithRoom(BITMAP* bitmap, unsigned width, unsigned height, unsigned type, uint64_t room);
+
 // Releases pixel buffer and palette; harmless on an empty or freed record.
 void BITMAP_Free(BITMAP* bitmap);

@@ -17,9 +17,13 @@ def main():
         ImageDraw.Draw(colour).line([2, y, 20, y + 1], fill=(20, 30, 160))
     grey, rgba, exif = colour.convert("L"), colour.copy(), Image.Exif()
     rgba.putalpha(128)
+    # Odd sides and busy pixels: the direct PNG reader's row groups, every filter.
+    busy = Image.new("RGB", (37, 11))
+    busy.putdata([((x * 37 + y * 11) % 256, (x * x + y * 7) % 251, (x * y * 13) % 241)
+                  for y in range(11) for x in range(37)])
     exif[0x0112] = 6
     for im, name, options in (
-            (grey, "grey.png", {}), (colour.quantize(8), "palette.png", {}), (rgba, "rgba.png", {}),
+            (grey, "grey.png", {}), (busy, "colour8.png", {}), (colour.quantize(8), "palette.png", {}), (rgba, "rgba.png", {}),
             (colour, "colour.jpg", {}), (grey, "grey.jpg", {}), (colour, "progressive.jpg", dict(progressive=True)),
             (colour.convert("CMYK"), "cmyk.jpg", {}), (colour, "exif6.jpg", dict(exif=exif.tobytes())),
             (grey.point(lambda v: 255 if v > 127 else 0).convert("1"), "raw1.tif", {}),
