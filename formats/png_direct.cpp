@@ -138,12 +138,9 @@ bool MakePage(const PngLayout& p, BITMAP* record)
 // fits the memory rule: the page's buffer, then the whole file in *data,
 // and READ.  DECLINED at once, silent, for anything else, without reading
 // further.
-// The page is made first, and the file's buffer comes from malloc itself
-// rather than AllocMemory, so that the buffer, freed as soon as the page is
-// decoded, lies on top of the heap, where the next page-sized block is
-// carved from.  Below the page, or aligned apart as AllocMemory aligns
-// large blocks, it would be a hole that no later page fits, and the run's
-// peak would grow by the file's size.
+// The file's buffer is freed as soon as the page is decoded; a large one is
+// a mapping of its own (core/large_blocks.h), given back before the next
+// page is made, so it never adds to the run's peak.
 PngDirectResult HoldFile(const char* name, uint8_t** data, uint64_t* size, PngLayout* p, BITMAP* record)
 {
     FILE* file = OpenFile(name, "rb");
@@ -161,8 +158,7 @@ PngDirectResult HoldFile(const char* name, uint8_t** data, uint64_t* size, PngLa
         uint64_t extra = *size + p->height + kUnfilterScratchRows * RowBytes(*p);
         if (taken && *size <= SIZE_MAX && RunMemoryNeed(p->width, p->height, type, extra) <= PhysicalMemory()) {
             result = PNG_DIRECT_FAILED;
-            *data = MakePage(*p, record) ? static_cast<uint8_t*>(std::malloc(size_t(*size))) : nullptr;
-            if (record->pixels != nullptr && *data == nullptr) ReportError("Not enough memory\n");
+            *data = MakePage(*p, record) ? static_cast<uint8_t*>(AllocMemory(size_t(*size))) : nullptr;
             if (*data != nullptr) {
                 std::memcpy(*data, head, kHeadBytes);
                 if (ReadBytes(&file, *data + kHeadBytes, size_t(*size - kHeadBytes), name)) result = PNG_DIRECT_READ;
