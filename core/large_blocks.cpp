@@ -5,6 +5,15 @@
 #include <cstdint>
 #include <mutex>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define NIVELO_HEAP_ONLY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NIVELO_HEAP_ONLY 1
+#endif
+#endif
+
+#if !defined(NIVELO_HEAP_ONLY)
 namespace {
 
 constexpr size_t kHugePage = size_t(2) << 20;
@@ -39,20 +48,8 @@ void* MapAligned(size_t bytes)
 
 }  // namespace
 
-#if defined(__SANITIZE_ADDRESS__)
-#define NIVELO_HEAP_ONLY 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define NIVELO_HEAP_ONLY 1
-#endif
-#endif
-
 void* AllocLargeBlock(size_t bytes)
 {
-#if defined(NIVELO_HEAP_ONLY)
-    (void)bytes;
-    return nullptr;
-#else
     if (bytes > SIZE_MAX - 2 * kHugePage) return nullptr;
     size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
     std::lock_guard<std::mutex> hold(g_lock);
@@ -78,7 +75,6 @@ void* AllocLargeBlock(size_t bytes)
     if (block == nullptr) return nullptr;
     *slot = {block, rounded, true};
     return block;
-#endif
 }
 
 int FreeLargeBlock(void* block)
@@ -92,3 +88,7 @@ int FreeLargeBlock(void* block)
         }
     return 0;
 }
+#else
+void* AllocLargeBlock(size_t) { return nullptr; }
+int FreeLargeBlock(void*) { return 0; }
+#endif
