@@ -35,29 +35,38 @@ for i in "${!pages100[@]}"; do cp "${pages100[i]}" "$(printf 'pages100/p%03d.tif
 printf 'REPERTOIRE2="out/"\nSAUVEGARDE1=N\nAFFINAGE=O\nFORMAT_SORTIE=TIFF\n' >config.txt
 echo "  32 pages: $(stat -c %s in32.pdf) bytes; machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 
-hyperfine --style basic --runs "$runs" --export-json documents.json --prepare "rm -rf out ocr32.pdf" \
-  -n "nivelo-batch -b --pdf" "$batch -j 2 -b --pdf in32.pdf" \
-  -n "ocrmypdf --deskew" "ocrmypdf -q --deskew --tesseract-timeout 0 -j 2 in32.pdf ocr32.pdf" \
-  -n "100 pages, one PDF, --pdf" "$batch -j 2 -b --pdf in100.pdf" \
-  -n "100 pages, files" "$batch -j 2 -b pages100" >hyperfine_documents.txt 2>&1 ||
-  { cat hyperfine_documents.txt; exit 1; }
+# Round after round, each command once a round: a change in the machine's
+# speed falls on all of them alike, not on the ones timed last.
+for ((round = 1; round <= runs; round++)); do
+  hyperfine --style basic --runs 1 --export-json "documents_$round.json" --prepare "rm -rf out ocr32.pdf" \
+    -n "nivelo-batch -b --pdf" "$batch -j 2 -b --pdf in32.pdf" \
+    -n "ocrmypdf --deskew" "ocrmypdf -q --deskew --tesseract-timeout 0 -j 2 in32.pdf ocr32.pdf" \
+    -n "100 pages, one PDF, --pdf" "$batch -j 2 -b --pdf in100.pdf" \
+    -n "100 pages, files" "$batch -j 2 -b pages100" >>hyperfine_documents.txt 2>&1 ||
+    { cat hyperfine_documents.txt; exit 1; }
+done
 "$batch" -j 2 -b --pdf in32.pdf >/dev/null
 ocrmypdf -q --deskew --tesseract-timeout 0 -j 2 in32.pdf ocr32.pdf
-python3 - documents.json in32.pdf out/in32.pdf ocr32.pdf <<'PY'
+python3 - in32.pdf out/in32.pdf ocr32.pdf documents_*.json <<'PY'
 import json, os, statistics, sys
-results = json.load(open(sys.argv[1]))["results"]
-t = {r["command"]: statistics.median(r["times"]) for r in results}
-# Processor time (mean user + system, children included): steadier than
-# the wall clock on a shared machine.
-cpu = {r["command"]: r["user"] + r["system"] for r in results}
-size = {name: os.path.getsize(name) for name in sys.argv[2:]}
+times, cpus = {}, {}
+for name in sys.argv[4:]:
+    for r in json.load(open(name))["results"]:
+        times.setdefault(r["command"], []).extend(r["times"])
+        cpus.setdefault(r["command"], []).append(r["user"] + r["system"])
+t = {c: statistics.median(v) for c, v in times.items()}
+# Processor time (user + system, children included): steadier than the
+# wall clock on a shared machine.
+cpu = {c: statistics.median(v) for c, v in cpus.items()}
+source, ours_pdf, peer_pdf = sys.argv[1:4]
+size = {name: os.path.getsize(name) for name in (source, ours_pdf, peer_pdf)}
 ours, peer = t["nivelo-batch -b --pdf"], t["ocrmypdf --deskew"]
 print("| 32 real G4 pages, PDF in, PDF out | median s | size / input |")
 print("|---|---|---|")
-print("| nivelo-batch -b --pdf | %.2f | %.2f |" % (ours, size[sys.argv[3]] / size[sys.argv[2]]))
-print("| ocrmypdf --deskew --tesseract-timeout 0 | %.2f | %.2f |" % (peer, size[sys.argv[4]] / size[sys.argv[2]]))
+print("| nivelo-batch -b --pdf | %.2f | %.2f |" % (ours, size[ours_pdf] / size[source]))
+print("| ocrmypdf --deskew --tesseract-timeout 0 | %.2f | %.2f |" % (peer, size[peer_pdf] / size[source]))
 print("ocrmypdf / nivelo-batch: %.2f x (goal >= 2); nivelo's PDF / input: %.2f (goal <= 1.1)"
-      % (peer / ours, size[sys.argv[3]] / size[sys.argv[2]]))
+      % (peer / ours, size[ours_pdf] / size[source]))
 print("processor time: nivelo-batch %.2f s, ocrmypdf %.2f s (%.2f x)"
       % (cpu["nivelo-batch -b --pdf"], cpu["ocrmypdf --deskew"], cpu["ocrmypdf --deskew"] / cpu["nivelo-batch -b --pdf"]))
 one, files = t["100 pages, one PDF, --pdf"], t["100 pages, files"]
