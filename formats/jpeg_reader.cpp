@@ -92,6 +92,23 @@ void CountScans(j_common_ptr cinfo)
     }
 }
 
+// libjpeg's errors and warnings routed to the reader's record.
+void WatchErrors(JpegRead* r)
+{
+    r->cinfo.err = jpeg_std_error(&r->error);
+    r->error.error_exit = Fail;
+    r->error.emit_message = Warn;
+}
+
+// The file, or the stream held in memory, as the decoder's source.
+void SetSource(JpegRead* r)
+{
+    if (r->data != nullptr)
+        jpeg_mem_src(&r->cinfo, r->data, static_cast<unsigned long>(r->size));
+    else
+        jpeg_stdio_src(&r->cinfo, r->file);
+}
+
 void ReadFacts(JpegRead* r)
 {
     jpeg_decompress_struct& c = r->cinfo;
@@ -149,10 +166,7 @@ int DecodeLowerHalf(JpegRead* r)
     jpeg_decompress_struct& c = r->cinfo;
     jpeg_create_decompress(&c);
     r->created = 1;
-    if (r->data != nullptr)
-        jpeg_mem_src(&c, r->data, static_cast<unsigned long>(r->size));
-    else
-        jpeg_stdio_src(&c, r->file);
+    SetSource(r);
     jpeg_read_header(&c, TRUE);
     bool grey = c.jpeg_color_space == JCS_GRAYSCALE;
     c.out_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
@@ -209,9 +223,7 @@ int DecodeHalves(JpegRead* upper, unsigned split)
     lower->size = upper->size;
     lower->image = upper->image;
     lower->first_row = split;
-    lower->cinfo.err = jpeg_std_error(&lower->error);
-    lower->error.error_exit = Fail;
-    lower->error.emit_message = Warn;
+    WatchErrors(lower);
     if (lower->data == nullptr) lower->file = std::fopen(upper->name, "rb");
     int lower_ok = 0;
     if (lower->file != nullptr || lower->data != nullptr) {
@@ -237,10 +249,7 @@ int DecodeJpeg(JpegRead* r)
     jpeg_create_decompress(&c);
     r->created = 1;
     c.progress = &r->progress;
-    if (r->data != nullptr)
-        jpeg_mem_src(&c, r->data, static_cast<unsigned long>(r->size));
-    else
-        jpeg_stdio_src(&c, r->file);
+    SetSource(r);
     jpeg_save_markers(&c, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(&c, TRUE);
     if (!CheckPageSides(r->name, c.image_width, c.image_height)) return r->refused = 1, 0;
@@ -285,9 +294,7 @@ int DecodeAgainWhole(JpegRead* r)
     r->created = 0;
     BITMAP_Free(r->image);
     if (r->file != nullptr && std::fseek(r->file, 0, SEEK_SET) != 0) return 0;
-    r->cinfo.err = jpeg_std_error(&r->error);
-    r->error.error_exit = Fail;
-    r->error.emit_message = Warn;
+    WatchErrors(r);
     return DecodeJpeg(r);
 }
 
@@ -306,9 +313,7 @@ int ReadJpeg(const char* name, const char* format, const uint8_t* data, size_t s
     r->facts = facts;
     r->data = data;
     r->size = size;
-    r->cinfo.err = jpeg_std_error(&r->error);
-    r->error.error_exit = Fail;
-    r->error.emit_message = Warn;
+    WatchErrors(r);
     r->progress.progress_monitor = CountScans;
     if (data == nullptr) r->file = OpenFile(name, "rb");
     int ok = 0;

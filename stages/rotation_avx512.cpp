@@ -56,16 +56,21 @@ struct WindowTaps {
                          _MM_HINT_T0);
         return true;
     }
-    // When every tap of the eight lanes is of one grey, that grey, else -1.
     // The taps lie in the first 3 (last_column + 4) bytes of tap rows 0 to 3
     // (to 4 when some lane starts a row lower): at most 63, in one load each.
-    int OneGrey() const
+    __mmask64 TapBytes() const
     {
         unsigned span = 3 * unsigned(last_column + 4);
-        __mmask64 taps = span >= 64 ? ~__mmask64(0) : (__mmask64(1) << span) - 1;
+        return span >= 64 ? ~__mmask64(0) : (__mmask64(1) << span) - 1;
+    }
+    int TapRows() const { return two_rows ? 5 : 4; }
+    // When every tap of the eight lanes is of one grey, that grey, else -1.
+    int OneGrey() const
+    {
+        __mmask64 taps = TapBytes();
         __m512i grey = _mm512_set1_epi8(char(window[0]));
         __mmask64 differ = 0;
-        for (int row = 0; row < (two_rows ? 5 : 4); row++)
+        for (int row = 0; row < TapRows(); row++)
             differ |= _mm512_mask_cmpneq_epu8_mask(taps, _mm512_loadu_si512(window + size_t(row) * row_bytes), grey);
         return differ == 0 ? window[0] : -1;
     }
@@ -73,9 +78,7 @@ struct WindowTaps {
     // so that the sums of one colour serve all three.
     bool AllGrey() const
     {
-        unsigned span = 3 * unsigned(last_column + 4);
-        __mmask64 starts = 0x9249249249249249u;  // bytes 0, 3, 6, ...: each pixel's first
-        if (span < 64) starts &= (__mmask64(1) << span) - 1;
+        __mmask64 starts = 0x9249249249249249u & TapBytes();  // bytes 0, 3, 6, ...: each pixel's first
         const __m512i next = _mm512_add_epi8(_mm512_set_epi64(0x3f3e3d3c3b3a3938, 0x3736353433323130,
                                                                0x2f2e2d2c2b2a2928, 0x2726252423222120,
                                                                0x1f1e1d1c1b1a1918, 0x1716151413121110,
@@ -83,7 +86,7 @@ struct WindowTaps {
                                              _mm512_set1_epi8(1));
         const __m512i after_next = _mm512_add_epi8(next, _mm512_set1_epi8(1));
         __mmask64 grey = starts;
-        for (int row = 0; row < (two_rows ? 5 : 4); row++) {
+        for (int row = 0; row < TapRows(); row++) {
             __m512i bytes = _mm512_loadu_si512(window + size_t(row) * row_bytes);
             // Byte i beside bytes i + 1 and i + 2 (a pixel's start, at most
             // byte 60, has both within the load).
