@@ -14,6 +14,7 @@ packages=(
   mandoc desktop-file-utils  # the install test lints the man pages and the desktop entry
   libtiff-tools           # tiffinfo/tiffcp check the TIFF files we write
   libtiff-dev libpng-dev libjpeg62-turbo-dev libdeflate-dev  # the readers and writers of TIFF, PNG and JPEG
+  libisal-dev             # igzip compresses PNG results
   libqpdf-dev             # reads the pages of scanned PDF files
   python3-pil             # makes and reads back the foreign test files of tests/formats
   img2pdf qpdf python3-pikepdf  # put together the scanned PDF files of tests/documents and the PDF fuzz seeds

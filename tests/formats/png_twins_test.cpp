@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "core/environment.h"
 #include "formats/png_direct.h"
+#include "formats/png_paeth.h"
 #include "formats/writers.h"
 #include "tests/support/test_support.h"
 
@@ -131,6 +133,34 @@ TEST(PngTwins, DamagedFilesAreLeftToLibpngWhichRefusesThem)
         EXPECT_NE(testing::internal::GetCapturedStdout(), "") << c.what;
         EXPECT_EQ(image.pixels, nullptr) << c.what;
     }
+}
+
+// Every Paeth kernel the processor can run against the reference: rows of
+// every length about the vectors' widths, one and three bytes a pixel, and
+// bytes drawn from the extremes, where a + b - 2c is furthest from zero.
+TEST(PngWriter, PaethKernelsGiveTheReferenceBytes)
+{
+    struct Kernel { const char* name; PaethFilter filter; VectorKernels needs; } kernels[] = {
+        {"portable", PaethRowPortable, kPortableKernels}, {"AVX2", PaethRowAvx2, kAvx2Kernels},
+        {"AVX-512", PaethRowAvx512, kAvx512Kernels}};
+    Random random(11);
+    const uint8_t extremes[] = {0, 1, 127, 128, 254, 255};
+    for (uint64_t size = 0; size < 300; size += size < 140 ? 1 : 37)
+        for (unsigned step : {1u, 3u})
+            for (int trial = 0; trial < 3; trial++) {
+                std::vector<uint8_t> row(size), above(size), want(size), got(size);
+                for (uint64_t i = 0; i < size; i++) {
+                    row[i] = trial == 0 ? extremes[random.Below(6)] : uint8_t(random.Below(256));
+                    above[i] = trial == 0 ? extremes[random.Below(6)] : uint8_t(random.Below(256));
+                }
+                PaethRow(row.data(), above.data(), size, step, want.data());
+                for (const Kernel& k : kernels) {
+                    if (ChooseVectorKernels() < k.needs) continue;
+                    std::fill(got.begin(), got.end(), uint8_t(0x5A));
+                    k.filter(row.data(), above.data(), size, step, got.data());
+                    EXPECT_TRUE(got == want) << k.name << ", " << size << " bytes, step " << step;
+                }
+            }
 }
 
 TEST(PngWriter, SameFileForAnyThreadCountAndThePageBack)
