@@ -43,6 +43,26 @@ int ReadFileHead(const char* path, uint8_t* head, size_t size, size_t* got)
     return 1;
 }
 
+int ReadWholeFile(const char* path, uint8_t** bytes, size_t* size)
+{
+    *bytes = nullptr;
+    *size = 0;
+    FILE* file = OpenFile(path, "rb");
+    if (file == nullptr) return 0;
+    long end = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    if (end < 0 || uint64_t(end) > SIZE_MAX || std::fseek(file, 0, SEEK_SET) != 0) {
+        CloseFile(&file);
+        ReportError("Error reading file %s\n", path);
+        return 0;
+    }
+    *bytes = static_cast<uint8_t*>(AllocMemory(size_t(end)));
+    int ok = *bytes != nullptr && ReadBytes(&file, *bytes, size_t(end), path);
+    CloseFile(&file);
+    if (!ok) FreeMemory(bytes);
+    *size = ok ? size_t(end) : 0;
+    return ok;
+}
+
 void CloseFile(FILE** stream)
 {
     if (*stream != nullptr) std::fclose(*stream);

@@ -36,6 +36,9 @@ FILE* OpenFile(const char* path, const char* mode);
 // Reads up to size first bytes of a file into head, *got of them: what a
 // file's signature is sniffed from.  0 after OpenFile's message.
 int ReadFileHead(const char* path, uint8_t* head, size_t size, size_t* got);
+// The whole file into *bytes (freed by the caller with FreeMemory), *size
+// of them.  0 after OpenFile's, AllocMemory's or "Error reading file %s\n".
+int ReadWholeFile(const char* path, uint8_t** bytes, size_t* size);
 // Closes *stream if open and sets it to null.
 void CloseFile(FILE** stream);
 // Reads exactly count bytes.  On a short read prints "Error reading file %s\n"

