@@ -4,20 +4,20 @@
 // length checked against what is left of the file and each CRC checked;
 // the IDAT payloads are packed together at the front of the file's buffer.
 // The page's buffer is made height bytes longer than the page, which is
-// exactly the inflated size (each row follows its filter code), and
-// libdeflate inflates the stream into it in one call, which also checks the
-// Adler-32.  Row y's filtered bytes then start y + 1 bytes after its
-// finished place, so undoing the filters row after row, top to bottom, each
-// pixel read before it is written, packs the rows down as it goes.
+// exactly the inflated size (each row follows its filter code), and the
+// stream is inflated into it, its Adler-32 checked (png_inflate.h).  Row
+// y's filtered bytes then start y + 1 bytes after its finished place, so
+// undoing the filters row after row, top to bottom, each pixel read before
+// it is written, packs the rows down as it goes.
 //
 // libpng takes every file this reader declines, so the reader is strict
 // rather than forgiving: a chunk or a stream libpng would only warn about is
 // still declined, and libpng decides.  Both check the same CRCs and the same
 // Adler-32, and on every file both read they give the same bytes; the png
-// fuzz target compares them.  One difference is known: libdeflate lets a
-// code-length repeat run past the end of a block's table, which zlib
-// refuses, so such a stream (its Adler-32 right) is read here where libpng
-// would refuse it.  Finding it would mean parsing the stream again.
+// fuzz target compares them.  An inflater other than zlib may let through
+// a malformation zlib refuses (libdeflate, used before, let a code-length
+// repeat run past the end of a block's table): such a stream, its Adler-32
+// right, would be read here where libpng refuses it.
 #include "formats/png_direct.h"
 
 #include <libdeflate.h>
@@ -30,6 +30,7 @@
 #include "core/support.h"
 #include "formats/exif.h"
 #include "formats/messages.h"
+#include "formats/png_inflate.h"
 #include "formats/png_unfilter.h"
 
 namespace {
@@ -37,7 +38,6 @@ namespace {
 constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr size_t kHeadBytes = 33;               // signature, IHDR's length, type, 13 bytes, CRC
 constexpr uint32_t kLongestChunk = 0x7FFFFFFF;  // PNG's limit on a chunk's length
-constexpr unsigned kLastFilter = 4;             // Paeth, after None, Sub, Up and Average
 constexpr unsigned kZlibWindow32K = 7;          // a zlib header's window code: 256 << code bytes
 constexpr unsigned kUnitMetre = 1;              // pHYs's unit code
 
@@ -119,14 +119,6 @@ bool WalkChunks(uint8_t* data, uint64_t size, PngLayout* p)
     }
 }
 
-bool FilterCodesKnown(const uint8_t* pixels, const PngLayout& p)
-{
-    uint64_t stride = RowBytes(p) + 1;
-    for (uint64_t y = 0; y < p.height; y++)
-        if (pixels[y * stride] > kLastFilter) return false;
-    return true;
-}
-
 // The page's buffer, made height bytes longer than the page: the
 // inflated size, each row after its filter code.
 bool MakePage(const PngLayout& p, BITMAP* record)
@@ -174,24 +166,13 @@ PngDirectResult Decode(const uint8_t* stream, const PngLayout& p, BITMAP* record
 {
     uint64_t inflated = (RowBytes(p) + 1) * p.height;
     // zlib, which libpng uses, refuses a match reaching further back than
-    // the window the stream's header declares; libdeflate does not look.
+    // the window the stream's header declares; ISA-L may not look.
     // They agree when the window is the largest, or holds the whole page
     // (encoders declare a smaller one only then).
     unsigned window = p.stream_bytes < 2 ? 0 : stream[0] >> 4;
     if (window > kZlibWindow32K || (window < kZlibWindow32K && inflated > uint64_t(256) << window))
         return PNG_DIRECT_DECLINED;
-    libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
-    if (inflater == nullptr) {
-        ReportError("Not enough memory\n");
-        return PNG_DIRECT_FAILED;
-    }
-    size_t used = 0;
-    bool whole = libdeflate_zlib_decompress_ex(inflater, stream, size_t(p.stream_bytes), record->pixels,
-                                               size_t(inflated), &used, nullptr) == LIBDEFLATE_SUCCESS &&
-                 used == p.stream_bytes;
-    libdeflate_free_decompressor(inflater);
-    if (!whole || !FilterCodesKnown(record->pixels, p)) return PNG_DIRECT_DECLINED;
-    return UnfilterRowsInPlace(record->pixels, p.width, p.height, p.channels) ? PNG_DIRECT_READ : PNG_DIRECT_FAILED;
+    return InflateRows(stream, p.stream_bytes, record->pixels, p.width, p.height, p.channels);
 }
 
 }  // namespace

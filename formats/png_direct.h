@@ -1,6 +1,6 @@
 // The PNG most scans are, read without libpng: 8-bit grey or RGB, not
-// interlaced, no transparency.  The zlib stream is inflated in one call into
-// the page's own buffer and the rows are unfiltered there, forward in
+// interlaced, no transparency.  The zlib stream is inflated into the
+// page's own buffer and the rows are unfiltered there, forward in
 // memory, so no second page-sized buffer is made.  The bytes are the very
 // ones libpng gives (LoadPngLibrary, its plain twin, reached by LoadPNG when
 // NIVELO_PLAIN=1) on every file both read.

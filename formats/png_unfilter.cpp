@@ -297,23 +297,21 @@ void UnfilterGreyGroup(uint8_t* rows, uint32_t width, uint64_t y, const uint8_t*
 
 }  // namespace
 
-int UnfilterRowsInPlace(uint8_t* rows, uint32_t width, uint32_t height, unsigned channels)
+void UnfilterRowRange(uint8_t* rows, uint32_t width, unsigned channels, uint64_t first, uint64_t end,
+                      uint8_t* scratch)
 {
     uint64_t row = uint64_t(width) * channels;
-    // A row of zeros (the row above the first), then a group's rows set aside.
-    uint8_t* scratch = static_cast<uint8_t*>(AllocZeroed(size_t(row * kUnfilterScratchRows)));
-    if (scratch == nullptr) return 0;
     const uint8_t* zeros = scratch;
-    uint64_t y = 0;
+    uint64_t y = first;
 #if defined(NIVELO_PNG_GROUPS)
     if (channels == 3 && ChooseVectorKernels() != kPortableKernels)
-        for (; y + kGroupRows <= height; y += kGroupRows)
+        for (; y + kGroupRows <= end; y += kGroupRows)
             UnfilterGroup(rows, width, y, y == 0 ? zeros : rows + (y - 1) * row, scratch + row);
     if (channels == 1 && ChooseVectorKernels() != kPortableKernels)
-        for (; y + kGreyRows <= height; y += kGreyRows)
+        for (; y + kGreyRows <= end; y += kGreyRows)
             UnfilterGreyGroup(rows, width, y, y == 0 ? zeros : rows + (y - 1) * row, scratch + row);
 #endif
-    for (; y < height; y++) {
+    for (; y < end; y++) {
         const uint8_t* in = rows + y * (row + 1);
         uint8_t* out = rows + y * row;
         const uint8_t* above = y == 0 ? zeros : out - row;
@@ -322,6 +320,15 @@ int UnfilterRowsInPlace(uint8_t* rows, uint32_t width, uint32_t height, unsigned
         else
             UnfilterRow<3>(in[0], in + 1, above, width, out);
     }
+}
+
+int UnfilterRowsInPlace(uint8_t* rows, uint32_t width, uint32_t height, unsigned channels)
+{
+    uint64_t row = uint64_t(width) * channels;
+    // A row of zeros (the row above the first), then a group's rows set aside.
+    uint8_t* scratch = static_cast<uint8_t*>(AllocZeroed(size_t(row * kUnfilterScratchRows)));
+    if (scratch == nullptr) return 0;
+    UnfilterRowRange(rows, width, channels, 0, height, scratch);
     FreeMemory(&scratch);
     return 1;
 }

@@ -12,5 +12,13 @@
 // (NIVELO_NOVECTOR=1 gives the portable one).
 int UnfilterRowsInPlace(uint8_t* rows, uint32_t width, uint32_t height, unsigned channels);
 
+// The same in steps, for rows that arrive a few at a time: rows [first,
+// end), those above first already finished.  scratch holds
+// kUnfilterScratchRows rows, the first of them zeros (the row above row 0),
+// and is the same block from step to step.  Any split into steps gives the
+// same bytes.
+void UnfilterRowRange(uint8_t* rows, uint32_t width, unsigned channels, uint64_t first, uint64_t end,
+                      uint8_t* scratch);
+
 // The rows of scratch it takes (a row of width x channels bytes each).
 constexpr unsigned kUnfilterScratchRows = 8;

@@ -1,8 +1,7 @@
 // LoadPNG on arbitrary bytes, and its two readers against each other: on
 // a file both take, the page and resolution must be the same, or the
-// target aborts.  (libdeflate lets one malformation through that zlib
-// refuses, a code-length repeat running past the end of the table; such a
-// stream, with its Adler-32 right, is read by the direct reader alone.)  The fuzzer's changes nearly
+// target aborts.  (A stream that only the direct reader's inflater lets
+// through, its Adler-32 right, is read by that reader alone.)  The fuzzer's changes nearly
 // always break a CRC, where both readers stop at once, so each input is
 // also tried with its chunks' CRCs made right: what the chunks hold is
 // then tested too.

@@ -135,6 +135,74 @@ TEST(PngTwins, DamagedFilesAreLeftToLibpngWhichRefusesThem)
     }
 }
 
+// A PNG made here from rows already filtered (filter code first), so that
+// a code or the stream's end can be made wrong with the rest right.
+std::string MakePng(uint32_t width, uint32_t height, bool colour, const std::string& rows, int level)
+{
+    std::string png("\x89PNG\r\n\x1a\n", 8);
+    auto chunk = [&](const char* type, const std::string& body) {
+        std::string c(4, '\0');
+        Put32(&c, 0, uint32_t(body.size()));
+        c += std::string(type, 4) + body + std::string(4, '\0');
+        Put32(&c, c.size() - 4, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(c.data() + 4), uInt(body.size() + 4))));
+        png += c;
+    };
+    std::string ihdr(13, '\0');
+    Put32(&ihdr, 0, width);
+    Put32(&ihdr, 4, height);
+    ihdr[8] = 8;
+    ihdr[9] = colour ? 2 : 0;
+    chunk("IHDR", ihdr);
+    uLongf size = compressBound(uLong(rows.size()));
+    std::string z(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(z.data()), &size, reinterpret_cast<const Bytef*>(rows.data()), uLong(rows.size()), level);
+    z.resize(size);
+    for (size_t at = 0; at < z.size(); at += 1 << 20) chunk("IDAT", z.substr(at, 1 << 20));
+    chunk("IEND", "");
+    return png;
+}
+
+// Pages large enough for the inflater's own thread, read with one thread
+// and with two: the same bytes as libpng.  A filter code PNG does not define
+// in the last rows, or a stream a byte short of the page, is declined both
+// ways (the rows above already finished when it is found).
+TEST(PngTwins, InflatingBesideUnfilteringGivesLibpngsBytes)
+{
+    ScratchDir dir;
+    struct Page { uint32_t width, height; bool colour; int level; } pages[] = {
+        {1501, 1003, true, 1}, {2203, 2111, false, 6}, {1200, 1200, true, 0}};
+    for (const Page& g : pages) {
+        uint64_t row = uint64_t(g.width) * (g.colour ? 3 : 1);
+        // Noise, each row's bytes four times over, so that the stream's
+        // matches reach back into the rows above, which the unfiltering
+        // rewrites.
+        Random random(g.width);
+        std::string rows, noise;
+        for (uint32_t y = 0; y < g.height; y++) {
+            if (y % 4 == 0) {
+                noise.clear();
+                for (uint64_t i = 0; i < row; i++) noise += char(i % 11 < 6 ? 3 : random.Below(256));
+            }
+            rows += char(y % 5) + noise;  // every filter, in turn
+        }
+        std::string bad_code = rows, short_stream = rows.substr(0, rows.size() - 1);
+        bad_code[(g.height - 3) * (row + 1)] = 5;
+        struct Case { const char* what; std::string png; PngDirectResult want; } cases[] = {
+            {"good", MakePng(g.width, g.height, g.colour, rows, g.level), PNG_DIRECT_READ},
+            {"filter code 5", MakePng(g.width, g.height, g.colour, bad_code, g.level), PNG_DIRECT_DECLINED},
+            {"a byte short", MakePng(g.width, g.height, g.colour, short_stream, g.level), PNG_DIRECT_DECLINED}};
+        for (const Case& c : cases) {
+            std::string path = dir / "big.png";
+            WriteFileBytes(path, c.png);
+            for (const char* threads : {"1", "2"}) {
+                setenv("NIVELO_THREADS", threads, 1);
+                EXPECT_EQ(Compare(path), c.want) << c.what << ", " << g.width << " wide, " << threads << " threads";
+            }
+            unsetenv("NIVELO_THREADS");
+        }
+    }
+}
+
 // Every Paeth kernel the processor can run against the reference: rows of
 // every length about the vectors' widths, one and three bytes a pixel, and
 // bytes drawn from the extremes, where a + b - 2c is furthest from zero.
