@@ -151,9 +151,8 @@ TEST_F(StageTest, RealScansInFourOrientations)
     }
 }
 
-// Fed upside down, a bilevel scan gives the upright page's votes and
-// sharpness exactly, sides swapped: strips or line cores laid out from one
-// edge of the page show at once in the votes of this short page.
+// Fed upside down, a bilevel scan gives the upright page's votes and sharpness exactly, sides
+// swapped: strips or line cores laid out from one edge show at once in this short page's votes.
 TEST_F(StageTest, EvidenceFollowsTheTurnExactly)
 {
     BITMAP* page[2] = {static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP))), nullptr};
