@@ -222,13 +222,17 @@ int CleanGround(BITMAP* page, const uint8_t background[3], GroundTrace* trace)
 }
 
 // ORIENTATION: the page put the right way up by a quarter turn, or left as
-// it is when it does not show enough text to tell.  It runs before the
-// intermediate save and the stage images, so that everything after it (the
-// saved page, the skew search, the second crop) sees the page upright.
-int OrientStep(BITMAP** slot)
+// it is when it does not show enough text to tell.  The turn is found on the
+// page as read, before the first crop: that crop takes the paper's colour
+// from one named side and cuts from the sides inward, so on a page fed
+// sideways or upside down it works from another edge of the paper and may
+// cut away lines of print (a faded page fed sideways lost half of them),
+// and the answer would then depend on how the page was fed.  The turn is
+// made where it always was, before the intermediate save and the stage
+// images, so that everything after it (the saved page, the skew search,
+// the second crop) sees the page upright.
+int OrientStep(BITMAP** slot, const OrientationResult& found)
 {
-    OrientationResult found;
-    if (!FindOrientation(*slot, &found)) return 0;
     if (!found.decided) {
         ReportError("orientation incertaine : page laissée telle quelle\n");
         return 1;
@@ -288,13 +292,16 @@ int ProcessImage(BITMAP** slot, GroundTrace* trace)
     int last = LastStageNeeded();
     bool saves = !g_command.preview;
     SaveStageImage(0, *slot);
+    OrientationResult found;
+    bool orient = last >= 2 && g_params.ORIENTATION;
+    if (orient && !FindOrientation(*slot, &found)) return 0;
     if (last >= 1) {
         if (g_params.RECADRAGE1 && CropStage(slot, background, g_params) != 1) return 0;
         SaveStageImage(1, *slot);
     }
     if (last >= 2) {
         if (g_params.FLOU && BlurStage(slot, g_params) != 1) return 0;
-        if (g_params.ORIENTATION && OrientStep(slot) != 1) return 0;
+        if (orient && OrientStep(slot, found) != 1) return 0;
         SaveStageImage(2, *slot);
         SaveStageImageAsSaved(3, *slot, grey_source);
         // With /f the detection writes images of its own: the save is made

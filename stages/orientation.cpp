@@ -13,6 +13,11 @@
 //     slope (of a few tried) at which its profile changes most sharply,
 //     sum of (p(i + 1) - p(i))^2: so a page skewed by a few degrees keeps
 //     its lines apart in every strip;
+//   - nothing is laid out from one edge of the page (the cells, the strips)
+//     nor read in one direction only (the cores), so that a page fed by any
+//     quarter turn shows the same evidence, mirrored: a bilevel page
+//     exactly, others but for the ink cut's tiles.  Otherwise a page near a
+//     bound is decided in some orientations and not in others;
 //   - each line piece of a strip is cut into its core (the x-height band:
 //     the profile at least half its peak, across a dip in its middle) and
 //     the zones an x-height wide on either side.  Latin print has far more
@@ -123,11 +128,31 @@ constexpr int64_t kSharpnessShare = 2;
 // cancels in the difference.
 constexpr int64_t kInkShare = 64;
 
-// Profiles of `strips` strips, each `length` long: sums[s * length + i].
+// Profiles of `strips` pieces, each `length` long: sums[s * length + i].
+// Piece s covers cells s kStrip - offset ... (s + 1) kStrip - offset - 1
+// of the `span` cells across it: the strips are centred on the page, so
+// that a page turned by 180 degrees is cut into the same strips, mirrored,
+// and its evidence does not hang on which edge the cutting started from.
 struct Profiles {
-    int64_t strips = 0, length = 0;
+    int64_t strips = 0, length = 0, span = 0, offset = 0;
     int32_t* sums = nullptr;
 };
+
+// The pieces and the offset of profiles across `span` cells: whole strips
+// of kPieces pieces, the one to spare split between both ends.
+void Lay(Profiles* profiles, int64_t length, int64_t span)
+{
+    int64_t strip = kStrip * kPieces, strips = (span + strip - 1) / strip;
+    *profiles = {strips * kPieces, length, span, (strips * strip - span) / 2, nullptr};
+}
+
+// The cells of piece s that lie on the page: first ... end - 1.
+void PieceCells(const Profiles& profiles, int64_t s, int64_t* first, int64_t* end)
+{
+    int64_t a = s * kStrip - profiles.offset, b = a + kStrip;
+    *first = a < 0 ? 0 : a > profiles.span ? profiles.span : a;
+    *end = b < *first ? *first : b > profiles.span ? profiles.span : b;
+}
 
 struct Votes {
     int64_t sharpness = 0, before = 0, after = 0;
@@ -163,8 +188,11 @@ void CutRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Pieces* p
     // A line's x-height band is heaviest at its top and its base line
     // (serifs, bowls, the strokes of e, a, z), and its middle may sink
     // below half the peak: a core goes on across such a dip while the dip
-    // stays above a quarter of the peak and is no longer than the core so
-    // far, so that one line is one piece, not two thin ones.
+    // stays above a quarter of the peak and is shorter than the longer of
+    // the two parts it joins, so that one line is one piece, not two thin
+    // ones.  Each dip is judged by its two neighbours alone, so the cores
+    // are the same whichever end the line is read from: upside down, a
+    // line must give the same pieces, mirrored.
     int32_t core = (top + 1) / 2;
     int64_t previous_end = first;  // where the zone before may start
     int64_t i = first;
@@ -175,11 +203,15 @@ void CutRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Pieces* p
         }
         int64_t a = i;
         while (i < end && p[i] >= core) i++;
-        for (;;) {  // across a dip of the band, to where it rises again
+        for (int64_t part = i - a;;) {  // across a dip of the band, to where it rises again
             int64_t j = i;
-            while (j < end && p[j] < core && p[j] * 4 >= top && j - i < i - a) j++;
+            while (j < end && p[j] < core && p[j] * 4 >= top) j++;
             if (j == end || j == i || p[j] < core) break;
-            for (i = j; i < end && p[i] >= core;) i++;
+            int64_t k = j;
+            while (k < end && p[k] >= core) k++;
+            if (j - i >= part && j - i >= k - j) break;
+            part = k - j;
+            i = k;
         }
         int64_t b = i, height = b - a;
         int64_t next = b;  // the next core's start, or the run's end
@@ -240,7 +272,9 @@ Votes Score(const Profiles& profiles, int32_t* profile, Pieces* pieces)
     int64_t length = profiles.length + 2 * kReach;
     pieces->count = 0;
     for (int64_t s = 0; s * kPieces < profiles.strips; s++) {
-        int64_t pieces_here = profiles.strips - s * kPieces < kPieces ? profiles.strips - s * kPieces : kPieces;
+        int64_t first_cell = 0, end_cell = 0, unused = 0;  // the cells of the strip on the page
+        PieceCells(profiles, s * kPieces, &first_cell, &unused);
+        PieceCells(profiles, s * kPieces + kPieces - 1, &unused, &end_cell);
         int64_t best = -1, best_slope = 0;
         for (int64_t slope : kSlopes) {  // the first of equals: the straightest
             int64_t sharpness = 0, last = 0;
@@ -265,7 +299,7 @@ Votes Score(const Profiles& profiles, int32_t* profile, Pieces* pieces)
             for (; i < length && profile[i] != 0; i++) top = profile[i] > top ? profile[i] : top;
             // Ink across nearly the whole strip is a rule, a staff, the
             // edge of a picture: print leaves paper between its letters.
-            if (top * kRuleShare8 >= pieces_here * kStrip * (kRuleShare8 - 1)) continue;
+            if (top * kRuleShare8 >= (end_cell - first_cell) * (kRuleShare8 - 1)) continue;
             int64_t had = pieces->count;
             CutRun(profile, first, i, top, pieces);
             votes.runs += pieces->count > had;
@@ -282,10 +316,8 @@ Votes Score(const Profiles& profiles, int32_t* profile, Pieces* pieces)
 int MakeProfiles(const BITMAP* page, const InkCut& cut, Profiles* rows, Profiles* columns)
 {
     int64_t width = page->width, height = page->height;
-    rows->strips = (width + kStrip - 1) / kStrip;
-    rows->length = height;
-    columns->strips = (height + kStrip - 1) / kStrip;
-    columns->length = width;
+    Lay(rows, height, width);
+    Lay(columns, width, height);
     int threads = UseFastStages() ? StageThreads() : 1;
     // At most 65535 cells a side, so no product below can overflow.
     rows->sums = static_cast<int32_t*>(AllocZeroed(size_t(rows->strips) * size_t(height) * sizeof(int32_t)));
@@ -295,17 +327,21 @@ int MakeProfiles(const BITMAP* page, const InkCut& cut, Profiles* rows, Profiles
         FreeMemory(&dark);
         return 0;
     }
-    // A thread takes whole strips of rows, so each column sum is one thread's.
+    // A thread takes whole pieces of rows, so each column sum is one thread's.
     RunInBands(columns->strips, threads, [&](int thread, int64_t first, int64_t end) {
         uint8_t* own = dark + size_t(thread) * size_t(width);
-        for (int64_t y = first * kStrip; y < end * kStrip && y < height; y++) {
+        int64_t y0 = 0, y1 = 0, unused = 0;
+        PieceCells(*columns, first, &y0, &unused);
+        PieceCells(*columns, end - 1, &unused, &y1);
+        for (int64_t y = y0; y < y1; y++) {
             MarkInkRow(page, cut, y, own);
-            int32_t* column = columns->sums + size_t(y / kStrip) * size_t(width);
+            int32_t* column = columns->sums + size_t((y + columns->offset) / kStrip) * size_t(width);
             for (int64_t x = 0; x < width; x++) column[x] += own[x];
             for (int64_t s = 0; s < rows->strips; s++) {
-                int64_t x1 = (s + 1) * kStrip < width ? (s + 1) * kStrip : width;
+                int64_t x0 = 0, x1 = 0;
+                PieceCells(*rows, s, &x0, &x1);
                 int32_t n = 0;
-                for (int64_t x = s * kStrip; x < x1; x++) n += own[x];
+                for (int64_t x = x0; x < x1; x++) n += own[x];
                 rows->sums[size_t(s) * size_t(height) + size_t(y)] = n;
             }
         }
@@ -374,9 +410,11 @@ int Decide(const OrientationEvidence& e, int* decided)
     return columns.before > columns.after ? 90 : 270;
 }
 
-// Pixel (x step, y step) of the page for each cell (x, y): the page as the
-// cells see it, so that the ink cut reads a step-squared share of the pixels.
-// Null after "Not enough memory\n".
+// Pixel (x step + dx, y step + dy) of the page for each cell (x, y): the
+// page as the cells see it, so that the ink cut reads a step-squared share
+// of the pixels.  dx and dy split the pixels left over beyond the last cell
+// between both edges, so that the cells of a page turned by 180 degrees are
+// nearly the same pixels.  Null after "Not enough memory\n".
 BITMAP* SampledCopy(const BITMAP* page, int64_t step)
 {
     int64_t width = (page->width + step - 1) / step, height = (page->height + step - 1) / step;
@@ -386,9 +424,10 @@ BITMAP* SampledCopy(const BITMAP* page, int64_t step)
         FreeMemory(&sampled);
         return nullptr;
     }
+    int64_t dx = (page->width - 1) % step / 2, dy = (page->height - 1) % step / 2;
     RunInBands(height, UseFastStages() ? StageThreads() : 1, [&](int, int64_t first, int64_t end) {
         for (int64_t y = first; y < end; y++) {
-            const uint8_t* from = page->pixels + size_t(y * step) * page->width * 3;
+            const uint8_t* from = page->pixels + (size_t(y * step + dy) * page->width + size_t(dx)) * 3;
             uint8_t* to = sampled->pixels + size_t(y) * size_t(width) * 3;
             for (int64_t x = 0; x < width; x++) std::memcpy(to + 3 * x, from + 3 * x * step, 3);
         }

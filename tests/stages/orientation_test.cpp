@@ -150,3 +150,19 @@ TEST_F(StageTest, RealScansInFourOrientations)
         FreeHeap(&upright);
     }
 }
+
+// Fed upside down, a bilevel scan gives the upright page's votes and sharpness exactly, sides
+// swapped: strips or line cores laid out from one edge show at once in this short page's votes.
+TEST_F(StageTest, EvidenceFollowsTheTurnExactly)
+{
+    BITMAP* page[2] = {static_cast<BITMAP*>(AllocZeroed(sizeof(BITMAP))), nullptr};
+    std::string file = std::string(NIVELO_SOURCE_DIR) + "/bench/realpages/italic.tif";
+    ASSERT_TRUE(LoadTIFF(file.c_str(), page[0]) && BITMAP_Convert(&page[0], PIXEL_BGR) && (page[1] = QuarterTurnedCopy(page[0], 180)));
+    OrientationResult f[2];
+    for (int i = 0; i < 2; i++) ASSERT_EQ(1, FindOrientation(page[i], &f[i]));
+    for (BITMAP*& p : page) FreeHeap(&p);
+    const OrientationEvidence &a = f[0].evidence, &b = f[1].evidence;
+    EXPECT_TRUE(a.row_before == b.row_after && a.row_after == b.row_before && a.row_sharpness == b.row_sharpness &&
+                a.column_before == b.column_after && a.column_after == b.column_before && a.column_sharpness == b.column_sharpness)
+        << a.row_before << ":" << a.row_after << " upright, " << b.row_before << ":" << b.row_after << " upside down";
+}
