@@ -16,7 +16,6 @@
 //
 // libjpeg reports errors by longjmp: as for PNG, the state lives in a plain
 // record and the function with setjmp owns nothing with a destructor.
-#include <algorithm>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
@@ -43,6 +42,14 @@ constexpr int kMostScans = 1000;
 // A sequential page of at least this many rows is decoded in two parts on
 // two threads (see DecodeLowerHalf).
 constexpr unsigned kLeastSplitRows = 512;
+// A file is read through blocks of this size.  libjpeg-turbo's fast Huffman
+// decoder runs only with a few kilobytes of the stream ahead of it (512
+// bytes for each block of an MCU: 1.5 KB for a colour page without
+// subsampling), so through stdio's source, 4 KB a read, about a third of
+// such a page went through the slow decoder.  The whole file read at once
+// would do as well, but costs a page fault every 4 KB of it, in a fresh
+// process more than it saves.
+constexpr size_t kSourceBytes = size_t(64) << 10;
 
 struct JpegRead {
     jpeg_decompress_struct cinfo;  // first: libjpeg hands back a pointer to it
@@ -50,9 +57,9 @@ struct JpegRead {
     jpeg_progress_mgr progress;
     jmp_buf jump;
     const char* name;
-    const uint8_t* data;  // the stream: the file's bytes, or a stream the caller holds
+    FILE* file;
+    const uint8_t* data;  // a stream held in memory, read instead of the file
     size_t size;
-    uint8_t* owned;       // the file's bytes, read whole by the reader
     BITMAP* image;
     ImageFacts* facts;
     unsigned orientation;
@@ -101,13 +108,71 @@ void WatchErrors(JpegRead* r)
     r->error.emit_message = Warn;
 }
 
-// The stream in memory as the decoder's source.  A file is read whole
-// first: libjpeg-turbo's fast Huffman decoder runs only with a few
-// kilobytes of the stream ahead of it, which stdio's 4 KB buffer often
-// lacks (the A4 bench page decoded 14 to 18 % faster from memory).
+// A file as the decoder's source, read a block at a time; as libjpeg's own
+// stdio source otherwise: an empty file is an error, a file cut short gets
+// a warning and the end of image marker.
+struct FileSource {
+    jpeg_source_mgr pub;  // first: libjpeg hands back a pointer to it
+    FILE* file;
+    JOCTET* block;
+    bool started;
+};
+
+FileSource* Source(j_decompress_ptr c) { return reinterpret_cast<FileSource*>(c->src); }
+
+void StartFile(j_decompress_ptr c) { Source(c)->started = false; }
+
+boolean FillBlock(j_decompress_ptr c)
+{
+    FileSource* s = Source(c);
+    size_t got = std::fread(s->block, 1, kSourceBytes, s->file);
+    if (got == 0) {
+        if (!s->started) ERREXIT(c, JERR_INPUT_EMPTY);
+        WARNMS(c, JWRN_JPEG_EOF);
+        s->block[0] = 0xFF;
+        s->block[1] = JPEG_EOI;
+        got = 2;
+    }
+    s->pub.next_input_byte = s->block;
+    s->pub.bytes_in_buffer = got;
+    s->started = true;
+    return TRUE;
+}
+
+void SkipBytes(j_decompress_ptr c, long count)
+{
+    if (count <= 0) return;
+    jpeg_source_mgr* src = c->src;
+    while (size_t(count) > src->bytes_in_buffer) {
+        count -= long(src->bytes_in_buffer);
+        FillBlock(c);  // never short: at the end it makes an end of image
+    }
+    src->next_input_byte += count;
+    src->bytes_in_buffer -= size_t(count);
+}
+
+void EndFile(j_decompress_ptr) {}
+
+// The file, or the stream held in memory, as the decoder's source.  The
+// file's source lives in libjpeg's pool, freed with the decoder.
 void SetSource(JpegRead* r)
 {
-    jpeg_mem_src(&r->cinfo, r->data, static_cast<unsigned long>(r->size));
+    if (r->data != nullptr) {
+        jpeg_mem_src(&r->cinfo, r->data, static_cast<unsigned long>(r->size));
+        return;
+    }
+    j_common_ptr common = reinterpret_cast<j_common_ptr>(&r->cinfo);
+    auto* s = static_cast<FileSource*>((*common->mem->alloc_small)(common, JPOOL_PERMANENT, sizeof(FileSource)));
+    s->block = static_cast<JOCTET*>((*common->mem->alloc_small)(common, JPOOL_PERMANENT, kSourceBytes));
+    s->file = r->file;
+    s->started = false;
+    s->pub = jpeg_source_mgr{};
+    s->pub.init_source = StartFile;
+    s->pub.fill_input_buffer = FillBlock;
+    s->pub.skip_input_data = SkipBytes;
+    s->pub.resync_to_restart = jpeg_resync_to_restart;
+    s->pub.term_source = EndFile;
+    r->cinfo.src = &s->pub;
 }
 
 void ReadFacts(JpegRead* r)
@@ -225,16 +290,20 @@ int DecodeHalves(JpegRead* upper, unsigned split)
     lower->image = upper->image;
     lower->first_row = split;
     WatchErrors(lower);
+    if (lower->data == nullptr) lower->file = std::fopen(upper->name, "rb");
     int lower_ok = 0;
-    try {
-        std::thread worker([lower, &lower_ok] { lower_ok = DecodeLowerHalf(lower); });
-        int upper_ok = ReadUpperRows(upper, split);
-        worker.join();
-        lower_ok = lower_ok && upper_ok;
-    } catch (const std::system_error&) {
-        lower_ok = 0;  // no thread to be had: the page is decoded whole
+    if (lower->file != nullptr || lower->data != nullptr) {
+        try {
+            std::thread worker([lower, &lower_ok] { lower_ok = DecodeLowerHalf(lower); });
+            int upper_ok = ReadUpperRows(upper, split);
+            worker.join();
+            lower_ok = lower_ok && upper_ok;
+        } catch (const std::system_error&) {
+            lower_ok = 0;  // no thread to be had: the page is decoded whole
+        }
     }
     if (lower->created) jpeg_destroy_decompress(&lower->cinfo);
+    if (lower->file != nullptr) std::fclose(lower->file);
     FreeMemory(&lower);
     return lower_ok;
 }
@@ -255,10 +324,7 @@ int DecodeJpeg(JpegRead* r)
     bool grey = c.jpeg_color_space == JCS_GRAYSCALE;
     c.out_color_space = cmyk ? JCS_CMYK : grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
     unsigned type = grey ? PIXEL_GREY : PIXEL_BGR;
-    // The file's bytes are freed before the turn: the larger of the two counts.
-    uint64_t extra = DecoderMemory(c) +
-                     std::max<uint64_t>(r->owned != nullptr ? r->size : 0,
-                                        OrientationMemory(r->orientation, c.image_width, c.image_height, type));
+    uint64_t extra = DecoderMemory(c) + OrientationMemory(r->orientation, c.image_width, c.image_height, type);
     if (!CheckPageBudget(r->name, c.image_width, c.image_height, type, extra)) return r->refused = 1, 0;
     jpeg_start_decompress(&c);
     if (!BITMAP_Create(r->image, c.output_width, c.output_height, type)) return r->refused = 1, 0;
@@ -293,6 +359,7 @@ int DecodeAgainWhole(JpegRead* r)
     jpeg_destroy_decompress(&r->cinfo);
     r->created = 0;
     BITMAP_Free(r->image);
+    if (r->file != nullptr && std::fseek(r->file, 0, SEEK_SET) != 0) return 0;
     WatchErrors(r);
     return DecodeJpeg(r);
 }
@@ -314,19 +381,17 @@ int ReadJpeg(const char* name, const char* format, const uint8_t* data, size_t s
     r->size = size;
     WatchErrors(r);
     r->progress.progress_monitor = CountScans;
-    bool from_file = data == nullptr;
+    if (data == nullptr) r->file = OpenFile(name, "rb");
     int ok = 0;
-    if (!from_file || ReadWholeFile(name, &r->owned, &r->size)) {
-        if (from_file) r->data = r->owned;
+    if (r->file != nullptr || data != nullptr) {
         ok = DecodeJpeg(r);
         if (!ok && r->whole && !r->refused) ok = DecodeAgainWhole(r);
         if (!ok && !r->refused) RefuseDamaged(name, format, r->message);
-        FreeMemory(&r->owned);  // before the turn, which may need a second page
-        if (ok && from_file) ok = ApplyOrientation(record, r->orientation, &facts->x_dpi, &facts->y_dpi);
+        if (ok && data == nullptr) ok = ApplyOrientation(record, r->orientation, &facts->x_dpi, &facts->y_dpi);
     }
     if (r->created) jpeg_destroy_decompress(&r->cinfo);
     FreeMemory(&r->cmyk_row);
-    FreeMemory(&r->owned);
+    CloseFile(&r->file);
     FreeMemory(&r);
     if (!ok) BITMAP_Free(record);
     return ok;
