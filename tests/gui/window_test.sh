@@ -52,9 +52,12 @@ xdotool mousemove 69 443 click 1
 until_ok 10 window '^Flou$' || fail "no question before a blur of radius 1000"
 xdotool key Left space  # "Non" has the focus: a hasty Return starts nothing
 until_ok 10 pgrep -P "$gui_pid" || fail "nivelo not started"
+until_ok 10 window '^Mise' || fail "no wait box while nivelo runs"
 read -r bx by < <(geometry '^Mise')
 xdotool mousemove $((bx + 110)) $((by + 92)) click 1
-until_ok 1 eval '! window "^Mise" && ! pgrep -P $gui_pid' || fail "wait box or nivelo still up 1 s after Annuler"
+# Prompt, not instant: the deadline counts whole seconds, and a loaded
+# machine may take a moment to reap the stopped process.
+until_ok 3 eval '! window "^Mise" && ! pgrep -P $gui_pid' || fail "wait box or nivelo still up 3 s after Annuler"
 
 # Output folders and a fill colour from a configuration file beside the page
 # (nivelo must know every key the GUI then writes), then a batch of a good
