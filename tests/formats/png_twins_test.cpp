@@ -165,7 +165,8 @@ std::string MakePng(uint32_t width, uint32_t height, bool colour, const std::str
 // Pages large enough for the inflater's own thread, read with one thread
 // and with two: the same bytes as libpng.  A filter code PNG does not define
 // in the last rows, or a stream a byte short of the page, is declined both
-// ways (the rows above already finished when it is found).
+// ways (the rows above already finished when it is found), and so is a
+// stream a byte longer than the page.
 TEST(PngTwins, InflatingBesideUnfilteringGivesLibpngsBytes)
 {
     ScratchDir dir;
@@ -190,7 +191,8 @@ TEST(PngTwins, InflatingBesideUnfilteringGivesLibpngsBytes)
         struct Case { const char* what; std::string png; PngDirectResult want; } cases[] = {
             {"good", MakePng(g.width, g.height, g.colour, rows, g.level), PNG_DIRECT_READ},
             {"filter code 5", MakePng(g.width, g.height, g.colour, bad_code, g.level), PNG_DIRECT_DECLINED},
-            {"a byte short", MakePng(g.width, g.height, g.colour, short_stream, g.level), PNG_DIRECT_DECLINED}};
+            {"a byte short", MakePng(g.width, g.height, g.colour, short_stream, g.level), PNG_DIRECT_DECLINED},
+            {"a byte long", MakePng(g.width, g.height, g.colour, rows + '\0', g.level), PNG_DIRECT_DECLINED}};
         for (const Case& c : cases) {
             std::string path = dir / "big.png";
             WriteFileBytes(path, c.png);
