@@ -42,6 +42,13 @@
 //     when the ink of the zones leans the same way as the votes, and when
 //     no cue says the lines run the other way.  A wrong turn costs far more
 //     than none, so anything short of that leaves the page as it is.
+//   - the layout of the lines (flush at the side where reading starts,
+//     ragged at the other, paragraphs indented) is not taken as a second
+//     cue to let through pages whose votes fall a little short: justified
+//     print shows it on a line or two a page, no more than chance gives; a
+//     right-to-left script and right-aligned figures show it reversed; and
+//     a page of printed music, which must be left alone, showed it leaning
+//     the same way as its votes.
 // Every score is an integer sum; the threads each take whole strips of rows,
 // so the sums, and the answer, are the same for any number of threads.
 #include "stages/orientation.h"
