@@ -10,6 +10,19 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+
+// PNG's Paeth predictor: whichever of left (a), above (b) and above-left
+// (c) is nearest to a + b - c, ties going to a, then b.  Written without
+// branches: on scanned noise the choice is a coin toss, and a mispredicted
+// branch a byte costs more than the whole computation.  The reader undoes
+// the filter with it; the writer's filter is its reference.
+inline int PaethPredict(int a, int b, int c)
+{
+    int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    int b_or_c = pb <= pc ? b : c;
+    return ((pa <= pb) & (pa <= pc)) ? a : b_or_c;
+}
 
 using PaethFilter = void (*)(const uint8_t* row, const uint8_t* above, uint64_t size, unsigned step, uint8_t* out);
 

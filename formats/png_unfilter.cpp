@@ -21,7 +21,6 @@
 // same bytes.
 #include "formats/png_unfilter.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #if defined(__SSE2__) && defined(__x86_64__)
@@ -31,19 +30,9 @@
 
 #include "core/environment.h"
 #include "core/support.h"
+#include "formats/png_paeth.h"
 
 namespace {
-
-// Whichever of left (a), above (b) and above-left (c) is nearest to
-// a + b - c, ties going to a, then b.  Written without branches: on scanned
-// noise the choice is a coin toss, and a mispredicted branch a byte costs
-// more than the whole computation.
-inline int Paeth(int a, int b, int c)
-{
-    int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
-    int b_or_c = pb <= pc ? b : c;
-    return ((pa <= pb) & (pa <= pc)) ? a : b_or_c;
-}
 
 // One row's filter undone, N bytes a pixel.  `in` is the row as filtered,
 // in the file's order; `out` gets each finished pixel with its bytes
@@ -77,7 +66,7 @@ void UnfilterRow(unsigned filter, const uint8_t* in, const uint8_t* above, uint3
     case 1: UndoFilter<N>(in, above, width, out, [](int a, int, int) { return a; }); break;
     case 2: UndoFilter<N>(in, above, width, out, [](int, int b, int) { return b; }); break;
     case 3: UndoFilter<N>(in, above, width, out, [](int a, int b, int) { return (a + b) >> 1; }); break;
-    default: UndoFilter<N>(in, above, width, out, [](int a, int b, int c) { return Paeth(a, b, c); }); break;
+    default: UndoFilter<N>(in, above, width, out, [](int a, int b, int c) { return PaethPredict(a, b, c); }); break;
     }
 }
 
@@ -130,7 +119,7 @@ inline __m128i Select(__m128i mask, __m128i yes, __m128i no)
     return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
 
-// Paeth() lane by lane: differences stay within 16 bits.
+// PaethPredict() lane by lane: differences stay within 16 bits.
 inline __m128i PaethLanes(__m128i a, __m128i b, __m128i c)
 {
     __m128i b_c = _mm_sub_epi16(b, c), a_c = _mm_sub_epi16(a, c), c_a = _mm_sub_epi16(c, a);

@@ -28,7 +28,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <system_error>
 #include <thread>
