@@ -9,7 +9,12 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; [[ -n ${NIVELO_SHOT_DIR:-} ]] && xwd -root -silent | convert xwd:- "$NIVELO_SHOT_DIR/fail.png"; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  [[ -s $work/gui.log ]] && { echo "nivelo_gui printed:"; tail -n 20 "$work/gui.log"; }
+  [[ -n $gui_pid ]] && ! kill -0 "$gui_pid" 2>/dev/null && echo "nivelo_gui is no longer running"
+  [[ -n $xvfb_pid ]] && ! kill -0 "$xvfb_pid" 2>/dev/null && echo "Xvfb ($DISPLAY) is no longer running"
+  [[ -n ${NIVELO_SHOT_DIR:-} ]] && xwd -root -silent | convert xwd:- "$NIVELO_SHOT_DIR/fail.png"; exit 1; }
 require_tools() {  # exit 77 (skipped) when one is missing
   for tool in Xvfb xdotool xwd convert; do command -v $tool >/dev/null || { echo "no $tool: skipped"; exit 77; }; done
 }
@@ -17,11 +22,30 @@ until_ok() {  # until_ok <seconds> <command...>: fails at the deadline
   local deadline=$((SECONDS + $1)); shift
   until "$@" >/dev/null 2>&1; do ((SECONDS < deadline)) || return 1; sleep 0.05; done
 }
+# Servers started side by side (tests run in parallel) can race for one
+# display number: the loser's clients then get "Can't open display".  So they
+# start one at a time, under a lock held until a client has connected, and a
+# server that did not come up is started again.
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-  xvfb_pid=$!
-  until_ok 10 test -s "$work/display" || fail "Xvfb did not start"
-  export DISPLAY=:$(head -n1 "$work/display")
+  local attempt lock
+  for attempt in 1 2 3; do
+    exec {lock}>"${TMPDIR:-/tmp}/nivelo-xvfb.lock"
+    flock -w 60 "$lock"
+    : >"$work/display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+    xvfb_pid=$!
+    if until_ok 10 test -s "$work/display"; then
+      export DISPLAY=:$(head -n1 "$work/display")
+      if until_ok 10 xdotool getdisplaygeometry && kill -0 "$xvfb_pid" 2>/dev/null; then
+        exec {lock}>&-
+        return
+      fi
+    fi
+    exec {lock}>&-
+    kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
+  done
+  fail "Xvfb did not start (three tries)"
 }
 window() { xdotool search --name "$1"; }
 start_gui() {  # start_gui <nivelo_gui> [image]
@@ -29,7 +53,7 @@ start_gui() {  # start_gui <nivelo_gui> [image]
   # Remembered settings go to the test's own folder, never the user's.
   (cd "$work/start" && XDG_CONFIG_HOME=$work/config exec "$@") >"$work/gui.log" 2>&1 &
   gui_pid=$!
-  until_ok 10 window '^Nivelo gui v1\.0' || fail "no window titled 'Nivelo gui v1.0...'"
+  until_ok 10 window '^Nivelo gui v1\.0' || { for w in $(xdotool search --name .); do echo "window $w: $(xdotool getwindowname $w)"; done; fail "no window titled 'Nivelo gui v1.0...'"; }
 }
 # The window's own work folder (one window a test).
 work_folder() { local folders=("$work"/start/nivelo_gui_work/*/); echo "${folders[0]}"; }
