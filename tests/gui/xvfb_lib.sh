@@ -22,30 +22,27 @@ until_ok() {  # until_ok <seconds> <command...>: fails at the deadline
   local deadline=$((SECONDS + $1)); shift
   until "$@" >/dev/null 2>&1; do ((SECONDS < deadline)) || return 1; sleep 0.05; done
 }
-# Servers started side by side (tests run in parallel) can race for one
-# display number: the loser's clients then get "Can't open display".  So they
-# start one at a time, under a lock held until a client has connected, and a
-# server that did not come up is started again.
+# Servers started side by side (tests run in parallel) with -displayfd race
+# for one display number: the loser, trying a number already taken, removes
+# the winner's socket, whose clients then get "Can't open display".  So each
+# test takes a number of its own under a lock it holds until it ends, and
+# starts its server on that number.
 start_xvfb() {
-  local attempt lock
-  for attempt in 1 2 3; do
-    exec {lock}>"${TMPDIR:-/tmp}/nivelo-xvfb.lock"
-    flock -w 60 "$lock"
-    : >"$work/display"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-    xvfb_pid=$!
-    if until_ok 10 test -s "$work/display"; then
-      export DISPLAY=:$(head -n1 "$work/display")
-      if until_ok 10 xdotool getdisplaygeometry && kill -0 "$xvfb_pid" 2>/dev/null; then
-        exec {lock}>&-
-        return
-      fi
+  local n
+  for n in $(seq 20 99); do
+    exec {xvfb_lock}>"/tmp/nivelo-xvfb-$n.lock" 2>/dev/null || continue
+    if flock -n "$xvfb_lock" && [[ ! -e /tmp/.X$n-lock ]]; then
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null &
+      xvfb_pid=$!
+      export DISPLAY=:$n
+      until_ok 10 eval 'xdotool getdisplaygeometry || ! kill -0 $xvfb_pid'
+      kill -0 "$xvfb_pid" 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1 && return
+      kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
+      xvfb_pid=
     fi
-    exec {lock}>&-
-    kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
+    exec {xvfb_lock}>&-
   done
-  fail "Xvfb did not start (three tries)"
+  fail "Xvfb did not start on any display from :20 to :99"
 }
 window() { xdotool search --name "$1"; }
 start_gui() {  # start_gui <nivelo_gui> [image]
