@@ -165,6 +165,7 @@ struct Votes {
     int64_t sharpness = 0, before = 0, after = 0;
     int64_t runs = 0, lone = 0;  // runs of ink with line pieces, and with one
     int64_t ink_lean = 0, cores = 0;  // ink before the cores less ink after, and in them
+    int64_t height = 0;               // the median height of the cores, in cells
 };
 
 // One line piece: its core's height, the ink of its two zones and of its core.
@@ -244,6 +245,7 @@ void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
     int64_t median = 0;
     for (int64_t seen = 0; seen * 2 < pieces.count; median++) seen += counts[median];
     median--;  // the lower median: the height at which half the pieces are reached
+    votes->height = median;
     for (int64_t k = 0; k < pieces.count; k++) {
         const Piece& piece = pieces.at[k];
         int64_t h = piece.height, before = piece.before, after = piece.after;
@@ -474,6 +476,7 @@ int Measure(const BITMAP* page, OrientationEvidence* e)
         e->column_after = down.after;
         e->row_runs = along.runs, e->row_lone = along.lone, e->column_runs = down.runs, e->column_lone = down.lone;
         e->row_ink_lean = along.ink_lean, e->row_cores = along.cores, e->column_ink_lean = down.ink_lean, e->column_cores = down.cores;
+        e->row_height = along.height, e->column_height = down.height;
     }
     FreeMemory(&profile);
     FreeMemory(&pieces.at);
