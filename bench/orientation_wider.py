@@ -196,7 +196,7 @@ def evidence(tool, paths):
 
 def stopper(v):
     """The first test that stops the image (as stages/orientation.cpp's Decide), with its margin."""
-    _, _, _, rs, cs, rb, ra, cb, ca, rr, rl, cr, cl, ri, rc, ci, cc = v
+    _, _, _, rs, cs, rb, ra, cb, ca, rr, rl, cr, cl, ri, rc, ci, cc = v[:17]
     rows = (rb, ra, rs, ri, rc, rr, rl)
     cols = (cb, ca, cs, ci, cc, cr, cl)
 

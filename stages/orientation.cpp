@@ -28,7 +28,10 @@
 //     page's x-height: headings, blocks of pictures and thick rules have
 //     other heights and no ascenders) and if the run of ink it sits in is
 //     not ruled (staves and the rules of forms darken nearly every cell of
-//     a strip; print leaves paper between its letters);
+//     a strip on a thin line; print leaves paper between its letters, and
+//     where its letters run together, in a soft scan or in old print whose
+//     ink has spread, it fills the strip only at its x-line and base line,
+//     inside a band that stays more than half full over the x-height);
 //   - the lines run along the axis whose votes lean far to one side; across
 //     the lines, the "cores" are letters and words, whose two sides are
 //     more alike, so its votes lean less.  (The sharpness of the profiles
@@ -82,9 +85,10 @@ constexpr int64_t kLeastCore = 3;
 // A line piece votes when its core is within kHeightRange / (kHeightRange
 // - 1) of the median height of the axis's cores (1.5 times either way: a
 // caption or a footnote still counts, a heading twice the size does not);
-// when the highest entry of its run has ink in fewer than (kRuleShare8 - 1)
-// / kRuleShare8 of the strip's cells (7 in 8: the densest line of print
-// stays well below, a rule or a staff line reaches it); and when one zone
+// when its run is not ruled (see Ruled: an entry with ink in at least
+// (kRuleShare8 - 1) / kRuleShare8 of the strip's cells, 7 in 8, is full:
+// a rule or a staff line reaches it, print only where its letters run
+// together); and when one zone
 // holds more than kZoneRatio16 / 16 times the other's ink (1.5 times): a
 // piece whose zones are alike says nothing.
 constexpr int64_t kHeightRange = 3;
@@ -257,6 +261,42 @@ void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
     }
 }
 
+// 1 when the run p[first ... end - 1], of a strip `cells` wide and whose
+// highest entry is top, is ruled.  Its bands are its stretches of entries
+// at least half full.  A rule, a line of a staff, the edge of a box or of a
+// picture is a band full from side to side, thin, and rules come in sets
+// apart from each other.  A line of print whose letters run together (a
+// soft scan, old print whose ink has spread, bold type) is one band as
+// thick as its x-height, full only at its x-line and its base line, where
+// the serifs and the strokes of the letters join, and less than full
+// between them, where words part.  So a run is ruled when full entries lie
+// in more than one band, or in a band thinner than kLeastCore, or in a band
+// with more than two stretches of them (a staff seen whole), or in a band
+// at least half of whose entries are full (a thick rule, a black bar).
+// Without any full entry a run is print.  The test reads the run from both
+// ends alike, so a page turned by 180 degrees is judged the same.
+int Ruled(const int32_t* p, int64_t first, int64_t end, int32_t top, int64_t cells)
+{
+    if (top * kRuleShare8 < cells * (kRuleShare8 - 1)) return 0;
+    int64_t bands = 0;
+    for (int64_t i = first; i < end;) {
+        if (p[i] * 2 < cells) {
+            i++;
+            continue;
+        }
+        int64_t a = i, stretches = 0, full = 0;
+        for (int was = 0; i < end && p[i] * 2 >= cells; i++) {
+            int is = p[i] * kRuleShare8 >= cells * (kRuleShare8 - 1);
+            stretches += is && !was;
+            full += is;
+            was = is;
+        }
+        if (stretches == 0) continue;
+        if (++bands > 1 || stretches > 2 || i - a < kLeastCore || full * 2 >= i - a) return 1;
+    }
+    return 0;
+}
+
 // Entry i of the profile of strip s taken at a slope of `slope` cells a
 // piece: piece k of the strip moved by k x slope, the whole moved by kReach
 // so that every index is at least 0.  Entries beyond a piece's ends are 0.
@@ -306,9 +346,7 @@ Votes Score(const Profiles& profiles, int32_t* profile, Pieces* pieces)
             int64_t first = i;
             int32_t top = 0;
             for (; i < length && profile[i] != 0; i++) top = profile[i] > top ? profile[i] : top;
-            // Ink across nearly the whole strip is a rule, a staff, the
-            // edge of a picture: print leaves paper between its letters.
-            if (top * kRuleShare8 >= (end_cell - first_cell) * (kRuleShare8 - 1)) continue;
+            if (Ruled(profile, first, i, top, end_cell - first_cell)) continue;
             int64_t had = pieces->count;
             CutRun(profile, first, i, top, pieces);
             votes.runs += pieces->count > had;
