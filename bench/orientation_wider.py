@@ -4,6 +4,10 @@ margin of every test for each page left undecided.
 
     orientation_wider.py ORIENT_EVIDENCE WORK_DIR [GROUP...]
 
+ORIENT_EVIDENCE is built by `cmake --build BUILD --target orient_evidence`;
+WORK_DIR also gets evidence-GROUP.txt, the raw evidence of every image.
+The packages it needs are those of `scripts/setup.sh bench`.
+
 Builds in WORK_DIR (kept between runs, never in the repository), each page
 in its four quarter turns:
   real      the shared real pages (../shared/realpages)
@@ -13,11 +17,13 @@ in its four quarter turns:
             paper, with light noise
   blurred   each real page blurred (a Gaussian of 1.5 pixels)
   half      each real page at half its resolution (150 dpi for most)
-  rendered  text we set ourselves: manual pages through groff and pdftoppm at
-            150 and 300 dpi, and ImageMagick text (serif, sans, italic, 7 pt,
-            two columns, capitals, right-aligned)
-  others    pages that must never be turned: ImageMagick's built-in images,
-            plasma, noise, blank and near-blank pages
+  rendered  text we set ourselves: manual pages through groff, ps2pdf and
+            pdftoppm at 150 and 300 dpi, and pages set with PIL in DejaVu,
+            Nimbus Roman and C059 (serif, sans, italic, 7 pt, two columns,
+            capital headings, right-aligned, short lines)
+  others    pages that must never be turned: ImageMagick's built-in images
+            (rose, logo, wizard, granite), plasma, noise, a checkerboard and
+            a blank page
 Then runs ORIENT_EVIDENCE (bench/orient_evidence.cpp) on every image and
 prints right / wrong / undecided per group, every wrong image, and for each
 undecided upright text image the first test that stops it.
