@@ -226,6 +226,8 @@ def stopper(v):
         notes.append("sharpness %.2f<0.5" % (s / max(os_, 1)))
     if inkv * 64 < cores:
         notes.append("ink 1/%s<1/64" % ("%.0f" % (cores / inkv) if inkv > 0 else "-"))
+    if lone * 4 < runs:
+        notes.append("lone %d/%d<1/4" % (lone, runs))
     if apart(oruns, olone, runs, lone):
         notes.append("apart-other")
     if b + a < 40:
