@@ -24,7 +24,8 @@ packages=(
 )
 
 case "${1:-}" in
-  bench) packages+=(hyperfine unpaper imagemagick time libleptonica-dev pkg-config ocrmypdf) ;;  # the peers nivelo is timed against
+  bench) packages+=(hyperfine unpaper imagemagick time libleptonica-dev pkg-config ocrmypdf  # the peers nivelo is timed against
+                   groff-base ghostscript man-db bsdextrautils fonts-dejavu-core fonts-urw-base35) ;;  # text pages set for bench/orientation_wider.py
 esac
 
 missing=()

@@ -28,7 +28,10 @@
 //     page's x-height: headings, blocks of pictures and thick rules have
 //     other heights and no ascenders) and if the run of ink it sits in is
 //     not ruled (staves and the rules of forms darken nearly every cell of
-//     a strip; print leaves paper between its letters);
+//     a strip on a thin line; print leaves paper between its letters, and
+//     where its letters run together, in a soft scan or in old print whose
+//     ink has spread, it fills the strip only at its x-line and base line,
+//     inside a band that stays more than half full over the x-height);
 //   - the lines run along the axis whose votes lean far to one side; across
 //     the lines, the "cores" are letters and words, whose two sides are
 //     more alike, so its votes lean less.  (The sharpness of the profiles
@@ -39,8 +42,9 @@
 //   - a turn only when the votes are many and lopsided far beyond chance
 //     along one axis and clearly less so along the other (or the runs of
 //     ink show the lines apart along that axis and run together across it),
-//     when the ink of the zones leans the same way as the votes, and when
-//     no cue says the lines run the other way.  A wrong turn costs far more
+//     when the ink of the zones leans the same way as the votes, when the
+//     runs of ink along the lines are mostly single lines, and when no cue
+//     says the lines run the other way.  A wrong turn costs far more
 //     than none, so anything short of that leaves the page as it is.
 //   - the layout of the lines (flush at the side where reading starts,
 //     ragged at the other, paragraphs indented) is not taken as a second
@@ -82,9 +86,10 @@ constexpr int64_t kLeastCore = 3;
 // A line piece votes when its core is within kHeightRange / (kHeightRange
 // - 1) of the median height of the axis's cores (1.5 times either way: a
 // caption or a footnote still counts, a heading twice the size does not);
-// when the highest entry of its run has ink in fewer than (kRuleShare8 - 1)
-// / kRuleShare8 of the strip's cells (7 in 8: the densest line of print
-// stays well below, a rule or a staff line reaches it); and when one zone
+// when its run is not ruled (see Ruled: an entry with ink in at least
+// (kRuleShare8 - 1) / kRuleShare8 of the strip's cells, 7 in 8, is full:
+// a rule or a staff line reaches it, print only where its letters run
+// together); and when one zone
 // holds more than kZoneRatio16 / 16 times the other's ink (1.5 times): a
 // piece whose zones are alike says nothing.
 constexpr int64_t kHeightRange = 3;
@@ -117,6 +122,14 @@ constexpr int64_t kOtherShare3 = 2;
 // lines run the other way than the votes do (capitals and figures, whose
 // letters lean more than their lines), no turn is made.
 constexpr int64_t kApart = 3;
+// For the same reason no turn is made along an axis where fewer than
+// 1 / kLeastLone of the runs hold a single line piece: there the "lines"
+// run into each other from one end of the page to the other, as the grains
+// of a texture do (a tiled stone texture leaned 15 spreads one way, with
+// no run of one piece in 18).  Print measured at least a third (a title
+// page halved to 75 dpi, whose lines touch here and there), save one old
+// print of 217 by 293 pixels, with 3 runs in all, left as it is.
+constexpr int64_t kLeastLone = 4;
 // Nor is a turn made along an axis whose profiles are less than
 // 1 / kSharpnessShare as sharp as the other's: there the sharp lines run the
 // other way (the staves of music, the rules of a form) and the lopsided
@@ -165,6 +178,7 @@ struct Votes {
     int64_t sharpness = 0, before = 0, after = 0;
     int64_t runs = 0, lone = 0;  // runs of ink with line pieces, and with one
     int64_t ink_lean = 0, cores = 0;  // ink before the cores less ink after, and in them
+    int64_t height = 0;               // the median height of the cores, in cells
 };
 
 // One line piece: its core's height, the ink of its two zones and of its core.
@@ -244,6 +258,7 @@ void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
     int64_t median = 0;
     for (int64_t seen = 0; seen * 2 < pieces.count; median++) seen += counts[median];
     median--;  // the lower median: the height at which half the pieces are reached
+    votes->height = median;
     for (int64_t k = 0; k < pieces.count; k++) {
         const Piece& piece = pieces.at[k];
         int64_t h = piece.height, before = piece.before, after = piece.after;
@@ -253,6 +268,42 @@ void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
         if (before * 16 > after * kZoneRatio16) votes->before++;
         if (after * 16 > before * kZoneRatio16) votes->after++;
     }
+}
+
+// 1 when the run p[first ... end - 1], of a strip `cells` wide and whose
+// highest entry is top, is ruled.  Its bands are its stretches of entries
+// at least half full.  A rule, a line of a staff, the edge of a box or of a
+// picture is a band full from side to side, thin, and rules come in sets
+// apart from each other.  A line of print whose letters run together (a
+// soft scan, old print whose ink has spread, bold type) is one band as
+// thick as its x-height, full only at its x-line and its base line, where
+// the serifs and the strokes of the letters join, and less than full
+// between them, where words part.  So a run is ruled when full entries lie
+// in more than one band, or in a band thinner than kLeastCore, or in a band
+// with more than two stretches of them (a staff seen whole), or in a band
+// at least half of whose entries are full (a thick rule, a black bar).
+// Without any full entry a run is print.  The test reads the run from both
+// ends alike, so a page turned by 180 degrees is judged the same.
+int Ruled(const int32_t* p, int64_t first, int64_t end, int32_t top, int64_t cells)
+{
+    if (top * kRuleShare8 < cells * (kRuleShare8 - 1)) return 0;
+    int64_t bands = 0;
+    for (int64_t i = first; i < end;) {
+        if (p[i] * 2 < cells) {
+            i++;
+            continue;
+        }
+        int64_t a = i, stretches = 0, full = 0;
+        for (int was = 0; i < end && p[i] * 2 >= cells; i++) {
+            int is = p[i] * kRuleShare8 >= cells * (kRuleShare8 - 1);
+            stretches += is && !was;
+            full += is;
+            was = is;
+        }
+        if (stretches == 0) continue;
+        if (++bands > 1 || stretches > 2 || i - a < kLeastCore || full * 2 >= i - a) return 1;
+    }
+    return 0;
 }
 
 // Entry i of the profile of strip s taken at a slope of `slope` cells a
@@ -304,9 +355,7 @@ Votes Score(const Profiles& profiles, int32_t* profile, Pieces* pieces)
             int64_t first = i;
             int32_t top = 0;
             for (; i < length && profile[i] != 0; i++) top = profile[i] > top ? profile[i] : top;
-            // Ink across nearly the whole strip is a rule, a staff, the
-            // edge of a picture: print leaves paper between its letters.
-            if (top * kRuleShare8 >= (end_cell - first_cell) * (kRuleShare8 - 1)) continue;
+            if (Ruled(profile, first, i, top, end_cell - first_cell)) continue;
             int64_t had = pieces->count;
             CutRun(profile, first, i, top, pieces);
             votes.runs += pieces->count > had;
@@ -397,7 +446,7 @@ int Takes(const Axis& axis, const Axis& other)
 {
     int64_t ink = axis.before > axis.after ? axis.ink_lean : -axis.ink_lean;
     return axis.sharpness * kSharpnessShare >= other.sharpness && ink * kInkShare >= axis.cores &&
-           !Apart(other.runs, other.lone, axis.runs, axis.lone) &&
+           axis.lone * kLeastLone >= axis.runs && !Apart(other.runs, other.lone, axis.runs, axis.lone) &&
            Decisive(axis.before, axis.after, other.before, other.after, Apart(axis.runs, axis.lone, other.runs, other.lone));
 }
 
@@ -474,6 +523,7 @@ int Measure(const BITMAP* page, OrientationEvidence* e)
         e->column_after = down.after;
         e->row_runs = along.runs, e->row_lone = along.lone, e->column_runs = down.runs, e->column_lone = down.lone;
         e->row_ink_lean = along.ink_lean, e->row_cores = along.cores, e->column_ink_lean = down.ink_lean, e->column_cores = down.cores;
+        e->row_height = along.height, e->column_height = down.height;
     }
     FreeMemory(&profile);
     FreeMemory(&pieces.at);

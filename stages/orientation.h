@@ -21,6 +21,9 @@ struct OrientationEvidence {
     // The voters' ink in the zones before their cores less that after, and
     // the ink of their cores.
     int64_t row_ink_lean = 0, row_cores = 0, column_ink_lean = 0, column_cores = 0;
+    // The height most cores share along each axis (the x-height across the
+    // lines), in cells.
+    int64_t row_height = 0, column_height = 0;
 };
 
 struct OrientationResult {
