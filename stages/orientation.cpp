@@ -108,8 +108,14 @@ constexpr int64_t kZoneRatio16 = 24;
 // every page of print measured by less than two thirds of the lines' own
 // lean (an italic page leaned more: see kApart).  What keeps music,
 // drawings and photographs out is the bound on the lines' side: on every
-// such page measured, either axis leaned less than 3.5 spreads.
-constexpr int64_t kLeastVotes = 40;
+// such page measured, either axis leaned less than 3.5 spreads.  With 30
+// votes, 4 spreads asks for 26 on one side, which the exact count of a
+// fair coin's outcomes also puts near once in 30,000; fewer votes are two
+// or three lines of print, too few for a count of letters to mean much.
+// It also keeps the pages of music measured (at most 27 votes, 3 spreads)
+// below two bounds, not one.  At 40, a Fraktur page blurred or scanned at
+// half its resolution (32 to 38 votes, 4.2 to 5.5 spreads) was left.
+constexpr int64_t kLeastVotes = 30;
 constexpr int64_t kVoteRatio4 = 7;
 constexpr int64_t kLeastSpreads = 4;
 constexpr int64_t kOtherShare3 = 2;
