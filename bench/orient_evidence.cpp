@@ -1,5 +1,5 @@
 // Prints, for each page, the evidence the orientation step weighs and the
-// turn it decides, one line a page, so that bench/orientation_margins.py
+// turn it decides, one line a page, so that bench/orientation_wider.py
 // can say which test stops an undecided page and by how much.
 //
 //   orient_evidence <file>...
