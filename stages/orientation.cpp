@@ -16,9 +16,10 @@
 //     its lines apart in every strip;
 //   - nothing is laid out from one edge of the page (the cells, the strips)
 //     nor read in one direction only (the cores), so that a page fed by any
-//     quarter turn shows the same evidence, mirrored: a bilevel page
-//     exactly, others but for the ink cut's tiles.  Otherwise a page near a
-//     bound is decided in some orientations and not in others;
+//     quarter turn shows the same evidence, mirrored: a bilevel page read
+//     pixel by pixel exactly, others (and pages read in blocks, whose cells
+//     are no longer bilevel) but for the ink cut's tiles.  Otherwise a page
+//     near a bound is decided in some orientations and not in others;
 //   - each line piece of a strip is cut into its core (the x-height band:
 //     the profile at least half its peak, across a dip in its middle) and
 //     the zones an x-height wide on either side.  Latin print has far more
