@@ -18,7 +18,7 @@ work=$build/bench-run
 
 "$root/scripts/setup.sh" bench
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target nivelo nivelo-assemble make_page stage_bench tiff_load >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target nivelo nivelo-assemble make_page stage_bench tiff_load orient_evidence >/dev/null
 
 rm -rf "$work"
 mkdir -p "$work/out1" "$work/out2"
@@ -119,6 +119,14 @@ if pkg-config --exists lept 2>/dev/null; then
   g++ -O2 "$root/bench/lept_orient.cpp" -o "$lept_orient" $(pkg-config --cflags --libs lept)
 fi
 python3 "$root/bench/orientation_accuracy.py" "$nivelo" "$root/bench/realpages" "$build/bench-orient" "$lept_orient"
+# The same step on the wider set: the pages faded, blurred, halved, as
+# published, text we set, pictures; with the test that stops each page left.
+echo
+echo "== orientation, wider set (kept in $build/bench-orient-wider)"
+# It sets text with PIL: the system's python3 when the one on PATH lacks it.
+py=python3
+"$py" -c 'import PIL' 2>/dev/null || py=/usr/bin/python3
+"$py" "$root/bench/orientation_wider.py" "$build/bench/orient_evidence" "$build/bench-orient-wider"
 # Whole archives: 40 A4 pages through nivelo-batch, one job against one per
 # core.  Eight distinct pages (angles from -1.6 to 1.2 degrees), each linked
 # under five names, keep the disk use down.

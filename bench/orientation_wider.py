@@ -35,7 +35,14 @@ from concurrent.futures import ProcessPoolExecutor
 
 from PIL import Image, ImageFilter
 
-SHARED = "/work/shared"
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+# The shared real material beside the repository (NIVELO_SHARED to move it);
+# without it the real pages come from bench/realpages and the published
+# files are left out.
+SHARED = os.environ.get("NIVELO_SHARED", os.path.join(os.path.dirname(ROOT), "shared"))
+PAGES = os.path.join(SHARED, "realpages")
+if not os.path.isdir(PAGES):
+    PAGES = os.path.join(ROOT, "bench", "realpages")
 TURNS = (0, 90, 180, 270)
 # Pages that hold no running text to vote: any answer but "undecided" on
 # them is wrong (the music of the shared set).
@@ -64,14 +71,14 @@ def make_group(group, work):
     out_dir = os.path.join(work, group)
     os.makedirs(out_dir, exist_ok=True)
     jobs = []
-    real = sorted(n[:-4] for n in os.listdir(SHARED + "/realpages") if n.endswith(".tif"))
+    real = sorted(n[:-4] for n in os.listdir(PAGES) if n.endswith(".tif"))
     if group == "real":
-        jobs = [(group, os.path.join(SHARED, "realpages", n + ".tif"), n, out_dir) for n in real]
-    elif group == "formats":
+        jobs = [(group, os.path.join(PAGES, n + ".tif"), n, out_dir) for n in real]
+    elif group == "formats" and os.path.isdir(os.path.join(SHARED, "realformats")):
         jobs = [(group, os.path.join(SHARED, "realformats", n), n.rsplit(".", 1)[0], out_dir)
                 for n in sorted(os.listdir(SHARED + "/realformats")) if not n.endswith(".md")]
     elif group in ("faded", "blurred", "half"):
-        jobs = [(group, os.path.join(SHARED, "realpages", n + ".tif"), n, out_dir) for n in real]
+        jobs = [(group, os.path.join(PAGES, n + ".tif"), n, out_dir) for n in real]
     return jobs
 
 
@@ -200,6 +207,10 @@ def evidence(tool, paths):
     return rows
 
 
+# kLeastVotes of stages/orientation.cpp: keep the two the same.
+LEAST_VOTES = 30
+
+
 def stopper(v):
     """The first test that stops the image (as stages/orientation.cpp's Decide), with its margin."""
     _, _, _, rs, cs, rb, ra, cb, ca, rr, rl, cr, cl, ri, rc, ci, cc = v[:17]
@@ -219,7 +230,7 @@ def stopper(v):
     ospreads = abs(ob - oa) / (ob + oa) ** 0.5 if ob + oa else 0
 
     def apart(r, l, orr, ol):
-        return r >= 40 and orr >= 40 and (orr - ol) * r >= 3 * (r - l) * orr
+        return r >= LEAST_VOTES and orr >= LEAST_VOTES and (orr - ol) * r >= 3 * (r - l) * orr
     inkv = ink if b > a else -ink
     notes = []
     if s * 2 < os_:
@@ -230,8 +241,8 @@ def stopper(v):
         notes.append("lone %d/%d<1/4" % (lone, runs))
     if apart(oruns, olone, runs, lone):
         notes.append("apart-other")
-    if b + a < 40:
-        notes.append("votes %d<40" % (b + a))
+    if b + a < LEAST_VOTES:
+        notes.append("votes %d<%d" % (b + a, LEAST_VOTES))
     if most * 4 < least * 7:
         notes.append("ratio %.2f<1.75" % (most / max(least, 1)))
     if spreads < 4:
