@@ -479,9 +479,8 @@ int Decide(const OrientationEvidence& e, int* decided)
 // a page turned by a quarter or a half turn are the same blocks.  (One pixel
 // of each block would not do: with a step of 2 and an even width, a page
 // turned by 180 degrees shows the cells its other pixels, and a hairline,
-// a serif, a dot may be in one and not the other.)  The means round down,
-// a shift when the block holds a power of two of pixels.  Null after
-// "Not enough memory\n".
+// a serif, a dot may be in one and not the other.)  The means round down.
+// Null after "Not enough memory\n".
 BITMAP* SampledCopy(const BITMAP* page, int64_t step)
 {
     int64_t width = page->width / step, height = page->height / step;
@@ -501,9 +500,7 @@ BITMAP* SampledCopy(const BITMAP* page, int64_t step)
         return nullptr;
     }
     int64_t dx = page->width % step / 2, dy = page->height % step / 2;
-    uint32_t area = uint32_t(step * step), shift = 0;
-    while ((uint32_t(1) << shift) < area) shift++;
-    bool power = (uint32_t(1) << shift) == area;
+    uint32_t area = uint32_t(step * step);
     RunInBands(height, threads, [&](int thread, int64_t first, int64_t end) {
         uint32_t* sum = sums + size_t(thread) * sums_size;
         for (int64_t y = first; y < end; y++) {
@@ -528,7 +525,7 @@ BITMAP* SampledCopy(const BITMAP* page, int64_t step)
                 for (int c = 0; c < 3; c++) {
                     uint32_t total = 0;
                     for (int64_t k = 0; k < step; k++) total += sum[size_t(x * step + k) * 3 + size_t(c)];
-                    to[3 * x + c] = uint8_t(power ? total >> shift : total / area);
+                    to[3 * x + c] = uint8_t(total / area);
                 }
         }
     });
