@@ -14,6 +14,7 @@ fail() {
   [[ -s $work/gui.log ]] && { echo "nivelo_gui printed:"; tail -n 20 "$work/gui.log"; }
   [[ -n $gui_pid ]] && ! kill -0 "$gui_pid" 2>/dev/null && echo "nivelo_gui is no longer running"
   [[ -n $xvfb_pid ]] && ! kill -0 "$xvfb_pid" 2>/dev/null && echo "Xvfb ($DISPLAY) is no longer running"
+  [[ -s $work/xvfb.log ]] && { echo "Xvfb printed:"; tail -n 10 "$work/xvfb.log"; }
   [[ -n ${NIVELO_SHOT_DIR:-} ]] && xwd -root -silent | convert xwd:- "$NIVELO_SHOT_DIR/fail.png"; exit 1; }
 require_tools() {  # exit 77 (skipped) when one is missing
   for tool in Xvfb xdotool xwd convert; do command -v $tool >/dev/null || { echo "no $tool: skipped"; exit 77; }; done
@@ -22,17 +23,17 @@ until_ok() {  # until_ok <seconds> <command...>: fails at the deadline
   local deadline=$((SECONDS + $1)); shift
   until "$@" >/dev/null 2>&1; do ((SECONDS < deadline)) || return 1; sleep 0.05; done
 }
-# Servers started side by side (tests run in parallel) with -displayfd race
-# for one display number: the loser, trying a number already taken, removes
-# the winner's socket, whose clients then get "Can't open display".  So each
-# test takes a number of its own under a lock it holds until it ends, and
-# starts its server on that number.
+# The server runs with -noreset: by default an X server resets when its last
+# client leaves, and refuses connections meanwhile, so a window started just
+# after a check with xdotool got "Can't open display" on a loaded machine.
+# Each test takes a display number of its own under a lock it holds until
+# it ends, so that servers started side by side never try the same number.
 start_xvfb() {
   local n
   for n in $(seq 20 99); do
     exec {xvfb_lock}>"/tmp/nivelo-xvfb-$n.lock" 2>/dev/null || continue
     if flock -n "$xvfb_lock" && [[ ! -e /tmp/.X$n-lock ]]; then
-      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null &
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset 2>"$work/xvfb.log" &
       xvfb_pid=$!
       export DISPLAY=:$n
       until_ok 10 eval 'xdotool getdisplaygeometry || ! kill -0 $xvfb_pid'
