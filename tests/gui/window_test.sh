@@ -49,7 +49,7 @@ snap flou
 [[ $(strip) != "$before" ]] || fail "the stage chooser did not change the panel"
 xdotool mousemove 69 154 click 1 key End BackSpace BackSpace BackSpace BackSpace BackSpace type 1000
 xdotool mousemove 69 443 click 1
-until_ok 10 window '^Flou$' || fail "no question before a blur of radius 1000"
+until_ok 10 shown '^Flou$' || fail "no question before a blur of radius 1000"
 xdotool key Left space  # "Non" has the focus: a hasty Return starts nothing
 until_ok 10 pgrep -P "$gui_pid" || fail "nivelo not started"
 until_ok 10 window '^Mise' || fail "no wait box while nivelo runs"
@@ -66,7 +66,7 @@ printf 'REPERTOIRE1="out1/"\nREPERTOIRE2="out2/"\nBLUR_RADIUS=3\nCOUL_REMPLISSAG
 cp "$sample" "$pages/a.tga"
 printf 'not an image' >"$pages/b.tga"
 menu 30 3  # Fichier > Charger Config...
-until_ok 10 window '^Charger un fichier de config$' || fail "no configuration dialog"
+until_ok 10 shown '^Charger un fichier de config$' || fail "no configuration dialog"
 xdotool type sorties.txt
 xdotool key Return
 wait_run " /d4095 "
@@ -85,13 +85,13 @@ xdotool key Return
 xdotool key F5
 wait_run " /d4 "
 xdotool key ctrl+o
-until_ok 10 window '^Charger une image$' || fail "Ctrl+O opened nothing"
+until_ok 10 shown '^Charger une image$' || fail "Ctrl+O opened nothing"
 xdotool key Escape
 until_ok 10 eval '! window "^Charger une image$"' || fail "image dialog still open"
 
 # "Sauver Config...": a name typed into the emptied field is the name saved.
 menu 30 4  # Fichier > Sauver Config...
-until_ok 10 window '^Sauver un fichier de config$' || fail "no save dialog"
+until_ok 10 shown '^Sauver un fichier de config$' || fail "no save dialog"
 xdotool key ctrl+a BackSpace
 xdotool type --delay 30 mes_reglages
 xdotool key Return

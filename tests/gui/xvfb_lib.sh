@@ -46,6 +46,11 @@ start_xvfb() {
   fail "Xvfb did not start on any display from :20 to :99"
 }
 window() { xdotool search --name "$1"; }
+# shown <title regex>: that window is on the screen.  Without a window
+# manager keys go to the window under the pointer, where the GUI opens its
+# dialogs; a window is found before it is mapped, and keys typed in between
+# go to the window below.
+shown() { xdotool search --onlyvisible --name "$1"; }
 start_gui() {  # start_gui <nivelo_gui> [image]
   mkdir -p "$work/start"
   # Remembered settings go to the test's own folder, never the user's.
