@@ -245,8 +245,8 @@ def stopper(v):
         notes.append("votes %d<%d" % (b + a, LEAST_VOTES))
     if most * 4 < least * 7:
         notes.append("ratio %.2f<1.75" % (most / max(least, 1)))
-    if spreads < 4:
-        notes.append("spreads %.2f<4" % spreads)
+    if spreads < 3.5:
+        notes.append("spreads %.2f<3.5" % spreads)
     ap = apart(runs, lone, oruns, olone)
     if not ap and ospreads * 3 > spreads * 2:
         notes.append("other %.2f>0.67" % (ospreads / max(spreads, 1e-9)))

@@ -101,24 +101,27 @@ constexpr int64_t kZoneRatio16 = 24;
 // multiples of a fair coin's spread (the votes' difference over the square
 // root of their number).  That axis is taken when at least kLeastVotes line
 // pieces voted along it, its larger side has at least kVoteRatio4 / 4 times
-// the votes of the smaller (1.75 times) and leans kLeastSpreads spreads or
-// more (a fair coin goes that far once in 30,000 pages); and when the other
-// axis, across the letters, leans at most kOtherShare3 / 3 as far in
+// the votes of the smaller (1.75 times) and leans kLeastSpreads2 / 2 spreads
+// or more (3.5: a fair coin goes that far once in 4,000 pages); and when the
+// other axis, across the letters, leans at most kOtherShare3 / 3 as far in
 // spreads.  Across the lines the pieces are letters and words, whose sides
 // may differ too (italics lean, words start with capitals), but on nearly
 // every page of print measured by less than two thirds of the lines' own
-// lean (an italic page leaned more: see kApart).  What keeps music,
-// drawings and photographs out is the bound on the lines' side: on every
-// such page measured, either axis leaned less than 3.5 spreads.  With 30
-// votes, 4 spreads asks for 26 on one side, which the exact count of a
-// fair coin's outcomes also puts near once in 30,000; fewer votes are two
-// or three lines of print, too few for a count of letters to mean much.
-// It also keeps the pages of music measured (at most 27 votes, 3 spreads)
-// below two bounds, not one.  At 40, a Fraktur page blurred or scanned at
-// half its resolution (32 to 38 votes, 4.2 to 5.5 spreads) was left.
+// lean (an italic page leaned more: see kApart).  With 30 votes, 3.5 spreads
+// asks for 25 on one side, which the exact count of a fair coin's outcomes
+// puts near once in 6,000; fewer votes are two or three lines of print, too
+// few for a count of letters to mean much.  The bound sits between what
+// print and what other pages measured.  Pages of music leaned at most 3
+// spreads (one scanned at half its resolution), and those that leaned more
+// than 2 had at most 27 votes, so two bounds keep them out, not one; the title page turned the wrong way by its
+// large capitals and its ornaments, 1.6 spreads.  Print that is blurred,
+// faded or scanned at half its resolution, and a page of twelve italic
+// lines, leaned 3.5 to 4: at 4 spreads they were left as they were.  At 40
+// votes, a Fraktur page blurred or scanned at half its resolution (32 to 38
+// votes, 4.2 to 5.5 spreads) was left.
 constexpr int64_t kLeastVotes = 30;
 constexpr int64_t kVoteRatio4 = 7;
-constexpr int64_t kLeastSpreads = 4;
+constexpr int64_t kLeastSpreads2 = 7;
 constexpr int64_t kOtherShare3 = 2;
 // The other axis may lean further when a second cue says which axis the
 // lines run along.  Print keeps its lines apart with paper, so along the
@@ -432,7 +435,7 @@ int Decisive(int64_t before, int64_t after, int64_t other_before, int64_t other_
     int64_t most = before > after ? before : after, least = before > after ? after : before;
     Lean lean = LeanOf(before, after), other = LeanOf(other_before, other_after);
     return lean.votes >= kLeastVotes && most * 4 >= least * kVoteRatio4 &&
-           lean.gap2 >= kLeastSpreads * kLeastSpreads * lean.votes &&
+           lean.gap2 * 4 >= kLeastSpreads2 * kLeastSpreads2 * lean.votes &&
            (apart || other.gap2 * lean.votes * 9 <= lean.gap2 * other.votes * kOtherShare3 * kOtherShare3);
 }
 
