@@ -108,7 +108,12 @@ PngDirectResult UnfilterAsInflated(Stream* s, Progress* p, uint32_t width, uint3
         UnfilterRowRange(s->out, width, channels, y, end, scratch);
         y = end;
     }
-    return PNG_DIRECT_READ;
+    // Every row may be there before the inflater has read the stream's end:
+    // the Adler-32, and whether bytes follow the page.  The answer waits for
+    // it, or it would hang on which thread ran first.
+    std::unique_lock<std::mutex> hold(p->lock);
+    p->moved.wait(hold, [&] { return p->state != kInflating; });
+    return p->state == kInflated ? PNG_DIRECT_READ : PNG_DIRECT_DECLINED;
 }
 
 // Both sides on two threads.  False when no thread could be had, nothing done.
