@@ -136,8 +136,10 @@ TEST(PngTwins, DamagedFilesAreLeftToLibpngWhichRefusesThem)
 }
 
 // A PNG made here from rows already filtered (filter code first), so that
-// a code or the stream's end can be made wrong with the rest right.
-std::string MakePng(uint32_t width, uint32_t height, bool colour, const std::string& rows, int level)
+// a code, the stream's end or its Adler-32 can be made wrong with the rest
+// right.
+std::string MakePng(uint32_t width, uint32_t height, bool colour, const std::string& rows, int level,
+                    bool bad_adler = false)
 {
     std::string png("\x89PNG\r\n\x1a\n", 8);
     auto chunk = [&](const char* type, const std::string& body) {
@@ -157,6 +159,7 @@ std::string MakePng(uint32_t width, uint32_t height, bool colour, const std::str
     std::string z(size, '\0');
     compress2(reinterpret_cast<Bytef*>(z.data()), &size, reinterpret_cast<const Bytef*>(rows.data()), uLong(rows.size()), level);
     z.resize(size);
+    if (bad_adler) z.back() = char(z.back() ^ 1);
     for (size_t at = 0; at < z.size(); at += 1 << 20) chunk("IDAT", z.substr(at, 1 << 20));
     chunk("IEND", "");
     return png;
@@ -166,7 +169,8 @@ std::string MakePng(uint32_t width, uint32_t height, bool colour, const std::str
 // and with two: the same bytes as libpng.  A filter code PNG does not define
 // in the last rows, or a stream a byte short of the page, is declined both
 // ways (the rows above already finished when it is found), and so is a
-// stream a byte longer than the page.
+// stream a byte longer than the page or with a wrong Adler-32: with two
+// threads every row may be finished before the inflater reads that far.
 TEST(PngTwins, InflatingBesideUnfilteringGivesLibpngsBytes)
 {
     ScratchDir dir;
@@ -192,7 +196,8 @@ TEST(PngTwins, InflatingBesideUnfilteringGivesLibpngsBytes)
             {"good", MakePng(g.width, g.height, g.colour, rows, g.level), PNG_DIRECT_READ},
             {"filter code 5", MakePng(g.width, g.height, g.colour, bad_code, g.level), PNG_DIRECT_DECLINED},
             {"a byte short", MakePng(g.width, g.height, g.colour, short_stream, g.level), PNG_DIRECT_DECLINED},
-            {"a byte long", MakePng(g.width, g.height, g.colour, rows + '\0', g.level), PNG_DIRECT_DECLINED}};
+            {"a byte long", MakePng(g.width, g.height, g.colour, rows + '\0', g.level), PNG_DIRECT_DECLINED},
+            {"Adler-32 wrong", MakePng(g.width, g.height, g.colour, rows, g.level, true), PNG_DIRECT_DECLINED}};
         for (const Case& c : cases) {
             std::string path = dir / "big.png";
             WriteFileBytes(path, c.png);
