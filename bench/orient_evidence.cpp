@@ -37,13 +37,13 @@ int main(int argc, char** argv)
             continue;
         }
         const OrientationEvidence& e = r.evidence;
-        std::printf("%s %d %d %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld\n", argv[k],
+        std::printf("%s %d %d %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld %lld\n", argv[k],
                     r.decided, r.turn, (long long)e.contrast, (long long)e.row_sharpness, (long long)e.column_sharpness,
                     (long long)e.row_before, (long long)e.row_after, (long long)e.column_before,
                     (long long)e.column_after, (long long)e.row_runs, (long long)e.row_lone, (long long)e.column_runs,
                     (long long)e.column_lone, (long long)e.row_ink_lean, (long long)e.row_cores,
                     (long long)e.column_ink_lean, (long long)e.column_cores, (long long)e.row_height,
-                    (long long)e.column_height);
+                    (long long)e.column_height, (long long)e.row_spread, (long long)e.column_spread);
         std::fflush(stdout);
         BITMAP_Free(slot);
         FreeMemory(&slot);

@@ -214,8 +214,9 @@ LEAST_VOTES = 30
 def stopper(v):
     """The first test that stops the image (as stages/orientation.cpp's Decide), with its margin."""
     _, _, _, rs, cs, rb, ra, cb, ca, rr, rl, cr, cl, ri, rc, ci, cc = v[:17]
-    rows = (rb, ra, rs, ri, rc, rr, rl)
-    cols = (cb, ca, cs, ci, cc, cr, cl)
+    rsp, csp = v[19:21]
+    rows = (rb, ra, rs, ri, rc, rr, rl, rsp)
+    cols = (cb, ca, cs, ci, cc, cr, cl, csp)
 
     def lean(b, a):
         return ((b - a) ** 2, b + a)
@@ -223,8 +224,8 @@ def stopper(v):
     lr, lc = lean(rb, ra), lean(cb, ca)
     axis, other = (rows, cols) if lr[0] * lc[1] >= lc[0] * lr[1] else (cols, rows)
     name = "rows" if axis is rows else "cols"
-    b, a, s, ink, cores, runs, lone = axis
-    ob, oa, os_, _, _, oruns, olone = other
+    b, a, s, ink, cores, runs, lone, spread = axis
+    ob, oa, os_, _, _, oruns, olone, _ = other
     most, least = max(b, a), min(b, a)
     spreads = abs(b - a) / (b + a) ** 0.5 if b + a else 0
     ospreads = abs(ob - oa) / (ob + oa) ** 0.5 if ob + oa else 0
@@ -241,6 +242,8 @@ def stopper(v):
         notes.append("lone %d/%d<1/4" % (lone, runs))
     if apart(oruns, olone, runs, lone):
         notes.append("apart-other")
+    if spread * 16 < abs(b - a):
+        notes.append("beyond two strips %d/%d<1/16" % (spread, abs(b - a)))
     if b + a < LEAST_VOTES:
         notes.append("votes %d<%d" % (b + a, LEAST_VOTES))
     if most * 4 < least * 7:

@@ -45,9 +45,10 @@
 //     along one axis and clearly less so along the other (or the runs of
 //     ink show the lines apart along that axis and run together across it),
 //     when the ink of the zones leans the same way as the votes, when the
-//     runs of ink along the lines are mostly single lines, and when no cue
-//     says the lines run the other way.  A wrong turn costs far more
-//     than none, so anything short of that leaves the page as it is.
+//     runs of ink along the lines are mostly single lines, when the lean
+//     is spread across the page, not held by one column of it, and when
+//     no cue says the lines run the other way.  A wrong turn costs far
+//     more than none, so anything short of that leaves the page as it is.
 //   - the layout of the lines (flush at the side where reading starts,
 //     ragged at the other, paragraphs indented) is not taken as a second
 //     cue to let through pages whose votes fall a little short: justified
@@ -158,6 +159,21 @@ constexpr int64_t kSharpnessShare = 2;
 // ascenders.  The stray ink a skewed scan smears into both zones alike
 // cancels in the difference.
 constexpr int64_t kInkShare = 64;
+// Nor when the lean rests on one column of the page: the votes outside the
+// two strips that lean most (a column may straddle two) must still lean the
+// same way by at least 1 / kSpreadShare of the whole lean.  In print every
+// strip across a column holds letters of the same kind, so the lean is
+// spread over the page's width.  A list of words in capitals, set beside a
+// narrow column of "Yes (C/S)", has no ascenders at all: its lean, the tails
+// of the brackets and slashes below the line, came from that one column,
+// the same word repeated down the page, and read the page upside down by 4
+// to 6 spreads (8 pages of a published manual rendered at 300 dpi, 15 of
+// their 32 images turned the wrong way).  Without their two leading strips
+// those pages leaned at most 1 / 33 of their lean their way.  The pages of
+// print turned leaned at least 1 / 7 (a table of contents), 1 / 13 at half
+// their resolution; the print this leaves as it is fills two or three
+// strips: old prints halved to less than 450 pixels across, a short index.
+constexpr int64_t kSpreadShare = 16;
 
 // Profiles of `strips` pieces, each `length` long: sums[s * length + i].
 // Piece s covers cells s kStrip - offset ... (s + 1) kStrip - offset - 1
@@ -190,11 +206,13 @@ struct Votes {
     int64_t runs = 0, lone = 0;  // runs of ink with line pieces, and with one
     int64_t ink_lean = 0, cores = 0;  // ink before the cores less ink after, and in them
     int64_t height = 0;               // the median height of the cores, in cells
+    int64_t spread = 0;               // the lean outside the two strips leaning most (see kSpreadShare)
 };
 
-// One line piece: its core's height, the ink of its two zones and of its core.
+// One line piece: its core's height, the ink of its two zones and of its
+// core, and the strip it lies in.
 struct Piece {
-    int32_t height, before, after, core;
+    int32_t height, before, after, core, strip;
 };
 
 // Room for the pieces of every strip of one axis: a kept core is at least
@@ -215,7 +233,7 @@ int64_t Sum(const int32_t* p, int64_t first, int64_t end)
 // whose highest entry is top, added to *pieces.  The zone beside a core
 // reaches an x-height out, but never past half-way to the next core of the
 // run.
-void CutRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Pieces* pieces)
+void CutRun(const int32_t* p, int64_t first, int64_t end, int32_t top, int32_t strip, Pieces* pieces)
 {
     // A line's x-height band is heaviest at its top and its base line
     // (serifs, bowls, the strokes of e, a, z), and its middle may sink
@@ -253,14 +271,29 @@ void CutRun(const int32_t* p, int64_t first, int64_t end, int32_t top, Pieces* p
         if (high > b + height) high = b + height;
         previous_end = next < end ? b + (next - b + 1) / 2 : end;
         if (height < kLeastCore) continue;
-        pieces->at[pieces->count++] = {int32_t(height), int32_t(Sum(p, low, a)), int32_t(Sum(p, b, high)), int32_t(Sum(p, a, b))};
+        pieces->at[pieces->count++] = {int32_t(height), int32_t(Sum(p, low, a)), int32_t(Sum(p, b, high)), int32_t(Sum(p, a, b)), strip};
+    }
+}
+
+// The two strips that lean most one way, by how far they lean.
+struct Leaders {
+    int64_t first = 0, second = 0;
+};
+void Keep(Leaders* leaders, int64_t lean)
+{
+    if (lean > leaders->first) {
+        leaders->second = leaders->first;
+        leaders->first = lean;
+    } else if (lean > leaders->second) {
+        leaders->second = lean;
     }
 }
 
 // The votes of the pieces whose core is near the x-height most pieces
 // share (the median height, within kHeightRange): a heading, a rule thick
 // with ink or a block of a picture has a core of another height, and its
-// zones say nothing of the print's ascenders.
+// zones say nothing of the print's ascenders.  The pieces come strip after
+// strip, so each strip's own lean is summed as they pass.
 void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
 {
     if (pieces.count == 0) return;
@@ -279,6 +312,23 @@ void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
         if (before * 16 > after * kZoneRatio16) votes->before++;
         if (after * 16 > before * kZoneRatio16) votes->after++;
     }
+    // Each strip's votes before less after; the two that lean most each way.
+    Leaders towards_before, towards_after;
+    int64_t lean = 0;
+    for (int64_t k = 0; k < pieces.count; k++) {
+        const Piece& piece = pieces.at[k];
+        int64_t h = piece.height, before = piece.before, after = piece.after;
+        if (h * kHeightRange >= median * (kHeightRange - 1) && h * (kHeightRange - 1) <= median * kHeightRange)
+            lean += (before * 16 > after * kZoneRatio16) - (after * 16 > before * kZoneRatio16);
+        if (k + 1 == pieces.count || pieces.at[k + 1].strip != piece.strip) {
+            Keep(&towards_before, lean);
+            Keep(&towards_after, -lean);
+            lean = 0;
+        }
+    }
+    const Leaders& leaders = votes->before >= votes->after ? towards_before : towards_after;
+    int64_t gap = votes->before >= votes->after ? votes->before - votes->after : votes->after - votes->before;
+    votes->spread = gap - leaders.first - leaders.second;
 }
 
 // 1 when the run p[first ... end - 1], of a strip `cells` wide and whose
@@ -368,7 +418,7 @@ Votes Score(const Profiles& profiles, int32_t* profile, Pieces* pieces)
             for (; i < length && profile[i] != 0; i++) top = profile[i] > top ? profile[i] : top;
             if (Ruled(profile, first, i, top, end_cell - first_cell)) continue;
             int64_t had = pieces->count;
-            CutRun(profile, first, i, top, pieces);
+            CutRun(profile, first, i, top, int32_t(s), pieces);
             votes.runs += pieces->count > had;
             votes.lone += pieces->count == had + 1;
         }
@@ -448,7 +498,7 @@ int Apart(int64_t runs, int64_t lone, int64_t other_runs, int64_t other_lone)
 
 // One axis's share of the evidence.
 struct Axis {
-    int64_t before, after, sharpness, ink_lean, cores, runs, lone;
+    int64_t before, after, sharpness, ink_lean, cores, runs, lone, spread;
 };
 
 // 1 when the lines run along `axis` and lean far enough to turn the page:
@@ -456,7 +506,9 @@ struct Axis {
 int Takes(const Axis& axis, const Axis& other)
 {
     int64_t ink = axis.before > axis.after ? axis.ink_lean : -axis.ink_lean;
+    int64_t gap = axis.before > axis.after ? axis.before - axis.after : axis.after - axis.before;
     return axis.sharpness * kSharpnessShare >= other.sharpness && ink * kInkShare >= axis.cores &&
+           axis.spread * kSpreadShare >= gap &&
            axis.lone * kLeastLone >= axis.runs && !Apart(other.runs, other.lone, axis.runs, axis.lone) &&
            Decisive(axis.before, axis.after, other.before, other.after, Apart(axis.runs, axis.lone, other.runs, other.lone));
 }
@@ -465,9 +517,9 @@ int Takes(const Axis& axis, const Axis& other)
 // not clear.
 int Decide(const OrientationEvidence& e, int* decided)
 {
-    Axis rows = {e.row_before, e.row_after, e.row_sharpness, e.row_ink_lean, e.row_cores, e.row_runs, e.row_lone};
+    Axis rows = {e.row_before, e.row_after, e.row_sharpness, e.row_ink_lean, e.row_cores, e.row_runs, e.row_lone, e.row_spread};
     Axis columns = {e.column_before, e.column_after, e.column_sharpness, e.column_ink_lean,
-                    e.column_cores, e.column_runs, e.column_lone};
+                    e.column_cores, e.column_runs, e.column_lone, e.column_spread};
     // Which axis leans more: (gap2 / votes) of the rows against the columns'.
     Lean along = LeanOf(rows.before, rows.after), down = LeanOf(columns.before, columns.after);
     int64_t row_lean = along.gap2 * down.votes, column_lean = down.gap2 * along.votes;
@@ -569,6 +621,7 @@ int Measure(const BITMAP* page, OrientationEvidence* e)
         e->row_runs = along.runs, e->row_lone = along.lone, e->column_runs = down.runs, e->column_lone = down.lone;
         e->row_ink_lean = along.ink_lean, e->row_cores = along.cores, e->column_ink_lean = down.ink_lean, e->column_cores = down.cores;
         e->row_height = along.height, e->column_height = down.height;
+        e->row_spread = along.spread, e->column_spread = down.spread;
     }
     FreeMemory(&profile);
     FreeMemory(&pieces.at);

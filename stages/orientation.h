@@ -24,6 +24,10 @@ struct OrientationEvidence {
     // The height most cores share along each axis (the x-height across the
     // lines), in cells.
     int64_t row_height = 0, column_height = 0;
+    // The votes' lean toward the axis's larger side (before less after, or
+    // after less before) outside the two strips of the page that lean that
+    // way most.
+    int64_t row_spread = 0, column_spread = 0;
 };
 
 struct OrientationResult {

@@ -57,6 +57,28 @@ double Capitals(double u, double v)
     return stem || bar ? kInk : kPaper;
 }
 
+// A list: words in capitals, and beside them a narrow column repeating on
+// every line one word whose brackets and slash hang below the line, as in
+// "Yes (C/S)".  Its only lean is that column's, the wrong way.
+double ListWithColumn(double u, double v)
+{
+    if (v < 100 || v >= 1100) return kPaper;
+    int line = int(v - 100) / 34, o = int(v - 100) % 34;
+    if (u >= 90 && u < 420) {
+        int letter = int(u - 90) / 10, x = int(u - 90) % 10;
+        if (letter >= 6 + int(Mix(uint32_t(line), 3u) % 24) || x >= 8 || o >= 20) return kPaper;
+        bool stem = Mix(uint32_t(line), uint32_t(letter) + 1u) % 2 ? x < 4 : x >= 4;
+        return stem || o < 2 || o >= 18 ? kInk : kPaper;
+    }
+    if (u >= 600 && u < 690) {
+        int x = int(u - 600) % 15;
+        if (x >= 12 || o >= 27) return kPaper;
+        if (o >= 20) return x < 2 || x >= 10 ? kInk : kPaper;  // the tails of "(" ")" "/"
+        return x < 3 || x >= 9 || o < 2 || o >= 18 ? kInk : kPaper;
+    }
+    return kPaper;
+}
+
 double Blank(double, double) { return 240.0; }
 double Photograph(double u, double v)
 {
@@ -123,7 +145,8 @@ TEST_F(StageTest, DrawnPagesInEveryQuarterTurn)
 {
     const struct { const char* what; Paper paper; double angle; int ground; bool print; } kPages[] = {
         {"two columns", TwoColumns, 0.8, 30, true}, {"large figure over one column", LargeFigure, 0.8, 30, true},
-        {"capitals", Capitals, 0.8, 30, false}, {"blank", Blank, 0.5, -10, false}, {"photograph", Photograph, 0.5, -10, false}};
+        {"capitals", Capitals, 0.8, 30, false}, {"list in capitals beside one column", ListWithColumn, 0.8, 30, false},
+        {"blank", Blank, 0.5, -10, false}, {"photograph", Photograph, 0.5, -10, false}};
     for (const auto& p : kPages) {
         BITMAP* upright = Draw(p.paper, p.angle, p.ground);
         for (int fed : {0, 90, 180, 270}) ExpectFound(upright, fed, p.print, p.what);
