@@ -102,27 +102,27 @@ constexpr int64_t kZoneRatio16 = 24;
 // multiples of a fair coin's spread (the votes' difference over the square
 // root of their number).  That axis is taken when at least kLeastVotes line
 // pieces voted along it, its larger side has at least kVoteRatio4 / 4 times
-// the votes of the smaller (1.75 times) and leans kLeastSpreads2 / 2 spreads
-// or more (3.5: a fair coin goes that far once in 4,000 pages); and when the
-// other axis, across the letters, leans at most kOtherShare3 / 3 as far in
+// the votes of the smaller (1.75 times) and leans kLeastSpreads spreads or
+// more (a fair coin goes that far once in 30,000 pages); and when the other
+// axis, across the letters, leans at most kOtherShare3 / 3 as far in
 // spreads.  Across the lines the pieces are letters and words, whose sides
 // may differ too (italics lean, words start with capitals), but on nearly
 // every page of print measured by less than two thirds of the lines' own
-// lean (an italic page leaned more: see kApart).  With 30 votes, 3.5 spreads
-// asks for 25 on one side, which the exact count of a fair coin's outcomes
-// puts near once in 6,000; fewer votes are two or three lines of print, too
-// few for a count of letters to mean much.  The bound sits between what
-// print and what other pages measured.  Pages of music leaned at most 3
-// spreads (one scanned at half its resolution), and those that leaned more
-// than 2 had at most 27 votes, so two bounds keep them out, not one; the title page turned the wrong way by its
-// large capitals and its ornaments, 1.6 spreads.  Print that is blurred,
-// faded or scanned at half its resolution, and a page of twelve italic
-// lines, leaned 3.5 to 4: at 4 spreads they were left as they were.  At 40
-// votes, a Fraktur page blurred or scanned at half its resolution (32 to 38
-// votes, 4.2 to 5.5 spreads) was left.
+// lean (an italic page leaned more: see kApart).  With 30 votes, 4 spreads
+// asks for 26 on one side, which the exact count of a fair coin's outcomes
+// also puts near once in 30,000; fewer votes are two or three lines of
+// print, too few for a count of letters to mean much.  Pages of music
+// leaned at most 3 spreads (one scanned at half its resolution), and those
+// that leaned more than 2 had at most 27 votes, so two bounds keep them
+// out, not one.  The bound is not lower though print blurred, faded or
+// scanned at half its resolution, and a page of twelve italic lines, leaned
+// 3.5 to 4: at 3.5 a page of a manual rendered at 150 dpi, options in
+// typewriter type over lines of capitals, was turned upside down by 3.8.
+// At 40 votes, a Fraktur page blurred or scanned at half its resolution (32
+// to 38 votes, 4.2 to 5.5 spreads) was left.
 constexpr int64_t kLeastVotes = 30;
 constexpr int64_t kVoteRatio4 = 7;
-constexpr int64_t kLeastSpreads2 = 7;
+constexpr int64_t kLeastSpreads = 4;
 constexpr int64_t kOtherShare3 = 2;
 // The other axis may lean further when a second cue says which axis the
 // lines run along.  Print keeps its lines apart with paper, so along the
@@ -143,11 +143,14 @@ constexpr int64_t kApart = 3;
 // print of 217 by 293 pixels, with 3 runs in all, left as it is.
 constexpr int64_t kLeastLone = 4;
 // Nor is a turn made along an axis whose profiles are less than
-// 1 / kSharpnessShare as sharp as the other's: there the sharp lines run the
-// other way (the staves of music, the rules of a form) and the lopsided
+// kSharpnessShare5 / 5 as sharp as the other's: there the sharp lines run
+// the other way (the staves of music, the rules of a form) and the lopsided
 // votes come from something else than print.  Print measured no less than
-// three quarters as sharp; music a sixth.
-constexpr int64_t kSharpnessShare = 2;
+// two thirds as sharp (0.68, a page of an old print as published); music a
+// sixth; a page of a manual rendered at 150 dpi, whose lines in typewriter
+// type left too few pieces of the prose's height to vote, a half, and its
+// letters, read across, leaned it a quarter turn the wrong way.
+constexpr int64_t kSharpnessShare5 = 3;
 // Nor when the ink of the zones does not lean the votes' way by at least
 // 1 / kInkShare of the ink of the cores: the votes count pieces, this
 // weighs them, and both must agree.  Latin print in small letters leaned
@@ -485,7 +488,7 @@ int Decisive(int64_t before, int64_t after, int64_t other_before, int64_t other_
     int64_t most = before > after ? before : after, least = before > after ? after : before;
     Lean lean = LeanOf(before, after), other = LeanOf(other_before, other_after);
     return lean.votes >= kLeastVotes && most * 4 >= least * kVoteRatio4 &&
-           lean.gap2 * 4 >= kLeastSpreads2 * kLeastSpreads2 * lean.votes &&
+           lean.gap2 >= kLeastSpreads * kLeastSpreads * lean.votes &&
            (apart || other.gap2 * lean.votes * 9 <= lean.gap2 * other.votes * kOtherShare3 * kOtherShare3);
 }
 
@@ -507,7 +510,7 @@ int Takes(const Axis& axis, const Axis& other)
 {
     int64_t ink = axis.before > axis.after ? axis.ink_lean : -axis.ink_lean;
     int64_t gap = axis.before > axis.after ? axis.before - axis.after : axis.after - axis.before;
-    return axis.sharpness * kSharpnessShare >= other.sharpness && ink * kInkShare >= axis.cores &&
+    return axis.sharpness * 5 >= other.sharpness * kSharpnessShare5 && ink * kInkShare >= axis.cores &&
            axis.spread * kSpreadShare >= gap &&
            axis.lone * kLeastLone >= axis.runs && !Apart(other.runs, other.lone, axis.runs, axis.lone) &&
            Decisive(axis.before, axis.after, other.before, other.after, Apart(axis.runs, axis.lone, other.runs, other.lone));
