@@ -25,7 +25,8 @@ packages=(
 
 case "${1:-}" in
   bench) packages+=(hyperfine unpaper imagemagick time libleptonica-dev pkg-config ocrmypdf  # the peers nivelo is timed against
-                   groff-base ghostscript man-db bsdextrautils fonts-dejavu-core fonts-urw-base35) ;;  # text pages set for bench/orientation_wider.py
+                   groff-base ghostscript man-db bsdextrautils fonts-dejavu-core fonts-urw-base35  # text pages set for bench/orientation_wider.py
+                   gnucobol3 libtasn1-doc nettle-dev) ;;  # and the manuals it renders
 esac
 
 missing=()
