@@ -292,11 +292,18 @@ void Keep(Leaders* leaders, int64_t lean)
     }
 }
 
-// The votes of the pieces whose core is near the x-height most pieces
-// share (the median height, within kHeightRange): a heading, a rule thick
-// with ink or a block of a picture has a core of another height, and its
-// zones say nothing of the print's ascenders.  The pieces come strip after
-// strip, so each strip's own lean is summed as they pass.
+// 1 when a core `height` cells high is near the x-height most pieces share
+// (the median height, within kHeightRange): a heading, a rule thick with
+// ink or a block of a picture has a core of another height, and its zones
+// say nothing of the print's ascenders.
+int NearMedian(int64_t height, int64_t median)
+{
+    return height * kHeightRange >= median * (kHeightRange - 1) && height * (kHeightRange - 1) <= median * kHeightRange;
+}
+
+// The votes of the pieces whose core is near the median height.  The
+// pieces come strip after strip, so each strip's own lean is summed as they
+// pass.
 void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
 {
     if (pieces.count == 0) return;
@@ -309,7 +316,7 @@ void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
     for (int64_t k = 0; k < pieces.count; k++) {
         const Piece& piece = pieces.at[k];
         int64_t h = piece.height, before = piece.before, after = piece.after;
-        if (h * kHeightRange < median * (kHeightRange - 1) || h * (kHeightRange - 1) > median * kHeightRange) continue;
+        if (!NearMedian(h, median)) continue;
         votes->ink_lean += before - after;
         votes->cores += piece.core;
         if (before * 16 > after * kZoneRatio16) votes->before++;
@@ -320,9 +327,8 @@ void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
     int64_t lean = 0;
     for (int64_t k = 0; k < pieces.count; k++) {
         const Piece& piece = pieces.at[k];
-        int64_t h = piece.height, before = piece.before, after = piece.after;
-        if (h * kHeightRange >= median * (kHeightRange - 1) && h * (kHeightRange - 1) <= median * kHeightRange)
-            lean += (before * 16 > after * kZoneRatio16) - (after * 16 > before * kZoneRatio16);
+        int64_t before = piece.before, after = piece.after;
+        if (NearMedian(piece.height, median)) lean += (before * 16 > after * kZoneRatio16) - (after * 16 > before * kZoneRatio16);
         if (k + 1 == pieces.count || pieces.at[k + 1].strip != piece.strip) {
             Keep(&towards_before, lean);
             Keep(&towards_after, -lean);
