@@ -313,22 +313,21 @@ void Tally(const Pieces& pieces, int64_t longest, int32_t* counts, Votes* votes)
     for (int64_t seen = 0; seen * 2 < pieces.count; median++) seen += counts[median];
     median--;  // the lower median: the height at which half the pieces are reached
     votes->height = median;
-    for (int64_t k = 0; k < pieces.count; k++) {
-        const Piece& piece = pieces.at[k];
-        int64_t h = piece.height, before = piece.before, after = piece.after;
-        if (!NearMedian(h, median)) continue;
-        votes->ink_lean += before - after;
-        votes->cores += piece.core;
-        if (before * 16 > after * kZoneRatio16) votes->before++;
-        if (after * 16 > before * kZoneRatio16) votes->after++;
-    }
-    // Each strip's votes before less after; the two that lean most each way.
+    // Each strip's votes before less after, and the two strips that lean
+    // most each way.
     Leaders towards_before, towards_after;
     int64_t lean = 0;
     for (int64_t k = 0; k < pieces.count; k++) {
         const Piece& piece = pieces.at[k];
         int64_t before = piece.before, after = piece.after;
-        if (NearMedian(piece.height, median)) lean += (before * 16 > after * kZoneRatio16) - (after * 16 > before * kZoneRatio16);
+        if (NearMedian(piece.height, median)) {
+            votes->ink_lean += before - after;
+            votes->cores += piece.core;
+            int up = before * 16 > after * kZoneRatio16, down = after * 16 > before * kZoneRatio16;
+            votes->before += up;
+            votes->after += down;
+            lean += up - down;
+        }
         if (k + 1 == pieces.count || pieces.at[k + 1].strip != piece.strip) {
             Keep(&towards_before, lean);
             Keep(&towards_after, -lean);
